@@ -1,0 +1,85 @@
+#include "afximpl.h"
+
+static CWinApp* g_pApp = nullptr;
+
+CWinThread::CWinThread()
+    : m_pMainWnd(nullptr)
+{
+}
+
+int CWinThread::Run()
+{
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0)) {
+        if (!AfxPreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (!PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE))
+            CWnd::DeleteTempMap();
+    }
+    ExitInstance();
+    return (int)msg.wParam;
+}
+
+BOOL CWinThread::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
+
+// The application object is made during static construction, on the thread
+// that becomes the program's main thread.
+CWinApp::CWinApp(LPCSTR lpszAppName)
+    : m_hInstance(NULL), m_lpCmdLine(NULL), m_nCmdShow(SW_SHOWNORMAL),
+      m_pszAppName(lpszAppName)
+{
+    g_pApp = this;
+    AfxGetThreadState().pCurrentThread = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+CWinThread* AfxGetThread()
+{
+    return AfxGetThreadState().pCurrentThread;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_pApp;
+}
+
+CWnd* AfxGetMainWnd()
+{
+    CWinThread* pThread = AfxGetThread();
+    return pThread ? pThread->GetMainWnd() : nullptr;
+}
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : GetModuleHandleA(NULL);
+}
+
+HINSTANCE AfxGetResourceHandle()
+{
+    return AfxGetInstanceHandle();
+}
+
+int AfxWinMain(HINSTANCE hInstance, LPSTR lpCmdLine, int nCmdShow)
+{
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp)
+        return -1;
+    pApp->m_hInstance = hInstance;
+    pApp->m_lpCmdLine = lpCmdLine;
+    pApp->m_nCmdShow = nCmdShow;
+    AfxGetThreadState().pCurrentThread = pApp;
+
+    if (!pApp->InitInstance())
+        return pApp->ExitInstance();
+    return pApp->Run();
+}

@@ -1,0 +1,278 @@
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "test_resource.h"
+
+namespace {
+
+const UINT WM_TEST_MAPPED = WM_APP + 1;
+const UINT WM_TEST_DEFAULT = WM_APP + 2;
+const UINT WM_TEST_UNMAPPED = WM_APP + 9;
+const UINT ID_TEST_COMMAND = 1001;
+UINT g_nRegistered = RegisterWindowMessageA("NorzaFrameworkTest");
+
+// A dialog whose handlers and default processing write into one journal, so
+// a test sees exactly which code each message reached and in what order.
+class CJournalDlg : public CDialog {
+public:
+    explicit CJournalDlg(UINT nIDTemplate = IDD_TEST_DIALOG) : CDialog(nIDTemplate) {}
+
+    std::function<void(CJournalDlg&)> m_script;
+    std::vector<std::string> m_journal;
+
+    void Note(const std::string& s) { m_journal.push_back(s); }
+    using CWnd::Default;
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        Note("init");
+        if (m_script)
+            m_script(*this);
+        return TRUE;
+    }
+
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message >= WM_APP && message < 0xC000)
+            Note("default " + std::to_string(message - WM_APP) + " " +
+                 std::to_string(wParam) + " " + std::to_string(lParam));
+        return CDialog::DefWindowProc(message, wParam, lParam);
+    }
+
+protected:
+    afx_msg LRESULT OnMapped(WPARAM wParam, LPARAM)
+    {
+        Note("mapped " + std::to_string(wParam));
+        return 41;
+    }
+    afx_msg LRESULT OnDefaulted(WPARAM, LPARAM)
+    {
+        Note("handler");
+        return Default();
+    }
+    afx_msg LRESULT OnRegistered(WPARAM, LPARAM) { Note("registered"); return 5; }
+    afx_msg void OnTestCommand() { Note("command"); }
+    afx_msg void OnTimer(UINT_PTR nIDEvent)
+    {
+        KillTimer(m_hWnd, nIDEvent);
+        Note("timer " + std::to_string(nIDEvent));
+        EndDialog(77);
+    }
+
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CJournalDlg, CDialog)
+    ON_MESSAGE(WM_TEST_MAPPED, OnMapped)
+    ON_MESSAGE(WM_TEST_DEFAULT, OnDefaulted)
+    ON_REGISTERED_MESSAGE(g_nRegistered, OnRegistered)
+    ON_COMMAND(ID_TEST_COMMAND, OnTestCommand)
+    ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+// Overrides one entry of its base's table; the others stay reachable.
+class CDerivedDlg : public CJournalDlg {
+protected:
+    afx_msg LRESULT OnMappedHere(WPARAM, LPARAM)
+    {
+        Note("derived");
+        return 42;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CDerivedDlg, CJournalDlg)
+    ON_MESSAGE(WM_TEST_MAPPED, OnMappedHere)
+END_MESSAGE_MAP()
+
+std::vector<std::string> Journal(std::initializer_list<const char*> items)
+{
+    return std::vector<std::string>(items.begin(), items.end());
+}
+
+}  // namespace
+
+TEST(MessageRouting, TableEntriesWinAndTheRestReachDefWindowProc)
+{
+    CJournalDlg dlg;
+    LRESULT mapped = 0, unmapped = -1;
+    dlg.m_script = [&](CJournalDlg& d) {
+        mapped = d.SendMessage(WM_TEST_MAPPED, 3, 0);
+        unmapped = d.SendMessage(WM_TEST_UNMAPPED, 4, 5);
+        d.EndDialog(IDOK);
+    };
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(41, mapped);
+    EXPECT_EQ(0, unmapped);
+    EXPECT_EQ(Journal({ "init", "mapped 3", "default 9 4 5" }), dlg.m_journal);
+}
+
+TEST(MessageRouting, DefaultPassesTheCurrentMessageOnUnchanged)
+{
+    CJournalDlg dlg;
+    dlg.m_script = [](CJournalDlg& d) {
+        d.SendMessage(WM_TEST_DEFAULT, 6, 7);
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+    EXPECT_EQ(Journal({ "init", "handler", "default 2 6 7" }), dlg.m_journal);
+}
+
+TEST(MessageRouting, DerivedEntriesOverrideAndBaseEntriesRemain)
+{
+    CDerivedDlg dlg;
+    LRESULT r = 0;
+    dlg.m_script = [&](CJournalDlg& d) {
+        r = d.SendMessage(WM_TEST_MAPPED, 0, 0);
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, 0), 0);
+        d.SendMessage(g_nRegistered, 0, 0);
+        d.SendMessage(WM_COMMAND, IDOK, 0);   // CDialog's own table
+    };
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(42, r);
+    EXPECT_EQ(Journal({ "init", "derived", "command", "registered" }), dlg.m_journal);
+}
+
+TEST(MessageRouting, CommandsMatchOnlyMenuAcceleratorAndClickCodes)
+{
+    CJournalDlg dlg;
+    dlg.m_script = [](CJournalDlg& d) {
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, 1), 0);      // accelerator
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, 0x300), 1);  // control notification
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND + 1, 0), 0);  // other id
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+    EXPECT_EQ(Journal({ "init", "command" }), dlg.m_journal);
+}
+
+TEST(ModalLoop, EndDialogDuringInitReturnsAtOnce)
+{
+    CJournalDlg dlg;
+    dlg.m_script = [](CJournalDlg& d) { d.EndDialog(12); };
+    EXPECT_EQ(12, dlg.DoModal());
+    EXPECT_EQ(NULL, dlg.m_hWnd);
+}
+
+TEST(ModalLoop, PostedMessagesEndItTheStandardWays)
+{
+    struct Case { const char* name; UINT message; WPARAM wParam; INT_PTR expected; };
+    const Case cases[] = {
+        { "OK command", WM_COMMAND, IDOK, IDOK },
+        { "Cancel command", WM_COMMAND, IDCANCEL, IDCANCEL },
+        { "close", WM_CLOSE, 0, IDCANCEL },
+        { "Esc key", WM_KEYDOWN, VK_ESCAPE, IDCANCEL },
+        { "Enter key", WM_KEYDOWN, VK_RETURN, IDOK },
+    };
+    for (const Case& c : cases) {
+        CJournalDlg dlg;
+        dlg.m_script = [&](CJournalDlg& d) { d.PostMessage(c.message, c.wParam, 0); };
+        EXPECT_EQ(c.expected, dlg.DoModal()) << c.name;
+    }
+}
+
+TEST(ModalLoop, TimersArriveThroughTheTable)
+{
+    CJournalDlg dlg;
+    dlg.m_script = [](CJournalDlg& d) { d.SetTimer(2, 10, NULL); };
+    EXPECT_EQ(77, dlg.DoModal());
+    EXPECT_EQ(Journal({ "init", "timer 2" }), dlg.m_journal);
+}
+
+TEST(ModalLoop, NestedDialogsEachReturnTheirOwnResult)
+{
+    CJournalDlg outer;
+    INT_PTR inner = 0;
+    outer.m_script = [&](CJournalDlg& d) {
+        CJournalDlg dlgInner;
+        dlgInner.m_script = [](CJournalDlg& i) { i.PostMessage(WM_COMMAND, IDCANCEL, 0); };
+        inner = dlgInner.DoModal();
+        d.PostMessage(WM_TEST_MAPPED, 8, 0);
+        d.PostMessage(WM_COMMAND, IDOK, 0);
+    };
+    EXPECT_EQ(IDOK, outer.DoModal());
+    EXPECT_EQ(IDCANCEL, inner);
+    EXPECT_EQ(Journal({ "init", "mapped 8" }), outer.m_journal);
+}
+
+TEST(ModalLoop, MissingTemplateFails)
+{
+    class CNoTemplate : public CDialog {
+    public:
+        CNoTemplate() : CDialog(IDD_TEST_DIALOG + 50) {}
+    } dlg;
+    EXPECT_EQ(-1, dlg.DoModal());
+}
+
+TEST(HandleMap, PermanentAndTemporaryObjects)
+{
+    CJournalDlg dlg;
+    dlg.m_script = [](CJournalDlg& d) {
+        EXPECT_EQ(&d, CWnd::FromHandle(d.m_hWnd));
+        CWnd* pDesktop = CWnd::FromHandle(GetDesktopWindow());
+        ASSERT_NE(nullptr, pDesktop);
+        EXPECT_EQ(GetDesktopWindow(), pDesktop->m_hWnd);
+        EXPECT_EQ(pDesktop, CWnd::FromHandle(GetDesktopWindow()));
+        EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(GetDesktopWindow()));
+        EXPECT_EQ(nullptr, CWnd::FromHandle(NULL));
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(dlg.m_hWnd));
+}
+
+TEST(Menu, SubMenusBelongToTheirMenuAndDieWithIt)
+{
+    HMENU hSub = CreatePopupMenu();
+    AppendMenuA(hSub, MF_STRING, 1, "one");
+    AppendMenuA(hSub, MF_STRING, 2, "two");
+    HMENU hBar = CreateMenu();
+    AppendMenuA(hBar, MF_POPUP, (UINT_PTR)hSub, "menu");
+    {
+        CMenu menu;
+        ASSERT_TRUE(menu.Attach(hBar));
+        CMenu* pSub = menu.GetSubMenu(0);
+        ASSERT_NE(nullptr, pSub);
+        EXPECT_EQ(hSub, pSub->m_hMenu);
+        EXPECT_EQ(pSub, menu.GetSubMenu(0));
+        EXPECT_EQ(nullptr, menu.GetSubMenu(5));
+
+        pSub->CheckMenuItem(1, MF_BYPOSITION | MF_CHECKED);
+        EXPECT_EQ((UINT)MF_UNCHECKED, GetMenuState(hSub, 0, MF_BYPOSITION) & MF_CHECKED);
+        EXPECT_EQ((UINT)MF_CHECKED, GetMenuState(hSub, 1, MF_BYPOSITION) & MF_CHECKED);
+        pSub->CheckMenuItem(1, MF_BYPOSITION | MF_UNCHECKED);
+        EXPECT_EQ((UINT)MF_UNCHECKED, GetMenuState(hSub, 1, MF_BYPOSITION) & MF_CHECKED);
+    }
+    EXPECT_FALSE(IsMenu(hBar));
+    EXPECT_FALSE(IsMenu(hSub));
+}
+
+TEST(Menu, SystemMenuGetsAppendedItems)
+{
+    CJournalDlg dlg(IDD_TEST_SYSMENU);
+    int before = -1, after = -1;
+    dlg.m_script = [&](CJournalDlg& d) {
+        CMenu* pSys = d.GetSystemMenu(FALSE);
+        if (pSys) {
+            before = GetMenuItemCount(pSys->m_hMenu);
+            pSys->AppendMenu(MF_SEPARATOR);
+            pSys->AppendMenu(MF_STRING, 0x10, "About");
+            after = GetMenuItemCount(pSys->m_hMenu);
+        }
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+    EXPECT_EQ(before + 2, after);
+}
+
+TEST(Application, ThreadsWithoutAThreadObjectHaveNone)
+{
+    EXPECT_EQ(nullptr, AfxGetThread());
+    EXPECT_EQ(nullptr, AfxGetMainWnd());
+    EXPECT_EQ(GetModuleHandleA(NULL), AfxGetResourceHandle());
+}
