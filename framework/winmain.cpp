@@ -1,5 +1,5 @@
-// Kept in its own file so that console programs linking the framework (the
-// unit tests) keep their main() as the entry point.
+// The entry of windowed programs on the framework; console programs (the unit
+// tests) keep their own main().
 #include "afxwin.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow)

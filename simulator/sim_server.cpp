@@ -1,0 +1,132 @@
+// The control pipe: one instance, clients served one after another, each
+// sending any number of framed requests over its connection.
+#include "vistrel.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "sim_dll.h"
+
+static std::string Decode(const std::string &name, const std::string &payload)
+{
+    Symbology sym;
+    std::string refusal;
+    HWND window;
+    LARGE_INTEGER freq, before, after;
+    char reply[64];
+
+    if (!ParseSymbology(name, &sym))
+        return "error: unknown symbology '" + name + "'";
+    EnterCriticalSection(&sim_lock);
+    refusal = SimDecodeRefusal(&sim_state, sym);
+    window = sim_state.window;
+    LeaveCriticalSection(&sim_lock);
+    if (!refusal.empty())
+        return "dropped: " + refusal;
+    if (!IsWindow(window))
+        return "dropped: no window";
+
+    // Sent, not posted: the handler reads the text before SendMessage returns.
+    std::vector<char> text(payload.begin(), payload.end());
+    text.push_back('\0');
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&before);
+    SendMessageA(window, WM_SCAN_DECODED, (WPARAM)&text[0], 0);
+    QueryPerformanceCounter(&after);
+    snprintf(reply, sizeof(reply), "delivered %lld",
+             (after.QuadPart - before.QuadPart) * 1000000 / freq.QuadPart);
+    return reply;
+}
+
+// The program may exit while handling the quit message, so the reply goes out
+// first and the client has read it before the message is sent.
+static bool Quit(HANDLE pipe)
+{
+    HWND window;
+
+    EnterCriticalSection(&sim_lock);
+    window = sim_state.window;
+    LeaveCriticalSection(&sim_lock);
+    if (!WriteFrame(pipe, "ok"))
+        return false;
+    FlushFileBuffers(pipe);
+    if (IsWindow(window))
+        SendMessageA(window, WM_SCAN_QUIT, 0, 0);
+    return true;
+}
+
+static std::string Control(const std::string &command)
+{
+    std::string reply;
+
+    EnterCriticalSection(&sim_lock);
+    reply = SimControl(&sim_state, command);
+    LeaveCriticalSection(&sim_lock);
+    return reply;
+}
+
+static void ServeClient(HANDLE pipe)
+{
+    std::string request, command, payload, verb, arg;
+
+    while (ReadFrame(pipe, &request))
+    {
+        SplitRequest(request, &command, &payload);
+        SplitCommand(command, &verb, &arg);
+        if (verb == "quit" && arg.empty())
+        {
+            if (!Quit(pipe))
+                return;
+            continue;
+        }
+        std::string reply = verb == "decode" ? Decode(arg, payload) : Control(command);
+        if (!WriteFrame(pipe, reply))
+            return;
+    }
+}
+
+static DWORD WINAPI ServerThread(LPVOID param)
+{
+    HANDLE pipe = (HANDLE)param;
+
+    for (;;)
+    {
+        if (ConnectNamedPipe(pipe, NULL) || GetLastError() == ERROR_PIPE_CONNECTED)
+            ServeClient(pipe);
+        DisconnectNamedPipe(pipe);
+    }
+    return 0;
+}
+
+// Creating the pipe here rather than in the thread means that once
+// GetAppHandle returns, scanctl can connect. If another copy of the program
+// already serves the pipe, this copy stays off it.
+void StartPipeServer(void)
+{
+    static bool started;
+    HMODULE self;
+    HANDLE pipe, thread;
+
+    EnterCriticalSection(&sim_lock);
+    bool first = !started;
+    started = true;
+    LeaveCriticalSection(&sim_lock);
+    if (!first)
+        return;
+
+    pipe = CreateNamedPipeA(SIM_PIPE_NAME, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1,
+                            65536, 65536, 0, NULL);
+    if (pipe == INVALID_HANDLE_VALUE)
+        return;
+    // The thread runs until the process ends; pin the DLL so that a
+    // FreeLibrary cannot unmap its code.
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       (LPCSTR)&StartPipeServer, &self);
+    thread = CreateThread(NULL, 0, ServerThread, pipe, 0, NULL);
+    if (thread)
+        CloseHandle(thread);
+    else
+        CloseHandle(pipe);
+}

@@ -1,0 +1,155 @@
+#include "sim_state.h"
+
+#include <cstdio>
+
+void SimInit(SimState *state, bool attached, bool start_override_set, int start_override)
+{
+    state->attached = attached;
+    state->started = false;
+    state->start_override_set = start_override_set;
+    state->start_override = start_override;
+    for (int i = 0; i < SYM_COUNT; i++)
+        state->enabled[i] = 0;
+    state->beep = 0;
+    state->beep_time = 0;
+    state->decode_time = 0;
+    state->window = NULL;
+    state->journal.clear();
+}
+
+int SimGetDevice(const SimState *state)
+{
+    return state->attached ? 0 : -1;
+}
+
+// An override applies even with no scanner attached: the program must cope
+// with an engine that claims success without hardware, or returns odd codes.
+int SimStartDevice(SimState *state)
+{
+    int result;
+
+    if (state->start_override_set)
+        result = state->start_override;
+    else
+        result = state->attached ? 1 : 0;
+    if (result != 0)
+        state->started = true;
+    return result;
+}
+
+void SimRelease(SimState *state)
+{
+    state->started = false;
+}
+
+static std::string AppendJournal(SimState *state, const std::string &line)
+{
+    state->journal += line;
+    state->journal += '\n';
+    return line + '\n';
+}
+
+std::string SimJournal(SimState *state, const char *name)
+{
+    return AppendJournal(state, name);
+}
+
+std::string SimJournal(SimState *state, const char *name, int arg)
+{
+    char buf[64];
+
+    snprintf(buf, sizeof(buf), "%s %d", name, arg);
+    return AppendJournal(state, buf);
+}
+
+std::string SimJournal(SimState *state, const char *name, HWND arg)
+{
+    char buf[64];
+
+    snprintf(buf, sizeof(buf), "%s 0x%08lX", name, (unsigned long)(ULONG_PTR)arg);
+    return AppendJournal(state, buf);
+}
+
+std::string SimDecodeRefusal(const SimState *state, Symbology sym)
+{
+    if (!state->started)
+        return "device not started";
+    if (!state->enabled[sym])
+        return std::string(SymbologyName(sym)) + " disabled";
+    return "";
+}
+
+std::string SimFormatState(const SimState *state)
+{
+    char buf[512];
+    char start_result[16];
+
+    if (state->start_override_set)
+        snprintf(start_result, sizeof(start_result), "%d", state->start_override);
+    else
+        snprintf(start_result, sizeof(start_result), "auto");
+    snprintf(buf, sizeof(buf),
+             "attached %d\nstarted %d\nstart-result %s\n"
+             "qr %d\ndm %d\nbarcode %d\npdf417 %d\n"
+             "beep %d\nbeep-time %d\ndecode-time %d\nwindow 0x%08lX",
+             state->attached ? 1 : 0, state->started ? 1 : 0, start_result,
+             state->enabled[SYM_QR], state->enabled[SYM_DM],
+             state->enabled[SYM_BARCODE], state->enabled[SYM_PDF417],
+             state->beep, state->beep_time, state->decode_time,
+             (unsigned long)(ULONG_PTR)state->window);
+    return buf;
+}
+
+void SplitCommand(const std::string &command, std::string *verb, std::string *rest)
+{
+    size_t space = command.find(' ');
+
+    *verb = command.substr(0, space);
+    *rest = space == std::string::npos ? std::string() : command.substr(space + 1);
+}
+
+static std::string SetStartResult(SimState *state, const std::string &arg)
+{
+    int value;
+
+    if (arg == "auto")
+    {
+        state->start_override_set = false;
+        return "ok";
+    }
+    if (!ParseInt(arg, &value))
+        return "error: bad start-result '" + arg + "'";
+    state->start_override_set = true;
+    state->start_override = value;
+    return "ok";
+}
+
+static std::string Journal(const SimState *state)
+{
+    const std::string &text = state->journal;
+
+    return text.empty() ? text : text.substr(0, text.size() - 1);
+}
+
+std::string SimControl(SimState *state, const std::string &command)
+{
+    std::string verb, arg;
+
+    SplitCommand(command, &verb, &arg);
+    if (verb == "start-result")
+        return SetStartResult(state, arg);
+    if (verb != "unplug" && verb != "plug" && verb != "state" && verb != "journal")
+        return "error: unknown command " + verb;
+    if (!arg.empty())
+        return "error: unexpected argument to " + verb;
+    if (verb == "unplug")
+    {
+        state->attached = false;
+        state->started = false;
+    }
+    else if (verb == "plug")
+        state->attached = true;
+    else
+        return verb == "state" ? SimFormatState(state) : Journal(state);
+    return "ok";
+}

@@ -1,0 +1,47 @@
+// The simulated scanner's state and the rules that change it, kept free of
+// locking, files and threads so that the DLL's exports and its pipe server
+// are thin wrappers around them.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+#include "pipe_protocol.h"
+
+struct SimState
+{
+    bool attached;
+    bool started;               // a StartDevice succeeded and nothing released it since
+    bool start_override_set;    // StartDevice returns start_override instead of the
+    int start_override;         // attached-based result
+    int enabled[SYM_COUNT];     // symbology switches as last set
+    int beep;
+    int beep_time;
+    int decode_time;
+    HWND window;
+    std::string journal;        // one line per exported call, each ending in '\n'
+};
+
+void SimInit(SimState *state, bool attached, bool start_override_set, int start_override);
+
+int SimGetDevice(const SimState *state);
+int SimStartDevice(SimState *state);
+void SimRelease(SimState *state);
+
+// Appends a journal line ("Name", "Name 12", "Name 0x0001002A") and returns it.
+std::string SimJournal(SimState *state, const char *name);
+std::string SimJournal(SimState *state, const char *name, int arg);
+std::string SimJournal(SimState *state, const char *name, HWND arg);
+
+// Why a decode of this symbology would not reach the program, or "" if it
+// would (the window's existence is checked separately, outside any lock).
+std::string SimDecodeRefusal(const SimState *state, Symbology sym);
+
+std::string SimFormatState(const SimState *state);
+
+// Runs a pipe command that only touches the state (everything except decode
+// and quit) and returns the response text.
+std::string SimControl(SimState *state, const std::string &command);
+
+// Splits "verb rest" at the first space; rest is empty without a space.
+void SplitCommand(const std::string &command, std::string *verb, std::string *rest);

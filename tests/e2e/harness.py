@@ -1,0 +1,154 @@
+"""What every end-to-end test needs: the run's display and Wine prefix, a
+fresh install folder, starting Windows programs, the engine control tool,
+the typing target, and waiting for things to happen.
+
+Environment (set by CTest): NORZA_BUILD_DIR, NORZA_E2E_STATE and
+NORZA_CODEPAGE (1252 or 936, the ANSI code page the programs run under).
+"""
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+BUILD_DIR = os.environ.get("NORZA_BUILD_DIR",
+                           os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+BIN_DIR = os.path.join(BUILD_DIR, "bin")
+TOOLS_DIR = os.path.join(BUILD_DIR, "tests", "bin")
+STATE = os.environ.get("NORZA_E2E_STATE", os.path.join(BUILD_DIR, "e2e", "state.json"))
+CODEPAGE = int(os.environ.get("NORZA_CODEPAGE", "1252"))
+LOCALES = {1252: "en_US.UTF-8", 936: "zh_CN.UTF-8"}
+
+
+def wine_env():
+    with open(STATE) as f:
+        state = json.load(f)
+    env = dict(os.environ)
+    env.update(
+        WINEPREFIX=state["prefix"],
+        DISPLAY=":%d" % state["display"],
+        WINEDEBUG="-all",
+        WINEDLLOVERRIDES="mscoree=;mshtml=",
+        LC_ALL=LOCALES[CODEPAGE],
+    )
+    return env
+
+
+def winpath(path):
+    """The Windows name of a Linux path, through Wine's Z: drive."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run(exe, *args, cwd=None, input=None, timeout=60):
+    """Runs a Windows program to its end; returns (exit code, stdout, stderr) as bytes."""
+    p = subprocess.run(["wine", exe, *args], cwd=cwd, input=input, env=wine_env(),
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    return p.returncode, p.stdout, p.stderr
+
+
+def start(exe, *args, cwd=None):
+    return subprocess.Popen(["wine", exe, *args], cwd=cwd, env=wine_env(),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+
+
+def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
+    deadline = time.time() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.time() > deadline:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+def scanctl(*args, input=None, timeout=60):
+    """Runs the engine control tool; returns (exit code, stdout text, stderr text)."""
+    rc, out, err = run(os.path.join(BIN_DIR, "scanctl.exe"), *args, input=input, timeout=timeout)
+    return rc, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
+
+
+def engine_running():
+    return scanctl("state")[0] == 0
+
+
+def xdotool(*args):
+    p = subprocess.run(["xdotool", *args], env=wine_env(), stdout=subprocess.PIPE,
+                       stderr=subprocess.DEVNULL, timeout=30)
+    return p.stdout.decode().split()
+
+
+class TypingTarget:
+    """The typing target program and what it reports having received."""
+
+    def __init__(self, folder, fields=1):
+        self.report_path = os.path.join(folder, "target-report.txt")
+        self.proc = start(os.path.join(TOOLS_DIR, "typetarget.exe"),
+                          winpath(self.report_path), str(fields))
+        wait_for(lambda: os.path.exists(self.report_path), what="the typing target")
+
+    def report(self):
+        fields, events, acp = {}, [], None
+        with open(self.report_path) as f:
+            lines = f.read().splitlines()
+        for i, line in enumerate(lines):
+            if line == "events":
+                events = [tuple(e.split()) for e in lines[i + 1:]]
+                break
+            key, _, value = line.partition(" ")
+            if key == "acp":
+                acp = int(value)
+            elif key.startswith("field"):
+                fields[key] = bytes.fromhex(value)
+        return {"acp": acp, "fields": fields, "events": events}
+
+    def ansi(self, field=0):
+        return self.report()["fields"]["field%d.ansi" % field]
+
+    def text(self, field=0):
+        return self.report()["fields"]["field%d.utf16" % field].decode("utf-16-le")
+
+    def wait_text(self, expected, field=0, timeout=10):
+        try:
+            wait_for(lambda: self.text(field) == expected, timeout=timeout, what=repr(expected))
+        except AssertionError:
+            raise AssertionError("target holds %r, expected %r" % (self.text(field), expected))
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(10)
+
+
+class WineTestCase(unittest.TestCase):
+    """Gives each test a fresh folder and ends every program it started."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="norza-e2e-")
+        self.procs = []
+
+    def tearDown(self):
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+                p.wait(10)
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def start(self, exe, *args, cwd=None):
+        p = start(exe, *args, cwd=cwd)
+        self.procs.append(p)
+        return p
+
+    def install(self):
+        """Copies the installed programs into a folder of this test's own."""
+        for name in os.listdir(BIN_DIR):
+            shutil.copy2(os.path.join(BIN_DIR, name), self.folder)
+        return self.folder
+
+    def typing_target(self, fields=1):
+        target = TypingTarget(self.folder, fields)
+        self.procs.append(target.proc)
+        return target

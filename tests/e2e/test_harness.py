@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""The test bench itself: the engine simulator delivers exactly the bytes it
+is given to a program built on the framework, injected keys reach the typing
+target, and the engine's call journal records what the host called."""
+import os
+import shutil
+import unittest
+
+import harness
+from harness import scanctl, wait_for, winpath
+
+
+class EngineHostCase(harness.WineTestCase):
+    def start_host(self, switches="1111"):
+        folder = self.install()
+        shutil.copy2(os.path.join(harness.TOOLS_DIR, "enginehost.exe"), folder)
+        self.record = os.path.join(folder, "received.txt")
+        self.host = self.start(os.path.join(folder, "enginehost.exe"),
+                               winpath(self.record), switches)
+        wait_for(harness.engine_running, timeout=20, what="the engine's control pipe")
+
+    def received(self):
+        if not os.path.exists(self.record):
+            return []
+        with open(self.record) as f:
+            return f.read().splitlines()
+
+
+class DecodeDelivery(EngineHostCase):
+    def test_host_receives_exactly_the_bytes_sent(self):
+        self.start_host()
+        gbk = "b3ccd0f2"
+        with open(os.path.join(self.folder, "payload.bin"), "wb") as f:
+            f.write(b"line1\r\nline2\t\x01\xff")
+        sends = [
+            (("decode", "qr", "ABC123"), b"ABC123".hex()),
+            (("decode", "dm", "中文"), "中文".encode("utf-8").hex()),
+            (("decode-hex", "barcode", gbk), gbk),
+            (("decode", "pdf417", ""), ""),
+            (("decode-file", "qr", winpath(os.path.join(self.folder, "payload.bin"))),
+             b"line1\r\nline2\t\x01\xff".hex()),
+        ]
+        for args, _ in sends:
+            rc, out, err = scanctl(*args)
+            self.assertEqual(0, rc, err)
+            self.assertRegex(out, r"^delivered \d+\n$")
+        self.assertEqual([expected for _, expected in sends], self.received())
+
+    def test_disabled_symbology_is_not_delivered(self):
+        self.start_host(switches="1010")
+        rc, out, _ = scanctl("decode", "dm", "x")
+        self.assertEqual((4, "dropped: dm disabled\n"), (rc, out))
+        self.assertEqual(0, scanctl("decode", "barcode", "y")[0])
+        self.assertEqual(["79"], self.received())
+
+    def test_quit_reaches_the_host_and_the_journal_survives_it(self):
+        self.start_host(switches="1001")
+        rc, journal, _ = scanctl("journal")
+        self.assertEqual(0, rc)
+        calls = journal.splitlines()
+        self.assertRegex(calls[0], r"^GetAppHandle 0x[0-9A-F]{8}$")
+        self.assertEqual(["StartDevice", "setQRable 1", "setDMable 0", "setBarcode 0",
+                          "setPDF417 1"], calls[1:])
+
+        self.assertEqual(0, scanctl("quit")[0])
+        self.host.wait(20)
+        self.assertEqual(["quit"], self.received())
+        with open(os.path.join(self.folder, "vistrel.journal")) as f:
+            self.assertEqual(calls, f.read().splitlines())
+
+
+class KeyInjection(harness.WineTestCase):
+    def test_keys_from_a_windowed_process_reach_the_focused_field(self):
+        target = self.typing_target()
+        self.assertEqual(harness.CODEPAGE, target.report()["acp"])
+        rc, _, _ = harness.run(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "Norza 4.3!")
+        self.assertEqual(0, rc)
+        target.wait_text("Norza 4.3!")
+        events = target.report()["events"]
+        self.assertIn(("down", "10"), events)   # Shift for the capital and the "!"
+        self.assertIn(("char", "21"), events)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

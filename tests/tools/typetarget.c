@@ -1,0 +1,160 @@
+/* A typing target for end-to-end tests: a window with one or two multi-line
+ * edit fields, the first focused. It reports what arrived to a file, as the
+ * ANSI bytes and the UTF-16 text of each field plus the keyboard messages the
+ * fields received, rewriting the report whenever something changed.
+ *
+ *   typetarget <report-path> [fields]
+ */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define MAX_FIELDS 2
+#define MAX_EVENTS 65536
+#define IDT_REPORT 1
+
+static HWND g_hwndField[MAX_FIELDS];
+static int g_nFields = 1;
+static WNDPROC g_pfnEditProc;
+static const char *g_pszReport;
+static char *g_pszEvents;
+static size_t g_cbEvents;
+static BOOL g_bDirty = TRUE;
+
+static void NoteEvent(const char *kind, WPARAM code)
+{
+    char line[32];
+    int n = sprintf(line, "%s %02x\n", kind, (unsigned)(code & 0xFFFF));
+    if (g_cbEvents + n < MAX_EVENTS * 16) {
+        memcpy(g_pszEvents + g_cbEvents, line, n);
+        g_cbEvents += n;
+    }
+    g_bDirty = TRUE;
+}
+
+static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_KEYDOWN:    NoteEvent("down", wParam); break;
+    case WM_KEYUP:      NoteEvent("up", wParam); break;
+    case WM_SYSKEYDOWN: NoteEvent("sysdown", wParam); break;
+    case WM_SYSKEYUP:   NoteEvent("sysup", wParam); break;
+    case WM_CHAR:       NoteEvent("char", wParam); break;
+    }
+    return CallWindowProcA(g_pfnEditProc, hwnd, msg, wParam, lParam);
+}
+
+static void WriteHex(FILE *f, const unsigned char *p, size_t n)
+{
+    size_t i;
+    for (i = 0; i < n; i++)
+        fprintf(f, "%02x", p[i]);
+}
+
+static void WriteReport(void)
+{
+    char tmp[MAX_PATH + 8];
+    FILE *f;
+    int i;
+
+    sprintf(tmp, "%s.tmp", g_pszReport);
+    f = fopen(tmp, "wb");
+    if (!f)
+        return;
+    fprintf(f, "acp %u\nfocus %d\n", GetACP(),
+            GetFocus() == g_hwndField[1] && g_nFields > 1 ? 1 : 0);
+    for (i = 0; i < g_nFields; i++) {
+        int cch = GetWindowTextLengthW(g_hwndField[i]);
+        WCHAR *w = calloc(cch + 1, sizeof(WCHAR));
+        char *a = calloc(cch * 2 + 1, 1);
+        GetWindowTextW(g_hwndField[i], w, cch + 1);
+        GetWindowTextA(g_hwndField[i], a, cch * 2 + 1);
+        fprintf(f, "field%d.ansi ", i);
+        WriteHex(f, (unsigned char *)a, strlen(a));
+        fprintf(f, "\nfield%d.utf16 ", i);
+        WriteHex(f, (unsigned char *)w, wcslen(w) * sizeof(WCHAR));
+        fprintf(f, "\n");
+        free(w);
+        free(a);
+    }
+    fprintf(f, "events\n");
+    fwrite(g_pszEvents, 1, g_cbEvents, f);
+    fclose(f);
+    MoveFileExA(tmp, g_pszReport, MOVEFILE_REPLACE_EXISTING);
+    g_bDirty = FALSE;
+}
+
+static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE: {
+        int i;
+        for (i = 0; i < g_nFields; i++) {
+            g_hwndField[i] = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
+                ES_WANTRETURN | ES_AUTOVSCROLL, 10, 10 + i * 110, 360, 100,
+                hwnd, (HMENU)(INT_PTR)(100 + i), NULL, NULL);
+            g_pfnEditProc = (WNDPROC)SetWindowLongPtrA(g_hwndField[i], GWLP_WNDPROC,
+                                                      (LONG_PTR)FieldProc);
+        }
+        SetTimer(hwnd, IDT_REPORT, 50, NULL);
+        return 0;
+    }
+    case WM_SETFOCUS:
+        SetFocus(g_hwndField[0]);
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == EN_CHANGE)
+            g_bDirty = TRUE;
+        return 0;
+    case WM_TIMER:
+        if (g_bDirty)
+            WriteReport();
+        return 0;
+    case WM_DESTROY:
+        WriteReport();
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
+{
+    WNDCLASSA wc = { 0 };
+    HWND hwnd;
+    MSG msg;
+
+    (void)hPrev;
+    (void)lpCmdLine;
+    if (__argc < 2) {
+        MessageBoxA(NULL, "usage: typetarget <report-path> [fields]", "typetarget", MB_OK);
+        return 2;
+    }
+    g_pszReport = __argv[1];
+    if (__argc > 2)
+        g_nFields = atoi(__argv[2]) == 2 ? 2 : 1;
+    g_pszEvents = malloc(MAX_EVENTS * 16);
+
+    wc.lpfnWndProc = MainProc;
+    wc.hInstance = hInst;
+    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+    wc.lpszClassName = "NorzaTypingTarget";
+    RegisterClassA(&wc);
+    hwnd = CreateWindowExA(0, wc.lpszClassName, "Norza Typing Target",
+                           WS_OVERLAPPEDWINDOW, 100, 100, 400, 280, NULL, NULL, hInst, NULL);
+    ShowWindow(hwnd, nShow);
+    SetForegroundWindow(hwnd);
+    SetFocus(g_hwndField[0]);
+
+    /* The dialog keys move Tab between the fields, as in any form. */
+    while (GetMessageA(&msg, NULL, 0, 0)) {
+        if (!IsDialogMessageA(hwnd, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return 0;
+}
