@@ -135,6 +135,9 @@ class WineTestCase(unittest.TestCase):
             if p.poll() is None:
                 p.kill()
                 p.wait(10)
+            for stream in (p.stdin, p.stdout, p.stderr):
+                if stream:
+                    stream.close()
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def start(self, exe, *args, cwd=None):
@@ -152,3 +155,39 @@ class WineTestCase(unittest.TestCase):
         target = TypingTarget(self.folder, fields)
         self.procs.append(target.proc)
         return target
+
+
+class EngineHostCase(WineTestCase):
+    """Runs the engine host, a framework program that starts the engine and
+    records every decode it receives as a hex line ("quit" on the quit message)."""
+
+    def start_host(self, switches="1111", device=None):
+        """switches: QR, DM, Barcode and PDF417 on or off; device: the
+        [device] settings the engine starts with, as a dict."""
+        folder = self.folder
+        if not os.path.exists(os.path.join(folder, "enginehost.exe")):
+            self.install()
+            shutil.copy2(os.path.join(TOOLS_DIR, "enginehost.exe"), folder)
+        if device is not None:
+            with open(os.path.join(folder, "vistrel.ini"), "w") as f:
+                f.write("[device]\n" + "".join("%s=%s\n" % item for item in device.items()))
+        self.record = os.path.join(folder, "received.txt")
+        # A host left over from an earlier test keeps the pipe and would
+        # answer in place of this one.
+        wait_for(lambda: not engine_running(), what="the previous engine to end")
+        self.host = self.start(os.path.join(folder, "enginehost.exe"),
+                               winpath(self.record), switches)
+        wait_for(engine_running, timeout=20, what="the engine's control pipe")
+
+    def stop_host(self):
+        self.host.kill()
+        self.host.wait(10)
+        for name in ("received.txt", "vistrel.journal"):
+            if os.path.exists(os.path.join(self.folder, name)):
+                os.remove(os.path.join(self.folder, name))
+
+    def received(self):
+        if not os.path.exists(self.record):
+            return []
+        with open(self.record) as f:
+            return f.read().splitlines()

@@ -3,27 +3,10 @@
 is given to a program built on the framework, injected keys reach the typing
 target, and the engine's call journal records what the host called."""
 import os
-import shutil
 import unittest
 
 import harness
-from harness import scanctl, wait_for, winpath
-
-
-class EngineHostCase(harness.WineTestCase):
-    def start_host(self, switches="1111"):
-        folder = self.install()
-        shutil.copy2(os.path.join(harness.TOOLS_DIR, "enginehost.exe"), folder)
-        self.record = os.path.join(folder, "received.txt")
-        self.host = self.start(os.path.join(folder, "enginehost.exe"),
-                               winpath(self.record), switches)
-        wait_for(harness.engine_running, timeout=20, what="the engine's control pipe")
-
-    def received(self):
-        if not os.path.exists(self.record):
-            return []
-        with open(self.record) as f:
-            return f.read().splitlines()
+from harness import EngineHostCase, scanctl, winpath
 
 
 class DecodeDelivery(EngineHostCase):

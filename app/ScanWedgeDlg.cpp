@@ -1,0 +1,153 @@
+#include "ScanWedgeDlg.h"
+
+#include "AboutDlg.h"
+#include "resource.h"
+#include "settings.h"
+#include "vistrel.h"
+
+// Broadcast when the notification area is (re)created, as after the shell
+// restarts; the icon must then be added again or the program loses its face.
+static UINT s_uTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+
+BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_MESSAGE(WM_SCAN_QUIT, OnScanQuit)
+    ON_WM_CLOSE()
+    ON_REGISTERED_MESSAGE(s_uTaskbarCreated, OnTaskbarCreated)
+END_MESSAGE_MAP()
+
+CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
+    : CDialog(IDD_MAIN, pParent),
+      m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
+      m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
+      m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
+      m_nDeviceState(0)
+{
+}
+
+void CScanWedgeDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+}
+
+BOOL CScanWedgeDlg::PreTranslateMessage(MSG* pMsg)
+{
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+BOOL CScanWedgeDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+
+    SendMessage(WM_SETICON, ICON_BIG, (LPARAM)m_hIcon);
+    SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_hIcon);
+
+    // The user meets the program through its tray icon only.
+    PostMessage(WM_SHOWWINDOW, FALSE, SW_PARENTOPENING);
+    MoveWindow(0, 0, 1, 1, TRUE);
+
+    m_nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = IDI_APP;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = WM_TRAY_NOTIFY;
+    m_nid.hIcon = m_hIcon;
+    lstrcpynA(m_nid.szTip, "Norza", sizeof(m_nid.szTip));
+    if (GetDevice() == -1)
+        m_nid.hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_NO_DEVICE));
+    Shell_NotifyIconA(NIM_ADD, &m_nid);
+
+    m_menuTray.Attach(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    m_pTrayPopup = m_menuTray.GetSubMenu(0);
+
+    GetAppHandle(m_hWnd);
+    m_nDeviceState = StartDevice();
+    if (m_nDeviceState != 1)
+        return FALSE;
+
+    LoadDecodeTime("configDecodeTime.ini");
+    ApplyTypeSettings();
+    SetBeepTime(200);
+    SetDecodeTime(m_nDecodeTime);
+    SetTimer(TIMER_STATUS, 1000, NULL);
+    SetTimer(TIMER_DEVICE, 3000, NULL);
+    SetBeep(1);
+    return TRUE;
+}
+
+// Each symbology goes to the engine right after it is read, in a fixed order.
+void CScanWedgeDlg::ApplyTypeSettings()
+{
+    CString strPath = TypeSetPath();
+    m_bQR = ReadTypeFlag("QR", strPath);
+    setQRable(m_bQR);
+    m_bDM = ReadTypeFlag("DM", strPath);
+    setDMable(m_bDM);
+    m_bBarcode = ReadTypeFlag("Barcode", strPath);
+    setBarcode(m_bBarcode);
+    m_bPDF417 = ReadTypeFlag("PDF417", strPath);
+    setPDF417(m_bPDF417);
+    if (ReadTypeFlag("Enter", strPath))
+        m_bAppendEnter = 1;
+}
+
+void CScanWedgeDlg::OnSysCommand(UINT nID, LPARAM lParam)
+{
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CScanWedgeDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.GetSafeHdc(), 0);
+    RECT rect;
+    GetClientRect(&rect);
+    int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CScanWedgeDlg::OnQueryDragIcon()
+{
+    return (HCURSOR)m_hIcon;
+}
+
+LRESULT CScanWedgeDlg::OnScanQuit(WPARAM, LPARAM)
+{
+    PostMessage(WM_CLOSE);
+    return 0;
+}
+
+void CScanWedgeDlg::OnClose()
+{
+    ReleaseDevice();
+    Shell_NotifyIconA(NIM_DELETE, &m_nid);
+    // Ends the modal loop as a cancel; the window's own OnCancel ignores Esc.
+    CDialog::OnCancel();
+}
+
+LRESULT CScanWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
+{
+    Shell_NotifyIconA(NIM_ADD, &m_nid);
+    return 0;
+}

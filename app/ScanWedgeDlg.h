@@ -1,0 +1,54 @@
+// The tray window: a 1 x 1 pixel popup that owns all run-time state, keeps the
+// tray icon and routes every message of the program.
+#pragma once
+
+#include <afxwin.h>
+#include <shellapi.h>
+
+#define WM_TRAY_NOTIFY (WM_USER + 5)
+
+#define TIMER_STATUS 1
+#define TIMER_DEVICE 2
+
+class CScanWedgeDlg : public CDialog {
+public:
+    explicit CScanWedgeDlg(CWnd* pParent = NULL);
+
+    // Reads the decode hold-off from a plain-text file into m_nDecodeTime,
+    // clamped to 50..5000 ms; 50 when the file is missing.
+    bool LoadDecodeTime(LPCSTR pszFileName);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnInitDialog() override;
+    // Enter and Esc on the tray window must not end the program behind the
+    // user's back: the device would stay claimed and the tray icon dead.
+    void OnOK() override {}
+    void OnCancel() override {}
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnClose();
+    afx_msg LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void ApplyTypeSettings();
+
+    HICON m_hIcon;
+    int m_bDM;
+    int m_bQR;
+    int m_bBarcode;
+    int m_bPDF417;
+    int m_bAppendEnter;
+    int m_nDecodeTime;
+    NOTIFYICONDATAA m_nid;
+    CMenu* m_pTrayPopup;
+    CMenu m_menuTray;
+    int m_nTrayIconId;
+    int m_nDeviceState;
+    CString m_strDecoded;
+};

@@ -1,0 +1,76 @@
+"""Running Norza.exe itself in a test: an installed copy in the test's own
+folder, its engine journal, the tray and its windows."""
+import os
+import re
+
+import harness
+from harness import wait_for
+
+TRAY_TITLE = "Wine System Tray"
+
+
+def tray_visible():
+    return bool(harness.xdotool("search", "--onlyvisible", "--name", TRAY_TITLE))
+
+
+def wintool(*args):
+    rc, out, err = harness.run(os.path.join(harness.TOOLS_DIR, "wintool.exe"), *args)
+    return rc, out.decode("utf-8", "replace")
+
+
+def windows():
+    """Top-level windows as dicts: hwnd, pid, cls, visible, title, children."""
+    result = []
+    for line in wintool("list")[1].splitlines():
+        m = re.match(r'window (0x[0-9a-f]+) pid (\d+) (\S+) visible (\d) "(.*)"$', line)
+        if m:
+            result.append(dict(hwnd=m[1], pid=int(m[2]), cls=m[3], visible=m[4] == "1",
+                               title=m[5], children=[]))
+            continue
+        m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) "(.*)"$', line)
+        if m and result:
+            result[-1]["children"].append(dict(hwnd=m[1], cls=m[2], id=int(m[3]), text=m[4]))
+    return result
+
+
+def ansi_text(text):
+    """What a narrow text of the program, written in code page 936, shows as
+    under the code page the test runs in."""
+    return text.encode("gbk").decode("cp%d" % harness.CODEPAGE, "replace")
+
+
+class NorzaCase(harness.WineTestCase):
+    def setUp(self):
+        super().setUp()
+        self.install()
+        self.exe = os.path.join(self.folder, "Norza.exe")
+        self.journal_path = os.path.join(self.folder, "vistrel.journal")
+
+    def write(self, name, content, folder=None):
+        with open(os.path.join(folder or self.folder, name), "wb") as f:
+            f.write(content.encode() if isinstance(content, str) else content)
+
+    def remove(self, name):
+        os.remove(os.path.join(self.folder, name))
+
+    def journal(self):
+        if not os.path.exists(self.journal_path):
+            return []
+        with open(self.journal_path) as f:
+            return f.read().splitlines()
+
+    def start_norza(self, cwd=None, until="SetBeep 1"):
+        """Starts the program and waits until the journal shows `until`."""
+        before = len(self.journal())
+        proc = self.start(self.exe, cwd=cwd or self.folder)
+        wait_for(lambda: until in self.journal()[before:], timeout=30,
+                 what="%r in the engine journal" % until)
+        return proc
+
+    def tray_hwnd(self):
+        handles = [line.split()[1] for line in self.journal() if line.startswith("GetAppHandle")]
+        return handles[-1]
+
+    def quit(self, proc):
+        self.assertEqual(0, harness.scanctl("quit")[0])
+        proc.wait(30)

@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Norza.exe starts, configures the engine from its two settings files,
+refuses a second copy and closes cleanly, end to end under Wine."""
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+import harness
+import norza
+from harness import scanctl, wait_for
+
+NORMAL_START = ["GetDevice", "GetAppHandle", "StartDevice", "setQRable 1", "setDMable 1",
+                "setBarcode 1", "setPDF417 1", "SetBeepTime 200", "SetDecodeTime 300",
+                "SetBeep 1"]
+
+
+def names(journal):
+    """Journal lines with the window handle left out, which differs per run."""
+    return [line.split()[0] if line.startswith("GetAppHandle") else line for line in journal]
+
+
+class StartAndClose(norza.NorzaCase):
+    def test_normal_start_configures_the_engine_in_order(self):
+        proc = self.start_norza()
+        self.assertEqual(NORMAL_START, names(self.journal()))
+        self.assertTrue(norza.tray_visible())
+        self.quit(proc)
+        self.assertEqual(NORMAL_START + ["ReleaseDevice"], names(self.journal()))
+        wait_for(lambda: not norza.tray_visible(), what="the tray icon to go")
+
+    def test_failed_start_stops_configuring_but_keeps_the_tray(self):
+        for result in ("0", "2"):
+            with self.subTest(start_result=result):
+                self.write("vistrel.ini", "[device]\nstart-result=%s\n" % result)
+                os.remove(self.journal_path) if os.path.exists(self.journal_path) else None
+                proc = self.start_norza(until="StartDevice")
+                time.sleep(1.5)   # a timer would have fired by now
+                self.assertEqual(NORMAL_START[:3], names(self.journal()))
+                self.assertTrue(norza.tray_visible())
+                self.quit(proc)
+                self.assertEqual(NORMAL_START[:3] + ["ReleaseDevice"], names(self.journal()))
+
+    def test_enter_and_esc_on_the_tray_window_leave_it_running(self):
+        proc = self.start_norza()
+        hwnd = self.tray_hwnd()
+        for key in ("0x0d", "0x1b"):
+            norza.wintool("post", hwnd, "0x100", key, "0")
+        norza.wintool("post", hwnd, "0x111", "1", "0")   # IDOK from elsewhere
+        norza.wintool("post", hwnd, "0x111", "2", "0")   # IDCANCEL
+        time.sleep(1)
+        self.assertIsNone(proc.poll())
+        self.assertEqual(0, scanctl("state")[0])
+        self.assertNotIn("ReleaseDevice", self.journal())
+        self.quit(proc)
+
+    def test_system_close_goes_through_the_same_path(self):
+        proc = self.start_norza()
+        norza.wintool("post", self.tray_hwnd(), "0x10", "0", "0")   # WM_CLOSE
+        proc.wait(30)
+        self.assertEqual(1, self.journal().count("ReleaseDevice"))
+        wait_for(lambda: not norza.tray_visible(), what="the tray icon to go")
+
+    def test_tray_icon_comes_back_when_the_notification_area_restarts(self):
+        proc = self.start_norza()
+        self.assertEqual(0, norza.wintool("tray-delete", self.tray_hwnd(), "167")[0])
+        wait_for(lambda: not norza.tray_visible(), what="the icon to be lost")
+        norza.wintool("broadcast", "TaskbarCreated")
+        wait_for(norza.tray_visible, what="the icon to be added again")
+        self.quit(proc)
+
+
+class SingleInstance(norza.NorzaCase):
+    def message_boxes(self):
+        return [w for w in norza.windows()
+                if w["title"] == norza.ansi_text("注意") and w["visible"]]
+
+    def test_second_start_is_refused_with_a_message(self):
+        first = self.start_norza()
+        second = self.start(self.exe, cwd=self.folder)
+        box = wait_for(self.message_boxes, timeout=20, what="the message box")[0]
+        texts = [c["text"] for c in box["children"]]
+        self.assertIn(norza.ansi_text("程序已运行!"), texts)
+        self.assertEqual(1, len([c for c in box["children"] if c["cls"] == "Button"]))
+        self.assertEqual(1, self.journal().count("GetDevice"))   # no engine call
+
+        norza.wintool("post", box["hwnd"], "0x111", "1", "0")   # press OK
+        second.wait(20)
+        self.assertIsNone(first.poll())
+        self.assertEqual(0, scanctl("state")[0])
+        self.quit(first)
+
+    def test_a_new_start_after_exit_passes_the_guard(self):
+        self.quit(self.start_norza())
+        self.quit(self.start_norza())
+        self.assertEqual(2, self.journal().count("GetDevice"))
+
+    def test_simultaneous_starts_leave_exactly_one(self):
+        procs = [self.start(self.exe, cwd=self.folder) for _ in range(10)]
+        wait_for(lambda: len(self.message_boxes()) == 9, timeout=60, what="nine refusals")
+        wait_for(lambda: "SetBeep 1" in self.journal(), what="the one that runs")
+        self.assertEqual(1, self.journal().count("GetDevice"))
+        self.assertEqual(9, len({w["pid"] for w in self.message_boxes()}))
+        self.assertTrue(all(p.poll() is None for p in procs))
+
+
+class Settings(norza.NorzaCase):
+    def configured(self, cwd=None):
+        """Starts the program, returns its symbology and decode-time calls, quits."""
+        if os.path.exists(self.journal_path):
+            os.remove(self.journal_path)
+        proc = self.start_norza(cwd=cwd)
+        calls = self.journal()[3:9]
+        self.quit(proc)
+        return calls
+
+    def test_type_flags_are_on_only_for_1_or_empty(self):
+        cases = [
+            ("[TYPE]\nQR=1\nDM=\nBarcode=0\n", [1, 1, 0, 1]),
+            ("[TYPE]\nQR=10\nDM=yes\nBarcode=true\nPDF417=11\n", [0, 0, 0, 0]),
+            ("[TYPE]\r\nQR = 1 \r\nDM=0\r\nBarcode=1\r\nPDF417=0\r\n", [1, 0, 1, 0]),
+            ("[OTHER]\nQR=0\n", [1, 1, 1, 1]),
+            (None, [1, 1, 1, 1]),
+        ]
+        for content, expected in cases:
+            with self.subTest(content=content):
+                if content is None:
+                    self.remove("typeSet.ini")
+                else:
+                    self.write("typeSet.ini", content)
+                calls = self.configured()
+                setters = ["setQRable", "setDMable", "setBarcode", "setPDF417"]
+                self.assertEqual(["%s %d" % s for s in zip(setters, expected)], calls[:4])
+
+    def test_decode_time_is_clamped_and_read_like_atoi(self):
+        cases = [("20", 50), ("99999", 5000), ("abc", 50), ("  750ms", 750), ("", 50),
+                 ("300\n", 300), ("\ufeff300", 50), ("-7", 50), ("5000", 5000), (None, 50)]
+        for content, expected in cases:
+            with self.subTest(content=content):
+                if content is None:
+                    self.remove("configDecodeTime.ini")
+                else:
+                    self.write("configDecodeTime.ini", content)
+                self.assertEqual("SetDecodeTime %d" % expected, self.configured()[5])
+
+    def test_decode_time_is_read_from_the_current_folder(self):
+        self.write("configDecodeTime.ini", "700")
+        elsewhere = tempfile.mkdtemp(prefix="norza-cwd-")
+        try:
+            self.assertEqual("SetDecodeTime 50", self.configured(cwd=elsewhere)[5])
+            self.write("configDecodeTime.ini", "900", folder=elsewhere)
+            self.assertEqual("SetDecodeTime 900", self.configured(cwd=elsewhere)[5])
+        finally:
+            subprocess.run(["rm", "-rf", elsewhere])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

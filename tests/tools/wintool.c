@@ -1,0 +1,87 @@
+/* Looks at and pokes windows the way the shell or a user would, for tests.
+ *
+ *   wintool list                      top-level windows and their controls
+ *   wintool post <hwnd> <msg> <w> <l> PostMessage
+ *   wintool send <hwnd> <msg> <w> <l> SendMessage, prints the result
+ *   wintool tray-delete <hwnd> <id>   removes a tray icon, as a crashed shell loses it
+ *   wintool broadcast <name>          broadcasts a registered message
+ *   wintool foreground <hwnd>         brings a window to the foreground
+ *
+ * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
+ */
+#include <windows.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+static void PrintText(HWND hwnd)
+{
+    WCHAR w[512];
+    char u[1536];
+    GetWindowTextW(hwnd, w, 512);
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
+    printf("\"%s\"", u);
+}
+
+static BOOL CALLBACK ListChild(HWND hwnd, LPARAM lParam)
+{
+    char cls[64];
+    (void)lParam;
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    printf("  child 0x%08lx %s %d ", (unsigned long)(ULONG_PTR)hwnd, cls, GetDlgCtrlID(hwnd));
+    PrintText(hwnd);
+    printf("\n");
+    return TRUE;
+}
+
+static BOOL CALLBACK ListTop(HWND hwnd, LPARAM lParam)
+{
+    char cls[64];
+    DWORD pid;
+    (void)lParam;
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    GetWindowThreadProcessId(hwnd, &pid);
+    printf("window 0x%08lx pid %lu %s visible %d ", (unsigned long)(ULONG_PTR)hwnd,
+           (unsigned long)pid, cls, IsWindowVisible(hwnd) ? 1 : 0);
+    PrintText(hwnd);
+    printf("\n");
+    EnumChildWindows(hwnd, ListChild, 0);
+    return TRUE;
+}
+
+static ULONG_PTR Num(const char *s)
+{
+    return (ULONG_PTR)strtoul(s, NULL, 0);
+}
+
+int main(int argc, char **argv)
+{
+    const char *cmd = argc > 1 ? argv[1] : "";
+    if (!strcmp(cmd, "list") && argc == 2) {
+        EnumWindows(ListTop, 0);
+    } else if ((!strcmp(cmd, "post") || !strcmp(cmd, "send")) && argc == 6) {
+        HWND hwnd = (HWND)Num(argv[2]);
+        UINT msg = (UINT)Num(argv[3]);
+        if (!strcmp(cmd, "post"))
+            return PostMessageA(hwnd, msg, Num(argv[4]), (LPARAM)Num(argv[5])) ? 0 : 1;
+        printf("%ld\n", (long)SendMessageA(hwnd, msg, Num(argv[4]), (LPARAM)Num(argv[5])));
+    } else if (!strcmp(cmd, "tray-delete") && argc == 4) {
+        NOTIFYICONDATAA nid = { 0 };
+        nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+        nid.hWnd = (HWND)Num(argv[2]);
+        nid.uID = (UINT)Num(argv[3]);
+        return Shell_NotifyIconA(NIM_DELETE, &nid) ? 0 : 1;
+    } else if (!strcmp(cmd, "broadcast") && argc == 3) {
+        return SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA(argv[2]), 0, 0) ? 0 : 1;
+    } else if (!strcmp(cmd, "foreground") && argc == 3) {
+        /* Only a process that owns a window may take the foreground. */
+        CreateWindowExA(0, "STATIC", "wintool", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+        return SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
+    } else {
+        fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
+                        "tray-delete <hwnd> <id> | broadcast <name> | foreground <hwnd>\n");
+        return 2;
+    }
+    fflush(stdout);
+    return 0;
+}
