@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""The built files as the loader and the shell see them: the program binds to
+the engine through its import table, the engine exports exactly its twelve
+functions, the instance flag sits in a shared section, and the resources
+carry their identifiers, templates and version."""
+import os
+import struct
+import subprocess
+import tempfile
+import unittest
+
+BIN = os.path.join(os.environ.get("NORZA_BUILD_DIR", "build"), "bin")
+EXE = os.path.join(BIN, "Norza.exe")
+DLL = os.path.join(BIN, "vistrel.dll")
+ENGINE = {"GetAppHandle", "GetDevice", "StartDevice", "ReleaseDevice", "ReleaseLostDevice",
+          "SetBeep", "SetBeepTime", "SetDecodeTime", "setQRable", "setDMable", "setBarcode",
+          "setPDF417"}
+
+
+def objdump(path):
+    return subprocess.run(["i686-w64-mingw32-objdump", "-p", path], check=True,
+                          stdout=subprocess.PIPE, text=True).stdout
+
+
+def resource(type_id, name):
+    with tempfile.TemporaryDirectory() as d:
+        subprocess.run(["wrestool", "-x", "--raw", "-t", str(type_id), "-n", str(name),
+                        "-o", d, EXE], check=True)
+        files = os.listdir(d)
+        with open(os.path.join(d, files[0]), "rb") as f:
+            return f.read()
+
+
+class Binding(unittest.TestCase):
+    def test_program_imports_engine_functions_by_name(self):
+        dump = objdump(EXE)
+        block = dump.split("DLL Name: vistrel.dll", 1)[1].split("\n\n", 1)[0]
+        imported = {line.split()[-1] for line in block.splitlines()[2:] if line.strip()}
+        self.assertTrue(imported <= ENGINE, imported - ENGINE)
+        self.assertIn("GetAppHandle", imported)
+
+    def test_engine_exports_exactly_its_twelve_names(self):
+        dump = objdump(DLL)
+        table = dump.split("[Ordinal/Name Pointer] Table", 1)[1].split("\n\n", 1)[0]
+        names = {line.split()[-1] for line in table.splitlines() if line.strip()}
+        self.assertEqual(ENGINE, names)
+
+    def test_instance_flag_section_is_shared(self):
+        with open(EXE, "rb") as f:
+            data = f.read()
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        count, = struct.unpack_from("<H", data, pe + 6)
+        optional, = struct.unpack_from("<H", data, pe + 20)
+        sections = {}
+        for i in range(count):
+            entry = struct.unpack_from("<8s28xI", data, pe + 24 + optional + 40 * i)
+            sections[entry[0].rstrip(b"\0")] = entry[1]
+        self.assertEqual(0xD0000040, sections.get(b"Shared"))
+
+
+class Resources(unittest.TestCase):
+    def test_every_resource_has_its_id(self):
+        listing = subprocess.run(["wrestool", "-l", EXE], check=True, stdout=subprocess.PIPE,
+                                 text=True).stdout
+        found = {(line.split()[0], line.split()[1]) for line in listing.splitlines()}
+        for type_id, names in ((14, (153, 155, 157, 158, 159, 167, 168)), (5, (100, 102)),
+                               (4, (135,)), (6, (7,)), (16, (1,))):
+            for name in names:
+                self.assertIn(("--type=%d" % type_id, "--name=%d" % name), found)
+
+    def test_each_icon_has_four_sizes(self):
+        for name in (153, 155, 157, 158, 159, 167, 168):
+            group = resource(14, name)
+            count, = struct.unpack_from("<H", group, 4)
+            sizes = sorted(group[6 + 14 * i] or 256 for i in range(count))
+            self.assertEqual([16, 24, 32, 48], sizes, name)
+
+    def test_dialog_templates(self):
+        about = resource(5, 100)
+        style, _, items, x, y, cx, cy = struct.unpack_from("<IIHhhhh", about, 0)
+        self.assertEqual((0x80C800C0, 4, 0, 0, 235, 55), (style, items, x, y, cx, cy))
+
+        main = resource(5, 102)
+        ver, sig, _, exstyle, style, items, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", main, 0)
+        self.assertEqual((1, 0xFFFF, 0x00040000, 0x900000C0, 0, 0, 0, 9, 1),
+                         (ver, sig, exstyle, style, items, x, y, cx, cy))
+        self.assertIn("宋体".encode("utf-16-le"), main)
+
+    def test_version_block(self):
+        version = resource(16, 1)
+        for text in ("4, 3, 0, 0", "Norza", "080404b0"):
+            self.assertIn(text.encode("utf-16-le"), version)
+        self.assertIn(struct.pack("<HH", 0x804, 1200), version)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
