@@ -30,6 +30,7 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnClose();
     afx_msg LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
@@ -37,6 +38,8 @@ protected:
 
 private:
     void ApplyTypeSettings();
+    // Types the text into the focused control of the foreground application.
+    void SendTextToFocus(LPCSTR pszText);
 
     HICON m_hIcon;
     int m_bDM;

@@ -1,5 +1,7 @@
-// The control pipe: one instance, clients served one after another, each
-// sending any number of framed requests over its connection.
+// The control pipe: each client is served on a thread of its own, sending any
+// number of framed requests over its connection. Like a camera that keeps
+// decoding while the program handles the last result, a second client is
+// answered (or refused) while the first waits for the program.
 #include "vistrel.h"
 
 #include <cstdio>
@@ -86,14 +88,39 @@ static void ServeClient(HANDLE pipe)
     }
 }
 
+static HANDLE CreatePipeInstance(DWORD extraFlags)
+{
+    return CreateNamedPipeA(SIM_PIPE_NAME, PIPE_ACCESS_DUPLEX | extraFlags,
+                            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                            PIPE_UNLIMITED_INSTANCES, 65536, 65536, 0, NULL);
+}
+
+static DWORD WINAPI ClientThread(LPVOID param)
+{
+    HANDLE pipe = (HANDLE)param;
+
+    ServeClient(pipe);
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    return 0;
+}
+
 static DWORD WINAPI ServerThread(LPVOID param)
 {
     HANDLE pipe = (HANDLE)param;
 
-    for (;;)
+    while (pipe != INVALID_HANDLE_VALUE)
     {
         if (ConnectNamedPipe(pipe, NULL) || GetLastError() == ERROR_PIPE_CONNECTED)
-            ServeClient(pipe);
+        {
+            HANDLE client = CreateThread(NULL, 0, ClientThread, pipe, 0, NULL);
+            if (client)
+            {
+                CloseHandle(client);
+                pipe = CreatePipeInstance(0);
+                continue;
+            }
+        }
         DisconnectNamedPipe(pipe);
     }
     return 0;
@@ -115,9 +142,7 @@ void StartPipeServer(void)
     if (!first)
         return;
 
-    pipe = CreateNamedPipeA(SIM_PIPE_NAME, PIPE_ACCESS_DUPLEX | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1,
-                            65536, 65536, 0, NULL);
+    pipe = CreatePipeInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
     if (pipe == INVALID_HANDLE_VALUE)
         return;
     // The thread runs until the process ends; pin the DLL so that a

@@ -163,9 +163,13 @@ class EngineHostCase(WineTestCase):
 
     def start_host(self, switches="1111", device=None):
         """switches: QR, DM, Barcode and PDF417 on or off; device: the
-        [device] settings the engine starts with, as a dict."""
+        [device] settings the engine starts with, as a dict (None keeps the
+        folder's vistrel.ini as it is). Starting again ends the host started
+        before and clears its record and journal."""
         folder = self.folder
-        if not os.path.exists(os.path.join(folder, "enginehost.exe")):
+        if hasattr(self, "host"):
+            self.stop_host()
+        else:
             self.install()
             shutil.copy2(os.path.join(TOOLS_DIR, "enginehost.exe"), folder)
         if device is not None:
@@ -180,8 +184,9 @@ class EngineHostCase(WineTestCase):
         wait_for(engine_running, timeout=20, what="the engine's control pipe")
 
     def stop_host(self):
-        self.host.kill()
-        self.host.wait(10)
+        if self.host.poll() is None:
+            self.host.kill()
+            self.host.wait(10)
         for name in ("received.txt", "vistrel.journal"):
             if os.path.exists(os.path.join(self.folder, name)):
                 os.remove(os.path.join(self.folder, name))

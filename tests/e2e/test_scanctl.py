@@ -34,6 +34,10 @@ def write(path, data):
 
 
 class WithoutEngine(harness.WineTestCase):
+    def setUp(self):
+        super().setUp()
+        wait_for(lambda: not harness.engine_running(), what="the last test's engine to end")
+
     def test_commands_that_need_the_engine_exit_3(self):
         payload = write(os.path.join(self.folder, "payload.bin"), b"x")
         for args in [("state",), ("journal",), ("plug",), ("unplug",), ("quit",),
@@ -176,7 +180,6 @@ class Device(EngineHostCase):
                 self.assertRegex(out, reply)
                 self.assertEqual(4 if reply == NOT_STARTED else 0, rc)
                 self.assertEqual([] if rc else ["78"], self.received())
-                self.stop_host()
 
 
 class Batch(EngineHostCase):
@@ -184,17 +187,6 @@ class Batch(EngineHostCase):
         rc, out, err = scanctl("batch", input=script)
         self.assertEqual("", err)
         return rc, out.splitlines()
-
-    def test_many_decodes_each_with_its_result(self):
-        self.start_host()
-        texts = ["item %03d" % i for i in range(200)]
-        rc, lines = self.batch("".join("decode %s %s\n" % (SYMS[i % 4], text)
-                                       for i, text in enumerate(texts)).encode())
-        self.assertEqual(0, rc)
-        self.assertEqual(200, len(lines))
-        for line in lines:
-            self.assertRegex(line, DELIVERED)
-        self.assertEqual([text.encode().hex() for text in texts], self.received())
 
     def test_bad_lines_are_reported_and_the_rest_still_run(self):
         self.start_host("1011")
@@ -226,27 +218,26 @@ class Batch(EngineHostCase):
         self.assertEqual("dropped: dm disabled", lines[1])
 
     def test_line_ends_blank_lines_and_spaces(self):
-        self.start_host()
-        script = (b"decode qr a b\r\n"
-                  b"\r\n"
-                  b"\n"
-                  b"decode dm \r\n"
-                  b"decode barcode  lead and trail  \n"
-                  b"decode pdf417 \xb3\xcc\xd0\xf2\n"
-                  b"decode-hex qr 41ff\r\n"
-                  b"unplug\r\n"
-                  b"plug\r\n"
-                  b"decode qr dropped\r\n"
-                  b"decode qr no line end")
-        rc, lines = self.batch(script)
+        self.start_host("1110")
+        cases = [  # line, its result (None: skipped), the bytes delivered
+            (b"decode qr a b\r\n", DELIVERED, b"a b"),
+            (b"\r\n", None, None),
+            (b"\n", None, None),
+            (b"decode dm \r\n", DELIVERED, b""),
+            (b"decode barcode  lead and trail  \n", DELIVERED, b" lead and trail  "),
+            (b"decode qr \xb3\xcc\xd0\xf2\n", DELIVERED, b"\xb3\xcc\xd0\xf2"),
+            (b"decode-hex dm 41ff\r\n", DELIVERED, b"A\xff"),
+            (b"decode pdf417 off\r\n", "^dropped: pdf417 disabled$", None),
+            (b"decode qr no line end", DELIVERED, b"no line end"),
+        ]
+        rc, lines = self.batch(b"".join(line for line, _, _ in cases))
         self.assertEqual(4, rc)
-        self.assertEqual(["ok", "ok", NOT_STARTED], lines[5:8])
-        for line in lines[:5]:
-            self.assertRegex(line, DELIVERED)
-        self.assertEqual(NOT_STARTED, lines[8])
-        self.assertEqual(9, len(lines))
-        self.assertEqual(["a b", "", " lead and trail  ", "\xb3\xcc\xd0\xf2", "A\xff"],
-                         [bytes.fromhex(h).decode("latin-1") for h in self.received()])
+        results = [result for _, result, _ in cases if result]
+        self.assertEqual(len(results), len(lines), lines)
+        for expected, line in zip(results, lines):
+            self.assertRegex(line, expected)
+        self.assertEqual([data.hex() for _, _, data in cases if data is not None],
+                         self.received())
 
     def test_file_names_in_utf8_or_the_ansi_code_page(self):
         self.start_host()
@@ -269,17 +260,46 @@ class Batch(EngineHostCase):
 
 
 class Connection(EngineHostCase):
-    def test_a_batch_holds_the_engine_until_it_goes_away(self):
-        self.start_host()
+    def start_batch(self):
         batch = subprocess.Popen(["wine", os.path.join(harness.BIN_DIR, "scanctl.exe"), "batch"],
                                  env=harness.wine_env(), stdin=subprocess.PIPE,
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.procs.append(batch)
-        batch.stdin.write(b"start-result 3\n")
-        batch.stdin.flush()
-        self.assertEqual(b"ok\n", batch.stdout.readline())
+        return batch
 
-        self.assertEqual((3, "", "scanctl: engine busy\n"), scanctl("state"))
+    def ask(self, batch, line):
+        batch.stdin.write(line)
+        batch.stdin.flush()
+        return batch.stdout.readline()
+
+    def test_two_batches_of_200_decodes_side_by_side(self):
+        self.start_host()
+        scripts = {name: ["decode %s %s %03d" % (SYMS[i % 4], name, i) for i in range(200)]
+                   for name in ("left", "right")}
+        batches = [self.start_batch() for _ in scripts]
+        for batch in batches:
+            self.assertEqual(b"ok\n", self.ask(batch, b"plug\n"))
+        for batch, lines in zip(batches, scripts.values()):
+            batch.stdin.write("".join(line + "\n" for line in lines).encode())
+            batch.stdin.flush()
+        for batch in batches:
+            out, err = batch.communicate(timeout=60)
+            self.assertEqual((0, b""), (batch.returncode, err))
+            self.assertEqual(200, len(out.splitlines()))
+            for line in out.decode().splitlines():
+                self.assertRegex(line, DELIVERED)
+        # Each connection's decodes arrive in order, however the two interleave.
+        received = [bytes.fromhex(h).decode() for h in self.received()]
+        self.assertEqual(400, len(received))
+        for name, lines in scripts.items():
+            self.assertEqual([line.split(" ", 2)[2] for line in lines],
+                             [text for text in received if text.startswith(name)])
+
+    def test_other_clients_are_served_while_a_batch_is_connected(self):
+        self.start_host()
+        batch = self.start_batch()
+        self.assertEqual(b"ok\n", self.ask(batch, b"start-result 3\n"))
+        self.assertEqual("3", state()["start-result"])
 
         self.host.kill()
         self.host.wait(10)

@@ -1,7 +1,8 @@
-/* A typing target for end-to-end tests: a window with one or two multi-line
- * edit fields, the first focused. It reports what arrived to a file, as the
+/* A typing target for end-to-end tests: a window with a multi-line edit
+ * field, or a one-line field and a multi-line one, the first focused. It reports what arrived to a file, as the
  * ANSI bytes and the UTF-16 text of each field plus the keyboard messages the
- * fields received, rewriting the report whenever something changed.
+ * fields received (characters as UTF-16), rewriting the report whenever
+ * something changed.
  *
  *   typetarget <report-path> [fields]
  */
@@ -42,7 +43,7 @@ static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_SYSKEYUP:   NoteEvent("sysup", wParam); break;
     case WM_CHAR:       NoteEvent("char", wParam); break;
     }
-    return CallWindowProcA(g_pfnEditProc, hwnd, msg, wParam, lParam);
+    return CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
 }
 
 static void WriteHex(FILE *f, const unsigned char *p, size_t n)
@@ -91,11 +92,14 @@ static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_CREATE: {
         int i;
         for (i = 0; i < g_nFields; i++) {
+            /* In a form of two fields the first is one line, as a name or code
+             * field would be, so Tab leaves it for the next. */
+            DWORD style = i + 1 < g_nFields ? ES_AUTOHSCROLL
+                        : WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
             g_hwndField[i] = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
-                ES_WANTRETURN | ES_AUTOVSCROLL, 10, 10 + i * 110, 360, 100,
-                hwnd, (HMENU)(INT_PTR)(100 + i), NULL, NULL);
-            g_pfnEditProc = (WNDPROC)SetWindowLongPtrA(g_hwndField[i], GWLP_WNDPROC,
+                WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 10, 10 + i * 40, 360,
+                i + 1 < g_nFields ? 24 : 100, hwnd, (HMENU)(INT_PTR)(100 + i), NULL, NULL);
+            g_pfnEditProc = (WNDPROC)SetWindowLongPtrW(g_hwndField[i], GWLP_WNDPROC,
                                                       (LONG_PTR)FieldProc);
         }
         SetTimer(hwnd, IDT_REPORT, 50, NULL);
@@ -149,11 +153,14 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
     SetForegroundWindow(hwnd);
     SetFocus(g_hwndField[0]);
 
-    /* The dialog keys move Tab between the fields, as in any form. */
-    while (GetMessageA(&msg, NULL, 0, 0)) {
-        if (!IsDialogMessageA(hwnd, &msg)) {
+    /* The dialog keys move Tab between the fields, as in any form. Messages
+     * travel as Unicode: Wine's ANSI message path turns a double-byte
+     * character posted as lead and trail byte into two unknown characters,
+     * which Windows does not; the events hold UTF-16 characters. */
+    while (GetMessageW(&msg, NULL, 0, 0)) {
+        if (!IsDialogMessageW(hwnd, &msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     return 0;

@@ -6,6 +6,7 @@
  *   wintool tray-delete <hwnd> <id>   removes a tray icon, as a crashed shell loses it
  *   wintool broadcast <name>          broadcasts a registered message
  *   wintool foreground <hwnd>         brings a window to the foreground
+ *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
  *
  * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
  */
@@ -13,6 +14,9 @@
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <fcntl.h>
+#include <io.h>
 
 static void PrintText(HWND hwnd)
 {
@@ -57,6 +61,7 @@ static ULONG_PTR Num(const char *s)
 int main(int argc, char **argv)
 {
     const char *cmd = argc > 1 ? argv[1] : "";
+    _setmode(_fileno(stdout), _O_BINARY);
     if (!strcmp(cmd, "list") && argc == 2) {
         EnumWindows(ListTop, 0);
     } else if ((!strcmp(cmd, "post") || !strcmp(cmd, "send")) && argc == 6) {
@@ -73,13 +78,19 @@ int main(int argc, char **argv)
         return Shell_NotifyIconA(NIM_DELETE, &nid) ? 0 : 1;
     } else if (!strcmp(cmd, "broadcast") && argc == 3) {
         return SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA(argv[2]), 0, 0) ? 0 : 1;
+    } else if (!strcmp(cmd, "text") && argc == 3) {
+        static WCHAR w[65536];
+        static char u[65536 * 3];
+        SendMessageW((HWND)Num(argv[2]), WM_GETTEXT, 65536, (LPARAM)w);
+        WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
+        fwrite(u, 1, strlen(u), stdout);
     } else if (!strcmp(cmd, "foreground") && argc == 3) {
         /* Only a process that owns a window may take the foreground. */
         CreateWindowExA(0, "STATIC", "wintool", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
         return SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
-                        "tray-delete <hwnd> <id> | broadcast <name> | foreground <hwnd>\n");
+                        "tray-delete <hwnd> <id> | broadcast <name> | foreground <hwnd> | text <hwnd>\n");
         return 2;
     }
     fflush(stdout);

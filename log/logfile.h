@@ -1,0 +1,33 @@
+// The log file: one line per entry, appended by any number of programs that
+// share the file. A named event serialises the writers across processes.
+#pragma once
+
+#include <afx.h>
+
+// The log file's full name, fixed by the first entry unless SetLogFile
+// changes it.
+extern CString g_strLogPath;
+
+// The cross-process write lock, opened or created by the first entry.
+extern HANDLE g_hLogEvent;
+
+// Name of the auto-reset event every writer of the log waits on.
+#define LOG_EVENT_NAME "MoxLogWrite"
+
+// How long an entry waits for the lock before writing anyway: a writer that
+// died holding it must not freeze every later writer for good.
+const DWORD LOG_LOCK_WAIT_MS = 3000;
+
+// How long an entry keeps trying to open a file another program holds
+// without sharing it, and the pause between tries.
+const DWORD LOG_OPEN_RETRY_MS = 500;
+const DWORD LOG_OPEN_RETRY_PAUSE_MS = 20;
+
+short LogWrite(LPCSTR pszTag, LPCSTR pszFormat, ...);
+short LogWriteV(LPCSTR pszTag, LPCSTR pszFormat, va_list args);
+short SetLogFile(LPCSTR pszName);
+
+CString FormatLogStamp(const SYSTEMTIME& st);
+CString FormatLogLine(LPCSTR pszTag, LPCSTR pszFormat, va_list args);
+CString ResolveLogPath(LPCSTR pszName);
+CString GetModuleDir(BOOL bTrailingBackslash);

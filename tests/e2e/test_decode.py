@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""The main job end to end: each decode is converted, logged, typed into the
+focused control of the foreground application, and followed by the hold-off."""
+import os
+import re
+import subprocess
+import time
+import unittest
+
+import harness
+import norza
+from harness import scanctl, wait_for
+
+STAMP = r"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"
+
+SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]
+
+
+def key_events(report):
+    return [e for e in report["events"] if e[0] in ("down", "up")]
+
+
+class DecodeCase(norza.NorzaCase):
+    def setUp(self):
+        super().setUp()
+        self.write("configDecodeTime.ini", "50")
+
+    def run_norza(self, enter=True, flags=(1, 1, 1, 1), fields=1):
+        self.write("typeSet.ini", "[TYPE]\nQR=%d\nDM=%d\nBarcode=%d\nPDF417=%d\nEnter=%d\n"
+                   % (*flags, int(enter)))
+        self.proc = self.start_norza()
+        self.target = self.typing_target(fields)
+        return self.target
+
+    def decode(self, *args):
+        rc, out, err = scanctl(*args)
+        self.assertEqual(0, rc, out + err)
+
+    def log(self):
+        with open(os.path.join(self.folder, "log.log"), "rb") as f:
+            return f.read()
+
+
+class Typing(DecodeCase):
+    def test_ascii_is_typed_as_keys_then_shift_enter(self):
+        target = self.run_norza(enter=True)
+        self.decode("decode", "qr", "ABC123")
+        target.wait_text("ABC123\r\n")
+        events = key_events(target.report())
+        self.assertEqual(SHIFT_ENTER, events[-4:])
+        self.assertEqual([("down", "10"), ("down", "41"), ("up", "41"), ("up", "10")],
+                         events[:4])
+        self.assertIn(("down", "31"), events)
+        self.assertNotIn(("down", "10"), events[12:-4])   # digits without Shift
+
+    def test_without_enter_nothing_follows_the_text(self):
+        target = self.run_norza(enter=False)
+        self.decode("decode", "dm", "x-1")
+        target.wait_text("x-1")
+        time.sleep(0.5)
+        self.assertNotIn(("down", "0d"), target.report()["events"])
+        self.assertEqual("x-1", target.text())
+
+    def test_empty_decode_types_only_the_enter_suffix(self):
+        target = self.run_norza(enter=True)
+        self.decode("decode", "qr", "")
+        wait_for(lambda: key_events(target.report()) == SHIFT_ENTER, what="Shift+Enter")
+
+    def test_utf8_chinese_arrives_as_chinese(self):
+        target = self.run_norza(enter=False)
+        self.decode("decode", "qr", "中文扫码")
+        # Without Chinese in the code page the characters cannot be typed.
+        expected = "中文扫码" if harness.CODEPAGE == 936 else "????"
+        target.wait_text(expected)
+
+    def test_gbk_bytes_arrive_unchanged(self):
+        target = self.run_norza(enter=False)
+        for hex_text in ("b3ccd0f2", "b3ccb0a1"):   # the second would pass a loose UTF-8 test
+            self.decode("decode-hex", "barcode", hex_text)
+        wait_for(lambda: target.ansi() == bytes.fromhex("b3ccd0f2b3ccb0a1"),
+                 what="the GBK bytes, unchanged")
+        if harness.CODEPAGE == 936:
+            self.assertEqual("程序程啊", target.text())
+
+    def test_character_mode_enter_is_one_posted_key(self):
+        target = self.run_norza(enter=True)
+        self.decode("decode-hex", "qr", "41d6d0")   # "A中" in GBK
+        wait_for(lambda: ("down", "0d") in target.report()["events"], what="Enter")
+        report = target.report()
+        # The target's own message loop turns the posted key-down into a CR.
+        chinese = [("char", "4e2d")] if harness.CODEPAGE == 936 else [("char", "d6"), ("char", "d0")]
+        self.assertEqual([("char", "41")] + chinese + [("char", "0d")],
+                         [e for e in report["events"] if e[0] == "char"])
+        self.assertEqual([("down", "0d")], key_events(report))
+
+    def test_tab_moves_to_the_next_field_and_line_breaks_stay(self):
+        target = self.run_norza(enter=False, fields=2)
+        self.decode("decode", "qr", "a1\tb2\r\nc3\nd4")
+        target.wait_text("b2\r\nc3\r\nd4", field=1)
+        self.assertEqual("a1", target.text(0))
+
+    def test_nothing_is_typed_while_the_tray_window_is_in_front(self):
+        target = self.run_norza(enter=True)
+        self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])
+        self.decode("decode", "qr", "hidden")
+        self.assertIn(b"Decode:hidden", self.log())
+        time.sleep(0.5)
+        self.assertEqual("", target.text())
+
+
+class HoldOff(DecodeCase):
+    def test_decodes_during_the_hold_off_are_dropped(self):
+        self.write("configDecodeTime.ini", "1500")
+        target = self.run_norza(enter=False)
+        before = len(self.journal())
+        first = subprocess.Popen(["wine", os.path.join(harness.BIN_DIR, "scanctl.exe"),
+                                  "decode", "qr", "one"], env=harness.wine_env(),
+                                 stdout=subprocess.PIPE)
+        wait_for(lambda: "setPDF417 0" in self.journal()[before:], what="decoding off")
+        rc, out, _ = scanctl("decode", "qr", "two")
+        self.assertEqual((4, "dropped: qr disabled\n"), (rc, out))
+        self.assertEqual(0, first.wait(30))
+        self.decode("decode", "qr", "three")
+        target.wait_text("onethree")
+        self.assertEqual(["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0",
+                          "setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"],
+                         self.journal()[before:before + 8])
+
+    def test_only_enabled_symbologies_come_back(self):
+        self.run_norza(flags=(0, 0, 0, 1))
+        before = len(self.journal())
+        self.decode("decode", "pdf417", "p")
+        self.assertEqual(["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0",
+                          "setPDF417 1"], self.journal()[before:])
+
+
+class LogFile(DecodeCase):
+    def test_each_decode_is_one_entry_in_the_exact_format(self):
+        target = self.run_norza(enter=False)
+        self.decode("decode", "qr", "ABC123")
+        self.decode("decode", "dm", "two\nlines")
+        target.wait_text("ABC123two\r\nlines")
+        log = self.log().decode("gbk")
+        self.assertRegex(log, r"^\r\n%s\[Decode\]Decode:ABC123\r\n%s\[Decode\]Decode:two\r\nlines$"
+                         % (STAMP, STAMP))
+
+    def test_log_holds_the_converted_text(self):
+        self.run_norza(enter=False)
+        self.decode("decode", "qr", "中文")
+        expected = "中文".encode("gbk") if harness.CODEPAGE == 936 else b"??"
+        wait_for(lambda: os.path.exists(os.path.join(self.folder, "log.log")), what="the log")
+        self.assertTrue(self.log().endswith(b"[Decode]Decode:" + expected))
+
+
+class Notepad(DecodeCase):
+    def test_text_arrives_in_a_real_application(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=1\n")
+        self.start_norza()
+        self.start("notepad")
+        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
+                                 for c in w["children"] if c["cls"].lower() == "edit"],
+                        timeout=30, what="notepad")[0]
+        time.sleep(0.5)
+        self.decode("decode", "qr", "Norza 4.3")
+        self.decode("decode", "qr", "扫码")
+        expected = "Norza 4.3\r\n" + ("扫码\r\n" if harness.CODEPAGE == 936 else "??\r\n")
+        wait_for(lambda: norza.wintool("text", edit)[1] == expected, what=repr(expected))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
