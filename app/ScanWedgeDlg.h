@@ -21,6 +21,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    // Sees the tray icon's mouse messages, which the message table leaves out.
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     // Enter and Esc on the tray window must not end the program behind the
     // user's back: the device would stay claimed and the tray icon dead.
@@ -32,6 +34,13 @@ protected:
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnToggleQR();
+    afx_msg void OnToggleDM();
+    afx_msg void OnToggleBarcode();
+    afx_msg void OnTogglePDF417();
+    afx_msg void OnTrayRestart();
+    afx_msg void OnTrayExit();
+    afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg void OnClose();
     afx_msg LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
@@ -40,6 +49,10 @@ private:
     void ApplyTypeSettings();
     // Types the text into the focused control of the foreground application.
     void SendTextToFocus(LPCSTR pszText);
+    void ShowTrayMenu();
+    void SetTrayIcon(int nIconId);
+    void ShowStatusIcon();
+    void WatchDevice();
 
     HICON m_hIcon;
     int m_bDM;

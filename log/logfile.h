@@ -19,7 +19,8 @@ extern HANDLE g_hLogEvent;
 const DWORD LOG_LOCK_WAIT_MS = 3000;
 
 // How long an entry keeps trying to open a file another program holds
-// without sharing it, and the pause between tries.
+// without sharing it, and the pause between tries. Kept well below the lock
+// bound, so a writer retrying with the lock held never makes others give up.
 const DWORD LOG_OPEN_RETRY_MS = 500;
 const DWORD LOG_OPEN_RETRY_PAUSE_MS = 20;
 

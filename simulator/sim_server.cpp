@@ -105,9 +105,22 @@ static DWORD WINAPI ClientThread(LPVOID param)
     return 0;
 }
 
+// A program restarting itself starts its new copy while the old one may still
+// be ending: the new copy takes the pipe over as soon as the old one lets go.
+static HANDLE WaitForFirstInstance(void)
+{
+    for (;;)
+    {
+        HANDLE pipe = CreatePipeInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
+        if (pipe != INVALID_HANDLE_VALUE)
+            return pipe;
+        Sleep(100);
+    }
+}
+
 static DWORD WINAPI ServerThread(LPVOID param)
 {
-    HANDLE pipe = (HANDLE)param;
+    HANDLE pipe = param ? (HANDLE)param : WaitForFirstInstance();
 
     while (pipe != INVALID_HANDLE_VALUE)
     {
@@ -127,8 +140,8 @@ static DWORD WINAPI ServerThread(LPVOID param)
 }
 
 // Creating the pipe here rather than in the thread means that once
-// GetAppHandle returns, scanctl can connect. If another copy of the program
-// already serves the pipe, this copy stays off it.
+// GetAppHandle returns, scanctl can connect. While another copy of the
+// program serves the pipe, this copy waits in the background to take over.
 void StartPipeServer(void)
 {
     static bool started;
@@ -143,15 +156,14 @@ void StartPipeServer(void)
         return;
 
     pipe = CreatePipeInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
-    if (pipe == INVALID_HANDLE_VALUE)
-        return;
     // The thread runs until the process ends; pin the DLL so that a
     // FreeLibrary cannot unmap its code.
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        (LPCSTR)&StartPipeServer, &self);
-    thread = CreateThread(NULL, 0, ServerThread, pipe, 0, NULL);
+    thread = CreateThread(NULL, 0, ServerThread,
+                          pipe == INVALID_HANDLE_VALUE ? NULL : pipe, 0, NULL);
     if (thread)
         CloseHandle(thread);
-    else
+    else if (pipe != INVALID_HANDLE_VALUE)
         CloseHandle(pipe);
 }

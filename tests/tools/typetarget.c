@@ -4,7 +4,17 @@
  * fields received (characters as UTF-16), rewriting the report whenever
  * something changed.
  *
- *   typetarget <report-path> [fields]
+ *   typetarget <report-path> [fields [count [sink]]]
+ *
+ * With a count it times rounds for benchmarks instead: no keyboard messages
+ * are recorded and nothing is written while characters arrive. Each time the
+ * count of characters has reached the first field, the report is written once
+ * with the round's number and the performance-counter times at which its
+ * first and last character had been taken in by the field, and the field is
+ * emptied for the next round. With "sink" the field does not take the
+ * characters in as they come (the edit control spends far longer drawing each
+ * one than any sender takes to send it); it keeps them aside and shows them
+ * all at the end of the round, for the report.
  */
 #include <windows.h>
 #include <stdio.h>
@@ -22,6 +32,34 @@ static const char *g_pszReport;
 static char *g_pszEvents;
 static size_t g_cbEvents;
 static BOOL g_bDirty = TRUE;
+static int g_nRoundChars;           /* characters per timed round; 0: no rounds */
+static int g_nArrived;
+static int g_nRound;
+static LARGE_INTEGER g_qpcFirst, g_qpcLast;
+static BOOL g_bSink;
+static WCHAR *g_pwszSunk;           /* the round's characters, in sink mode */
+
+static void WriteReport(void);
+
+/* A character has been taken in by the first field. */
+static void CountCharacter(void)
+{
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (g_nArrived++ == 0)
+        g_qpcFirst = now;
+    if (g_nArrived < g_nRoundChars)
+        return;
+    g_qpcLast = now;
+    g_nRound++;
+    if (g_bSink) {
+        g_pwszSunk[g_nArrived] = 0;
+        SetWindowTextW(g_hwndField[0], g_pwszSunk);
+    }
+    WriteReport();
+    g_nArrived = 0;
+    SetWindowTextW(g_hwndField[0], L"");
+}
 
 static void NoteEvent(const char *kind, WPARAM code)
 {
@@ -36,6 +74,16 @@ static void NoteEvent(const char *kind, WPARAM code)
 
 static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (g_nRoundChars) {
+        LRESULT r = 0;
+        if (msg == WM_CHAR && hwnd == g_hwndField[0] && g_bSink)
+            g_pwszSunk[g_nArrived] = (WCHAR)wParam;
+        else
+            r = CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
+        if (msg == WM_CHAR && hwnd == g_hwndField[0])
+            CountCharacter();
+        return r;
+    }
     switch (msg) {
     case WM_KEYDOWN:    NoteEvent("down", wParam); break;
     case WM_KEYUP:      NoteEvent("up", wParam); break;
@@ -79,6 +127,13 @@ static void WriteReport(void)
         free(w);
         free(a);
     }
+    if (g_nRoundChars) {
+        LARGE_INTEGER freq;
+        QueryPerformanceFrequency(&freq);
+        fprintf(f, "round %d\nfirst %lld\nlast %lld\nfreq %lld\n", g_nRound,
+                (long long)g_qpcFirst.QuadPart, (long long)g_qpcLast.QuadPart,
+                (long long)freq.QuadPart);
+    }
     fprintf(f, "events\n");
     fwrite(g_pszEvents, 1, g_cbEvents, f);
     fclose(f);
@@ -102,7 +157,8 @@ static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
             g_pfnEditProc = (WNDPROC)SetWindowLongPtrW(g_hwndField[i], GWLP_WNDPROC,
                                                       (LONG_PTR)FieldProc);
         }
-        SetTimer(hwnd, IDT_REPORT, 50, NULL);
+        if (!g_nRoundChars)
+            SetTimer(hwnd, IDT_REPORT, 50, NULL);
         return 0;
     }
     case WM_SETFOCUS:
@@ -133,12 +189,19 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
     (void)hPrev;
     (void)lpCmdLine;
     if (__argc < 2) {
-        MessageBoxA(NULL, "usage: typetarget <report-path> [fields]", "typetarget", MB_OK);
+        MessageBoxA(NULL, "usage: typetarget <report-path> [fields [count [sink]]]", "typetarget",
+                    MB_OK);
         return 2;
     }
     g_pszReport = __argv[1];
     if (__argc > 2)
         g_nFields = atoi(__argv[2]) == 2 ? 2 : 1;
+    if (__argc > 3 && atoi(__argv[3]) > 0)
+        g_nRoundChars = atoi(__argv[3]);
+    if (g_nRoundChars && __argc > 4 && strcmp(__argv[4], "sink") == 0) {
+        g_bSink = TRUE;
+        g_pwszSunk = calloc(g_nRoundChars + 1, sizeof(WCHAR));
+    }
     g_pszEvents = malloc(MAX_EVENTS * 16);
 
     wc.lpfnWndProc = MainProc;
@@ -152,6 +215,8 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
     ShowWindow(hwnd, nShow);
     SetForegroundWindow(hwnd);
     SetFocus(g_hwndField[0]);
+    if (g_nRoundChars)
+        WriteReport();
 
     /* The dialog keys move Tab between the fields, as in any form. Messages
      * travel as Unicode: Wine's ANSI message path turns a double-byte

@@ -1,0 +1,90 @@
+// The tray icon's menu and its commands.
+#include "ScanWedgeDlg.h"
+
+#include "ScanWedgeApp.h"
+#include "resource.h"
+#include "vistrel.h"
+
+LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_TRAY_NOTIFY && lParam == WM_RBUTTONDOWN)
+        ShowTrayMenu();
+    return CDialog::DefWindowProc(message, wParam, lParam);
+}
+
+void CScanWedgeDlg::ShowTrayMenu()
+{
+    if (!m_pTrayPopup)
+        return;
+    POINT pt;
+    GetCursorPos(&pt);
+    const int flags[] = { m_bQR, m_bDM, m_bBarcode };
+    for (UINT i = 0; i < 3; ++i)
+        m_pTrayPopup->CheckMenuItem(i, MF_BYPOSITION | (flags[i] == 1 ? MF_CHECKED : MF_UNCHECKED));
+    if (pt.x == -1 && pt.y == -1) {
+        RECT rect;
+        GetClientRect(&rect);
+        ClientToScreen(&rect);
+        pt.x = rect.left + 5;
+        pt.y = rect.top + 5;
+    }
+    // The menu closes properly only when its owner is the foreground window.
+    ::SetForegroundWindow(m_nid.hWnd);
+    CWinThread* pThread = AfxGetThread();
+    m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
+                                 pThread ? pThread->GetMainWnd() : NULL);
+}
+
+void CScanWedgeDlg::OnToggleQR()
+{
+    m_bQR = m_bQR == 0 ? 1 : 0;
+    setQRable(m_bQR);
+}
+
+void CScanWedgeDlg::OnToggleDM()
+{
+    m_bDM = m_bDM == 0 ? 1 : 0;
+    setDMable(m_bDM);
+}
+
+void CScanWedgeDlg::OnToggleBarcode()
+{
+    m_bBarcode = m_bBarcode == 0 ? 1 : 0;
+    setBarcode(m_bBarcode);
+}
+
+void CScanWedgeDlg::OnTogglePDF417()
+{
+    m_bPDF417 = m_bPDF417 == 0 ? 1 : 0;
+    setPDF417(m_bPDF417);
+}
+
+void CScanWedgeDlg::OnTrayExit()
+{
+    Shell_NotifyIconA(NIM_DELETE, &m_nid);
+    PostMessage(WM_CLOSE);
+}
+
+void CScanWedgeDlg::OnTrayRestart()
+{
+    InterlockedExchange(&g_nInstanceFlag, 0);   // lets the new process pass the guard
+    Shell_NotifyIconA(NIM_DELETE, &m_nid);
+    ReleaseDevice();
+    CDialog::OnCancel();
+
+    // The path is named as the program to run and quoted on the command
+    // line: unquoted, a path with spaces would start "C:\Program.exe" first.
+    char szPath[MAX_PATH] = {};
+    GetModuleFileNameA(NULL, szPath, MAX_PATH);
+    char szCmdLine[MAX_PATH + 3];
+    wsprintfA(szCmdLine, "\"%s\"", szPath);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION pi;
+    if (CreateProcessA(szPath, szCmdLine, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}

@@ -1,0 +1,400 @@
+#!/usr/bin/env python3
+"""How fast Norza types, against the least any program must do to type the
+same text, and what one decode costs the program apart from the hold-off.
+
+    python3 bench/typing_bench.py [--build DIR] [--reps N] [--decodes N] [--keep]
+
+DIR is the build folder (default: $NORZA_BENCH_BUILD or "build"). Runs in a
+private virtual display and Wine prefix of its own under DIR/typing-bench,
+with the Chinese ANSI code page (936), and prints three tables:
+
+1. Typing throughput: 4,096 ASCII characters in key mode and 2,048 Chinese
+   characters in character mode (sent as UTF-8, typed as GBK). Norza's time
+   runs from the moment the decode request leaves the sender to the moment the
+   typing target's field has taken in the last character; the floor's from
+   just before the first key (sendkeys.exe) or first post (postchars.exe) to
+   the same moment. Norza and the floor take turns; medians of --reps rounds.
+   All clocks are the one performance counter the Wine processes share.
+2. Handler time per decode: what the engine measures around its SendMessage
+   of the decode ("delivered") less the 50 ms hold-off, for 100-byte and
+   4 KB texts, with the tray window in front (nothing is typed) and with the
+   typing target in front; median and 90th percentile of --decodes decodes.
+3. The pieces of that handling timed on their own (handlerparts.exe).
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+HOLD_OFF_MS = 50
+
+
+def parse_args():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--build", default=os.environ.get("NORZA_BENCH_BUILD", "build"),
+                    help="build folder (default: $NORZA_BENCH_BUILD or build)")
+    ap.add_argument("--reps", type=int, default=7, help="typing rounds per side (default 7)")
+    ap.add_argument("--decodes", type=int, default=30,
+                    help="decodes per handler-time case (default 30)")
+    ap.add_argument("--keep", action="store_true", help="keep the work folder afterwards")
+    return ap.parse_args()
+
+
+ARGS = parse_args()
+BUILD = os.path.abspath(os.path.join(ROOT, ARGS.build) if not os.path.isabs(ARGS.build)
+                        else ARGS.build)
+WORK = os.path.join(BUILD, "typing-bench")
+BENCH_BIN = os.path.join(BUILD, "bench")
+os.environ.update(NORZA_BUILD_DIR=BUILD, NORZA_CODEPAGE="936",
+                  NORZA_E2E_STATE=os.path.join(WORK, "state.json"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+import harness  # noqa: E402
+import norza  # noqa: E402
+from harness import wait_for, winpath  # noqa: E402
+
+
+# ---------------------------------------------------------------- texts
+
+ASCII_CHARS = ("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"
+               " -./:+=_!?,;#*%$&@")
+
+
+def ascii_text(n, seed=1):
+    rnd = random.Random(seed)
+    return "".join(rnd.choice(ASCII_CHARS) for _ in range(n))
+
+
+def chinese_text(n, seed=2):
+    """n characters from the most common level of GB2312, so that every one
+    has a two-byte GBK form."""
+    pool = []
+    for lead in range(0xB0, 0xD8):
+        for trail in range(0xA1, 0xFF):
+            if lead == 0xD7 and trail > 0xF9:
+                break
+            pool.append(bytes((lead, trail)).decode("gb2312"))
+    rnd = random.Random(seed)
+    return "".join(rnd.choice(pool) for _ in range(n))
+
+
+def write_file(name, data):
+    path = os.path.join(WORK, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
+# ------------------------------------------------------------ the target
+
+class Target:
+    """The typing target in its timed-rounds mode: each time `count`
+    characters have arrived it writes its report with the round's number and
+    the counter values of the first and the last character."""
+
+    def __init__(self, count, name):
+        self.count = count
+        self.path = os.path.join(WORK, name + "-report.txt")
+        if os.path.exists(self.path):
+            os.remove(self.path)
+        self.proc = harness.start(os.path.join(harness.TOOLS_DIR, "typetarget.exe"),
+                                  winpath(self.path), "1", str(count))
+        self.round = 0
+        wait_for(lambda: os.path.exists(self.path), timeout=30, what="the typing target")
+        self.hwnd = wait_for(lambda: [w["hwnd"] for w in norza.windows()
+                                      if w["cls"] == "NorzaTypingTarget" and w["visible"]],
+                             timeout=30, what="the typing target's window")[0]
+        time.sleep(0.3)
+
+    def read(self):
+        values = {}
+        with open(self.path) as f:
+            for line in f:
+                key, _, value = line.rstrip("\n").partition(" ")
+                if key == "events":
+                    break
+                values[key] = value
+        return values
+
+    def next_round(self, timeout=120):
+        """Waits for the next round; returns (first, last, freq, ANSI text)."""
+        want = self.round + 1
+        deadline = time.time() + timeout
+        while True:
+            try:
+                r = self.read()
+                if int(r.get("round", "0")) >= want:
+                    break
+            except (OSError, ValueError):
+                pass
+            if time.time() > deadline:
+                raise AssertionError("the typing target never completed round %d" % want)
+            time.sleep(0.002)
+        self.round = int(r["round"])
+        if self.round != want:
+            raise AssertionError("the typing target skipped to round %d" % self.round)
+        return (int(r["first"]), int(r["last"]), int(r["freq"]),
+                bytes.fromhex(r["field0.ansi"]))
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(10)
+        for s in (self.proc.stdout, self.proc.stderr):
+            s.close()
+
+
+# ----------------------------------------------------------- the senders
+
+class LineTool:
+    """A Windows console program kept running, fed one line at a time."""
+
+    def __init__(self, exe, *args):
+        self.proc = subprocess.Popen(["wine", exe, *args], env=harness.wine_env(),
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+
+    def ask(self, line):
+        self.proc.stdin.write((line + "\n").encode())
+        self.proc.stdin.flush()
+        reply = self.proc.stdout.readline().decode().strip()
+        if not reply:
+            raise AssertionError("%s ended" % self.proc.args[1])
+        return reply
+
+    def close(self):
+        self.proc.stdin.close()
+        self.proc.wait(30)
+        self.proc.stdout.close()
+
+
+def counters(text):
+    """start/end/freq lines (or one line of such pairs) as a dict of ints."""
+    words = text.split()
+    values = {}
+    for i in range(0, len(words) - 1):
+        if words[i] in ("start", "end", "freq", "delivered"):
+            values[words[i]] = int(words[i + 1])
+    return values
+
+
+def run_floor(exe, *args):
+    rc, out, err = harness.run(exe, *args)
+    if rc != 0:
+        raise AssertionError("%s failed (%d): %s" % (exe, rc, err.decode(errors="replace")))
+    return counters(out.decode())
+
+
+# --------------------------------------------------------------- part 1
+
+def typing_round(target, send, expected):
+    start = send()
+    first, last, freq, ansi = target.next_round()
+    if ansi != expected:
+        raise AssertionError("the target holds %d bytes, not the %d expected (first "
+                             "difference at %d)" % (len(ansi), len(expected),
+                                                    next((i for i, (a, b) in enumerate(
+                                                        zip(ansi, expected)) if a != b),
+                                                        min(len(ansi), len(expected)))))
+    return (last - start) / freq * 1000.0, (first - start) / freq * 1000.0
+
+
+def throughput(label, count, target_name, norza_send, floor_send, expected):
+    target = Target(count, target_name)
+    try:
+        # One untimed round each: first calls in a process cost extra.
+        typing_round(target, norza_send, expected)
+        typing_round(target, floor_send, expected)
+        norza_ms, floor_ms, norza_first, floor_first, ratios = [], [], [], [], []
+        for rep in range(ARGS.reps):
+            order = [("norza", norza_send), ("floor", floor_send)]
+            if rep % 2:
+                order.reverse()
+            got = {}
+            for side, send in order:
+                got[side] = typing_round(target, send, expected)
+            norza_ms.append(got["norza"][0])
+            floor_ms.append(got["floor"][0])
+            norza_first.append(got["norza"][1])
+            floor_first.append(got["floor"][1])
+            ratios.append(got["floor"][0] / got["norza"][0])
+            print("  %-22s round %d: Norza %8.1f ms, floor %8.1f ms"
+                  % (label, rep + 1, got["norza"][0], got["floor"][0]), flush=True)
+    finally:
+        target.close()
+    return dict(label=label, count=count, norza=statistics.median(norza_ms),
+                floor=statistics.median(floor_ms), norza_first=statistics.median(norza_first),
+                floor_first=statistics.median(floor_first), ratios=ratios)
+
+
+def part1(scanclock):
+    rows = []
+    text = ascii_text(4096).encode("ascii")
+    ascii_path = write_file("ascii-4096.txt", text)
+
+    def norza_ascii():
+        return counters(scanclock.ask("qr " + winpath(ascii_path)))["start"]
+
+    def sendkeys():
+        return run_floor(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "-t",
+                         text.decode())["start"]
+
+    rows.append(throughput("key mode, ASCII", 4096, "ascii", norza_ascii, sendkeys, text))
+
+    zh = chinese_text(2048)
+    utf8_path = write_file("chinese-2048.utf8", zh.encode("utf-8"))
+    gbk_path = write_file("chinese-2048.gbk", zh.encode("gbk"))
+
+    def norza_chinese():
+        return counters(scanclock.ask("qr " + winpath(utf8_path)))["start"]
+
+    def postchars():
+        return run_floor(os.path.join(BENCH_BIN, "postchars.exe"), winpath(gbk_path))["start"]
+
+    rows.append(throughput("character mode, Chinese", 2048, "chinese", norza_chinese, postchars,
+                           zh.encode("gbk")))
+    return rows
+
+
+# --------------------------------------------------------------- part 2
+
+def handler_times(batch, path, n, target=None):
+    """`delivered` less the hold-off, in microseconds, of n decodes of the
+    file; with a target, each decode's text has arrived before the next."""
+    times = []
+    for _ in range(n):
+        reply = batch.ask("decode-file qr " + winpath(path))
+        if not reply.startswith("delivered "):
+            raise AssertionError("decode not delivered: " + reply)
+        times.append(int(reply.split()[1]) - HOLD_OFF_MS * 1000)
+        if target:
+            target.next_round()
+    return times
+
+
+def p90(values):
+    s = sorted(values)
+    return s[min(len(s) - 1, (len(s) * 9) // 10)]
+
+
+def part2(batch, tray_hwnd):
+    texts = [
+        ("ascii-100B", ascii_text(100, seed=3), 100),
+        ("ascii-4KB", ascii_text(4096, seed=4), 4096),
+        ("chinese-100B", "A" + chinese_text(33, seed=5), 34),
+        ("chinese-4KB", "A" + chinese_text(1365, seed=6), 1366),
+    ]
+    rows = []
+    paths = []
+    for label, text, chars in texts:
+        path = write_file(label + ".txt", text.encode("utf-8"))
+        paths.append(path)
+        size = len(text.encode("utf-8"))
+        target = Target(chars, label)
+        try:
+            typed = handler_times(batch, path, ARGS.decodes, target)
+            if norza.wintool("foreground", tray_hwnd)[0] != 0:
+                raise AssertionError("the tray window did not come to the front")
+            time.sleep(0.2)
+            untyped = handler_times(batch, path, ARGS.decodes)
+            if target.read().get("round") != str(target.round):
+                raise AssertionError("text was typed while the tray window was in front")
+        finally:
+            target.close()
+        rows.append((label, size, "tray window", untyped))
+        rows.append((label, size, "typing target", typed))
+        print("  %-14s done" % label, flush=True)
+    return rows, paths
+
+
+# ----------------------------------------------------------------- main
+
+def install():
+    folder = os.path.join(WORK, "Norza")
+    shutil.copytree(harness.BIN_DIR, folder)
+    with open(os.path.join(folder, "configDecodeTime.ini"), "w") as f:
+        f.write(str(HOLD_OFF_MS))
+    with open(os.path.join(folder, "typeSet.ini"), "w") as f:
+        f.write("[TYPE]\nQR=1\nDM=1\nBarcode=1\nPDF417=1\nEnter=0\n")
+    return folder
+
+
+def main():
+    for exe in (os.path.join(BENCH_BIN, "scanclock.exe"), os.path.join(BENCH_BIN, "postchars.exe"),
+                os.path.join(BENCH_BIN, "handlerparts.exe"),
+                os.path.join(harness.BIN_DIR, "Norza.exe")):
+        if not os.path.exists(exe):
+            sys.exit("%s is missing: build first (ninja -C %s)" % (exe, BUILD))
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    state = os.environ["NORZA_E2E_STATE"]
+    wineenv = os.path.join(ROOT, "tests", "e2e", "wineenv.py")
+    subprocess.run([sys.executable, wineenv, "start", state], check=True,
+                   stdout=subprocess.DEVNULL)
+    try:
+        run()
+    finally:
+        subprocess.run([sys.executable, wineenv, "stop", state])
+        if not ARGS.keep:
+            shutil.rmtree(WORK, ignore_errors=True)
+
+
+def run():
+    folder = install()
+    journal = os.path.join(folder, "vistrel.journal")
+    program = harness.start(os.path.join(folder, "Norza.exe"), cwd=folder)
+    wait_for(lambda: os.path.exists(journal) and "SetBeep 1" in open(journal).read(),
+             timeout=30, what="Norza to start")
+    tray_hwnd = [line.split()[1] for line in open(journal) if line.startswith("GetAppHandle")][-1]
+    scanclock = LineTool(os.path.join(BENCH_BIN, "scanclock.exe"))
+    batch = LineTool(os.path.join(harness.BIN_DIR, "scanctl.exe"), "batch")
+    try:
+        print("typing throughput (%d rounds a side, alternating):" % ARGS.reps, flush=True)
+        rows1 = part1(scanclock)
+        print("handler time (%d decodes a case):" % ARGS.decodes, flush=True)
+        rows2, paths = part2(batch, tray_hwnd)
+    finally:
+        scanclock.close()
+        batch.close()
+    harness.scanctl("quit")
+    program.wait(30)
+
+    rc, out, err = harness.run(os.path.join(BENCH_BIN, "handlerparts.exe"),
+                               winpath(os.path.join(WORK, "parts.log")),
+                               *[winpath(p) for p in paths])
+    if rc != 0:
+        raise AssertionError("handlerparts failed: " + err.decode(errors="replace"))
+
+    print("\n1. Typing throughput, hold-off %d ms, code page 936 (median of %d rounds a side)"
+          % (HOLD_OFF_MS, ARGS.reps))
+    print("%-24s %6s %10s %10s %11s %11s %7s %13s %16s" % (
+        "", "chars", "Norza ms", "floor ms", "Norza ch/s", "floor ch/s", "ratio",
+        "ratio range", "1st char N/F ms"))
+    for r in rows1:
+        print("%-24s %6d %10.1f %10.1f %11.0f %11.0f %7.2f %6.2f..%-5.2f %7.1f/%-7.1f" % (
+            r["label"], r["count"], r["norza"], r["floor"], r["count"] / r["norza"] * 1000,
+            r["count"] / r["floor"] * 1000, r["floor"] / r["norza"], min(r["ratios"]),
+            max(r["ratios"]), r["norza_first"], r["floor_first"]))
+    print("ratio: floor time / Norza time, i.e. Norza's speed as a share of the floor's.")
+    print("floor: sendkeys.exe -t (key mode), postchars.exe (character mode).")
+
+    print("\n2. Handler time per decode, µs: engine's SendMessage time less the %d ms hold-off"
+          " (%d decodes a case)" % (HOLD_OFF_MS, ARGS.decodes))
+    print("%-14s %6s %-14s %10s %10s %10s" % ("text", "bytes", "in front", "median", "p90",
+                                             "min"))
+    for label, size, front, times in rows2:
+        print("%-14s %6d %-14s %10.0f %10.0f %10.0f" % (label, size, front,
+                                                       statistics.median(times), p90(times),
+                                                       min(times)))
+
+    print("\n3. The pieces, timed on their own in one process (µs)")
+    print(out.decode().rstrip().replace(".txt", "    "))
+
+
+if __name__ == "__main__":
+    main()

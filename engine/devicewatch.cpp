@@ -1,0 +1,45 @@
+// The two timers: one keeps the tray icon showing the enabled symbologies,
+// the other watches for the scanner going away and coming back.
+#include "ScanWedgeDlg.h"
+
+#include "resource.h"
+#include "status.h"
+#include "vistrel.h"
+
+void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == TIMER_STATUS)
+        ShowStatusIcon();
+    else if (nIDEvent == TIMER_DEVICE)
+        WatchDevice();
+    CDialog::OnTimer(nIDEvent);
+}
+
+void CScanWedgeDlg::SetTrayIcon(int nIconId)
+{
+    m_nid.hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(nIconId));
+    Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+}
+
+void CScanWedgeDlg::ShowStatusIcon()
+{
+    if (m_nDeviceState == 0)
+        return;
+    m_nTrayIconId = ChooseStatusIcon(m_bQR, m_bDM, m_bBarcode, m_bPDF417);
+    SetTrayIcon(m_nTrayIconId);
+}
+
+void CScanWedgeDlg::WatchDevice()
+{
+    if (GetDevice() == -1) {
+        SetTrayIcon(IDI_NO_DEVICE);
+        if (m_nDeviceState != 0) {
+            m_nDeviceState = 0;
+            ReleaseLostDevice();
+        }
+    } else if (m_nDeviceState == 0) {
+        m_nDeviceState = StartDevice();
+        Sleep(100);
+        SetBeep(1);
+    }
+}

@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""The tray tells the truth and takes commands: status icons, the device
+watch, the tray menu, restart and exit, end to end under Wine."""
+import os
+import re
+import shutil
+import subprocess
+import time
+
+import unittest
+
+import harness
+import norza
+import tray
+from harness import scanctl, wait_for
+
+WM_COMMAND = "0x111"
+ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_PDF417 = "32771", "32774", "32779"
+
+
+class TrayCase(norza.NorzaCase):
+    def run_norza(self, flags=(1, 1, 1, 1)):
+        self.write("typeSet.ini", "[TYPE]\nQR=%d\nDM=%d\nBarcode=%d\nPDF417=%d\n" % flags)
+        self.proc = self.start_norza()
+        return self.proc
+
+    def command(self, command_id):
+        norza.wintool("post", self.tray_hwnd(), WM_COMMAND, command_id, "0")
+
+    def count(self, call):
+        return self.journal().count(call)
+
+    def screenshot(self, name):
+        if os.environ.get("NORZA_SCREENSHOTS"):
+            subprocess.run(["import", "-window", "root", "%s/%s-cp%d.png" % (
+                os.environ["NORZA_SCREENSHOTS"], name, harness.CODEPAGE)], env=harness.wine_env())
+
+
+class StatusIcon(TrayCase):
+    def test_icon_follows_the_enabled_symbologies(self):
+        self.run_norza(flags=(0, 0, 0, 1))
+        tray.wait_icon("mixed")            # PDF417 alone has no icon of its own
+        self.command(ID_TRAY_PDF417)
+        tray.wait_icon("none_enabled")
+        self.assertEqual("setPDF417 0", [c for c in self.journal() if c != "GetDevice"][-1])
+        self.command(ID_TRAY_QR)
+        tray.wait_icon("qr_only")
+        self.quit(self.proc)
+
+    def test_app_icon_until_the_first_status_tick_and_when_start_failed(self):
+        self.write("vistrel.ini", "[device]\nstart-result=0\n")
+        proc = self.start_norza(until="StartDevice")
+        tray.wait_icon("app")
+        time.sleep(1.5)
+        self.assertEqual("app", tray.shown_icon())   # no timers after a failed start
+        self.quit(proc)
+
+
+class Menu(TrayCase):
+    def test_menu_shows_the_flags_and_toggles_qr(self):
+        self.run_norza(flags=(1, 0, 1, 0))
+        tray.wait_icon("mixed")
+        menu = tray.Menu()
+        self.screenshot("tray-menu")
+        self.assertEqual([True, False, True, False, False], menu.checked())
+        menu.click(0)
+        wait_for(lambda: "setQRable 0" in self.journal(), what="QR switched off")
+        tray.wait_icon("barcode_only", timeout=3)
+
+        menu = tray.Menu()
+        self.assertEqual([False, False, True, False, False], menu.checked())
+        menu.click(0)
+        wait_for(lambda: self.journal().count("setQRable 1") == 2, what="QR back on")
+        self.quit(self.proc)
+
+    def test_pdf417_only_shows_no_check_marks(self):
+        self.run_norza(flags=(0, 0, 0, 1))
+        menu = tray.Menu()
+        self.assertEqual([False] * 5, menu.checked())
+        menu.close()
+        self.quit(self.proc)
+
+    def test_exit_removes_the_icon_and_releases_the_device(self):
+        self.run_norza()
+        tray.Menu().click(4)
+        self.proc.wait(30)
+        self.assertEqual(1, self.count("ReleaseDevice"))
+        wait_for(lambda: not norza.tray_visible(), what="the icon to go")
+
+
+class DeviceWatch(TrayCase):
+    def test_unplug_and_plug(self):
+        self.run_norza(flags=(0, 1, 0, 0))
+        tray.wait_icon("dm_only")
+        scanctl("unplug")
+        tray.wait_icon("no_device", timeout=5)
+        wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
+        time.sleep(7)   # the device stays away over two more polls
+        self.assertEqual(1, self.count("ReleaseLostDevice"))
+        self.assertEqual("no_device", tray.shown_icon())
+
+        before = len(self.journal())
+        scanctl("plug")
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=4, what="a restart")
+        after = [c for c in self.journal()[before:] if c != "GetDevice"]
+        self.assertEqual(["StartDevice", "SetBeep 1"], after)
+        tray.wait_icon("dm_only", timeout=3)
+        self.quit(self.proc)
+
+    def test_failing_start_is_retried_and_odd_results_count_as_started(self):
+        self.run_norza()
+        scanctl("unplug")
+        wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
+        scanctl("start-result", "0")
+        scanctl("plug")
+        wait_for(lambda: self.count("StartDevice") >= 3, timeout=8, what="two retries")
+        self.assertEqual("no_device", tray.shown_icon())
+
+        scanctl("start-result", "2")
+        starts = self.count("StartDevice")
+        wait_for(lambda: self.count("StartDevice") == starts + 1, timeout=4, what="a start")
+        tray.wait_icon("mixed", timeout=3)
+        time.sleep(3.5)
+        self.assertEqual(starts + 1, self.count("StartDevice"))
+        self.assertEqual(self.count("StartDevice"), self.count("SetBeep 1"))
+        self.quit(self.proc)
+
+    def test_toggle_while_lost_keeps_the_no_device_icon(self):
+        self.run_norza()
+        scanctl("unplug")
+        tray.wait_icon("no_device", timeout=5)
+        self.command(ID_TRAY_QR)
+        wait_for(lambda: "setQRable 0" in self.journal(), what="the toggle")
+        time.sleep(1.5)
+        self.assertEqual("no_device", tray.shown_icon())
+        scanctl("plug")
+        tray.wait_icon("mixed", timeout=6)   # DM, Barcode and PDF417 still on
+        self.quit(self.proc)
+
+    def test_unplug_plug_cycles_keep_counts_exact_and_memory_flat(self):
+        cycles = int(os.environ.get("NORZA_PLUG_CYCLES", "3"))
+        self.run_norza()
+        tray.wait_icon("mixed")
+        first = resident_kb(self.proc.pid)
+        for i in range(1, cycles + 1):
+            scanctl("unplug")
+            wait_for(lambda: self.count("ReleaseLostDevice") == i, timeout=5, what="release %d" % i)
+            scanctl("plug")
+            wait_for(lambda: self.count("StartDevice") == i + 1, timeout=5, what="start %d" % i)
+        tray.wait_icon("mixed", timeout=3)
+        self.assertEqual(0, scanctl("state")[0])
+        last = resident_kb(self.proc.pid)
+        print("resident memory after %d cycles: %d kB (at start %d kB)" % (cycles, last, first))
+        self.assertLess(last, first + 2048)
+        self.quit(self.proc)
+
+
+def resident_kb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return int(re.search(r"VmRSS:\s+(\d+)", f.read())[1])
+
+
+class Restart(TrayCase):
+    def restart_and_wait(self):
+        old_hwnd = self.tray_hwnd()
+        before = len(self.journal())
+        self.command(ID_TRAY_RESTART)
+        self.proc.wait(30)
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30,
+                 what="the new process to start")
+        calls = self.journal()[before:]
+        self.assertEqual("ReleaseDevice", calls[0])
+        self.assertLess(calls.index("ReleaseDevice"), calls.index("StartDevice"))
+        self.assertNotEqual(old_hwnd, self.tray_hwnd())
+        wait_for(harness.engine_running, timeout=20, what="the new engine pipe")
+        return calls
+
+    def quit_new_process(self):
+        hwnd = self.tray_hwnd()
+        self.assertEqual(0, scanctl("quit")[0])
+        wait_for(lambda: not [w for w in norza.windows() if w["hwnd"] == hwnd.lower()],
+                 timeout=20, what="the new process to end")
+
+    def test_restart_replaces_the_process(self):
+        self.run_norza()
+        self.restart_and_wait()
+        self.assertTrue(norza.tray_visible())
+        self.quit_new_process()
+
+    def test_restart_from_a_folder_with_spaces_starts_only_itself(self):
+        base = os.path.join(self.folder, "My Apps")
+        home = os.path.join(base, "Norza Scanner")
+        shutil.copytree(harness.BIN_DIR, home)
+        decoys = [os.path.join(self.folder, "My.exe"), os.path.join(base, "Norza.exe")]
+        for decoy in decoys:
+            shutil.copy2(os.path.join(harness.TOOLS_DIR, "marker.exe"), decoy)
+        self.exe = os.path.join(home, "Norza.exe")
+        self.journal_path = os.path.join(home, "vistrel.journal")
+        self.proc = self.start_norza(cwd=home)
+        self.restart_and_wait()
+        time.sleep(1)
+        self.assertEqual([], [d for d in decoys if os.path.exists(d + ".started")])
+        self.quit_new_process()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,162 @@
+"""Reading the tray as a user sees it: which icon the Wine system tray shows,
+and the tray menu's check marks, both from screenshots of the virtual display."""
+import os
+import re
+import struct
+import subprocess
+import time
+
+import harness
+from norza import TRAY_TITLE
+
+ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed")
+MENU_ITEMS = 5
+
+
+class Screen:
+    def __init__(self):
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=harness.wine_env(),
+                             stdout=subprocess.PIPE, check=True, timeout=30).stdout
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+\d+\s", ppm)
+        self.width, self.height = int(header[1]), int(header[2])
+        self.data = ppm[header.end():]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+
+def load_icon(name, size=16):
+    """The icon's image of the given size as rows of (r, g, b, a)."""
+    with open(os.path.join(harness.BUILD_DIR, "res", "icons", name + ".ico"), "rb") as f:
+        data = f.read()
+    count, = struct.unpack_from("<H", data, 4)
+    for i in range(count):
+        w, h, _, _, _, _, length, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * i)
+        if (w or 256) == size:
+            pixels = data[offset + 40:offset + 40 + size * size * 4]
+            rows = [[tuple(pixels[(y * size + x) * 4 + k] for k in (2, 1, 0, 3))
+                     for x in range(size)] for y in range(size)]
+            return rows[::-1]   # bottom-up
+    raise ValueError("no %d px image in %s" % (size, name))
+
+
+def tray_geometry():
+    ids = harness.xdotool("search", "--onlyvisible", "--name", TRAY_TITLE)
+    if not ids:
+        return None
+    out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", ids[0]],
+                         env=harness.wine_env(), stdout=subprocess.PIPE, text=True).stdout
+    g = dict(line.split("=") for line in out.split())
+    return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
+
+
+def icon_cell(screen, geometry):
+    """Bounding box of the first icon in the tray window's client area."""
+    x0, y0, w, h = geometry
+    bg = screen.pixel(x0 + w - 6, y0 + h - 6)
+    # Inside the frame Wine draws around the tray window, below its caption.
+    points = [(x, y) for y in range(y0 + h - 20, y0 + h - 3) for x in range(x0 + 4, x0 + 26)
+              if screen.pixel(x, y) != bg]
+    if not points:
+        return None, bg
+    xs, ys = [p[0] for p in points], [p[1] for p in points]
+    return (min(xs), min(ys), max(xs) + 1, max(ys) + 1), bg
+
+
+def shown_icon():
+    """Name of the icon the tray shows now, by the closest match in pixels."""
+    geometry = tray_geometry()
+    if not geometry:
+        return None
+    screen = Screen()
+    box, bg = icon_cell(screen, geometry)
+    if not box:
+        return None
+    best, best_distance = None, None
+    for name in ICONS:
+        image = load_icon(name)
+        opaque = [(x, y) for y in range(16) for x in range(16) if image[y][x][3] > 0]
+        ox, oy = min(p[0] for p in opaque), min(p[1] for p in opaque)
+        distance = 0
+        for x, y in opaque:
+            r, g, b, a = image[y][x]
+            expected = [(c * a + bc * (255 - a)) // 255 for c, bc in zip((r, g, b), bg)]
+            sx, sy = box[0] + x - ox, box[1] + y - oy
+            if sx >= screen.width or sy >= screen.height:
+                distance += 765
+                continue
+            distance += sum(abs(e - s) for e, s in zip(expected, screen.pixel(sx, sy)))
+        distance /= len(opaque)
+        if best_distance is None or distance < best_distance:
+            best, best_distance = name, distance
+    return best
+
+
+def wait_icon(name, timeout=5):
+    harness.wait_for(lambda: shown_icon() == name, timeout=timeout, interval=0.2,
+                     what="the %s icon (showing %s)" % (name, shown_icon()))
+
+
+class Menu:
+    """The tray menu, opened with a right click on the icon."""
+
+    def __init__(self):
+        geometry = tray_geometry()
+        screen = Screen()
+        box, _ = icon_cell(screen, geometry)
+        self.x, self.y = (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
+        # Right after a menu closes, Wine's tray may take a click only once
+        # the pointer has entered the icon anew: a user would click again.
+        for attempt in range(3):
+            harness.xdotool("mousemove", str(self.x + 100), str(self.y + 300))
+            time.sleep(0.2)
+            harness.xdotool("mousemove", str(self.x), str(self.y))
+            time.sleep(0.2)
+            harness.xdotool("click", "3")
+            try:
+                self.rows = harness.wait_for(self._find_rows, timeout=2, interval=0.2,
+                                             what="the tray menu")
+                return
+            except AssertionError:
+                if attempt == 2:
+                    raise
+
+    def _find_rows(self):
+        """The menu opens with its top-left corner at the cursor."""
+        screen = self.screen = Screen()
+        bg = screen.pixel(self.x + 2, self.y + 3)
+        if screen.pixel(self.x + 2, self.y + 60) != bg:
+            return None
+        right = self.x + 2
+        while right < screen.width - 1 and screen.pixel(right + 1, self.y + 3) == bg:
+            right += 1
+        bottom = self.y + 3
+        while bottom < screen.height - 1 and screen.pixel(self.x + 2, bottom + 1) == bg:
+            bottom += 1
+        if right - self.x < 40:
+            return None
+        height = (bottom - self.y) / MENU_ITEMS
+        self.right = right
+        return [(int(self.y + i * height), int(self.y + (i + 1) * height))
+                for i in range(MENU_ITEMS)]
+
+    def checked(self):
+        """Whether each item shows a check mark left of its text."""
+        marks = []
+        for top, bottom in self.rows:
+            dark = sum(1 for y in range(top, bottom) for x in range(self.x + 3, self.x + 16)
+                       if sum(self.screen.pixel(x, y)) < 200)
+            marks.append(dark >= 4)
+        return marks
+
+    def click(self, index):
+        top, bottom = self.rows[index]
+        harness.xdotool("mousemove", str(self.x + 40), str((top + bottom) // 2))
+        time.sleep(0.2)
+        harness.xdotool("click", "1")
+        time.sleep(0.3)
+
+    def close(self):
+        harness.xdotool("key", "Escape")
+        time.sleep(0.3)
