@@ -38,7 +38,10 @@ def parse_args():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--build", default=os.environ.get("NORZA_BENCH_BUILD", "build"),
                     help="build folder (default: $NORZA_BENCH_BUILD or build)")
-    ap.add_argument("--reps", type=int, default=7, help="typing rounds per side (default 7)")
+    ap.add_argument("--reps", type=int, default=7,
+                    help="typing rounds a side into the sink (default 7)")
+    ap.add_argument("--edit-reps", type=int, default=3,
+                    help="typing rounds a side into the edit field (default 3)")
     ap.add_argument("--decodes", type=int, default=30,
                     help="decodes per handler-time case (default 30)")
     ap.add_argument("--keep", action="store_true", help="keep the work folder afterwards")
@@ -97,13 +100,14 @@ class Target:
     characters have arrived it writes its report with the round's number and
     the counter values of the first and the last character."""
 
-    def __init__(self, count, name):
+    def __init__(self, count, name, sink=False):
         self.count = count
         self.path = os.path.join(WORK, name + "-report.txt")
         if os.path.exists(self.path):
             os.remove(self.path)
         self.proc = harness.start(os.path.join(harness.TOOLS_DIR, "typetarget.exe"),
-                                  winpath(self.path), "1", str(count))
+                                  winpath(self.path), "1", str(count),
+                                  *(["sink"] if sink else []))
         self.round = 0
         wait_for(lambda: os.path.exists(self.path), timeout=30, what="the typing target")
         self.hwnd = wait_for(lambda: [w["hwnd"] for w in norza.windows()
@@ -155,22 +159,28 @@ class LineTool:
     """A Windows console program kept running, fed one line at a time."""
 
     def __init__(self, exe, *args):
+        self.stderr = open(os.path.join(WORK, os.path.basename(exe) + ".stderr"), "wb")
         self.proc = subprocess.Popen(["wine", exe, *args], env=harness.wine_env(),
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
+                                     stderr=self.stderr)
 
     def ask(self, line):
         self.proc.stdin.write((line + "\n").encode())
         self.proc.stdin.flush()
         reply = self.proc.stdout.readline().decode().strip()
         if not reply:
-            raise AssertionError("%s ended" % self.proc.args[1])
+            self.stderr.flush()
+            with open(self.stderr.name, "rb") as f:
+                err = f.read().decode(errors="replace").strip()
+            raise AssertionError("%s ended (exit %s): %s"
+                                 % (self.proc.args[1], self.proc.wait(10), err))
         return reply
 
     def close(self):
         self.proc.stdin.close()
         self.proc.wait(30)
         self.proc.stdout.close()
+        self.stderr.close()
 
 
 def counters(text):
@@ -204,14 +214,16 @@ def typing_round(target, send, expected):
     return (last - start) / freq * 1000.0, (first - start) / freq * 1000.0
 
 
-def throughput(label, count, target_name, norza_send, floor_send, expected):
-    target = Target(count, target_name)
+def throughput(label, count, norza_send, floor_send, expected, sink):
+    target = Target(count, "sink" if sink else "edit", sink)
+    label += ", sink" if sink else ", edit field"
     try:
-        # One untimed round each: first calls in a process cost extra.
-        typing_round(target, norza_send, expected)
-        typing_round(target, floor_send, expected)
+        if sink:
+            # One untimed round each: first calls in a process cost extra.
+            typing_round(target, norza_send, expected)
+            typing_round(target, floor_send, expected)
         norza_ms, floor_ms, norza_first, floor_first, ratios = [], [], [], [], []
-        for rep in range(ARGS.reps):
+        for rep in range(ARGS.reps if sink else ARGS.edit_reps):
             order = [("norza", norza_send), ("floor", floor_send)]
             if rep % 2:
                 order.reverse()
@@ -223,7 +235,7 @@ def throughput(label, count, target_name, norza_send, floor_send, expected):
             norza_first.append(got["norza"][1])
             floor_first.append(got["floor"][1])
             ratios.append(got["floor"][0] / got["norza"][0])
-            print("  %-22s round %d: Norza %8.1f ms, floor %8.1f ms"
+            print("  %-38s round %d: Norza %8.1f ms, floor %8.1f ms"
                   % (label, rep + 1, got["norza"][0], got["floor"][0]), flush=True)
     finally:
         target.close()
@@ -244,7 +256,8 @@ def part1(scanclock):
         return run_floor(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "-t",
                          text.decode())["start"]
 
-    rows.append(throughput("key mode, ASCII", 4096, "ascii", norza_ascii, sendkeys, text))
+    for sink in (True, False):
+        rows.append(throughput("key mode, ASCII", 4096, norza_ascii, sendkeys, text, sink))
 
     zh = chinese_text(2048)
     utf8_path = write_file("chinese-2048.utf8", zh.encode("utf-8"))
@@ -256,8 +269,9 @@ def part1(scanclock):
     def postchars():
         return run_floor(os.path.join(BENCH_BIN, "postchars.exe"), winpath(gbk_path))["start"]
 
-    rows.append(throughput("character mode, Chinese", 2048, "chinese", norza_chinese, postchars,
-                           zh.encode("gbk")))
+    for sink in (True, False):
+        rows.append(throughput("char mode, Chinese", 2048, norza_chinese, postchars,
+                               zh.encode("gbk"), sink))
     return rows
 
 
@@ -370,18 +384,20 @@ def run():
     if rc != 0:
         raise AssertionError("handlerparts failed: " + err.decode(errors="replace"))
 
-    print("\n1. Typing throughput, hold-off %d ms, code page 936 (median of %d rounds a side)"
-          % (HOLD_OFF_MS, ARGS.reps))
-    print("%-24s %6s %10s %10s %11s %11s %7s %13s %16s" % (
+    print("\n1. Typing throughput, hold-off %d ms, code page 936 (medians of %d rounds a side"
+          " into the sink, %d into the edit field)" % (HOLD_OFF_MS, ARGS.reps, ARGS.edit_reps))
+    print("%-32s %6s %10s %10s %11s %11s %7s %13s %16s" % (
         "", "chars", "Norza ms", "floor ms", "Norza ch/s", "floor ch/s", "ratio",
         "ratio range", "1st char N/F ms"))
     for r in rows1:
-        print("%-24s %6d %10.1f %10.1f %11.0f %11.0f %7.2f %6.2f..%-5.2f %7.1f/%-7.1f" % (
+        print("%-32s %6d %10.1f %10.1f %11.0f %11.0f %7.2f %6.2f..%-5.2f %7.1f/%-7.1f" % (
             r["label"], r["count"], r["norza"], r["floor"], r["count"] / r["norza"] * 1000,
             r["count"] / r["floor"] * 1000, r["floor"] / r["norza"], min(r["ratios"]),
             max(r["ratios"]), r["norza_first"], r["floor_first"]))
     print("ratio: floor time / Norza time, i.e. Norza's speed as a share of the floor's.")
     print("floor: sendkeys.exe -t (key mode), postchars.exe (character mode).")
+    print("sink: the target keeps the characters aside; edit field: its edit control takes")
+    print("each in as it comes (and draws it), as a real application's field does.")
 
     print("\n2. Handler time per decode, µs: engine's SendMessage time less the %d ms hold-off"
           " (%d decodes a case)" % (HOLD_OFF_MS, ARGS.decodes))

@@ -39,6 +39,13 @@ def ansi_text(text):
     return text.encode("gbk").decode("cp%d" % harness.CODEPAGE, "replace")
 
 
+def through_ansi(text):
+    """A Unicode text after a round trip through the ANSI code page, as the
+    program's ANSI windows show their resource texts."""
+    cp = "cp%d" % harness.CODEPAGE
+    return text.encode(cp, "replace").decode(cp)
+
+
 class NorzaCase(harness.WineTestCase):
     def setUp(self):
         super().setUp()

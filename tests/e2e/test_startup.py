@@ -75,11 +75,11 @@ class AboutBox(norza.NorzaCase):
     def test_system_menu_command_opens_the_about_box(self):
         proc = self.start_norza()
         norza.wintool("post", self.tray_hwnd(), "0x112", "0x10", "0")   # WM_SYSCOMMAND
-        title = "关于 vistrel_app"   # resource texts are Unicode: the same on every code page
+        title = norza.through_ansi("关于 vistrel_app")
         box = wait_for(lambda: [w for w in norza.windows() if w["title"] == title],
                        what="the About box")[0]
         texts = [c["text"] for c in box["children"]]
-        self.assertIn("vistrel_app 1.0 版", texts)
+        self.assertIn(norza.through_ansi("vistrel_app 1.0 版"), texts)
         self.assertIn(("Button", 1), [(c["cls"], c["id"]) for c in box["children"]])
         if os.environ.get("NORZA_SCREENSHOTS"):
             subprocess.run(["import", "-window", "root", os.environ["NORZA_SCREENSHOTS"] +

@@ -1,0 +1,120 @@
+// The decode handler against a recording engine and log: what it tells the
+// engine, in which order, and that a failure never leaves the scanner silenced.
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ScanWedgeApp.h"
+#include "ScanWedgeDlg.h"
+#include "logfile.h"
+#include "vistrel.h"
+
+volatile LONG g_nInstanceFlag = 0;
+
+namespace {
+
+std::vector<std::string> g_calls;
+bool g_bLogFails = false;
+
+int Record(const char* name, int value)
+{
+    g_calls.push_back(std::string(name) + " " + std::to_string(value));
+    return 0;
+}
+
+// The tray window with its handler and toggles reachable from the tests.
+class CProbeDlg : public CScanWedgeDlg {
+public:
+    void EnableQRAndPDF417()
+    {
+        OnToggleQR();
+        OnTogglePDF417();
+        g_calls.clear();
+    }
+    LRESULT Decode(const char* pText) { return OnScanDecoded((WPARAM)pText, 0); }
+};
+
+}  // namespace
+
+extern "C" {
+int __cdecl GetAppHandle(HWND) { return 0; }
+int __cdecl GetDevice(void) { return 0; }
+int __cdecl StartDevice(void) { return 1; }
+int __cdecl ReleaseDevice(void) { return 0; }
+int __cdecl ReleaseLostDevice(void) { return 0; }
+int __cdecl SetBeep(int n) { return Record("SetBeep", n); }
+int __cdecl SetBeepTime(int n) { return Record("SetBeepTime", n); }
+int __cdecl SetDecodeTime(int n) { return Record("SetDecodeTime", n); }
+int __cdecl setQRable(int n) { return Record("setQRable", n); }
+int __cdecl setDMable(int n) { return Record("setDMable", n); }
+int __cdecl setBarcode(int n) { return Record("setBarcode", n); }
+int __cdecl setPDF417(int n) { return Record("setPDF417", n); }
+}
+
+short LogWrite(LPCSTR pszTag, LPCSTR pszFormat, ...)
+{
+    if (g_bLogFails)
+        throw CFileException(CFileException::diskFull, ERROR_DISK_FULL);
+    va_list args;
+    va_start(args, pszFormat);
+    CString strMessage;
+    strMessage.FormatV(pszFormat, args);
+    va_end(args);
+    g_calls.push_back(std::string("log [") + pszTag + "]" + (LPCSTR)strMessage);
+    return 1;
+}
+
+static const std::vector<std::string> kOff = {
+    "setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0" };
+
+static std::vector<std::string> Then(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(DecodeHandler, SilencesLogsAndReenablesOnlyTheEnabled)
+{
+    CProbeDlg dlg;
+    dlg.EnableQRAndPDF417();
+    g_bLogFails = false;
+    EXPECT_EQ(0, dlg.Decode("ABC123"));
+    EXPECT_EQ(Then(kOff, { "log [Decode]Decode:ABC123", "setQRable 1", "setPDF417 1" }), g_calls);
+}
+
+TEST(DecodeHandler, NullTextRunsEveryStepAsEmpty)
+{
+    CProbeDlg dlg;
+    dlg.EnableQRAndPDF417();
+    EXPECT_EQ(0, dlg.Decode(nullptr));
+    EXPECT_EQ(Then(kOff, { "log [Decode]Decode:", "setQRable 1", "setPDF417 1" }), g_calls);
+}
+
+TEST(DecodeHandler, NothingEnabledMeansNothingReenabled)
+{
+    CProbeDlg dlg;
+    g_calls.clear();
+    dlg.Decode("x");
+    EXPECT_EQ(Then(kOff, { "log [Decode]Decode:x" }), g_calls);
+}
+
+TEST(DecodeHandler, AFailingLogNeverLeavesTheScannerSilenced)
+{
+    CProbeDlg dlg;
+    dlg.EnableQRAndPDF417();
+    g_bLogFails = true;
+    EXPECT_EQ(0, dlg.Decode("lost"));
+    g_bLogFails = false;
+    EXPECT_EQ(Then(kOff, { "setQRable 1", "setPDF417 1" }), g_calls);
+}
+
+TEST(DecodeHandler, Utf8IsLoggedInTheAnsiCodePage)
+{
+    CProbeDlg dlg;
+    g_calls.clear();
+    dlg.Decode("\xE4\xB8\xAD");   // 中
+    const char* expected = GetACP() == 936 ? "log [Decode]Decode:\xD6\xD0" : "log [Decode]Decode:?";
+    EXPECT_EQ(expected, g_calls[4]);
+}
