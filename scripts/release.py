@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Packs the release zip: the program, the simulated engine clearly labelled,
+its control tool, commented sample settings in the code page Chinese Windows
+uses, and the user guides.
+
+    release.py [--build-dir DIR] [--out DIR]
+
+The binaries are taken from DIR/bin (default: build-release, made first by
+scripts/release.sh) and stripped of debugging information.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import tempfile
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+VERSION = "4.3"
+FOLDER = "Norza-%s" % VERSION
+
+SIMULATOR_NOTE = """\
+vistrel.dll 是扫码引擎的模拟器，用于在没有扫码器时试用 Norza（用 scanctl.exe 控制）。
+请用扫码器厂家提供的 vistrel.dll 替换它。
+
+vistrel.dll in this folder is a SIMULATOR of the scanning engine, for trying
+Norza without a scanner (drive it with scanctl.exe). Replace it with the
+vistrel.dll that came with your scanner.
+"""
+
+
+def windows_text(text, encoding):
+    """CR LF line ends; a byte-order mark for UTF-8 so Notepad knows it."""
+    data = text.replace("\r\n", "\n").replace("\n", "\r\n").encode(encoding)
+    return (b"\xef\xbb\xbf" + data) if encoding == "utf-8" else data
+
+
+def read(path):
+    with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+        return f.read()
+
+
+def package(build_dir, out_dir):
+    staging = tempfile.mkdtemp()
+    try:
+        folder = os.path.join(staging, FOLDER)
+        os.makedirs(folder)
+        for name in ("Norza.exe", "vistrel.dll", "scanctl.exe"):
+            shutil.copy2(os.path.join(build_dir, "bin", name), folder)
+            subprocess.run(["i686-w64-mingw32-strip", os.path.join(folder, name)], check=True)
+        files = {
+            # The settings are read through the ANSI code page: GBK on the
+            # Chinese systems the program is made for.
+            "typeSet.ini": windows_text(read("engine/typeSet.ini"), "gbk"),
+            "configDecodeTime.ini": windows_text(read("engine/configDecodeTime.ini"), "gbk"),
+            "USER-GUIDE.txt": windows_text(read("docs/user-guide.en.md"), "utf-8"),
+            "USER-GUIDE-zh.txt": windows_text(read("docs/user-guide.zh.md"), "utf-8"),
+            "vistrel.dll-SIMULATOR.txt": windows_text(SIMULATOR_NOTE, "utf-8"),
+        }
+        for name, data in files.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+
+        os.makedirs(out_dir, exist_ok=True)
+        zip_path = os.path.join(out_dir, "%s-win32.zip" % FOLDER)
+        with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
+            for name in sorted(os.listdir(folder)):
+                z.write(os.path.join(folder, name), "%s/%s" % (FOLDER, name))
+        return zip_path
+    finally:
+        shutil.rmtree(staging)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build-release"))
+    parser.add_argument("--out", default=os.path.join(ROOT, "build-release", "release"))
+    args = parser.parse_args()
+    print(package(args.build_dir, args.out))
+
+
+if __name__ == "__main__":
+    main()
