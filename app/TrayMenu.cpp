@@ -35,28 +35,31 @@ void CScanWedgeDlg::ShowTrayMenu()
                                  pThread ? pThread->GetMainWnd() : NULL);
 }
 
+// A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it.
+static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int))
+{
+    bFlag = bFlag == 0 ? 1 : 0;
+    pfnSetEngine(bFlag);
+}
+
 void CScanWedgeDlg::OnToggleQR()
 {
-    m_bQR = m_bQR == 0 ? 1 : 0;
-    setQRable(m_bQR);
+    Toggle(m_bQR, setQRable);
 }
 
 void CScanWedgeDlg::OnToggleDM()
 {
-    m_bDM = m_bDM == 0 ? 1 : 0;
-    setDMable(m_bDM);
+    Toggle(m_bDM, setDMable);
 }
 
 void CScanWedgeDlg::OnToggleBarcode()
 {
-    m_bBarcode = m_bBarcode == 0 ? 1 : 0;
-    setBarcode(m_bBarcode);
+    Toggle(m_bBarcode, setBarcode);
 }
 
 void CScanWedgeDlg::OnTogglePDF417()
 {
-    m_bPDF417 = m_bPDF417 == 0 ? 1 : 0;
-    setPDF417(m_bPDF417);
+    Toggle(m_bPDF417, setPDF417);
 }
 
 void CScanWedgeDlg::OnTrayExit()

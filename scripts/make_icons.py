@@ -416,13 +416,13 @@ def draw_none(n):
 def draw_no_device(n):
     # Warning triangle: yellow body, dark rim, black exclamation mark. It is
     # the only icon that is not a square tile, so it stands out in the tray.
-    spec = {  # side margin, base line, corner radius, rim width
+    layout = {  # side margin, base line, corner radius, rim width
         16: (0.0, 15, 1.0, 1.0),
         24: (0.0, 23, 1.4, 1.2),
         32: (1.0, 30, 2.0, 1.6),
         48: (1.0, 45, 3.0, 2.2),
     }[n]
-    side, base, rc, rim = spec
+    side, base, rc, rim = layout
     # Equilateral core triangle; growing it by rc gives the rounded outline,
     # growing it by rc - rim the yellow body inside the rim.
     half = n / 2.0 - side - rc
@@ -460,13 +460,13 @@ def draw_app(n):
     # The rim is lighter than the body so the dark tile keeps an edge on
     # dark taskbars.
     layers = tile(n, "#2a4f7c", "#132a46", "#5b7ba3")
-    spec = {  # inset, bracket arm length, bracket thickness
+    layout = {  # inset, bracket arm length, bracket thickness
         16: (2, 4, 1),
         24: (3, 6, 2),
         32: (5, 8, 2),
         48: (7, 12, 3),
     }[n]
-    i, arm, t = spec
+    i, arm, t = layout
     a, b = i, n - i
     corners = []
     for (x, y, dx, dy) in ((a, a, 1, 1), (b, a, -1, 1), (a, b, 1, -1), (b, b, -1, -1)):
