@@ -9,6 +9,9 @@
 // restarts; the icon must then be added again or the program loses its face.
 static UINT s_uTaskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
+// The tray record in its Windows 2000 layout, understood by every shell since.
+static_assert(NOTIFYICONDATAA_V2_SIZE == 488, "tray record size");
+
 BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
