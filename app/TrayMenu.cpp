@@ -33,6 +33,9 @@ void CScanWedgeDlg::ShowTrayMenu()
     CWinThread* pThread = AfxGetThread();
     m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
                                  pThread ? pThread->GetMainWnd() : NULL);
+    // Without a message after the menu's loop, the next right click opens a
+    // menu that closes again at once.
+    PostMessage(WM_NULL);
 }
 
 // A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it.

@@ -19,13 +19,15 @@ def wintool(*args):
 
 
 def windows():
-    """Top-level windows as dicts: hwnd, pid, cls, visible, title, children."""
+    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, title, children."""
     result = []
     for line in wintool("list")[1].splitlines():
-        m = re.match(r'window (0x[0-9a-f]+) pid (\d+) (\S+) visible (\d) "(.*)"$', line)
+        m = re.match(r'window (0x[0-9a-f]+) pid (\d+) (\S+) visible (\d) '
+                     r'rect (-?\d+) (-?\d+) (-?\d+) (-?\d+) style (0x[0-9a-f]+) "(.*)"$', line)
         if m:
             result.append(dict(hwnd=m[1], pid=int(m[2]), cls=m[3], visible=m[4] == "1",
-                               title=m[5], children=[]))
+                               rect=tuple(int(m[i]) for i in range(5, 9)), style=int(m[9], 16),
+                               title=m[10], children=[]))
             continue
         m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) "(.*)"$', line)
         if m and result:

@@ -26,6 +26,9 @@ class StartAndClose(norza.NorzaCase):
         proc = self.start_norza()
         self.assertEqual(NORMAL_START, names(self.journal()))
         self.assertTrue(norza.tray_visible())
+        window = [w for w in norza.windows() if w["hwnd"] == self.tray_hwnd().lower()][0]
+        self.assertEqual((0, 0, 1, 1), window["rect"])   # a 1 x 1 popup at the origin
+        self.assertEqual(0x80000000, window["style"] & 0xC0000000)   # WS_POPUP
         self.quit(proc)
         self.assertEqual(NORMAL_START + ["ReleaseDevice"], names(self.journal()))
         wait_for(lambda: not norza.tray_visible(), what="the tray icon to go")

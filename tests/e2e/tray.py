@@ -106,20 +106,18 @@ class Menu:
         screen = Screen()
         box, _ = icon_cell(screen, geometry)
         self.x, self.y = (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
-        # Right after a menu closes, Wine's tray may take a click only once
-        # the pointer has entered the icon anew: a user would click again.
-        for attempt in range(3):
-            harness.xdotool("mousemove", str(self.x + 100), str(self.y + 300))
-            time.sleep(0.2)
-            harness.xdotool("mousemove", str(self.x), str(self.y))
-            time.sleep(0.2)
-            harness.xdotool("click", "3")
+        # Right after a menu has closed, Wine may close the next one at once,
+        # before it is drawn: as a user would, click again until it stays.
+        for attempt in range(6):
+            harness.xdotool("mousemove", str(self.x + 300), str(self.y + 400))
+            time.sleep(0.5)
+            harness.xdotool("mousemove", str(self.x), str(self.y), "click", "3")
             try:
-                self.rows = harness.wait_for(self._find_rows, timeout=2, interval=0.2,
+                self.rows = harness.wait_for(self._find_rows, timeout=1.5, interval=0.2,
                                              what="the tray menu")
                 return
             except AssertionError:
-                if attempt == 2:
+                if attempt == 5:
                     raise
 
     def _find_rows(self):

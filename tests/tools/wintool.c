@@ -6,6 +6,7 @@
  *   wintool tray-delete <hwnd> <id>   removes a tray icon, as a crashed shell loses it
  *   wintool broadcast <name>          broadcasts a registered message
  *   wintool foreground <hwnd>         brings a window to the foreground
+ *   wintool foreground                prints the foreground window (0x00000000 if none)
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
  *
  * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
@@ -42,11 +43,14 @@ static BOOL CALLBACK ListTop(HWND hwnd, LPARAM lParam)
 {
     char cls[64];
     DWORD pid;
+    RECT rc;
     (void)lParam;
     GetClassNameA(hwnd, cls, sizeof(cls));
     GetWindowThreadProcessId(hwnd, &pid);
-    printf("window 0x%08lx pid %lu %s visible %d ", (unsigned long)(ULONG_PTR)hwnd,
-           (unsigned long)pid, cls, IsWindowVisible(hwnd) ? 1 : 0);
+    GetWindowRect(hwnd, &rc);
+    printf("window 0x%08lx pid %lu %s visible %d rect %ld %ld %ld %ld style 0x%08lx ",
+           (unsigned long)(ULONG_PTR)hwnd, (unsigned long)pid, cls, IsWindowVisible(hwnd) ? 1 : 0,
+           rc.left, rc.top, rc.right, rc.bottom, (unsigned long)GetWindowLongA(hwnd, GWL_STYLE));
     PrintText(hwnd);
     printf("\n");
     EnumChildWindows(hwnd, ListChild, 0);
@@ -84,13 +88,15 @@ int main(int argc, char **argv)
         SendMessageW((HWND)Num(argv[2]), WM_GETTEXT, 65536, (LPARAM)w);
         WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
         fwrite(u, 1, strlen(u), stdout);
+    } else if (!strcmp(cmd, "foreground") && argc == 2) {
+        printf("0x%08lx\n", (unsigned long)(ULONG_PTR)GetForegroundWindow());
     } else if (!strcmp(cmd, "foreground") && argc == 3) {
         /* Only a process that owns a window may take the foreground. */
         CreateWindowExA(0, "STATIC", "wintool", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
         return SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
-                        "tray-delete <hwnd> <id> | broadcast <name> | foreground <hwnd> | text <hwnd>\n");
+                        "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd>\n");
         return 2;
     }
     fflush(stdout);
