@@ -2,7 +2,8 @@
 """How fast Norza types, against the least any program must do to type the
 same text, and what one decode costs the program apart from the hold-off.
 
-    python3 bench/typing_bench.py [--build DIR] [--reps N] [--decodes N] [--keep]
+    python3 bench/typing_bench.py [--build DIR] [--reps N] [--edit-reps N]
+                                  [--decodes N] [--keep]
 
 DIR is the build folder (default: $NORZA_BENCH_BUILD or "build"). Runs in a
 private virtual display and Wine prefix of its own under DIR/typing-bench,
@@ -11,17 +12,25 @@ with the Chinese ANSI code page (936), and prints three tables:
 1. Typing throughput: 4,096 ASCII characters in key mode and 2,048 Chinese
    characters in character mode (sent as UTF-8, typed as GBK). Norza's time
    runs from the moment the decode request leaves the sender to the moment the
-   typing target's field has taken in the last character; the floor's from
-   just before the first key (sendkeys.exe) or first post (postchars.exe) to
-   the same moment. Norza and the floor take turns; medians of --reps rounds.
+   typing target has taken in the last character; the floor's from just
+   before the first key (sendkeys.exe) or first post (postchars.exe) to the
+   same moment. Both floors are kept running and fed a text a round. Norza and
+   the floor take turns; medians and bests of --reps rounds (three times as
+   many in character mode) into the target's sink (characters kept aside)
+   and --edit-reps rounds into its edit field
+   (characters taken in and drawn one by one, as a real application does).
    All clocks are the one performance counter the Wine processes share.
 2. Handler time per decode: what the engine measures around its SendMessage
    of the decode ("delivered") less the 50 ms hold-off, for 100-byte and
    4 KB texts, with the tray window in front (nothing is typed) and with the
-   typing target in front; median and 90th percentile of --decodes decodes.
+   typing target (its sink) in front; median and 90th percentile of
+   --decodes decodes.
 3. The pieces of that handling timed on their own (handlerparts.exe).
+
+Takes some ten to twenty minutes, most of it in the edit-field rounds.
 """
 import argparse
+import json
 import os
 import random
 import shutil
@@ -38,10 +47,11 @@ def parse_args():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--build", default=os.environ.get("NORZA_BENCH_BUILD", "build"),
                     help="build folder (default: $NORZA_BENCH_BUILD or build)")
-    ap.add_argument("--reps", type=int, default=7,
-                    help="typing rounds a side into the sink (default 7)")
-    ap.add_argument("--edit-reps", type=int, default=3,
-                    help="typing rounds a side into the edit field (default 3)")
+    ap.add_argument("--reps", type=int, default=15,
+                    help="typing rounds a side into the sink (default 15; three times as many "
+                         "in character mode, whose rounds are short and easily disturbed)")
+    ap.add_argument("--edit-reps", type=int, default=5,
+                    help="typing rounds a side into the edit field (default 5; 0 skips them)")
     ap.add_argument("--decodes", type=int, default=30,
                     help="decodes per handler-time case (default 30)")
     ap.add_argument("--keep", action="store_true", help="keep the work folder afterwards")
@@ -193,17 +203,12 @@ def counters(text):
     return values
 
 
-def run_floor(exe, *args):
-    rc, out, err = harness.run(exe, *args)
-    if rc != 0:
-        raise AssertionError("%s failed (%d): %s" % (exe, rc, err.decode(errors="replace")))
-    return counters(out.decode())
-
-
-# --------------------------------------------------------------- part 1
+# ------------------------------------------------------ typing throughput
 
 def typing_round(target, send, expected):
-    start = send()
+    """Times one text from its sender to the target. Returns milliseconds to
+    the last and to the first character, and how long the sender was busy."""
+    start, busy = send()
     first, last, freq, ansi = target.next_round()
     if ansi != expected:
         raise AssertionError("the target holds %d bytes, not the %d expected (first "
@@ -211,10 +216,10 @@ def typing_round(target, send, expected):
                                                     next((i for i, (a, b) in enumerate(
                                                         zip(ansi, expected)) if a != b),
                                                         min(len(ansi), len(expected)))))
-    return (last - start) / freq * 1000.0, (first - start) / freq * 1000.0
+    return (last - start) / freq * 1000.0, (first - start) / freq * 1000.0, busy
 
 
-def throughput(label, count, norza_send, floor_send, expected, sink):
+def throughput(label, count, norza_send, floor_send, expected, sink, reps):
     target = Target(count, "sink" if sink else "edit", sink)
     label += ", sink" if sink else ", edit field"
     try:
@@ -223,7 +228,8 @@ def throughput(label, count, norza_send, floor_send, expected, sink):
             typing_round(target, norza_send, expected)
             typing_round(target, floor_send, expected)
         norza_ms, floor_ms, norza_first, floor_first, ratios = [], [], [], [], []
-        for rep in range(ARGS.reps if sink else ARGS.edit_reps):
+        norza_busy, floor_busy = [], []
+        for rep in range(reps if sink else ARGS.edit_reps):
             order = [("norza", norza_send), ("floor", floor_send)]
             if rep % 2:
                 order.reverse()
@@ -234,6 +240,8 @@ def throughput(label, count, norza_send, floor_send, expected, sink):
             floor_ms.append(got["floor"][0])
             norza_first.append(got["norza"][1])
             floor_first.append(got["floor"][1])
+            norza_busy.append(got["norza"][2])
+            floor_busy.append(got["floor"][2])
             ratios.append(got["floor"][0] / got["norza"][0])
             print("  %-38s round %d: Norza %8.1f ms, floor %8.1f ms"
                   % (label, rep + 1, got["norza"][0], got["floor"][0]), flush=True)
@@ -241,53 +249,62 @@ def throughput(label, count, norza_send, floor_send, expected, sink):
         target.close()
     return dict(label=label, count=count, norza=statistics.median(norza_ms),
                 floor=statistics.median(floor_ms), norza_first=statistics.median(norza_first),
-                floor_first=statistics.median(floor_first), ratios=ratios)
+                floor_first=statistics.median(floor_first), ratios=ratios,
+                norza_min=min(norza_ms), floor_min=min(floor_ms), rounds=len(norza_ms),
+                norza_busy=statistics.median(norza_busy), floor_busy=statistics.median(floor_busy))
 
 
-def part1(scanclock):
+def norza_sender(scanclock, path):
+    """Sends the file as a decode; the program is busy for what the engine
+    measures around its SendMessage, less the hold-off."""
+    def send():
+        c = counters(scanclock.ask("qr " + winpath(path)))
+        return c["start"], c["delivered"] / 1000.0 - HOLD_OFF_MS
+    return send
+
+
+def floor_sender(tool, line):
+    def send():
+        c = counters(tool.ask(line))
+        return c["start"], (c["end"] - c["start"]) / c["freq"] * 1000.0
+    return send
+
+
+def typing_throughput(scanclock, sendkeys, postchars):
     rows = []
     text = ascii_text(4096).encode("ascii")
-    ascii_path = write_file("ascii-4096.txt", text)
+    norza_ascii = norza_sender(scanclock, write_file("ascii-4096.txt", text))
+    floor_ascii = floor_sender(sendkeys, text.decode())
 
-    def norza_ascii():
-        return counters(scanclock.ask("qr " + winpath(ascii_path)))["start"]
-
-    def sendkeys():
-        return run_floor(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "-t",
-                         text.decode())["start"]
-
-    for sink in (True, False):
-        rows.append(throughput("key mode, ASCII", 4096, norza_ascii, sendkeys, text, sink))
+    for sink in (True, False)[:2 if ARGS.edit_reps > 0 else 1]:
+        rows.append(throughput("key mode, ASCII", 4096, norza_ascii, floor_ascii, text, sink,
+                               ARGS.reps))
 
     zh = chinese_text(2048)
-    utf8_path = write_file("chinese-2048.utf8", zh.encode("utf-8"))
-    gbk_path = write_file("chinese-2048.gbk", zh.encode("gbk"))
+    norza_chinese = norza_sender(scanclock, write_file("chinese-2048.utf8", zh.encode("utf-8")))
+    floor_chinese = floor_sender(postchars, winpath(write_file("chinese-2048.gbk",
+                                                               zh.encode("gbk"))))
 
-    def norza_chinese():
-        return counters(scanclock.ask("qr " + winpath(utf8_path)))["start"]
-
-    def postchars():
-        return run_floor(os.path.join(BENCH_BIN, "postchars.exe"), winpath(gbk_path))["start"]
-
-    for sink in (True, False):
-        rows.append(throughput("char mode, Chinese", 2048, norza_chinese, postchars,
-                               zh.encode("gbk"), sink))
+    for sink in (True, False)[:2 if ARGS.edit_reps > 0 else 1]:
+        rows.append(throughput("char mode, Chinese", 2048, norza_chinese, floor_chinese,
+                               zh.encode("gbk"), sink, 3 * ARGS.reps))
     return rows
 
 
-# --------------------------------------------------------------- part 2
+# ----------------------------------------------------------- handler time
 
-def handler_times(batch, path, n, target=None):
+def handler_times(batch, path, n, target=None, expected=None):
     """`delivered` less the hold-off, in microseconds, of n decodes of the
-    file; with a target, each decode's text has arrived before the next."""
+    file; with a target, each decode's text has arrived, as expected, before
+    the next is sent."""
     times = []
     for _ in range(n):
         reply = batch.ask("decode-file qr " + winpath(path))
         if not reply.startswith("delivered "):
             raise AssertionError("decode not delivered: " + reply)
         times.append(int(reply.split()[1]) - HOLD_OFF_MS * 1000)
-        if target:
-            target.next_round()
+        if target and target.next_round()[3] != expected:
+            raise AssertionError("the target did not receive the text of " + path)
     return times
 
 
@@ -296,7 +313,7 @@ def p90(values):
     return s[min(len(s) - 1, (len(s) * 9) // 10)]
 
 
-def part2(batch, tray_hwnd):
+def handler_time(batch, tray_hwnd):
     texts = [
         ("ascii-100B", ascii_text(100, seed=3), 100),
         ("ascii-4KB", ascii_text(4096, seed=4), 4096),
@@ -309,9 +326,9 @@ def part2(batch, tray_hwnd):
         path = write_file(label + ".txt", text.encode("utf-8"))
         paths.append(path)
         size = len(text.encode("utf-8"))
-        target = Target(chars, label)
+        target = Target(chars, label, sink=True)
         try:
-            typed = handler_times(batch, path, ARGS.decodes, target)
+            typed = handler_times(batch, path, ARGS.decodes, target, text.encode("gbk"))
             if norza.wintool("foreground", tray_hwnd)[0] != 0:
                 raise AssertionError("the tray window did not come to the front")
             time.sleep(0.2)
@@ -338,6 +355,18 @@ def install():
     return folder
 
 
+def xvfb_running(state):
+    """wineenv takes an X display another run has just taken as its own: the
+    socket is there, but its own Xvfb has ended."""
+    with open(state) as f:
+        pid = json.load(f)["xvfb_pid"]
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return f.read().startswith(b"Xvfb")
+    except OSError:
+        return False
+
+
 def main():
     for exe in (os.path.join(BENCH_BIN, "scanclock.exe"), os.path.join(BENCH_BIN, "postchars.exe"),
                 os.path.join(BENCH_BIN, "handlerparts.exe"),
@@ -348,9 +377,15 @@ def main():
     os.makedirs(WORK)
     state = os.environ["NORZA_E2E_STATE"]
     wineenv = os.path.join(ROOT, "tests", "e2e", "wineenv.py")
-    subprocess.run([sys.executable, wineenv, "start", state], check=True,
-                   stdout=subprocess.DEVNULL)
     try:
+        for _ in range(3):
+            subprocess.run([sys.executable, wineenv, "start", state], check=True,
+                           stdout=subprocess.DEVNULL)
+            if xvfb_running(state):
+                break
+            subprocess.run([sys.executable, wineenv, "stop", state])
+        else:
+            sys.exit("no X display of this run's own")
         run()
     finally:
         subprocess.run([sys.executable, wineenv, "stop", state])
@@ -361,55 +396,78 @@ def main():
 def run():
     folder = install()
     journal = os.path.join(folder, "vistrel.journal")
-    program = harness.start(os.path.join(folder, "Norza.exe"), cwd=folder)
+    # Wine's error messages go to a file, to tell what happened should the
+    # program end before its time.
+    env = dict(harness.wine_env(), WINEDEBUG="err+all")
+    wine_log = open(os.path.join(WORK, "norza.out"), "wb")
+    program = subprocess.Popen(["wine", os.path.join(folder, "Norza.exe")], cwd=folder, env=env,
+                               stdin=subprocess.DEVNULL, stdout=wine_log, stderr=wine_log)
     wait_for(lambda: os.path.exists(journal) and "SetBeep 1" in open(journal).read(),
              timeout=30, what="Norza to start")
     tray_hwnd = [line.split()[1] for line in open(journal) if line.startswith("GetAppHandle")][-1]
-    scanclock = LineTool(os.path.join(BENCH_BIN, "scanclock.exe"))
-    batch = LineTool(os.path.join(harness.BIN_DIR, "scanctl.exe"), "batch")
+    tools = [LineTool(os.path.join(BENCH_BIN, "scanclock.exe")),
+             LineTool(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "-t"),
+             LineTool(os.path.join(BENCH_BIN, "postchars.exe")),
+             LineTool(os.path.join(harness.BIN_DIR, "scanctl.exe"), "batch")]
     try:
-        print("typing throughput (%d rounds a side, alternating):" % ARGS.reps, flush=True)
-        rows1 = part1(scanclock)
+        print("typing throughput (Norza and the floor taking turns):", flush=True)
+        rows1 = typing_throughput(*tools[:3])
         print("handler time (%d decodes a case):" % ARGS.decodes, flush=True)
-        rows2, paths = part2(batch, tray_hwnd)
+        rows2, paths = handler_time(tools[3], tray_hwnd)
+    except AssertionError:
+        if program.poll() is not None:
+            print("Norza ended with exit code %#x; Wine said:" % (program.returncode & 0xFFFFFFFF))
+            with open(wine_log.name, "rb") as f:
+                print(f.read().decode(errors="replace")[-3000:])
+        raise
     finally:
-        scanclock.close()
-        batch.close()
+        wine_log.close()
+        for tool in tools:
+            tool.close()
     harness.scanctl("quit")
     program.wait(30)
 
-    rc, out, err = harness.run(os.path.join(BENCH_BIN, "handlerparts.exe"),
-                               winpath(os.path.join(WORK, "parts.log")),
-                               *[winpath(p) for p in paths])
+    rc, parts, err = harness.run(os.path.join(BENCH_BIN, "handlerparts.exe"),
+                                 winpath(os.path.join(WORK, "parts.log")),
+                                 *[winpath(p) for p in paths])
     if rc != 0:
         raise AssertionError("handlerparts failed: " + err.decode(errors="replace"))
+    report(rows1, rows2, parts.decode())
 
-    print("\n1. Typing throughput, hold-off %d ms, code page 936 (medians of %d rounds a side"
-          " into the sink, %d into the edit field)" % (HOLD_OFF_MS, ARGS.reps, ARGS.edit_reps))
-    print("%-32s %6s %10s %10s %11s %11s %7s %13s %16s" % (
-        "", "chars", "Norza ms", "floor ms", "Norza ch/s", "floor ch/s", "ratio",
-        "ratio range", "1st char N/F ms"))
+
+def report(rows1, rows2, parts):
+    print("\n1. Typing throughput, from sending to the last character in the target "
+          "(ms; hold-off %d ms, code page 936)" % HOLD_OFF_MS)
+    print("%-31s %5s %6s %8s %8s %6s %8s %8s %6s %8s %12s %11s" % (
+        "", "chars", "rounds", "Norza", "floor", "ratio", "Norza", "floor", "ratio", "Norza",
+        "1st char", "busy"))
+    print("%-31s %5s %6s %8s %8s %6s %8s %8s %6s %8s %12s %11s" % (
+        "", "", "a side", "median", "median", "", "best", "best", "", "chars/s", "N/F", "N/F"))
     for r in rows1:
-        print("%-32s %6d %10.1f %10.1f %11.0f %11.0f %7.2f %6.2f..%-5.2f %7.1f/%-7.1f" % (
-            r["label"], r["count"], r["norza"], r["floor"], r["count"] / r["norza"] * 1000,
-            r["count"] / r["floor"] * 1000, r["floor"] / r["norza"], min(r["ratios"]),
-            max(r["ratios"]), r["norza_first"], r["floor_first"]))
+        print(("%-31s %5d %6d %8.1f %8.1f %6.2f %8.1f %8.1f %6.2f %8.0f"
+               " %6.1f/%-5.1f %5.0f/%-5.0f") % (
+            r["label"], r["count"], r["rounds"], r["norza"], r["floor"], r["floor"] / r["norza"],
+            r["norza_min"], r["floor_min"], r["floor_min"] / r["norza_min"],
+            r["count"] / r["norza"] * 1000, r["norza_first"], r["floor_first"],
+            r["norza_busy"], r["floor_busy"]))
     print("ratio: floor time / Norza time, i.e. Norza's speed as a share of the floor's.")
-    print("floor: sendkeys.exe -t (key mode), postchars.exe (character mode).")
-    print("sink: the target keeps the characters aside; edit field: its edit control takes")
-    print("each in as it comes (and draws it), as a real application's field does.")
+    print("floor: sendkeys.exe -t (key mode), postchars.exe (character mode), each kept running")
+    print("  and fed a text a round, taking turns with Norza.")
+    print("1st char: ms to the first character; busy: ms the sender was at it (Norza: delivered")
+    print("  less the hold-off); both medians.")
+    print("sink: the target keeps the characters aside; edit field: its edit control takes each")
+    print("  in as it comes and draws it, as a real application's field does.")
 
-    print("\n2. Handler time per decode, µs: engine's SendMessage time less the %d ms hold-off"
-          " (%d decodes a case)" % (HOLD_OFF_MS, ARGS.decodes))
-    print("%-14s %6s %-14s %10s %10s %10s" % ("text", "bytes", "in front", "median", "p90",
-                                             "min"))
+    print("\n2. Handler time per decode (µs): the engine's SendMessage time less the %d ms "
+          "hold-off" % HOLD_OFF_MS)
+    print("%-14s %6s %-14s %8s %8s %8s %12s" % ("text", "bytes", "in front", "median", "p90",
+                                               "min", "decodes"))
     for label, size, front, times in rows2:
-        print("%-14s %6d %-14s %10.0f %10.0f %10.0f" % (label, size, front,
-                                                       statistics.median(times), p90(times),
-                                                       min(times)))
+        print("%-14s %6d %-14s %8.0f %8.0f %8.0f %12d" % (
+            label, size, front, statistics.median(times), p90(times), min(times), len(times)))
 
     print("\n3. The pieces, timed on their own in one process (µs)")
-    print(out.decode().rstrip().replace(".txt", "    "))
+    print(parts.rstrip().replace(".txt", "    "))
 
 
 if __name__ == "__main__":

@@ -73,17 +73,35 @@ static bool ParseDecode(const std::vector<std::string> &args, CtlCommand *cmd,
     return true;
 }
 
-static bool ParseStartResult(const std::vector<std::string> &args, CtlCommand *cmd,
-                             std::string *error)
+static bool ParseDecodeNull(const std::vector<std::string> &args, CtlCommand *cmd,
+                            std::string *error)
+{
+    if (args.size() != 2)
+    {
+        *error = "decode-null needs a symbology and nothing else";
+        return false;
+    }
+    if (!ParseSymbology(args[1], &cmd->sym))
+    {
+        *error = "unknown symbology '" + args[1] + "' (qr, dm, barcode, pdf417)";
+        return false;
+    }
+    cmd->kind = CTL_DECODE_NULL;
+    return true;
+}
+
+// start-result and device-result: what StartDevice or GetDevice returns.
+static bool ParseResult(const std::vector<std::string> &args, CtlKind kind, CtlCommand *cmd,
+                        std::string *error)
 {
     int value;
 
     if (args.size() != 2 || (args[1] != "auto" && !ParseInt(args[1], &value)))
     {
-        *error = "start-result needs an integer or 'auto'";
+        *error = args[0] + " needs an integer or 'auto'";
         return false;
     }
-    cmd->kind = CTL_START_RESULT;
+    cmd->kind = kind;
     cmd->arg = args[1];
     return true;
 }
@@ -100,8 +118,12 @@ bool ParseCtlArgs(const std::vector<std::string> &args, CtlCommand *cmd, std::st
     cmd->arg.clear();
     if (verb == "decode" || verb == "decode-hex" || verb == "decode-file")
         return ParseDecode(args, cmd, error);
+    if (verb == "decode-null")
+        return ParseDecodeNull(args, cmd, error);
     if (verb == "start-result")
-        return ParseStartResult(args, cmd, error);
+        return ParseResult(args, CTL_START_RESULT, cmd, error);
+    if (verb == "device-result")
+        return ParseResult(args, CTL_DEVICE_RESULT, cmd, error);
     for (const SimpleVerb &simple : simple_verbs)
     {
         if (verb != simple.name)
@@ -168,8 +190,12 @@ std::string CtlRequest(const CtlCommand &cmd)
     {
     case CTL_DECODE:
         return BuildRequest(std::string("decode ") + SymbologyName(cmd.sym), cmd.arg);
+    case CTL_DECODE_NULL:
+        return std::string("decode-null ") + SymbologyName(cmd.sym);
     case CTL_START_RESULT:
         return "start-result " + cmd.arg;
+    case CTL_DEVICE_RESULT:
+        return "device-result " + cmd.arg;
     default:
         break;
     }

@@ -10,7 +10,9 @@
 
 #include "sim_dll.h"
 
-static std::string Decode(const std::string &name, const std::string &payload)
+// With null set the program is handed no text at all (a NULL pointer), as an
+// engine may do for a symbol it could not read.
+static std::string Decode(const std::string &name, const std::string &payload, bool null)
 {
     Symbology sym;
     std::string refusal;
@@ -34,7 +36,7 @@ static std::string Decode(const std::string &name, const std::string &payload)
     text.push_back('\0');
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&before);
-    SendMessageA(window, WM_SCAN_DECODED, (WPARAM)&text[0], 0);
+    SendMessageA(window, WM_SCAN_DECODED, null ? 0 : (WPARAM)&text[0], 0);
     QueryPerformanceCounter(&after);
     snprintf(reply, sizeof(reply), "delivered %lld",
              (after.QuadPart - before.QuadPart) * 1000000 / freq.QuadPart);
@@ -82,7 +84,11 @@ static void ServeClient(HANDLE pipe)
                 return;
             continue;
         }
-        std::string reply = verb == "decode" ? Decode(arg, payload) : Control(command);
+        std::string reply;
+        if (verb == "decode" || verb == "decode-null")
+            reply = Decode(arg, payload, verb == "decode-null");
+        else
+            reply = Control(command);
         if (!WriteFrame(pipe, reply))
             return;
     }

@@ -8,6 +8,8 @@ void SimInit(SimState *state, bool attached, bool start_override_set, int start_
     state->started = false;
     state->start_override_set = start_override_set;
     state->start_override = start_override;
+    state->device_override_set = false;
+    state->device_override = 0;
     for (int i = 0; i < SYM_COUNT; i++)
         state->enabled[i] = 0;
     state->beep = 0;
@@ -17,8 +19,12 @@ void SimInit(SimState *state, bool attached, bool start_override_set, int start_
     state->journal.clear();
 }
 
+// Like the start result, an override stands whatever is plugged in: only -1
+// means "no scanner" to the program, and it must take any other value as one.
 int SimGetDevice(const SimState *state)
 {
+    if (state->device_override_set)
+        return state->device_override;
     return state->attached ? 0 : -1;
 }
 
@@ -79,20 +85,43 @@ std::string SimDecodeRefusal(const SimState *state, Symbology sym)
     return "";
 }
 
+bool SimParseOverride(const std::string &text, bool *set, int *value)
+{
+    int parsed;
+
+    if (text == "auto")
+    {
+        *set = false;
+        return true;
+    }
+    if (!ParseInt(text, &parsed))
+        return false;
+    *set = true;
+    *value = parsed;
+    return true;
+}
+
+static std::string FormatOverride(bool set, int value)
+{
+    char buf[16];
+
+    if (!set)
+        return "auto";
+    snprintf(buf, sizeof(buf), "%d", value);
+    return buf;
+}
+
 std::string SimFormatState(const SimState *state)
 {
     char buf[512];
-    char start_result[16];
 
-    if (state->start_override_set)
-        snprintf(start_result, sizeof(start_result), "%d", state->start_override);
-    else
-        snprintf(start_result, sizeof(start_result), "auto");
     snprintf(buf, sizeof(buf),
-             "attached %d\nstarted %d\nstart-result %s\n"
+             "attached %d\nstarted %d\nstart-result %s\ndevice-result %s\n"
              "qr %d\ndm %d\nbarcode %d\npdf417 %d\n"
              "beep %d\nbeep-time %d\ndecode-time %d\nwindow 0x%08lX",
-             state->attached ? 1 : 0, state->started ? 1 : 0, start_result,
+             state->attached ? 1 : 0, state->started ? 1 : 0,
+             FormatOverride(state->start_override_set, state->start_override).c_str(),
+             FormatOverride(state->device_override_set, state->device_override).c_str(),
              state->enabled[SYM_QR], state->enabled[SYM_DM],
              state->enabled[SYM_BARCODE], state->enabled[SYM_PDF417],
              state->beep, state->beep_time, state->decode_time,
@@ -108,19 +137,11 @@ void SplitCommand(const std::string &command, std::string *verb, std::string *re
     *rest = space == std::string::npos ? std::string() : command.substr(space + 1);
 }
 
-static std::string SetStartResult(SimState *state, const std::string &arg)
+static std::string SetOverride(const std::string &verb, const std::string &arg, bool *set,
+                               int *value)
 {
-    int value;
-
-    if (arg == "auto")
-    {
-        state->start_override_set = false;
-        return "ok";
-    }
-    if (!ParseInt(arg, &value))
-        return "error: bad start-result '" + arg + "'";
-    state->start_override_set = true;
-    state->start_override = value;
+    if (!SimParseOverride(arg, set, value))
+        return "error: bad " + verb + " '" + arg + "'";
     return "ok";
 }
 
@@ -137,7 +158,9 @@ std::string SimControl(SimState *state, const std::string &command)
 
     SplitCommand(command, &verb, &arg);
     if (verb == "start-result")
-        return SetStartResult(state, arg);
+        return SetOverride(verb, arg, &state->start_override_set, &state->start_override);
+    if (verb == "device-result")
+        return SetOverride(verb, arg, &state->device_override_set, &state->device_override);
     if (verb != "unplug" && verb != "plug" && verb != "state" && verb != "journal")
         return "error: unknown command " + verb;
     if (!arg.empty())

@@ -14,6 +14,8 @@ struct SimState
     bool started;               // a StartDevice succeeded and nothing released it since
     bool start_override_set;    // StartDevice returns start_override instead of the
     int start_override;         // attached-based result
+    bool device_override_set;   // GetDevice returns device_override instead of
+    int device_override;        // 0 (attached) or -1 (not)
     int enabled[SYM_COUNT];     // symbology switches as last set
     int beep;
     int beep_time;
@@ -36,6 +38,11 @@ std::string SimJournal(SimState *state, const char *name, HWND arg);
 // Why a decode of this symbology would not reach the program, or "" if it
 // would (the window's existence is checked separately, outside any lock).
 std::string SimDecodeRefusal(const SimState *state, Symbology sym);
+
+// Reads a result override as the INI file and the pipe give it: "auto" (or,
+// from the INI file, nothing) clears it, a decimal int sets it. False for
+// anything else, leaving the override as it was.
+bool SimParseOverride(const std::string &text, bool *set, int *value);
 
 std::string SimFormatState(const SimState *state);
 

@@ -1,15 +1,17 @@
 // Stand-in for the scanning engine DLL: the same twelve exports, backed by a
 // simulated scanner that scanctl drives over a named pipe.
 //
-// Return values: GetDevice 0 when a scanner is attached, -1 when not;
-// StartDevice the start-result override when one is set, otherwise 1 when
-// attached and 0 when not. Every other export returns 0.
+// Return values: GetDevice the device-result override when one is set,
+// otherwise 0 when a scanner is attached and -1 when not; StartDevice the
+// start-result override when one is set, otherwise 1 when attached and 0 when
+// not. Every other export returns 0.
 //
 // Initial state comes from vistrel.ini beside the DLL, read at the first
 // exported call:
 //   [device]
 //   attached=1        ; 0 = no scanner plugged in
 //   start-result=1    ; any int StartDevice returns; absent or "auto" = by attached
+//   device-result=5   ; any int GetDevice returns; absent or "auto" = by attached
 // Every exported call is appended as one line to vistrel.journal beside the
 // DLL as it happens, so the file is complete even if the process is killed.
 #include "vistrel.h"
@@ -35,17 +37,28 @@ static std::string SiblingPath(const char *name)
     return dir + name;
 }
 
+// An override that is absent or not a number leaves the result to the
+// attached setting.
+static void ReadOverride(const std::string &ini, const char *key, bool *set, int *value)
+{
+    char text[32];
+
+    GetPrivateProfileStringA("device", key, "", text, sizeof(text), ini.c_str());
+    if (!SimParseOverride(text, set, value))
+        *set = false;
+}
+
 static void LoadSettings(void)
 {
     std::string ini = SiblingPath("vistrel.ini");
-    char start_result[32];
-    int value = 0;
+    bool start_set = false;
+    int start_value = 0;
     int attached = GetPrivateProfileIntA("device", "attached", 1, ini.c_str());
 
-    GetPrivateProfileStringA("device", "start-result", "", start_result,
-                             sizeof(start_result), ini.c_str());
-    bool override_set = ParseInt(start_result, &value);
-    SimInit(&sim_state, attached != 0, override_set, value);
+    ReadOverride(ini, "start-result", &start_set, &start_value);
+    SimInit(&sim_state, attached != 0, start_set, start_value);
+    ReadOverride(ini, "device-result", &sim_state.device_override_set,
+                 &sim_state.device_override);
     journal_path = SiblingPath("vistrel.journal");
 }
 

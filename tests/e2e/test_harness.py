@@ -64,5 +64,31 @@ class KeyInjection(harness.WineTestCase):
         self.assertIn(("char", "21"), events)
 
 
+class TimedRounds(harness.WineTestCase):
+    """The typing target's timed rounds, on which the typing benchmark relies."""
+
+    def test_each_round_reports_its_own_text_and_times_on_the_shared_clock(self):
+        for sink in ([], ["sink"]):
+            with self.subTest(sink=bool(sink)):
+                path = os.path.join(self.folder, "rounds%d.txt" % len(sink))
+                target = self.start(os.path.join(harness.TOOLS_DIR, "typetarget.exe"),
+                                    winpath(path), "1", "5", *sink)
+                harness.wait_for(lambda: os.path.exists(path), what="the typing target")
+                rc, out, _ = harness.run(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "-t",
+                                         "Ab1!xYz9.q")
+                self.assertEqual(0, rc)
+                sent = dict(zip(*[iter(out.decode().split())] * 2))
+                harness.wait_for(lambda: "round 2\n" in open(path).read(), what="round 2")
+                report = dict(line.split(" ", 1) for line in open(path).read().splitlines()
+                              if " " in line)
+                # The field was emptied after the first round.
+                self.assertEqual(b"Yz9.q", bytes.fromhex(report["field0.ansi"]))
+                self.assertLess(int(sent["start"]), int(report["first"]))
+                self.assertLessEqual(int(report["first"]), int(report["last"]))
+                self.assertEqual(sent["freq"], report["freq"])
+                target.kill()
+                target.wait(10)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -12,7 +12,7 @@ from harness import EngineHostCase, scanctl, wait_for, winpath
 SYMS = ("qr", "dm", "barcode", "pdf417")
 DELIVERED = r"^delivered \d+$"
 NOT_STARTED = "dropped: device not started"
-STATE_KEYS = ["attached", "started", "start-result", "qr", "dm", "barcode", "pdf417",
+STATE_KEYS = ["attached", "started", "start-result", "device-result", "qr", "dm", "barcode", "pdf417",
               "beep", "beep-time", "decode-time", "window"]
 
 
@@ -81,6 +81,11 @@ class WithoutEngine(harness.WineTestCase):
             (("start-result", "AUTO"), "start-result needs an integer or 'auto'"),
             (("start-result", "-"), "start-result needs an integer or 'auto'"),
             (("start-result", "2147483648"), "start-result needs an integer or 'auto'"),
+            (("device-result",), "device-result needs an integer or 'auto'"),
+            (("device-result", "0x7fffffff"), "device-result needs an integer or 'auto'"),
+            (("decode-null",), "decode-null needs a symbology and nothing else"),
+            (("decode-null", "qr", ""), "decode-null needs a symbology and nothing else"),
+            (("decode-null", "ean"), "unknown symbology 'ean' (qr, dm, barcode, pdf417)"),
         ]
         for args, message in cases:
             with self.subTest(args=args):
@@ -112,6 +117,19 @@ class Decode(EngineHostCase):
             self.assertRegex(out, DELIVERED + "\n")
         self.assertEqual([data.hex() for _, data in sends], self.received())
 
+    def test_null_decode_hands_over_no_text_and_follows_the_switches(self):
+        self.start_host("1101")
+        rc, out, _ = scanctl("decode-null", "qr")
+        self.assertEqual(0, rc)
+        self.assertRegex(out, DELIVERED + "\n")
+        self.assertEqual((4, "dropped: barcode disabled\n"),
+                         scanctl("decode-null", "barcode")[:2])
+        rc, lines = scanctl("batch", input=b"decode-null pdf417\ndecode qr \ndecode-null dm\n")[:2]
+        self.assertEqual(0, rc)
+        self.assertEqual(3, len(lines.splitlines()))
+        # An empty text is a pointer to a NUL; only decode-null is no pointer at all.
+        self.assertEqual(["null", "null", "", "null"], self.received())
+
     def test_each_symbology_follows_its_own_switch(self):
         switches = "0101"
         self.start_host(switches)
@@ -137,7 +155,7 @@ class Device(EngineHostCase):
         window = scanctl("journal")[1].split("\n")[0].split(" ")[1]
         self.assertNotEqual("0x00000000", window)
         self.assertEqual({"attached": "1", "started": "1", "start-result": "auto",
-                          "qr": "1", "dm": "0", "barcode": "0", "pdf417": "1", "beep": "0",
+                          "device-result": "auto", "qr": "1", "dm": "0", "barcode": "0", "pdf417": "1", "beep": "0",
                           "beep-time": "0", "decode-time": "0", "window": window}, state())
 
     def test_unplug_plug_and_start_result(self):
@@ -164,6 +182,23 @@ class Device(EngineHostCase):
         self.assertEqual([b"before".hex()], self.received())
         # Pipe commands are not calls into the engine.
         self.assertEqual((0, journal, ""), scanctl("journal"))
+
+    def test_device_result_is_shown_and_set_apart_from_the_plug(self):
+        self.start_host(device={"attached": 0, "device-result": 5})
+        self.assertEqual("5", state()["device-result"])
+        steps = [("plug", "5"), ("device-result -2", "-2"), ("unplug", "-2"),
+                 ("device-result 2147483647", "2147483647"), ("device-result auto", "auto")]
+        for command, expected in steps:
+            with self.subTest(command=command):
+                self.assertEqual((0, "ok\n", ""), scanctl(*command.split()))
+                self.assertEqual(expected, state()["device-result"])
+        rc, out, _ = scanctl("batch", input=b"device-result x\ndevice-result 9\n")
+        self.assertEqual((2, ["error: device-result needs an integer or 'auto'", "ok"]),
+                         (rc, out.splitlines()))
+        self.assertEqual("9", state()["device-result"])
+        # Not a number: GetDevice is left to the plugged-in state.
+        self.start_host(device={"device-result": "often"})
+        self.assertEqual("auto", state()["device-result"])
 
     def test_start_up_follows_the_device_settings(self):
         cases = [

@@ -15,11 +15,26 @@ import sys
 import time
 
 
-def free_display():
+def start_display():
+    """Starts Xvfb on the first free display number. Two runs starting at once
+    may pick the same number: the one whose Xvfb lost the race tries the next."""
     for n in range(90, 200):
-        if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            return n
-    raise RuntimeError("no free X display number")
+        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            continue
+        xvfb = subprocess.Popen(
+            ["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        deadline = time.time() + 20
+        while xvfb.poll() is None and time.time() < deadline:
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                time.sleep(0.2)   # still ours once the socket is there?
+                if xvfb.poll() is None:
+                    return n, xvfb
+            time.sleep(0.1)
+        if xvfb.poll() is None:
+            xvfb.kill()
+    raise RuntimeError("could not start Xvfb on any display")
 
 
 def base_env(prefix, display):
@@ -35,16 +50,7 @@ def base_env(prefix, display):
 
 
 def start(state_path):
-    display = free_display()
-    xvfb = subprocess.Popen(
-        ["Xvfb", f":{display}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        start_new_session=True)
-    deadline = time.time() + 20
-    while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
-        if xvfb.poll() is not None or time.time() > deadline:
-            raise RuntimeError("Xvfb did not start")
-        time.sleep(0.1)
+    display, xvfb = start_display()
 
     prefix = os.path.join(os.path.dirname(os.path.abspath(state_path)), "wineprefix")
     shutil.rmtree(prefix, ignore_errors=True)

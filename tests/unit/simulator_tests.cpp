@@ -146,6 +146,12 @@ TEST(ScanctlArgs, DecodeVariants)
     EXPECT_EQ(CTL_DECODE, cmd.kind);
     EXPECT_EQ("\xe4\xb8\xad", cmd.arg);
 
+    // No text and no payload: the request says which symbology and nothing else.
+    ASSERT_TRUE(ParseCtlArgs({ "decode-null", "dm" }, &cmd, &error));
+    EXPECT_EQ(CTL_DECODE_NULL, cmd.kind);
+    EXPECT_EQ(SYM_DM, cmd.sym);
+    EXPECT_EQ("decode-null dm", CtlRequest(cmd));
+
     ASSERT_TRUE(ParseCtlArgs({ "decode-file", "barcode", "C:\\x y.bin" }, &cmd, &error));
     EXPECT_EQ(CTL_DECODE_FILE, cmd.kind);
     EXPECT_EQ(SYM_BARCODE, cmd.sym);
@@ -166,6 +172,12 @@ TEST(ScanctlArgs, UsageErrors)
         { "decode-file", "qr", "" },
         { "start-result" },
         { "start-result", "yes" },
+        { "device-result" },
+        { "device-result", "-" },
+        { "device-result", "1", "2" },
+        { "decode-null" },
+        { "decode-null", "ean" },
+        { "decode-null", "qr", "" },
         { "state", "now" },
         { "quit", "1" },
     };
@@ -187,6 +199,13 @@ TEST(ScanctlArgs, ControlCommandsMapToRequests)
     EXPECT_EQ("start-result -3", CtlRequest(cmd));
     ASSERT_TRUE(ParseCtlArgs({ "start-result", "auto" }, &cmd, &error));
     EXPECT_EQ("start-result auto", CtlRequest(cmd));
+    ASSERT_TRUE(ParseCtlArgs({ "device-result", "2147483647" }, &cmd, &error));
+    EXPECT_EQ(CTL_DEVICE_RESULT, cmd.kind);
+    EXPECT_EQ("device-result 2147483647", CtlRequest(cmd));
+    ASSERT_TRUE(ParseCtlArgs({ "device-result", "auto" }, &cmd, &error));
+    EXPECT_EQ("device-result auto", CtlRequest(cmd));
+    EXPECT_FALSE(ParseCtlArgs({ "device-result", "0x7fffffff" }, &cmd, &error));
+    EXPECT_EQ("device-result needs an integer or 'auto'", error);
     for (const char *verb : { "unplug", "plug", "quit", "state", "journal" })
     {
         ASSERT_TRUE(ParseCtlArgs({ verb }, &cmd, &error)) << verb;
@@ -226,6 +245,12 @@ TEST(ScanctlBatch, OtherCommandsSplitOnBlanks)
     EXPECT_EQ("start-result 5", CtlRequest(cmd));
     ASSERT_TRUE(ParseBatchLine("state", &cmd, &error));
     EXPECT_EQ(CTL_STATE, cmd.kind);
+    ASSERT_TRUE(ParseBatchLine("decode-null\tpdf417 ", &cmd, &error));
+    EXPECT_EQ("decode-null pdf417", CtlRequest(cmd));
+    ASSERT_TRUE(ParseBatchLine(" device-result -2", &cmd, &error));
+    EXPECT_EQ("device-result -2", CtlRequest(cmd));
+    EXPECT_FALSE(ParseBatchLine("decode-null qr text", &cmd, &error));
+    EXPECT_FALSE(ParseBatchLine("decode-null", &cmd, &error));
     EXPECT_FALSE(ParseBatchLine("state x", &cmd, &error));
     EXPECT_FALSE(ParseBatchLine("batch", &cmd, &error));
     EXPECT_FALSE(error.empty());
@@ -291,6 +316,55 @@ TEST(SimDevice, DecodeRefusalsInOrder)
     EXPECT_EQ("", SimDecodeRefusal(&s, SYM_BARCODE));
 }
 
+TEST(SimDevice, DeviceResultOverridesAttachment)
+{
+    SimState s;
+
+    SimInit(&s, false, false, 0);
+    EXPECT_FALSE(s.device_override_set);
+    for (int value : { 5, -2, 0x7fffffff, INT_MIN, -1, 0 })
+    {
+        EXPECT_EQ("ok", SimControl(&s, "device-result " + std::to_string(value)));
+        EXPECT_EQ(value, SimGetDevice(&s));
+    }
+    // Plugging and unplugging change the device, not what GetDevice is made to say.
+    EXPECT_EQ("ok", SimControl(&s, "device-result 7"));
+    SimControl(&s, "plug");
+    EXPECT_EQ(7, SimGetDevice(&s));
+    SimControl(&s, "unplug");
+    EXPECT_EQ(7, SimGetDevice(&s));
+    EXPECT_EQ("ok", SimControl(&s, "device-result auto"));
+    EXPECT_EQ(-1, SimGetDevice(&s));
+    SimControl(&s, "plug");
+    EXPECT_EQ(0, SimGetDevice(&s));
+
+    // Nor does it start anything: StartDevice still follows the attachment.
+    SimInit(&s, false, false, 0);
+    SimControl(&s, "device-result 3");
+    EXPECT_EQ(0, SimStartDevice(&s));
+    EXPECT_FALSE(s.started);
+}
+
+TEST(SimDevice, OverridesParseLikeTheIniAndPipeGiveThem)
+{
+    bool set = true;
+    int value = 42;
+
+    EXPECT_TRUE(SimParseOverride("auto", &set, &value));
+    EXPECT_FALSE(set);
+    EXPECT_TRUE(SimParseOverride("-2147483648", &set, &value));
+    EXPECT_TRUE(set);
+    EXPECT_EQ(INT_MIN, value);
+    for (const char *bad : { "", "AUTO", "0x10", "5 ", "2147483648" })
+    {
+        set = false;
+        value = 9;
+        EXPECT_FALSE(SimParseOverride(bad, &set, &value)) << bad;
+        EXPECT_FALSE(set) << bad;
+        EXPECT_EQ(9, value) << bad;
+    }
+}
+
 TEST(SimControl, StartResultOverride)
 {
     SimState s;
@@ -300,8 +374,10 @@ TEST(SimControl, StartResultOverride)
     EXPECT_EQ(1, SimStartDevice(&s));
     EXPECT_EQ("ok", SimControl(&s, "start-result auto"));
     EXPECT_EQ(0, SimStartDevice(&s));
-    EXPECT_EQ(0u, SimControl(&s, "start-result 1.5").find("error: "));
+    EXPECT_EQ("error: bad start-result '1.5'", SimControl(&s, "start-result 1.5"));
     EXPECT_FALSE(s.start_override_set);
+    EXPECT_EQ("error: bad device-result ''", SimControl(&s, "device-result"));
+    EXPECT_FALSE(s.device_override_set);
     EXPECT_EQ("error: unknown command frob", SimControl(&s, "frob 1"));
     EXPECT_EQ(0u, SimControl(&s, "plug in").find("error: "));
 }
@@ -316,9 +392,12 @@ TEST(SimControl, StateAndJournalText)
     s.beep = 1;
     s.beep_time = 50;
     s.decode_time = 300;
-    EXPECT_EQ("attached 1\nstarted 0\nstart-result -4\nqr 0\ndm 1\nbarcode 0\npdf417 0\n"
+    EXPECT_EQ("attached 1\nstarted 0\nstart-result -4\ndevice-result auto\n"
+              "qr 0\ndm 1\nbarcode 0\npdf417 0\n"
               "beep 1\nbeep-time 50\ndecode-time 300\nwindow 0x0001002A",
               SimControl(&s, "state"));
+    SimControl(&s, "device-result -2");
+    EXPECT_NE(std::string::npos, SimControl(&s, "state").find("\ndevice-result -2\n"));
 
     EXPECT_EQ("", SimControl(&s, "journal"));
     EXPECT_EQ("GetAppHandle 0x0001002A\n", SimJournal(&s, "GetAppHandle", s.window));
