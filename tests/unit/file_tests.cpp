@@ -3,34 +3,13 @@
 
 #include <string>
 
+#include "temp_file_test.h"
+
 namespace {
 
-class FileTest : public ::testing::Test {
+class FileTest : public TempFileTest {
 protected:
-    void SetUp() override
-    {
-        char dir[MAX_PATH];
-        GetTempPathA(MAX_PATH, dir);
-        m_path = std::string(dir) + "norza_file_test_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-        DeleteFileA(m_path.c_str());
-    }
-    void TearDown() override { DeleteFileA(m_path.c_str()); }
-
-    std::string ReadAll() const
-    {
-        std::string bytes;
-        HANDLE h = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               NULL, OPEN_EXISTING, 0, NULL);
-        if (h == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buf[4096];
-        DWORD n;
-        while (ReadFile(h, buf, sizeof buf, &n, NULL) && n > 0)
-            bytes.append(buf, n);
-        CloseHandle(h);
-        return bytes;
-    }
+    FileTest() : TempFileTest("norza_file_test_", ".txt") {}
 
     void WriteEntry(LPCSTR text, UINT flags)
     {
@@ -40,14 +19,6 @@ protected:
         f.WriteString(text);
         f.Close();
     }
-
-    // Opens the file as another program would, with the given sharing.
-    HANDLE OpenOther(DWORD access, DWORD share) const
-    {
-        return CreateFileA(m_path.c_str(), access, share, NULL, OPEN_ALWAYS, 0, NULL);
-    }
-
-    std::string m_path;
 };
 
 const UINT kAppend = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite;

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "temp_file_test.h"
+
 namespace {
 
 // Set to make the next operator new fail, as when memory runs out mid-entry.
@@ -112,38 +114,14 @@ TEST(LogPathTest, NamesWithoutDriveColonAreInTheProgramFolder)
 
 namespace {
 
-class LogFileTest : public ::testing::Test {
+class LogFileTest : public TempFileTest {
 protected:
+    LogFileTest() : TempFileTest("norza_log_test_", ".log") {}
+
     void SetUp() override
     {
-        char dir[MAX_PATH];
-        GetTempPathA(MAX_PATH, dir);
-        m_dir = dir;
-        m_path = m_dir + "norza_log_test_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
-        DeleteFileA(m_path.c_str());
+        TempFileTest::SetUp();
         SetLogFile(m_path.c_str());
-    }
-    void TearDown() override { DeleteFileA(m_path.c_str()); }
-
-    std::string ReadAll() const
-    {
-        std::string bytes;
-        HANDLE h = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               NULL, OPEN_EXISTING, 0, NULL);
-        if (h == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buf[4096];
-        DWORD n;
-        while (ReadFile(h, buf, sizeof buf, &n, NULL) && n > 0)
-            bytes.append(buf, n);
-        CloseHandle(h);
-        return bytes;
-    }
-
-    HANDLE OpenOther(DWORD access, DWORD share) const
-    {
-        return CreateFileA(m_path.c_str(), access, share, NULL, OPEN_ALWAYS, 0, NULL);
     }
 
     // Takes the lock and gives it back: TRUE when nobody held it.
@@ -154,9 +132,6 @@ protected:
         SetEvent(g_hLogEvent);
         return TRUE;
     }
-
-    std::string m_dir;
-    std::string m_path;
 };
 
 }  // namespace
