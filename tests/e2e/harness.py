@@ -65,6 +65,14 @@ def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+def read_lines(path):
+    """A text file's lines, or none when it does not exist (yet)."""
+    if not os.path.exists(path):
+        return []
+    with open(path) as f:
+        return f.read().splitlines()
+
+
 def scanctl(*args, input=None, timeout=60):
     """Runs the engine control tool; returns (exit code, stdout text, stderr text)."""
     rc, out, err = run(os.path.join(BIN_DIR, "scanctl.exe"), *args, input=input, timeout=timeout)
@@ -192,7 +200,4 @@ class EngineHostCase(WineTestCase):
                 os.remove(os.path.join(self.folder, name))
 
     def received(self):
-        if not os.path.exists(self.record):
-            return []
-        with open(self.record) as f:
-            return f.read().splitlines()
+        return read_lines(self.record)

@@ -62,11 +62,15 @@ class NorzaCase(harness.WineTestCase):
     def remove(self, name):
         os.remove(os.path.join(self.folder, name))
 
+    def provide(self, name, content):
+        """Writes the settings file, or removes it when content is None."""
+        if content is None:
+            self.remove(name)
+        else:
+            self.write(name, content)
+
     def journal(self):
-        if not os.path.exists(self.journal_path):
-            return []
-        with open(self.journal_path) as f:
-            return f.read().splitlines()
+        return harness.read_lines(self.journal_path)
 
     def start_norza(self, cwd=None, until="SetBeep 1"):
         """Starts the program and waits until the journal shows `until`."""

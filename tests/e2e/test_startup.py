@@ -149,10 +149,7 @@ class Settings(norza.NorzaCase):
         ]
         for content, expected in cases:
             with self.subTest(content=content):
-                if content is None:
-                    self.remove("typeSet.ini")
-                else:
-                    self.write("typeSet.ini", content)
+                self.provide("typeSet.ini", content)
                 calls = self.configured()
                 setters = ["setQRable", "setDMable", "setBarcode", "setPDF417"]
                 self.assertEqual(["%s %d" % s for s in zip(setters, expected)], calls[:4])
@@ -162,10 +159,7 @@ class Settings(norza.NorzaCase):
                  ("300\n", 300), ("\ufeff300", 50), ("-7", 50), ("5000", 5000), (None, 50)]
         for content, expected in cases:
             with self.subTest(content=content):
-                if content is None:
-                    self.remove("configDecodeTime.ini")
-                else:
-                    self.write("configDecodeTime.ini", content)
+                self.provide("configDecodeTime.ini", content)
                 self.assertEqual("SetDecodeTime %d" % expected, self.configured()[5])
 
     def test_decode_time_is_read_from_the_current_folder(self):
