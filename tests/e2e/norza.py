@@ -59,13 +59,10 @@ class NorzaCase(harness.WineTestCase):
         with open(os.path.join(folder or self.folder, name), "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
 
-    def remove(self, name):
-        os.remove(os.path.join(self.folder, name))
-
     def provide(self, name, content):
         """Writes the settings file, or removes it when content is None."""
         if content is None:
-            self.remove(name)
+            os.remove(os.path.join(self.folder, name))
         else:
             self.write(name, content)
 
