@@ -108,7 +108,7 @@ class Menu:
         self.x, self.y = (box[0] + box[2]) // 2, (box[1] + box[3]) // 2
         # Right after a menu has closed, Wine may close the next one at once,
         # before it is drawn: as a user would, click again until it stays.
-        for attempt in range(6):
+        for attempt in range(12):
             harness.xdotool("mousemove", str(self.x + 300), str(self.y + 400))
             time.sleep(0.5)
             harness.xdotool("mousemove", str(self.x), str(self.y), "click", "3")
@@ -117,8 +117,9 @@ class Menu:
                                              what="the tray menu")
                 return
             except AssertionError:
-                if attempt == 5:
+                if attempt == 11:
                     raise
+                harness.xdotool("key", "Escape")
 
     def _find_rows(self):
         """The menu opens with its top-left corner at the cursor."""
