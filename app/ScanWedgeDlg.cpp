@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "resource.h"
 #include "settings.h"
+#include "status.h"
 #include "vistrel.h"
 
 // Broadcast when the notification area is (re)created, as after the shell
@@ -73,10 +74,10 @@ BOOL CScanWedgeDlg::OnInitDialog()
     m_nid.uID = IDI_APP;
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_nid.uCallbackMessage = WM_TRAY_NOTIFY;
-    m_nid.hIcon = m_hIcon;
+    m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), IDI_APP);
     lstrcpynA(m_nid.szTip, "Norza", sizeof(m_nid.szTip));
     if (GetDevice() == -1)
-        m_nid.hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_NO_DEVICE));
+        m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), IDI_NO_DEVICE);
     Shell_NotifyIconA(NIM_ADD, &m_nid);
 
     m_menuTray.Attach(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));

@@ -17,7 +17,7 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 
 void CScanWedgeDlg::SetTrayIcon(int nIconId)
 {
-    m_nid.hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(nIconId));
+    m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), nIconId);
     Shell_NotifyIconA(NIM_MODIFY, &m_nid);
 }
 

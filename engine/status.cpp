@@ -16,3 +16,20 @@ int ChooseStatusIcon(int bQR, int bDM, int bBarcode, int bPDF417)
         return IDI_NONE_ENABLED;
     return IDI_MIXED;
 }
+
+HICON LoadTrayIcon(HINSTANCE hInstance, int nIconId)
+{
+    static struct { int nId; HICON hIcon; } s_cache[8];
+    for (auto& entry : s_cache) {
+        if (entry.nId == nIconId && entry.hIcon)
+            return entry.hIcon;
+        if (!entry.hIcon) {
+            entry.hIcon = (HICON)LoadImageA(hInstance, MAKEINTRESOURCEA(nIconId), IMAGE_ICON,
+                                            GetSystemMetrics(SM_CXSMICON),
+                                            GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+            entry.nId = nIconId;
+            return entry.hIcon;
+        }
+    }
+    return LoadIconA(hInstance, MAKEINTRESOURCEA(nIconId));
+}

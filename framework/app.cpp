@@ -1,5 +1,7 @@
 #include "afximpl.h"
 
+#include <commctrl.h>
+
 static CWinApp* g_pApp = nullptr;
 
 CWinThread::CWinThread()
@@ -78,6 +80,12 @@ int AfxWinMain(HINSTANCE hInstance, LPSTR lpCmdLine, int nCmdShow)
     pApp->m_lpCmdLine = lpCmdLine;
     pApp->m_nCmdShow = nCmdShow;
     AfxGetThreadState().pCurrentThread = pApp;
+
+    // A program whose manifest asks for common controls 6 gets their window
+    // classes, the dialogs' buttons and texts among them, only once it has
+    // called into comctl32: on Windows XP its dialogs would not open otherwise.
+    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&icc);
 
     if (!pApp->InitInstance())
         return pApp->ExitInstance();

@@ -2,12 +2,13 @@
 """The built files as the loader and the shell see them: the program binds to
 the engine through its import table, the engine exports exactly its twelve
 functions, the instance flag sits in a shared section, and the resources
-carry their identifiers, templates and version."""
+carry their identifiers, templates, version and manifest."""
 import os
 import struct
 import subprocess
 import tempfile
 import unittest
+import xml.etree.ElementTree as ET
 
 BIN = os.path.join(os.environ.get("NORZA_BUILD_DIR", "build"), "bin")
 EXE = os.path.join(BIN, "Norza.exe")
@@ -64,7 +65,7 @@ class Resources(unittest.TestCase):
                                  text=True).stdout
         found = {(line.split()[0], line.split()[1]) for line in listing.splitlines()}
         for type_id, names in ((14, (153, 155, 157, 158, 159, 167, 168)), (5, (100, 102)),
-                               (4, (135,)), (6, (7,)), (16, (1,))):
+                               (4, (135,)), (6, (7,)), (16, (1,)), (24, (1,))):
             for name in names:
                 self.assertIn(("--type=%d" % type_id, "--name=%d" % name), found)
 
@@ -91,6 +92,27 @@ class Resources(unittest.TestCase):
         for text in ("4, 3, 0, 0", "Norza", "080404b0"):
             self.assertIn(text.encode("utf-16-le"), version)
         self.assertIn(struct.pack("<HH", 0x804, 1200), version)
+
+    def test_manifest(self):
+        root = ET.fromstring(resource(24, 1))
+        ns = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
+              "c": "urn:schemas-microsoft-com:compatibility.v1",
+              "ws": "http://schemas.microsoft.com/SMI/2005/WindowsSettings"}
+        level = root.find("v3:trustInfo/v3:security/v3:requestedPrivileges/"
+                          "v3:requestedExecutionLevel", ns)
+        self.assertEqual(("asInvoker", "false"), (level.get("level"), level.get("uiAccess")))
+        self.assertEqual("true", root.find("v3:application/v3:windowsSettings/ws:dpiAware", ns).text)
+        controls = root.find("v1:dependency/v1:dependentAssembly/v1:assemblyIdentity", ns)
+        self.assertEqual(("Microsoft.Windows.Common-Controls", "6.0.0.0", "x86"),
+                         (controls.get("name"), controls.get("version"),
+                          controls.get("processorArchitecture")))
+        systems = {e.get("Id") for e in root.findall("c:compatibility/c:application/c:supportedOS", ns)}
+        self.assertEqual({"{e2011457-1546-43c5-a5fe-008deee3d3f0}",    # Vista
+                          "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",    # 7
+                          "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",    # 8
+                          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",    # 8.1
+                          "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},   # 10 and 11
+                         systems)
 
 
 if __name__ == "__main__":
