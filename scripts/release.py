@@ -3,10 +3,12 @@
 its control tool, commented sample settings in the code page Chinese Windows
 uses, and the user guides.
 
-    release.py [--build-dir DIR] [--out DIR]
+    release.py [--build-dir DIR] [--out DIR] [--installer]
 
 The binaries are taken from DIR/bin (default: build-release, made first by
-scripts/release.sh) and stripped of debugging information.
+scripts/release.sh) and stripped of debugging information. With --installer
+the same files also go into the setup program, Norza-<version>-setup.exe,
+built with NSIS (makensis) from installer/Norza.nsi.
 """
 import argparse
 import os
@@ -40,7 +42,7 @@ def read(path):
         return f.read()
 
 
-def package(build_dir, out_dir):
+def package(build_dir, out_dir, installer=False):
     staging = tempfile.mkdtemp()
     try:
         folder = os.path.join(staging, FOLDER)
@@ -66,7 +68,15 @@ def package(build_dir, out_dir):
         with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
             for name in sorted(os.listdir(folder)):
                 z.write(os.path.join(folder, name), "%s/%s" % (FOLDER, name))
-        return zip_path
+        if not installer:
+            return [zip_path]
+        setup_path = os.path.join(out_dir, "%s-setup.exe" % FOLDER)
+        subprocess.run(["makensis", "-V2", "-INPUTCHARSET", "UTF8", "-DVERSION=" + VERSION,
+                        "-DSTAGE=" + folder,
+                        "-DICON=" + os.path.abspath(os.path.join(build_dir, "res", "icons", "app.ico")),
+                        "-DOUTFILE=" + os.path.abspath(setup_path),
+                        os.path.join(ROOT, "installer", "Norza.nsi")], check=True)
+        return [zip_path, setup_path]
     finally:
         shutil.rmtree(staging)
 
@@ -75,8 +85,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", default=os.path.join(ROOT, "build-release"))
     parser.add_argument("--out", default=os.path.join(ROOT, "build-release", "release"))
+    parser.add_argument("--installer", action="store_true", help="also build the setup program")
     args = parser.parse_args()
-    print(package(args.build_dir, args.out))
+    for path in package(args.build_dir, args.out, args.installer):
+        print(path)
 
 
 if __name__ == "__main__":

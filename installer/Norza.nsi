@@ -1,0 +1,332 @@
+; The Norza setup program: a per-user install that needs no administrator
+; rights. Built by scripts/release.py from its staging folder:
+;
+;   makensis -INPUTCHARSET UTF8 -DVERSION=4.3 -DSTAGE=<folder> -DICON=<app.ico>
+;            -DOUTFILE=<Norza-4.3-setup.exe> installer/Norza.nsi
+;
+; Silent install:   setup.exe /S [/ENGINE=<vistrel.dll>] [/AUTOSTART=0|1] [/SETTINGS=<folder>]
+; Silent removal:   uninstall.exe /S [/REMOVEDATA=1]
+; Exit codes: 0 done, 1 cancelled, 2 failed (a bad option, or the running copy would not close).
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+ManifestDPIAware true
+
+!include MUI2.nsh
+!include nsDialogs.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include WinMessages.nsh
+
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
+
+Name "Norza ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\Norza"
+InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=0 "ProductName" "Norza"
+VIAddVersionKey /LANG=0 "FileDescription" "Norza ${VERSION} Setup"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Norza"
+
+Var EnginePath      ; the maker's vistrel.dll to install; empty: the stand-in engine
+Var SettingsDir     ; a folder with typeSet.ini and/or configDecodeTime.ini to install
+Var WasRunning      ; 1 when setup closed a running copy, which it then starts again
+Var EngineField
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION StartNorza
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
+
+Page custom EnginePage EnginePageLeave
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+; The first language is the one used where the user's own is neither.
+!insertmacro MUI_LANGUAGE "SimpChinese"
+!insertmacro MUI_LANGUAGE "English"
+
+LangString EngineTitle ${LANG_SIMPCHINESE} "扫码引擎"
+LangString EngineTitle ${LANG_ENGLISH} "Scanning engine"
+LangString EngineSubtitle ${LANG_SIMPCHINESE} "选择扫码器厂家提供的 vistrel.dll。"
+LangString EngineSubtitle ${LANG_ENGLISH} "Choose the vistrel.dll that came with your scanner."
+LangString EngineText ${LANG_SIMPCHINESE} "Norza 通过扫码器厂家的 vistrel.dll 使用扫码器。请选择该文件："
+LangString EngineText ${LANG_ENGLISH} "Norza drives the scanner through the scanner maker's vistrel.dll. Choose that file:"
+LangString EngineStandIn ${LANG_SIMPCHINESE} "留空则安装模拟引擎（不是真正的扫码引擎，只用于在没有扫码器时试用 Norza，用 scanctl.exe 控制）。以后可以再次运行安装程序换成厂家的 vistrel.dll。"
+LangString EngineStandIn ${LANG_ENGLISH} "Leave it empty to install the stand-in engine: a simulator, not a real scanning engine, for trying Norza without a scanner (driven with scanctl.exe). Run setup again later to install the maker's vistrel.dll."
+LangString EngineBrowse ${LANG_SIMPCHINESE} "浏览..."
+LangString EngineBrowse ${LANG_ENGLISH} "Browse..."
+LangString EngineMissing ${LANG_SIMPCHINESE} "找不到该文件："
+LangString EngineMissing ${LANG_ENGLISH} "The file does not exist:"
+LangString SettingsMissing ${LANG_SIMPCHINESE} "该文件夹中没有 typeSet.ini 或 configDecodeTime.ini："
+LangString SettingsMissing ${LANG_ENGLISH} "The folder holds neither typeSet.ini nor configDecodeTime.ini:"
+LangString StillRunning ${LANG_SIMPCHINESE} "Norza 正在运行且没有退出。请从托盘菜单选择“退出”，然后重试。"
+LangString StillRunning ${LANG_ENGLISH} "Norza is running and did not exit. Choose Exit in its tray menu, then retry."
+LangString InstallingStandIn ${LANG_SIMPCHINESE} "安装模拟引擎（不是真正的扫码引擎）"
+LangString InstallingStandIn ${LANG_ENGLISH} "Installing the stand-in engine (a simulator, not a real scanning engine)"
+LangString SecProgramName ${LANG_SIMPCHINESE} "Norza 程序与开始菜单快捷方式"
+LangString SecProgramName ${LANG_ENGLISH} "Norza and its Start-menu shortcut"
+LangString SecAutostartName ${LANG_SIMPCHINESE} "登录时启动 Norza"
+LangString SecAutostartName ${LANG_ENGLISH} "Start Norza when I sign in"
+LangString SecUnProgramName ${LANG_SIMPCHINESE} "Norza 程序与快捷方式"
+LangString SecUnProgramName ${LANG_ENGLISH} "Norza and its shortcuts"
+LangString SecUnDataName ${LANG_SIMPCHINESE} "设置文件与日志 (typeSet.ini, configDecodeTime.ini, log.log)"
+LangString SecUnDataName ${LANG_ENGLISH} "Settings and log (typeSet.ini, configDecodeTime.ini, log.log)"
+
+; Closes the copy of Norza that runs from $INSTDIR as its Exit command does:
+; its tray window gets WM_CLOSE, releases the device and ends. Waits up to ten
+; seconds for the process to end; sets $WasRunning.
+!macro CLOSE_NORZA un
+Function ${un}CloseNorza
+    StrCpy $WasRunning 0
+  search:
+    StrCpy $R1 0
+    ${Do}
+        FindWindow $R1 "#32770" "" 0 $R1
+        ${If} $R1 = 0
+            ${Break}
+        ${EndIf}
+        ; The tray window has no owner; the About box has.
+        System::Call "user32::GetWindow(p R1, i 4) p .R2"
+        System::Call "user32::GetWindowThreadProcessId(p R1, *i .R3)"
+        ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
+        System::Call "kernel32::OpenProcess(i 0x101000, i 0, i R3) p .R4"
+        StrCpy $R5 ""
+        ${If} $R2 = 0
+        ${AndIf} $R4 <> 0
+            System::Call "kernel32::QueryFullProcessImageNameW(p R4, i 0, w .R5, *i ${NSIS_MAX_STRLEN})"
+        ${EndIf}
+        ${If} $R5 == "$INSTDIR\Norza.exe"
+            DetailPrint "WM_CLOSE -> $R5"
+            System::Call "user32::PostMessageW(p R1, i ${WM_CLOSE}, p 0, p 0)"
+            System::Call "kernel32::WaitForSingleObject(p R4, i 10000) i .R6"
+            System::Call "kernel32::CloseHandle(p R4)"
+            ${If} $R6 <> 0
+                MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" /SD IDCANCEL IDRETRY search
+                SetErrorLevel 2
+                Quit
+            ${EndIf}
+            StrCpy $WasRunning 1
+            StrCpy $R1 0    ; the window is gone: search again from the top
+        ${ElseIf} $R4 <> 0
+            System::Call "kernel32::CloseHandle(p R4)"
+        ${EndIf}
+    ${Loop}
+FunctionEnd
+!macroend
+!insertmacro CLOSE_NORZA ""
+!insertmacro CLOSE_NORZA "un."
+
+Function EnginePage
+    !insertmacro MUI_HEADER_TEXT "$(EngineTitle)" "$(EngineSubtitle)"
+    nsDialogs::Create 1018
+    Pop $0
+    ${NSD_CreateLabel} 0 0 100% 24u "$(EngineText)"
+    Pop $0
+    ${NSD_CreateFileRequest} 0 28u 78% 12u "$EnginePath"
+    Pop $EngineField
+    ${NSD_CreateBrowseButton} 80% 27u 20% 14u "$(EngineBrowse)"
+    Pop $0
+    ${NSD_OnClick} $0 EngineBrowse
+    ${NSD_CreateLabel} 0 50u 100% 48u "$(EngineStandIn)"
+    Pop $0
+    nsDialogs::Show
+FunctionEnd
+
+Function EngineBrowse
+    ${NSD_GetText} $EngineField $0
+    nsDialogs::SelectFileDialog open "$0" "vistrel.dll|vistrel.dll|*.dll|*.dll"
+    Pop $0
+    ${If} $0 != ""
+        ${NSD_SetText} $EngineField $0
+    ${EndIf}
+FunctionEnd
+
+Function EnginePageLeave
+    ${NSD_GetText} $EngineField $EnginePath
+    ${If} $EnginePath != ""
+    ${AndIfNot} ${FileExists} $EnginePath
+        MessageBox MB_ICONEXCLAMATION "$(EngineMissing)$\r$\n$EnginePath"
+        Abort
+    ${EndIf}
+FunctionEnd
+
+; Every start has the install folder as its working folder: the program reads
+; configDecodeTime.ini from there.
+Function StartNorza
+    SetOutPath $INSTDIR
+    Exec '"$INSTDIR\Norza.exe"'
+FunctionEnd
+
+; After an upgrade the program has been started again already.
+Function FinishShow
+    ${If} $WasRunning = 1
+        SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+        ShowWindow $mui.FinishPage.Run ${SW_HIDE}
+    ${EndIf}
+FunctionEnd
+
+!macro INSTALL_SETTING name
+    ${If} ${FileExists} "$SettingsDir\${name}"
+        System::Call 'kernel32::CopyFileW(w "$SettingsDir\${name}", w "$INSTDIR\${name}", i 0)'
+    ${EndIf}
+!macroend
+
+Section "$(SecProgramName)" SecProgram
+    SectionIn RO
+    Call CloseNorza
+
+    SetOutPath $INSTDIR
+    File "${STAGE}/Norza.exe"
+    File "${STAGE}/USER-GUIDE.txt"
+    File "${STAGE}/USER-GUIDE-zh.txt"
+
+    ${If} $EnginePath == ""
+        DetailPrint "$(InstallingStandIn)"
+        File "${STAGE}/vistrel.dll"
+        File "${STAGE}/scanctl.exe"
+        File "${STAGE}/vistrel.dll-SIMULATOR.txt"
+        WriteRegStr HKCU "${UNINST_KEY}" "Engine" "stand-in"
+    ${Else}
+        ${If} $EnginePath != "$INSTDIR\vistrel.dll"
+            System::Call 'kernel32::CopyFileW(w "$EnginePath", w "$INSTDIR\vistrel.dll", i 0) i .r0'
+            ${If} $0 = 0
+                SetErrorLevel 2
+                Abort "$(EngineMissing) $EnginePath"
+            ${EndIf}
+        ${EndIf}
+        ; The control tool serves only the stand-in engine.
+        Delete "$INSTDIR\scanctl.exe"
+        Delete "$INSTDIR\vistrel.dll-SIMULATOR.txt"
+        WriteRegStr HKCU "${UNINST_KEY}" "Engine" "maker"
+    ${EndIf}
+
+    ; The samples only where the user has no settings of their own yet.
+    SetOverwrite off
+    File "${STAGE}/typeSet.ini"
+    File "${STAGE}/configDecodeTime.ini"
+    SetOverwrite on
+    ${If} $SettingsDir != ""
+        !insertmacro INSTALL_SETTING typeSet.ini
+        !insertmacro INSTALL_SETTING configDecodeTime.ini
+    ${EndIf}
+
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "Norza"
+    WriteRegStr HKCU "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\Norza.exe"
+    WriteRegStr HKCU "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINST_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINST_KEY}" "NoRepair" 1
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKCU "${UNINST_KEY}" "EstimatedSize" $0
+
+    ; A shortcut takes the output folder as its working folder.
+    SetOutPath $INSTDIR
+    CreateShortcut "$SMPROGRAMS\Norza.lnk" "$INSTDIR\Norza.exe"
+SectionEnd
+
+; A Startup-folder shortcut rather than a Run key: a Run key gives the
+; program no working folder.
+Section "$(SecAutostartName)" SecAutostart
+    SetOutPath $INSTDIR
+    CreateShortcut "$SMSTARTUP\Norza.lnk" "$INSTDIR\Norza.exe"
+SectionEnd
+
+Section "-finish"
+    ${IfNot} ${SectionIsSelected} ${SecAutostart}
+        Delete "$SMSTARTUP\Norza.lnk"
+    ${EndIf}
+    ${If} $WasRunning = 1
+        Call StartNorza
+    ${EndIf}
+SectionEnd
+
+Function .onInit
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/ENGINE=" $EnginePath
+    ${If} ${Errors}
+        StrCpy $EnginePath ""
+        ; An upgrade keeps the maker's engine installed before.
+        ReadRegStr $R1 HKCU "${UNINST_KEY}" "Engine"
+        ${If} $R1 == "maker"
+        ${AndIf} ${FileExists} "$INSTDIR\vistrel.dll"
+            StrCpy $EnginePath "$INSTDIR\vistrel.dll"
+        ${EndIf}
+    ${ElseIfNot} ${FileExists} $EnginePath
+    ${OrIf} ${FileExists} "$EnginePath\*.*"
+        MessageBox MB_ICONSTOP "$(EngineMissing)$\r$\n$EnginePath" /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+
+    ClearErrors
+    ${GetOptions} $R0 "/SETTINGS=" $SettingsDir
+    ${If} ${Errors}
+        StrCpy $SettingsDir ""
+    ${ElseIfNot} ${FileExists} "$SettingsDir\typeSet.ini"
+    ${AndIfNot} ${FileExists} "$SettingsDir\configDecodeTime.ini"
+        MessageBox MB_ICONSTOP "$(SettingsMissing)$\r$\n$SettingsDir" /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+
+    ClearErrors
+    ${GetOptions} $R0 "/AUTOSTART=" $R1
+    ${IfNot} ${Errors}
+    ${AndIf} $R1 == "0"
+        !insertmacro UnselectSection ${SecAutostart}
+    ${EndIf}
+FunctionEnd
+
+Section "un.$(SecUnProgramName)" SecUnProgram
+    SectionIn RO
+    Call un.CloseNorza
+    Delete "$SMPROGRAMS\Norza.lnk"
+    Delete "$SMSTARTUP\Norza.lnk"
+    DeleteRegKey HKCU "${UNINST_KEY}"
+    Delete "$INSTDIR\Norza.exe"
+    Delete "$INSTDIR\vistrel.dll"
+    Delete "$INSTDIR\vistrel.journal"
+    Delete "$INSTDIR\scanctl.exe"
+    Delete "$INSTDIR\vistrel.dll-SIMULATOR.txt"
+    Delete "$INSTDIR\USER-GUIDE.txt"
+    Delete "$INSTDIR\USER-GUIDE-zh.txt"
+SectionEnd
+
+Section /o "un.$(SecUnDataName)" SecUnData
+    Delete "$INSTDIR\typeSet.ini"
+    Delete "$INSTDIR\configDecodeTime.ini"
+    Delete "$INSTDIR\log.log"
+    Delete "$INSTDIR\vistrel.ini"
+SectionEnd
+
+; Last, so that its going tells a deployment script the removal is complete.
+Section "-un.finish"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+SectionEnd
+
+Function un.onInit
+    ${GetParameters} $R0
+    ClearErrors
+    ${GetOptions} $R0 "/REMOVEDATA=" $R1
+    ${IfNot} ${Errors}
+    ${AndIf} $R1 == "1"
+        !insertmacro SelectSection ${SecUnData}
+    ${EndIf}
+FunctionEnd

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""The setup program as a deployment tool runs it, silently: a per-user
+install with preset settings, started through its Start-menu shortcut; an
+upgrade over the running program; the uninstaller; the maker's engine."""
+import glob
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import harness
+from harness import scanctl, wait_for, winpath
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
+PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "scanctl.exe",
+                 "uninstall.exe", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"]
+SETTINGS = ["configDecodeTime.ini", "typeSet.ini"]
+
+
+def wine(*args, cwd=None, timeout=120):
+    # The installer starts Norza, which would hold captured output open.
+    return subprocess.run(["wine", *args], cwd=cwd, env=harness.wine_env(), timeout=timeout,
+                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+
+
+class Installer(harness.WineTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.out = tempfile.mkdtemp(prefix="norza-setup-")
+        paths = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "release.py"),
+                                "--build-dir", harness.BUILD_DIR, "--out", cls.out, "--installer"],
+                               check=True, stdout=subprocess.PIPE, text=True).stdout.splitlines()
+        cls.setup = paths[1]
+        with open(harness.STATE) as f:
+            prefix = json.load(f)["prefix"]
+        cls.profile = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData"))[0]
+        cls.home = os.path.join(cls.profile, "Local", "Programs", "Norza")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.out, ignore_errors=True)
+
+    def setUp(self):
+        super().setUp()
+        self.journal_path = os.path.join(self.home, "vistrel.journal")
+        self.end_norza()
+        # What the other code page's run, or a failed test, left behind.
+        shutil.rmtree(self.home, ignore_errors=True)
+        for link in self.shortcuts().values():
+            os.remove(link)
+
+    def tearDown(self):
+        self.end_norza()
+        super().tearDown()
+
+    def end_norza(self):
+        if harness.engine_running():
+            scanctl("quit")
+            wait_for(lambda: not harness.engine_running(), timeout=30, what="Norza to end")
+
+    def install(self, *options):
+        self.assertEqual(0, wine(self.setup, "/S", *options, cwd=self.folder))
+
+    def shortcuts(self):
+        """The Norza shortcuts in the user's Start menu, by the folder they are in."""
+        links = glob.glob(os.path.join(self.profile, "Roaming", "**", "Norza.lnk"), recursive=True)
+        return {os.path.basename(os.path.dirname(link)): link for link in links}
+
+    def journal(self):
+        return harness.read_lines(self.journal_path)
+
+    def start_from_menu(self):
+        """Starts Norza as a user does, from another current folder."""
+        before = len(self.journal())
+        self.assertEqual(0, wine("start", "/unix", self.shortcuts()["Programs"], cwd=self.folder))
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30, what="Norza's start")
+        return self.journal()[before:]
+
+    def read(self, name):
+        with open(os.path.join(self.home, name), "rb") as f:
+            return f.read()
+
+    def write(self, folder, name, data):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+    def decode(self, text):
+        self.assertEqual(0, scanctl("decode", "qr", text)[0])
+        self.assertTrue(self.read("log.log").endswith(b"[Decode]Decode:" + text.encode()))
+
+    def uninstall(self, *options):
+        self.assertEqual(0, wine(os.path.join(self.home, "uninstall.exe"), "/S", *options))
+        # The uninstaller goes on from a copy of itself; it ends by removing itself.
+        wait_for(lambda: not os.path.exists(os.path.join(self.home, "uninstall.exe")),
+                 timeout=60, what="the uninstaller to finish")
+
+    def test_silent_install_with_preset_settings_runs_from_the_start_menu(self):
+        preset = os.path.join(self.folder, "preset")
+        os.makedirs(preset)
+        self.write(preset, "typeSet.ini", b"[TYPE]\r\nQR=1\r\nDM=0\r\nBarcode=1\r\nPDF417=0\r\n")
+        self.write(preset, "configDecodeTime.ini", b"1234\r\n")
+        self.install("/SETTINGS=" + winpath(preset))
+
+        self.assertEqual(sorted(PROGRAM_FILES + SETTINGS), sorted(os.listdir(self.home)))
+        for name in SETTINGS:
+            with open(os.path.join(preset, name), "rb") as f:
+                self.assertEqual(f.read(), self.read(name))
+        self.assertEqual({"Programs", "Startup"}, set(self.shortcuts()))
+
+        calls = self.start_from_menu()
+        self.assertEqual(["setQRable 1", "setDMable 0", "setBarcode 1", "setPDF417 0",
+                          "SetBeepTime 200", "SetDecodeTime 1234"], calls[3:9])
+        self.decode("S-4.3")
+
+    def test_upgrade_closes_the_running_copy_keeps_settings_and_log_and_starts_again(self):
+        self.install()
+        self.start_from_menu()
+        self.decode("before")
+        self.write(self.home, "configDecodeTime.ini", b"777\r\n")
+        self.write(self.home, "typeSet.ini", b"[TYPE]\r\nQR=0\r\n")
+        log = self.read("log.log")
+
+        before = len(self.journal())
+        self.install()
+        # The old copy released the device once, as through its Exit command,
+        # then the new copy started with the user's settings.
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30, what="the new copy")
+        calls = self.journal()[before:]
+        self.assertEqual(1, self.journal().count("ReleaseDevice"), calls)
+        started = [c.split()[0] for c in calls[calls.index("ReleaseDevice"):]]
+        self.assertIn("GetAppHandle", started)
+        self.assertIn("setQRable 0", calls)
+        self.assertIn("SetDecodeTime 777", calls)
+        self.assertEqual(b"777\r\n", self.read("configDecodeTime.ini"))
+        self.assertTrue(self.read("log.log").startswith(log))
+        self.decode("after")
+
+    def test_uninstall_keeps_log_and_settings_unless_asked(self):
+        self.install()
+        self.start_from_menu()
+        self.decode("U-4.3")
+        self.uninstall()
+        wait_for(lambda: not harness.engine_running(), timeout=30, what="Norza to end")
+        self.assertEqual(["configDecodeTime.ini", "log.log", "typeSet.ini"],
+                         sorted(os.listdir(self.home)))
+        self.assertEqual({}, self.shortcuts())
+        self.assertNotEqual(0, wine("reg", "query", UNINSTALL_KEY))
+
+        self.install()
+        self.uninstall("/REMOVEDATA=1")
+        wait_for(lambda: not os.path.exists(self.home), timeout=30, what="the folder to go")
+
+    def test_install_with_the_makers_engine_keeps_it_on_upgrade(self):
+        maker = os.path.join(self.folder, "maker")
+        os.makedirs(maker)
+        with open(os.path.join(harness.BIN_DIR, "vistrel.dll"), "rb") as f:
+            engine = f.read() + b"the maker's build"
+        self.write(maker, "vistrel.dll", engine)
+        self.install("/ENGINE=" + winpath(os.path.join(maker, "vistrel.dll")), "/AUTOSTART=0")
+        self.assertEqual(engine, self.read("vistrel.dll"))
+        self.assertNotIn("scanctl.exe", os.listdir(self.home))
+        self.assertEqual({"Programs"}, set(self.shortcuts()))
+
+        self.install("/AUTOSTART=1")
+        self.assertEqual(engine, self.read("vistrel.dll"))
+        self.assertEqual({"Programs", "Startup"}, set(self.shortcuts()))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
