@@ -14,6 +14,7 @@ import argparse
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import zipfile
 
@@ -75,7 +76,8 @@ def package(build_dir, out_dir, installer=False):
                         "-DSTAGE=" + folder,
                         "-DICON=" + os.path.abspath(os.path.join(build_dir, "res", "icons", "app.ico")),
                         "-DOUTFILE=" + os.path.abspath(setup_path),
-                        os.path.join(ROOT, "installer", "Norza.nsi")], check=True)
+                        os.path.join(ROOT, "installer", "Norza.nsi")],
+                       check=True, stdout=sys.stderr)   # this script's output is the paths
         return [zip_path, setup_path]
     finally:
         shutil.rmtree(staging)
