@@ -108,7 +108,7 @@ Function ${un}CloseNorza
             System::Call "kernel32::QueryFullProcessImageNameW(p R4, i 0, w .R5, *i ${NSIS_MAX_STRLEN})"
         ${EndIf}
         ${If} $R5 == "$INSTDIR\Norza.exe"
-            DetailPrint "WM_CLOSE -> $R5"
+            DetailPrint "Closing $R5"
             System::Call "user32::PostMessageW(p R1, i ${WM_CLOSE}, p 0, p 0)"
             System::Call "kernel32::WaitForSingleObject(p R4, i 10000) i .R6"
             System::Call "kernel32::CloseHandle(p R4)"

@@ -74,10 +74,10 @@ class Installer(harness.WineTestCase):
     def journal(self):
         return harness.read_lines(self.journal_path)
 
-    def start_from_menu(self):
-        """Starts Norza as a user does, from another current folder."""
+    def start_from_menu(self, folder="programs"):
+        """Starts Norza through a shortcut, from another current folder."""
         before = len(self.journal())
-        self.assertEqual(0, wine("start", "/unix", self.shortcuts()["programs"], cwd=self.folder))
+        self.assertEqual(0, wine("start", "/unix", self.shortcuts()[folder], cwd=self.folder))
         wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30, what="Norza's start")
         return self.journal()[before:]
 
@@ -111,6 +111,7 @@ class Installer(harness.WineTestCase):
             with open(os.path.join(preset, name), "rb") as f:
                 self.assertEqual(f.read(), self.read(name))
         self.assertEqual({"programs", "startup"}, set(self.shortcuts()))
+        self.assertEqual(0, wine("reg", "query", UNINSTALL_KEY, "/v", "UninstallString"))
 
         calls = self.start_from_menu()
         self.assertEqual(["setQRable 1", "setDMable 0", "setBarcode 1", "setPDF417 0",
@@ -142,7 +143,8 @@ class Installer(harness.WineTestCase):
 
     def test_uninstall_keeps_log_and_settings_unless_asked(self):
         self.install()
-        self.start_from_menu()
+        # As at sign-in; the sample settings give 300 ms.
+        self.assertIn("SetDecodeTime 300", self.start_from_menu("startup"))
         self.decode("U-4.3")
         self.uninstall()
         wait_for(lambda: not harness.engine_running(), timeout=30, what="Norza to end")
