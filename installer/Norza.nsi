@@ -17,11 +17,13 @@ ManifestDPIAware true
 !include nsDialogs.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WordFunc.nsh
 !include WinMessages.nsh
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
 
 Name "Norza ${VERSION}"
+BrandingText "Norza ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\Norza"
 InstallDirRegKey HKCU "${UNINST_KEY}" "InstallLocation"
@@ -256,7 +258,10 @@ Section "-finish"
 SectionEnd
 
 Function .onInit
+    ; Quotes dropped, a path with spaces reads the same whether a deployment
+    ; tool wrote /ENGINE="C:\a b\vistrel.dll" or "/ENGINE=C:\a b\vistrel.dll".
     ${GetParameters} $R0
+    ${WordReplace} $R0 '"' '' '+' $R0
     ClearErrors
     ${GetOptions} $R0 "/ENGINE=" $EnginePath
     ${If} ${Errors}
@@ -285,10 +290,16 @@ Function .onInit
         Quit
     ${EndIf}
 
+    ; Without the option an upgrade keeps the user's choice.
     ClearErrors
     ${GetOptions} $R0 "/AUTOSTART=" $R1
-    ${IfNot} ${Errors}
-    ${AndIf} $R1 == "0"
+    ${If} ${Errors}
+        ${If} ${FileExists} "$INSTDIR\Norza.exe"
+        ${AndIfNot} ${FileExists} "$SMSTARTUP\Norza.lnk"
+            StrCpy $R1 "0"
+        ${EndIf}
+    ${EndIf}
+    ${If} $R1 == "0"
         !insertmacro UnselectSection ${SecAutostart}
     ${EndIf}
 FunctionEnd

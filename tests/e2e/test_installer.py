@@ -157,8 +157,8 @@ class Installer(harness.WineTestCase):
         self.uninstall("/REMOVEDATA=1")
         wait_for(lambda: not os.path.exists(self.home), timeout=30, what="the folder to go")
 
-    def test_install_with_the_makers_engine_keeps_it_on_upgrade(self):
-        maker = os.path.join(self.folder, "maker")
+    def test_makers_engine_and_autostart_choice_are_kept_on_upgrade(self):
+        maker = os.path.join(self.folder, "maker engine")   # a path with a space
         os.makedirs(maker)
         with open(os.path.join(harness.BIN_DIR, "vistrel.dll"), "rb") as f:
             engine = f.read() + b"the maker's build"
@@ -168,8 +168,10 @@ class Installer(harness.WineTestCase):
         self.assertNotIn("scanctl.exe", os.listdir(self.home))
         self.assertEqual({"programs"}, set(self.shortcuts()))
 
-        self.install("/AUTOSTART=1")
+        self.install()
         self.assertEqual(engine, self.read("vistrel.dll"))
+        self.assertEqual({"programs"}, set(self.shortcuts()))   # the choice is kept
+        self.install("/AUTOSTART=1")
         self.assertEqual({"programs", "startup"}, set(self.shortcuts()))
 
 
