@@ -22,3 +22,20 @@ TEST(StatusIcon, EachSymbologyAloneHasItsIconAndTheRestShareOne)
             << r.qr << r.dm << r.barcode << r.pdf417;
     }
 }
+
+// The tray draws small icons: the image made for that size, not the large one
+// scaled down; loaded once, however often the status timer asks.
+TEST(StatusIcon, TrayIconIsTheSmallImageLoadedOnce)
+{
+    HICON hIcon = LoadTrayIcon(GetModuleHandleA(NULL), IDI_APP);
+    ASSERT_NE(nullptr, hIcon);
+    ICONINFO info;
+    ASSERT_TRUE(GetIconInfo(hIcon, &info));
+    BITMAP bm;
+    GetObjectA(info.hbmColor, sizeof(bm), &bm);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), bm.bmWidth);
+    EXPECT_NE(GetSystemMetrics(SM_CXICON), bm.bmWidth);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    EXPECT_EQ(hIcon, LoadTrayIcon(GetModuleHandleA(NULL), IDI_APP));
+}
