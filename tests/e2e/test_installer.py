@@ -28,6 +28,13 @@ def wine(*args, cwd=None, timeout=120):
                           stderr=subprocess.DEVNULL).returncode
 
 
+def end_norza():
+    """Ends Norza started outside the test's reach, by the installer or a shortcut."""
+    if harness.engine_running():
+        scanctl("quit")
+        wait_for(lambda: not harness.engine_running(), timeout=30, what="Norza to end")
+
+
 class Installer(harness.WineTestCase):
     @classmethod
     def setUpClass(cls):
@@ -44,31 +51,33 @@ class Installer(harness.WineTestCase):
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.out, ignore_errors=True)
+        # No installed copy may start at a later sign-in of the shared prefix.
+        cls.remove_installation()
+
+    @classmethod
+    def remove_installation(cls):
+        end_norza()
+        shutil.rmtree(cls.home, ignore_errors=True)
+        for link in cls.shortcuts().values():
+            os.remove(link)
 
     def setUp(self):
         super().setUp()
         self.journal_path = os.path.join(self.home, "vistrel.journal")
-        self.end_norza()
         # What the other code page's run, or a failed test, left behind.
-        shutil.rmtree(self.home, ignore_errors=True)
-        for link in self.shortcuts().values():
-            os.remove(link)
+        self.remove_installation()
 
     def tearDown(self):
-        self.end_norza()
+        end_norza()
         super().tearDown()
-
-    def end_norza(self):
-        if harness.engine_running():
-            scanctl("quit")
-            wait_for(lambda: not harness.engine_running(), timeout=30, what="Norza to end")
 
     def install(self, *options):
         self.assertEqual(0, wine(self.setup, "/S", *options, cwd=self.folder))
 
-    def shortcuts(self):
+    @classmethod
+    def shortcuts(cls):
         """The Norza shortcuts in the user's Start menu, by the folder they are in."""
-        links = glob.glob(os.path.join(self.profile, "Roaming", "**", "Norza.lnk"), recursive=True)
+        links = glob.glob(os.path.join(cls.profile, "Roaming", "**", "Norza.lnk"), recursive=True)
         return {os.path.basename(os.path.dirname(link)).lower(): link for link in links}
 
     def journal(self):
