@@ -42,7 +42,7 @@ class Installer(harness.WineTestCase):
         paths = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "release.py"),
                                 "--build-dir", harness.BUILD_DIR, "--out", cls.out, "--installer"],
                                check=True, stdout=subprocess.PIPE, text=True).stdout.splitlines()
-        cls.setup = paths[1]
+        cls.zip, cls.setup = paths
         with open(harness.STATE) as f:
             prefix = json.load(f)["prefix"]
         cls.profile = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData"))[0]
@@ -109,6 +109,7 @@ class Installer(harness.WineTestCase):
                  timeout=60, what="the uninstaller to finish")
 
     def test_silent_install_with_preset_settings_runs_from_the_start_menu(self):
+        self.assertEqual(os.path.join(os.path.dirname(self.zip), "Norza-4.3-setup.exe"), self.setup)
         preset = os.path.join(self.folder, "preset")
         os.makedirs(preset)
         self.write(preset, "typeSet.ini", b"[TYPE]\r\nQR=1\r\nDM=0\r\nBarcode=1\r\nPDF417=0\r\n")
