@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "keystrokes.h"
+#include "typekeys.h"
 #include "logfile.h"
 #include "utf8.h"
 
@@ -110,7 +110,9 @@ int main(int argc, char** argv)
         if (!NeedsCharacterMode(strAnsi)) {
             size_t nStrokes = 0;
             Print("key plan", pszName, Time(nReps, [&] {
-                nStrokes = PlanKeyStrokes(strAnsi, false).size();
+                CThreadLayout layout(GetKeyboardLayout(0));
+                nStrokes = PlanKeys(strAnsi, { NULL, NULL, false, 0 }, layout,
+                                    TakeKeyboardSnapshot(GetCurrentThreadId())).inputs.size();
             }));
             printf("  (%u key events)\n", (unsigned)nStrokes);
         } else {

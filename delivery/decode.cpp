@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "keystrokes.h"
 #include "logfile.h"
+#include "typekeys.h"
 #include "utf8.h"
 #include "vistrel.h"
 
@@ -60,7 +60,8 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
         return;
 
     if (!NeedsCharacterMode(pszText)) {
-        PlayKeyStrokes(PlanKeyStrokes(pszText, m_bAppendEnter == 1));
+        TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
+        TypeKeys(hFocus, pszText, options);
         return;
     }
     // Every byte on its own: a double-byte character arrives as its lead
