@@ -112,7 +112,7 @@ int main(int argc, char** argv)
             Print("key plan", pszName, Time(nReps, [&] {
                 CThreadLayout layout(GetKeyboardLayout(0));
                 nStrokes = PlanKeys(strAnsi, { NULL, NULL, false, 0 }, layout,
-                                    TakeKeyboardSnapshot(GetCurrentThreadId())).inputs.size();
+                                    TakeKeyboardSnapshot()).inputs.size();
             }));
             printf("  (%u key events)\n", (unsigned)nStrokes);
         } else {

@@ -55,13 +55,14 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
     DWORD dwThisThread = GetCurrentThreadId();
     AttachThreadInput(dwThisThread, dwTargetThread, TRUE);
     HWND hFocus = ::GetFocus();
+    KeyboardSnapshot state = TakeKeyboardSnapshot();
     AttachThreadInput(dwThisThread, dwTargetThread, FALSE);
     if (!hFocus)
         return;
 
     if (!NeedsCharacterMode(pszText)) {
         TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
-        TypeKeys(hFocus, pszText, options);
+        TypeKeys(hFocus, pszText, options, state);
         return;
     }
     // Every byte on its own: a double-byte character arrives as its lead

@@ -122,12 +122,12 @@ bool CThreadLayout::IsDeadKey(unsigned char ch, SHORT nKeyScan) const
     return bDead;
 }
 
-KeyboardSnapshot TakeKeyboardSnapshot(DWORD dwTargetThread)
+KeyboardSnapshot TakeKeyboardSnapshot()
 {
     KeyboardSnapshot state = {};
     // Caps Lock is a toggle of the target's input state; the keys held are
     // the keyboard's, which the injected keys will meet.
-    state.bCapsLock = TargetKeyState(dwTargetThread, VK_CAPITAL) != 0;
+    state.bCapsLock = (GetKeyState(VK_CAPITAL) & 1) != 0;
     for (const auto& k : kModifierKeys) {
         if (GetAsyncKeyState(k.nVk) & 0x8000)
             state.nHeld |= k.nBit;
@@ -166,7 +166,7 @@ void CImeSwitch::End()
     m_bSwitched = false;
 }
 
-void SendPlan(const KeyPlan& plan, int nKeyDelay)
+void SendPlan(const KeyPlan& plan, int nKeyDelay, PFN_SENDINPUT pfnSend)
 {
     INPUT* pInputs = const_cast<INPUT*>(plan.inputs.data());
     size_t nStart = 0;
@@ -177,15 +177,14 @@ void SendPlan(const KeyPlan& plan, int nKeyDelay)
             continue;
         if (nKeyDelay > 0 && nStart > 0)
             Sleep(nKeyDelay);
-        SendInput((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT));
+        pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT));
         nStart = nEnd;
     }
 }
 
-void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options)
+void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardSnapshot state)
 {
     DWORD dwTargetThread = GetWindowThreadProcessId(hFocus, NULL);
-    KeyboardSnapshot state = TakeKeyboardSnapshot(dwTargetThread);
     CImeSwitch ime;
     // An input method that cannot be switched off would compose the keys:
     // then the characters go as Unicode input, which it passes through.

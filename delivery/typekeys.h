@@ -21,9 +21,11 @@ private:
     mutable WORD m_awScan[256];
 };
 
-// The keyboard state the typing meets in the thread that owns the focus:
-// Caps Lock from its input state, the modifiers held from the keyboard.
-KeyboardSnapshot TakeKeyboardSnapshot(DWORD dwTargetThread);
+// The keyboard state the typing will meet, read while this thread shares the
+// input state of the target's thread (attached to it): Caps Lock from that
+// state, the modifiers held from the keyboard. Wine clears the target's key
+// state on each attachment, so it is read in the first one.
+KeyboardSnapshot TakeKeyboardSnapshot();
 
 // Switches a target's input method to direct input for the typing (closes it)
 // and puts its open status and conversion mode back afterwards. Talks to the
@@ -44,10 +46,13 @@ private:
     DWORD_PTR m_dwConversion;
 };
 
+typedef UINT(WINAPI* PFN_SENDINPUT)(UINT cInputs, LPINPUT pInputs, int cbSize);
+
 // Sends a plan: in batches of whole characters when there is no delay (one
 // batch unless the text is very long), else character by character with the
 // delay between.
-void SendPlan(const KeyPlan& plan, int nKeyDelay);
+void SendPlan(const KeyPlan& plan, int nKeyDelay, PFN_SENDINPUT pfnSend = SendInput);
 
-// Types the text, with the options' prefix, suffix and pacing, into hFocus.
-void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options);
+// Types the text, with the options' prefix, suffix and pacing, into hFocus,
+// from the keyboard state given.
+void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardSnapshot state);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "keystrokes.h"
+#include "typekeys.h"
 #include "utf8.h"
 
 namespace {
@@ -304,6 +305,56 @@ std::string Events(const KeyPlan& plan)
     }
     return out;
 }
+std::vector<std::vector<INPUT>> g_batches;
+
+UINT WINAPI RecordBatch(UINT cInputs, LPINPUT pInputs, int)
+{
+    g_batches.emplace_back(pInputs, pInputs + cInputs);
+    return cInputs;
+}
+
+std::string Joined()
+{
+    KeyPlan all;
+    for (const auto& b : g_batches)
+        all.inputs.insert(all.inputs.end(), b.begin(), b.end());
+    return Events(all);
+}
+
+// A target's input-method window as WM_IME_CONTROL finds it, recording what
+// it is asked; a stubborn one will not close.
+struct RecordedIme {
+    bool bOpen, bStubborn;
+    LPARAM lConversion;
+    std::vector<std::string> log;
+} g_ime;
+
+LRESULT CALLBACK RecordedImeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_IME_CONTROL)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    switch (wParam) {
+    case 1: g_ime.log.push_back("mode?"); return g_ime.lConversion;
+    case 2: g_ime.log.push_back("mode=" + std::to_string(lParam)); g_ime.lConversion = lParam; return 0;
+    case 5: g_ime.log.push_back("open?"); return g_ime.bOpen;
+    case 6:
+        g_ime.log.push_back("open=" + std::to_string(lParam));
+        if (!g_ime.bStubborn)
+            g_ime.bOpen = lParam != 0;
+        return 0;
+    }
+    return 0;
+}
+
+HWND RecordedImeWindow()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = RecordedImeProc;
+    wc.lpszClassName = "NorzaRecordedIme";
+    RegisterClassA(&wc);
+    return CreateWindowA("NorzaRecordedIme", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+}
+
 }  // namespace
 
 TEST(IsUtf8, AcceptsWellFormedText)
@@ -487,4 +538,66 @@ TEST(KeyPlan, ControlBytesAreNeverKeys)
 TEST(KeyPlan, AnInputMethodLeftOpenGetsUnicodeInput)
 {
     EXPECT_EQ("u+61 u-61 +R -R u+7E u-7E", Events(Plan(kUs, "a\n~", { false, 0, true })));
+}
+
+TEST(SendPlan, OneBatchPerDecodeUnlessPacedOrVeryLong)
+{
+    KeyPlan plan = Plan(kUs, "AbC-xyz", { true, HELD_LALT, false }, { NULL, NULL, true, 0 });
+    g_batches.clear();
+    SendPlan(plan, 0, RecordBatch);
+    ASSERT_EQ(1u, g_batches.size());
+    EXPECT_EQ(Events(plan), Joined());
+
+    // Paced: one batch a character, the state changes going with the first
+    // and the last.
+    g_batches.clear();
+    SendPlan(plan, 1, RecordBatch);
+    EXPECT_EQ(8u, g_batches.size());
+    EXPECT_EQ(Events(plan), Joined());
+    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {} }));
+
+    // Very long: batches of whole characters.
+    std::string text(20000, 'a');
+    KeyPlan big = Plan(kUs, text.c_str(), Clean());
+    g_batches.clear();
+    SendPlan(big, 0, RecordBatch);
+    EXPECT_EQ(3u, g_batches.size());
+    for (const auto& b : g_batches) {
+        EXPECT_LE(b.size(), 16384u);
+        EXPECT_EQ(0u, b.size() % 2);
+    }
+    EXPECT_EQ(Events(big), Joined());
+}
+
+TEST(ImeSwitch, AnOpenInputMethodIsClosedForTheTypingAndPutBack)
+{
+    HWND hwnd = RecordedImeWindow();
+    ASSERT_TRUE(hwnd);
+    g_ime = { true, false, 0x0009, {} };   // native (Chinese) mode, full shape
+    CImeSwitch ime;
+    EXPECT_TRUE(ime.Begin(hwnd));
+    EXPECT_FALSE(g_ime.bOpen);
+    ime.End();
+    EXPECT_EQ(std::vector<std::string>({ "open?", "mode?", "open=0", "open?", "open=1", "mode=9" }),
+              g_ime.log);
+    EXPECT_TRUE(g_ime.bOpen);
+
+    // Closed already, or none at all: nothing changes.
+    g_ime = { false, false, 0x0009, {} };
+    CImeSwitch closed;
+    EXPECT_TRUE(closed.Begin(hwnd));
+    closed.End();
+    EXPECT_EQ(std::vector<std::string>({ "open?" }), g_ime.log);
+    CImeSwitch none;
+    EXPECT_TRUE(none.Begin(NULL));
+    none.End();
+
+    // One that stays open is reported, so the text goes as Unicode input.
+    g_ime = { true, true, 0x0001, {} };
+    CImeSwitch stubborn;
+    EXPECT_FALSE(stubborn.Begin(hwnd));
+    stubborn.End();
+    EXPECT_TRUE(g_ime.bOpen);
+    EXPECT_EQ(1, g_ime.lConversion);
+    DestroyWindow(hwnd);
 }
