@@ -55,12 +55,13 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
     DWORD dwThisThread = GetCurrentThreadId();
     AttachThreadInput(dwThisThread, dwTargetThread, TRUE);
     HWND hFocus = ::GetFocus();
-    KeyboardSnapshot state = TakeKeyboardSnapshot();
+    bool bKeyMode = !NeedsCharacterMode(pszText);
+    KeyboardSnapshot state = bKeyMode ? TakeKeyboardSnapshot() : KeyboardSnapshot();
     AttachThreadInput(dwThisThread, dwTargetThread, FALSE);
     if (!hFocus)
         return;
 
-    if (!NeedsCharacterMode(pszText)) {
+    if (bKeyMode) {
         TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
         TypeKeys(hFocus, pszText, options, state);
         return;

@@ -3,6 +3,8 @@
 #include <imm.h>
 #include <string.h>
 
+#include <memory>
+
 namespace {
 
 // WM_IME_CONTROL commands (ime.h, which MinGW lacks).
@@ -62,6 +64,19 @@ void WaitForKeysTaken(DWORD dwTargetThread, BYTE bVk, SHORT nToggleBefore)
     while (TargetKeyState(dwTargetThread, bVk) == nToggleBefore &&
            GetTickCount() - dwStart < kTakeTimeout)
         Sleep(5);
+}
+
+// A layout's keys do not move while the program runs: each layout is looked
+// up once, which spares every decode after the first the layout calls.
+const CThreadLayout& LayoutOf(HKL hkl)
+{
+    static std::vector<std::unique_ptr<CThreadLayout>> s_layouts;
+    for (const auto& layout : s_layouts) {
+        if (layout->Hkl() == hkl)
+            return *layout;
+    }
+    s_layouts.emplace_back(new CThreadLayout(hkl));
+    return *s_layouts.back();
 }
 
 }  // namespace
@@ -190,8 +205,7 @@ void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardS
     // then the characters go as Unicode input, which it passes through.
     state.bImeOpen = !ime.Begin(ImmGetDefaultIMEWnd(hFocus));
 
-    CThreadLayout layout(GetKeyboardLayout(dwTargetThread));
-    KeyPlan plan = PlanKeys(pszText, options, layout, state);
+    KeyPlan plan = PlanKeys(pszText, options, LayoutOf(GetKeyboardLayout(dwTargetThread)), state);
     if (!ime.Switched()) {
         SendPlan(plan, options.nKeyDelay);
         return;

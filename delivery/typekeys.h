@@ -10,6 +10,7 @@
 class CThreadLayout : public CKeyLayout {
 public:
     explicit CThreadLayout(HKL hkl);
+    HKL Hkl() const { return m_hkl; }
     SHORT KeyScan(unsigned char ch) const override;
     WORD ScanCode(BYTE bVk) const override;
     bool IsDeadKey(unsigned char ch, SHORT nKeyScan) const override;
