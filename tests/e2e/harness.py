@@ -100,9 +100,8 @@ class TypingTarget:
 
     def report(self):
         """fields: the fields' bytes; events: (kind, code) in order; scans: the
-        key events as (kind, key, scan code); caps: Caps Lock on; held: the
-        Shift, Ctrl and Alt keys down, as a string of three 0/1."""
-        fields, events, scans, acp, keys = {}, [], [], None, ["0", "000"]
+        key events as (kind, key, scan code); caps: Caps Lock on."""
+        fields, events, scans, acp, caps = {}, [], [], None, False
         with open(self.report_path) as f:
             lines = f.read().splitlines()
         for i, line in enumerate(lines):
@@ -116,12 +115,12 @@ class TypingTarget:
             key, _, value = line.partition(" ")
             if key == "acp":
                 acp = int(value)
-            elif key == "keys":
-                keys = value.split()
+            elif key == "caps":
+                caps = value == "1"
             elif key.startswith("field"):
                 fields[key] = bytes.fromhex(value)
         return {"acp": acp, "fields": fields, "events": events, "scans": scans,
-                "caps": keys[0] == "1", "held": keys[1]}
+                "caps": caps}
 
     def ansi(self, field=0):
         return self.report()["fields"]["field%d.ansi" % field]

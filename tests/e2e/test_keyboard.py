@@ -16,6 +16,7 @@ import norza
 from harness import wait_for
 from test_decode import DecodeCase
 
+
 def x_window(*search):
     return wait_for(lambda: harness.xdotool("search", "--onlyvisible", *search), timeout=30,
                     what="the X window of %s" % (search,))[0]

@@ -1,9 +1,9 @@
 /* A typing target for end-to-end tests: a window with a multi-line edit
  * field, or a one-line field and a multi-line one, the first focused. It reports what arrived to a file, as the
  * ANSI bytes and the UTF-16 text of each field plus the keyboard messages the
- * fields received (characters as UTF-16; key messages with their scan code;
- * the input method opened or closed), Caps Lock and the modifiers down,
- * rewriting the report whenever something changed.
+ * fields received (characters as UTF-16, key messages with their scan code)
+ * and whether Caps Lock is on, rewriting the report whenever something
+ * changed.
  *
  *   typetarget <report-path> [fields [count [sink]]]
  *
@@ -18,7 +18,6 @@
  * all at the end of the round, for the report.
  */
 #include <windows.h>
-#include <imm.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -67,7 +66,7 @@ static void CountCharacter(void)
 static void NoteEvent(const char *kind, WPARAM code, LPARAM lParam)
 {
     char line[32];
-    int n = strncmp(kind, "char", 4) && strncmp(kind, "ime", 3)
+    int n = strcmp(kind, "char")
         ? sprintf(line, "%s %02x %02x\n", kind, (unsigned)(code & 0xFFFF),
                   (unsigned)((lParam >> 16) & 0x1FF))
         : sprintf(line, "%s %02x\n", kind, (unsigned)(code & 0xFFFF));
@@ -96,13 +95,6 @@ static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_SYSKEYDOWN: NoteEvent("sysdown", wParam, lParam); break;
     case WM_SYSKEYUP:   NoteEvent("sysup", wParam, lParam); break;
     case WM_CHAR:       NoteEvent("char", wParam, lParam); break;
-    case WM_IME_NOTIFY:
-        if (wParam == IMN_SETOPENSTATUS) {
-            HIMC himc = ImmGetContext(hwnd);
-            NoteEvent(ImmGetOpenStatus(himc) ? "ime-open" : "ime-closed", 0, 0);
-            ImmReleaseContext(hwnd, himc);
-        }
-        break;
     }
     return CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
 }
@@ -126,10 +118,7 @@ static void WriteReport(void)
         return;
     fprintf(f, "acp %u\nfocus %d\n", GetACP(),
             GetFocus() == g_hwndField[1] && g_nFields > 1 ? 1 : 0);
-    /* Caps Lock in this program's input state, and the modifiers down. */
-    fprintf(f, "keys %d %d%d%d\n", GetKeyState(VK_CAPITAL) & 1,
-            GetAsyncKeyState(VK_SHIFT) < 0, GetAsyncKeyState(VK_CONTROL) < 0,
-            GetAsyncKeyState(VK_MENU) < 0);
+    fprintf(f, "caps %d\n", GetKeyState(VK_CAPITAL) & 1);
     for (i = 0; i < g_nFields; i++) {
         int cch = GetWindowTextLengthW(g_hwndField[i]);
         WCHAR *w = calloc(cch + 1, sizeof(WCHAR));
