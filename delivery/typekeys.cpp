@@ -202,7 +202,8 @@ void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardS
     DWORD dwTargetThread = GetWindowThreadProcessId(hFocus, NULL);
     CImeSwitch ime;
     // An input method that cannot be switched off would compose the keys:
-    // then the characters go as Unicode input, which it passes through.
+    // then the characters go as Unicode input, which input methods pass on
+    // as they stand (as KeePass documents for its auto-type).
     state.bImeOpen = !ime.Begin(ImmGetDefaultIMEWnd(hFocus));
 
     KeyPlan plan = PlanKeys(pszText, options, LayoutOf(GetKeyboardLayout(dwTargetThread)), state);
