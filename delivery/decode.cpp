@@ -4,8 +4,8 @@
 
 #include <new>
 
-#include "keystrokes.h"
 #include "logfile.h"
+#include "typekeys.h"
 #include "utf8.h"
 #include "vistrel.h"
 
@@ -55,12 +55,15 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
     DWORD dwThisThread = GetCurrentThreadId();
     AttachThreadInput(dwThisThread, dwTargetThread, TRUE);
     HWND hFocus = ::GetFocus();
+    bool bKeyMode = !NeedsCharacterMode(pszText);
+    KeyboardSnapshot state = bKeyMode ? TakeKeyboardSnapshot() : KeyboardSnapshot();
     AttachThreadInput(dwThisThread, dwTargetThread, FALSE);
     if (!hFocus)
         return;
 
-    if (!NeedsCharacterMode(pszText)) {
-        PlayKeyStrokes(PlanKeyStrokes(pszText, m_bAppendEnter == 1));
+    if (bKeyMode) {
+        TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
+        TypeKeys(hFocus, pszText, options, state);
         return;
     }
     // Every byte on its own: a double-byte character arrives as its lead

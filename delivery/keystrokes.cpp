@@ -2,42 +2,169 @@
 
 namespace {
 
-const DWORD kNoKey = 0xFFFFFFFF;
+// Scan codes of the keys every layout has in the same place.
+const WORD kScanShift = 0x2A, kScanCtrl = 0x1D, kScanAlt = 0x38, kScanReturn = 0x1C,
+           kScanTab = 0x0F, kScanCaps = 0x3A;
 
-// Modifier bits of OemKeyScan's high word, in the order they are pressed.
+// The modifier keys the user may hold, in the order they are pressed again:
+// Win and Alt first, so that a Ctrl or Shift pressed after them, or the mask
+// tap, keeps the user's own later release of Alt or Win from opening a menu.
 const struct {
-    DWORD dwBit;
+    UINT nBit;
     BYTE bVk;
-} kModifiers[] = {
-    { 1, VK_SHIFT },
-    { 2, VK_CONTROL },
-    { 4, VK_MENU },
+    WORD wScan;
+    DWORD dwExtended;
+} kHeldKeys[] = {
+    { HELD_LWIN, VK_LWIN, 0x5B, KEYEVENTF_EXTENDEDKEY },
+    { HELD_RWIN, VK_RWIN, 0x5C, KEYEVENTF_EXTENDEDKEY },
+    { HELD_LALT, VK_LMENU, kScanAlt, 0 },
+    { HELD_RALT, VK_RMENU, kScanAlt, KEYEVENTF_EXTENDEDKEY },
+    { HELD_LSHIFT, VK_LSHIFT, kScanShift, 0 },
+    { HELD_RSHIFT, VK_RSHIFT, 0x36, 0 },
+    { HELD_LCTRL, VK_LCONTROL, kScanCtrl, 0 },
+    { HELD_RCTRL, VK_RCONTROL, kScanCtrl, KEYEVENTF_EXTENDEDKEY },
 };
 
-void Press(std::vector<KeyStroke>& plan, BYTE bVk)
-{
-    plan.push_back({ bVk, 0, false });
-    plan.push_back({ bVk, 0, true });
-}
+const UINT kMenuKeys = HELD_LWIN | HELD_RWIN | HELD_LALT | HELD_RALT;
 
-void PressWithModifiers(std::vector<KeyStroke>& plan, BYTE bVk, DWORD dwShiftState)
-{
-    for (const auto& m : kModifiers) {
-        if (dwShiftState & m.dwBit)
-            plan.push_back({ m.bVk, 0, false });
+class CPlanner {
+public:
+    CPlanner(const CKeyLayout& layout, const KeyboardSnapshot& state, KeyPlan& plan)
+        : m_layout(layout), m_state(state), m_plan(plan), m_bCharKeys(false)
+    {
     }
-    Press(plan, bVk);
-    for (int i = 2; i >= 0; --i) {
-        if (dwShiftState & kModifiers[i].dwBit)
-            plan.push_back({ kModifiers[i].bVk, 0, true });
-    }
-}
 
-void TypeUnicode(std::vector<KeyStroke>& plan, unsigned char ch)
-{
-    plan.push_back({ 0, (WCHAR)ch, false });
-    plan.push_back({ 0, (WCHAR)ch, true });
-}
+    void TypeText(LPCSTR pszText)
+    {
+        if (!pszText)
+            return;
+        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
+            if (p[0] == '\r' && p[1] == '\n')
+                ++p;
+            TypeChar(*p);
+        }
+    }
+
+    void ShiftEnter()
+    {
+        Key(VK_SHIFT, kScanShift, 0);
+        Tap(VK_RETURN, kScanReturn);
+        Key(VK_SHIFT, kScanShift, KEYEVENTF_KEYUP);
+        m_plan.breaks.push_back(m_plan.inputs.size());
+    }
+
+    // Puts the keyboard state changes around the planned characters.
+    void Wrap()
+    {
+        if (m_plan.inputs.empty())
+            return;
+        std::vector<INPUT> body;
+        body.swap(m_plan.inputs);
+        bool bCaps = m_state.bCapsLock && m_bCharKeys;
+        UINT nHeld = m_state.nHeld;
+        UINT nRelease = nHeld;
+
+        if (nHeld & kMenuKeys) {
+            // Alt or Win let go with no key between would open the menu bar or
+            // the Start menu: a Ctrl tap in between masks it.
+            Tap(VK_LCONTROL, kScanCtrl);
+            nRelease &= ~HELD_LCTRL;
+        }
+        for (const auto& k : kHeldKeys) {
+            if (nRelease & k.nBit)
+                Key(k.bVk, k.wScan, k.dwExtended | KEYEVENTF_KEYUP);
+        }
+        if (bCaps)
+            Tap(VK_CAPITAL, kScanCaps);
+        size_t nLead = m_plan.inputs.size();
+        m_plan.inputs.insert(m_plan.inputs.end(), body.begin(), body.end());
+        for (size_t& b : m_plan.breaks)
+            b += nLead;
+        if (bCaps)
+            Tap(VK_CAPITAL, kScanCaps);
+        for (const auto& k : kHeldKeys) {
+            if (nHeld & k.nBit)
+                Key(k.bVk, k.wScan, k.dwExtended);
+        }
+        // The user's own release of the Alt or Win pressed again must not
+        // open a menu either; a Ctrl pressed again after it does the same.
+        if ((nHeld & kMenuKeys) && !(nHeld & HELD_LCTRL))
+            Tap(VK_LCONTROL, kScanCtrl);
+        m_plan.breaks.back() = m_plan.inputs.size();
+    }
+
+private:
+    void Key(BYTE bVk, WORD wScan, DWORD dwFlags)
+    {
+        INPUT in = {};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = bVk;
+        in.ki.wScan = wScan;
+        in.ki.dwFlags = dwFlags;
+        m_plan.inputs.push_back(in);
+    }
+
+    void Tap(BYTE bVk, WORD wScan)
+    {
+        Key(bVk, wScan, 0);
+        Key(bVk, wScan, KEYEVENTF_KEYUP);
+    }
+
+    void Unicode(WCHAR wch)
+    {
+        Key(0, wch, KEYEVENTF_UNICODE);
+        Key(0, wch, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+    }
+
+    // A key found by the layout types the character by itself only with no
+    // modifier, Shift, AltGr (Ctrl+Alt) or Shift+AltGr; Ctrl or Alt alone
+    // would make it a shortcut, and the higher bits are input-method keys.
+    static bool PlainShiftState(BYTE bShift) { return bShift <= 1 || bShift == 6 || bShift == 7; }
+
+    void TypeChar(unsigned char ch)
+    {
+        if (ch == '\t') {
+            Tap(VK_TAB, kScanTab);
+        } else if (ch == '\r' || ch == '\n') {
+            Tap(VK_RETURN, kScanReturn);
+        } else if (ch == 0x08 || ch == 0x7F) {
+            // Edit controls act on these even as characters: dropped.
+            return;
+        } else if (ch < 0x20 || (m_state.bImeOpen && ch < 0x80)) {
+            Unicode(ch);
+        } else {
+            SHORT r = m_layout.KeyScan(ch);
+            BYTE bVk = LOBYTE(r), bShift = HIBYTE(r);
+            if (r == -1 || bVk == 0 || !PlainShiftState(bShift) || m_layout.IsDeadKey(ch, r)) {
+                Unicode(ch);
+            } else {
+                if (bShift & 1)
+                    Key(VK_SHIFT, kScanShift, 0);
+                if (bShift & 2)
+                    Key(VK_CONTROL, kScanCtrl, 0);
+                if (bShift & 4)
+                    Key(VK_MENU, kScanAlt, 0);
+                WORD wScan = m_layout.ScanCode(bVk);
+                Tap(bVk, wScan);
+                if (bShift & 4)
+                    Key(VK_MENU, kScanAlt, KEYEVENTF_KEYUP);
+                if (bShift & 2)
+                    Key(VK_CONTROL, kScanCtrl, KEYEVENTF_KEYUP);
+                if (bShift & 1)
+                    Key(VK_SHIFT, kScanShift, KEYEVENTF_KEYUP);
+                m_bCharKeys = true;
+            }
+        }
+        m_plan.breaks.push_back(m_plan.inputs.size());
+    }
+
+    const CKeyLayout& m_layout;
+    const KeyboardSnapshot& m_state;
+    KeyPlan& m_plan;
+    // A character key is pressed, which Caps Lock would turn: letters, and
+    // on layouts such as French the digit row too.
+    bool m_bCharKeys;
+};
 
 }  // namespace
 
@@ -50,44 +177,17 @@ bool NeedsCharacterMode(const char* pszText)
     return false;
 }
 
-std::vector<KeyStroke> PlanKeyStrokes(const char* pszText, bool bAppendEnter,
-                                      PFN_OEMKEYSCAN pfnScan, PFN_MAPVIRTUALKEY pfnMap)
+KeyPlan PlanKeys(LPCSTR pszText, const TypeOptions& options, const CKeyLayout& layout,
+                 const KeyboardSnapshot& state)
 {
-    std::vector<KeyStroke> plan;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
-        if (*p == '\t') {
-            Press(plan, VK_TAB);
-            continue;
-        }
-        if (*p == '\r' || *p == '\n') {
-            if (p[0] == '\r' && p[1] == '\n')
-                ++p;
-            Press(plan, VK_RETURN);
-            continue;
-        }
-        DWORD r = pfnScan(*p);
-        BYTE bVk = r == kNoKey ? 0 : (BYTE)pfnMap(LOWORD(r), 1);
-        if (bVk == 0)
-            TypeUnicode(plan, *p);
-        else
-            PressWithModifiers(plan, bVk, HIWORD(r));
-    }
-    if (bAppendEnter)
-        PressWithModifiers(plan, VK_RETURN, 1);
+    KeyPlan plan;
+    CPlanner planner(layout, state, plan);
+    planner.TypeText(options.pszPrefix);
+    planner.TypeText(pszText);
+    if (options.pszSuffix && *options.pszSuffix)
+        planner.TypeText(options.pszSuffix);
+    else if (options.bShiftEnter)
+        planner.ShiftEnter();
+    planner.Wrap();
     return plan;
-}
-
-void PlayKeyStrokes(const std::vector<KeyStroke>& strokes)
-{
-    for (const KeyStroke& k : strokes) {
-        if (k.bVk) {
-            keybd_event(k.bVk, 0, k.bUp ? KEYEVENTF_KEYUP : 0, 0);
-            continue;
-        }
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wScan = k.wch;
-        input.ki.dwFlags = KEYEVENTF_UNICODE | (k.bUp ? KEYEVENTF_KEYUP : 0);
-        SendInput(1, &input, sizeof(input));
-    }
 }

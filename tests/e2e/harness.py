@@ -99,19 +99,28 @@ class TypingTarget:
         wait_for(lambda: os.path.exists(self.report_path), what="the typing target")
 
     def report(self):
-        fields, events, acp = {}, [], None
+        """fields: the fields' bytes; events: (kind, code) in order; scans: the
+        key events as (kind, key, scan code); caps: Caps Lock on."""
+        fields, events, scans, acp, caps = {}, [], [], None, False
         with open(self.report_path) as f:
             lines = f.read().splitlines()
         for i, line in enumerate(lines):
             if line == "events":
-                events = [tuple(e.split()) for e in lines[i + 1:]]
+                for e in lines[i + 1:]:
+                    words = tuple(e.split())
+                    events.append(words[:2])
+                    if len(words) == 3:
+                        scans.append((words[0], words[1], int(words[2], 16)))
                 break
             key, _, value = line.partition(" ")
             if key == "acp":
                 acp = int(value)
+            elif key == "caps":
+                caps = value == "1"
             elif key.startswith("field"):
                 fields[key] = bytes.fromhex(value)
-        return {"acp": acp, "fields": fields, "events": events}
+        return {"acp": acp, "fields": fields, "events": events, "scans": scans,
+                "caps": caps}
 
     def ansi(self, field=0):
         return self.report()["fields"]["field%d.ansi" % field]

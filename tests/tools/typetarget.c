@@ -1,8 +1,9 @@
 /* A typing target for end-to-end tests: a window with a multi-line edit
  * field, or a one-line field and a multi-line one, the first focused. It reports what arrived to a file, as the
  * ANSI bytes and the UTF-16 text of each field plus the keyboard messages the
- * fields received (characters as UTF-16), rewriting the report whenever
- * something changed.
+ * fields received (characters as UTF-16, key messages with their scan code)
+ * and whether Caps Lock is on, rewriting the report whenever something
+ * changed.
  *
  *   typetarget <report-path> [fields [count [sink]]]
  *
@@ -61,10 +62,14 @@ static void CountCharacter(void)
     SetWindowTextW(g_hwndField[0], L"");
 }
 
-static void NoteEvent(const char *kind, WPARAM code)
+/* Key events carry their scan code as a third word. */
+static void NoteEvent(const char *kind, WPARAM code, LPARAM lParam)
 {
     char line[32];
-    int n = sprintf(line, "%s %02x\n", kind, (unsigned)(code & 0xFFFF));
+    int n = strcmp(kind, "char")
+        ? sprintf(line, "%s %02x %02x\n", kind, (unsigned)(code & 0xFFFF),
+                  (unsigned)((lParam >> 16) & 0x1FF))
+        : sprintf(line, "%s %02x\n", kind, (unsigned)(code & 0xFFFF));
     if (g_cbEvents + n < MAX_EVENTS * 16) {
         memcpy(g_pszEvents + g_cbEvents, line, n);
         g_cbEvents += n;
@@ -85,11 +90,11 @@ static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         return r;
     }
     switch (msg) {
-    case WM_KEYDOWN:    NoteEvent("down", wParam); break;
-    case WM_KEYUP:      NoteEvent("up", wParam); break;
-    case WM_SYSKEYDOWN: NoteEvent("sysdown", wParam); break;
-    case WM_SYSKEYUP:   NoteEvent("sysup", wParam); break;
-    case WM_CHAR:       NoteEvent("char", wParam); break;
+    case WM_KEYDOWN:    NoteEvent("down", wParam, lParam); break;
+    case WM_KEYUP:      NoteEvent("up", wParam, lParam); break;
+    case WM_SYSKEYDOWN: NoteEvent("sysdown", wParam, lParam); break;
+    case WM_SYSKEYUP:   NoteEvent("sysup", wParam, lParam); break;
+    case WM_CHAR:       NoteEvent("char", wParam, lParam); break;
     }
     return CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
 }
@@ -113,6 +118,7 @@ static void WriteReport(void)
         return;
     fprintf(f, "acp %u\nfocus %d\n", GetACP(),
             GetFocus() == g_hwndField[1] && g_nFields > 1 ? 1 : 0);
+    fprintf(f, "caps %d\n", GetKeyState(VK_CAPITAL) & 1);
     for (i = 0; i < g_nFields; i++) {
         int cch = GetWindowTextLengthW(g_hwndField[i]);
         WCHAR *w = calloc(cch + 1, sizeof(WCHAR));

@@ -1,10 +1,14 @@
 #include <afxwin.h>
 #include <gtest/gtest.h>
 
-#include <map>
+#include <stdio.h>
+#include <string.h>
+
 #include <string>
+#include <vector>
 
 #include "keystrokes.h"
+#include "typekeys.h"
 #include "utf8.h"
 
 namespace {
@@ -14,69 +18,341 @@ bool Utf8(const std::string& s)
     return IsUtf8(s.data(), (int)s.size());
 }
 
-// Keyboard layouts as OemKeyScan and MapVirtualKey(scan, 1) describe them:
-// character -> (shift state << 16 | scan code), scan code -> virtual key.
+// A keyboard layout as its key table records it: per key the virtual key,
+// scan code, whether Caps Lock shifts it, and the ASCII characters it types
+// (0: none or not ASCII) plain, with Shift, Ctrl, Ctrl+Shift, AltGr and
+// Shift+AltGr, in the order VkKeyScanEx searches; plus the layout's dead keys.
+struct KeyRow {
+    BYTE bVk;
+    WORD wScan;
+    bool bCaps;
+    char ach[6];
+};
+
 struct Layout {
-    std::map<WORD, DWORD> scan;
-    std::map<UINT, UINT> vk;
+    std::vector<KeyRow> rows;
+    const char* pszDead;
 };
 
-// Recorded under Wine with the US layout; tab, CR, LF and Esc have no key.
-const Layout kUs = {
-    { { 'A', 0x0001001E }, { 'b', 0x00000030 }, { '1', 0x00000002 }, { '2', 0x00000003 }, { '@', 0x00010003 },
-      { ' ', 0x00000039 } },
-    { { 0x1E, 'A' }, { 0x30, 'B' }, { 0x02, '1' }, { 0x03, '2' }, { 0x39, VK_SPACE } },
-};
+const BYTE kColumnShift[6] = { 0, 1, 2, 3, 6, 7 };
 
-// German: '@' is AltGr+Q (as measured under Wine), the braces AltGr+7 and
-// AltGr+0, the backslash AltGr+sharp s; y and z trade places.
-const Layout kGerman = {
-    { { '@', 0x00060010 }, { '{', 0x00060008 }, { '}', 0x0006000B }, { '\\', 0x0006000C },
-      { 'y', 0x0000002C }, { 'z', 0x00000015 } },
-    { { 0x10, 'Q' }, { 0x08, '7' }, { 0x0B, '0' }, { 0x0C, VK_OEM_4 }, { 0x2C, 'Y' },
-      { 0x15, 'Z' } },
-};
-
-const Layout* g_pLayout;
-
-DWORD WINAPI RecordedScan(WORD ch)
+// The letter keys of a layout, with Ctrl giving the control character.
+void AddLetters(std::vector<KeyRow>& rows, const char* pszLetters, WORD wFirstScan)
 {
-    auto it = g_pLayout->scan.find(ch);
-    return it == g_pLayout->scan.end() ? 0xFFFFFFFF : it->second;
+    for (const char* p = pszLetters; *p; ++p, ++wFirstScan) {
+        rows.push_back({ (BYTE)*p, wFirstScan, true,
+                         { (char)(*p + 32), *p, (char)(*p - 0x40), 0, 0, 0 } });
+    }
 }
 
-UINT WINAPI RecordedMap(UINT code, UINT type)
+// Windows' US layout. Its table has keys for control characters: the
+// backspace, tab, Enter and Esc keys, Ctrl with a letter, Ctrl+[ \ ],
+// Ctrl+Shift+6 and -, and Ctrl+Backspace for DEL.
+Layout UsLayout()
 {
-    auto it = g_pLayout->vk.find(code);
-    return type == 1 && it != g_pLayout->vk.end() ? it->second : 0;
+    std::vector<KeyRow> rows = {
+        { VK_BACK, 0x0E, false, { 0x08, 0x08, 0x7F, 0, 0, 0 } },
+        { VK_TAB, 0x0F, false, { 0x09, 0x09, 0, 0, 0, 0 } },
+        { VK_RETURN, 0x1C, false, { 0x0D, 0x0D, 0x0A, 0, 0, 0 } },
+        { VK_ESCAPE, 0x01, false, { 0x1B, 0x1B, 0x1B, 0, 0, 0 } },
+        { VK_CANCEL, 0x46, false, { 0x03, 0x03, 0x03, 0, 0, 0 } },
+        { VK_SPACE, 0x39, false, { ' ', ' ', ' ', 0, 0, 0 } },
+        { VK_OEM_4, 0x1A, false, { '[', '{', 0x1B, 0, 0, 0 } },
+        { VK_OEM_6, 0x1B, false, { ']', '}', 0x1D, 0, 0, 0 } },
+        { VK_OEM_5, 0x2B, false, { '\\', '|', 0x1C, 0, 0, 0 } },
+        { '6', 0x07, false, { '6', '^', 0, 0x1E, 0, 0 } },
+        { VK_OEM_MINUS, 0x0C, false, { '-', '_', 0, 0x1F, 0, 0 } },
+    };
+    const char* pszShifted = ")!@#$%^&*(";
+    for (int i = 0; i < 10; ++i) {
+        if (i != 6)
+            rows.push_back({ (BYTE)('0' + i), (WORD)(i ? i + 1 : 0x0B), false,
+                             { (char)('0' + i), pszShifted[i], 0, 0, 0, 0 } });
+    }
+    rows.insert(rows.end(), {
+        { VK_OEM_PLUS, 0x0D, false, { '=', '+', 0, 0, 0, 0 } },
+        { VK_OEM_1, 0x27, false, { ';', ':', 0, 0, 0, 0 } },
+        { VK_OEM_7, 0x28, false, { '\'', '"', 0, 0, 0, 0 } },
+        { VK_OEM_3, 0x29, false, { '`', '~', 0, 0, 0, 0 } },
+        { VK_OEM_COMMA, 0x33, false, { ',', '<', 0, 0, 0, 0 } },
+        { VK_OEM_PERIOD, 0x34, false, { '.', '>', 0, 0, 0, 0 } },
+        { VK_OEM_2, 0x35, false, { '/', '?', 0, 0, 0, 0 } },
+    });
+    AddLetters(rows, "QWERTYUIOP", 0x10);
+    AddLetters(rows, "ASDFGHJKL", 0x1E);
+    AddLetters(rows, "ZXCVBNM", 0x2C);
+    return { rows, "" };
 }
 
-// The plan as text: "+X" key down, "-X" key up, "u+X"/"u-X" Unicode input,
-// with S, C, A for Shift, Ctrl and Alt, R for Return, T for Tab.
-std::string Plan(const Layout& layout, const char* text, bool bEnter = false)
+// French AZERTY: ^ (and its Shift, ¨) a dead key of its own, ~ and ` dead
+// keys on AltGr+2 and AltGr+7; the digits need Shift, or Caps Lock.
+Layout FrenchLayout()
 {
-    g_pLayout = &layout;
-    std::string out;
-    for (const KeyStroke& k : PlanKeyStrokes(text, bEnter, RecordedScan, RecordedMap)) {
-        if (!out.empty())
-            out += ' ';
-        if (k.bVk == 0) {
-            out += k.bUp ? "u-" : "u+";
-            out += (char)k.wch;
+    std::vector<KeyRow> rows = {
+        { VK_SPACE, 0x39, false, { ' ', ' ', ' ', 0, 0, 0 } },
+        { VK_OEM_6, 0x1A, false, { '^', 0, 0x1B, 0, 0, 0 } },
+        { '1', 0x02, true, { '&', '1', 0, 0, 0, 0 } },
+        { '2', 0x03, true, { 0, '2', 0, 0, '~', 0 } },
+        { '3', 0x04, true, { '"', '3', 0, 0, '#', 0 } },
+        { '7', 0x08, true, { 0, '7', 0, 0, '`', 0 } },
+        { '9', 0x0A, true, { 0, '9', 0, 0, '^', 0 } },
+        { '0', 0x0B, true, { 0, '0', 0, 0, '@', 0 } },
+        { VK_OEM_COMMA, 0x32, false, { ',', '?', 0, 0, 0, 0 } },
+    };
+    AddLetters(rows, "AZERTYUIOP", 0x10);
+    AddLetters(rows, "QSDFGHJKLM", 0x1E);
+    AddLetters(rows, "WXCVBN", 0x2C);
+    return { rows, "^~`" };
+}
+
+// German QWERTZ: ^ and the ´ key (` with Shift) are dead keys; ~ on AltGr++
+// and @ on AltGr+Q are not; y and z trade places.
+Layout GermanLayout()
+{
+    std::vector<KeyRow> rows = {
+        { VK_SPACE, 0x39, false, { ' ', ' ', ' ', 0, 0, 0 } },
+        { VK_OEM_5, 0x29, false, { '^', 0, 0, 0, 0, 0 } },
+        { VK_OEM_6, 0x0D, false, { 0, '`', 0, 0, 0, 0 } },
+        { VK_OEM_PLUS, 0x1B, false, { '+', '*', 0x1D, 0, '~', 0 } },
+        { '7', 0x08, false, { '7', '/', 0, 0, '{', 0 } },
+        { '0', 0x0B, false, { '0', '=', 0, 0, '}', 0 } },
+        { VK_OEM_4, 0x0C, false, { 0, '?', 0, 0, '\\', 0 } },
+        { '2', 0x03, false, { '2', '"', 0, 0, 0, 0 } },
+    };
+    AddLetters(rows, "QWERTZUIOP", 0x10);
+    rows[8].ach[4] = '@';   // AltGr+Q
+    AddLetters(rows, "ASDFGHJKL", 0x1E);
+    AddLetters(rows, "YXCVBNM", 0x2C);
+    return { rows, "^`" };
+}
+
+class CRecordedLayout : public CKeyLayout {
+public:
+    explicit CRecordedLayout(const Layout& layout) : m_layout(layout) {}
+    SHORT KeyScan(unsigned char ch) const override
+    {
+        for (const KeyRow& row : m_layout.rows) {
+            for (int c = 0; c < 6; ++c) {
+                if ((unsigned char)row.ach[c] == ch && ch)
+                    return (SHORT)(kColumnShift[c] << 8 | row.bVk);
+            }
+        }
+        return -1;
+    }
+    WORD ScanCode(BYTE bVk) const override
+    {
+        const KeyRow* row = Row(bVk);
+        return row ? row->wScan : 0;
+    }
+    bool IsDeadKey(unsigned char ch, SHORT) const override
+    {
+        return strchr(m_layout.pszDead, ch) != nullptr;
+    }
+    const KeyRow* Row(BYTE bVk) const
+    {
+        for (const KeyRow& row : m_layout.rows) {
+            if (row.bVk == bVk)
+                return &row;
+        }
+        return nullptr;
+    }
+
+private:
+    const Layout& m_layout;
+};
+
+const Layout kUs = UsLayout(), kFrench = FrenchLayout(), kGerman = GermanLayout();
+
+KeyboardSnapshot Clean()
+{
+    return { false, 0, false };
+}
+
+KeyPlan Plan(const Layout& layout, LPCSTR text, const KeyboardSnapshot& state,
+             TypeOptions options = { NULL, NULL, false, 0 })
+{
+    return PlanKeys(text, options, CRecordedLayout(layout), state);
+}
+
+// What Windows makes of a plan on the recorded layout, from the given state:
+// the characters typed, with "[...]" for whatever else happens: a shortcut
+// (C+x, A+x, W+x), a dead key combining with the next character ("[^e]"), a
+// menu opened by a lone Alt or Win release. Caps Lock turns the keys the
+// layout marks, as Windows does (Wine does not). Also gives the state after.
+struct Outcome {
+    std::string text;
+    bool bCapsLock;
+    UINT nHeld;
+    UINT nArmed;   // Alt or Win down with no key since: its release opens a menu
+};
+
+const UINT kMenuKeys = HELD_LALT | HELD_RALT | HELD_LWIN | HELD_RWIN;
+
+Outcome Type(const Layout& layout, const KeyPlan& plan, KeyboardSnapshot state)
+{
+    CRecordedLayout keys(layout);
+    Outcome out = { "", state.bCapsLock, state.nHeld, state.nHeld & kMenuKeys };
+    UINT& held = out.nHeld;
+    UINT& nArmed = out.nArmed;
+    char chDead = 0;
+    for (const INPUT& in : plan.inputs) {
+        const KEYBDINPUT& k = in.ki;
+        bool bUp = (k.dwFlags & KEYEVENTF_KEYUP) != 0, bExt = (k.dwFlags & KEYEVENTF_EXTENDEDKEY) != 0;
+        UINT nBit = 0;
+        switch (k.wVk) {
+        case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT: nBit = k.wScan == 0x36 ? HELD_RSHIFT : HELD_LSHIFT; break;
+        case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL: nBit = bExt ? HELD_RCTRL : HELD_LCTRL; break;
+        case VK_MENU: case VK_LMENU: case VK_RMENU: nBit = bExt ? HELD_RALT : HELD_LALT; break;
+        case VK_LWIN: nBit = HELD_LWIN; break;
+        case VK_RWIN: nBit = HELD_RWIN; break;
+        }
+        if (nBit) {
+            bool bMenuKey = (nBit & kMenuKeys) != 0;
+            if (bUp && bMenuKey && (nArmed & nBit))
+                out.text += "[menu]";
+            if (!bUp && bMenuKey && !(held & nBit))
+                nArmed |= nBit;
+            else
+                nArmed &= ~nBit;
+            held = bUp ? held & ~nBit : held | nBit;
+            if (!bUp && !bMenuKey)
+                nArmed = 0;
             continue;
         }
-        out += k.bUp ? '-' : '+';
-        switch (k.bVk) {
-        case VK_SHIFT:   out += 'S'; break;
-        case VK_CONTROL: out += 'C'; break;
-        case VK_MENU:    out += 'A'; break;
-        case VK_RETURN:  out += 'R'; break;
-        case VK_TAB:     out += 'T'; break;
-        case VK_OEM_4:   out += "OEM4"; break;
-        default:         out += (char)k.bVk; break;
+        if (bUp)
+            continue;
+        nArmed = 0;
+        if (k.dwFlags & KEYEVENTF_UNICODE) {
+            out.text += (char)k.wScan;
+            continue;
+        }
+        if (k.wVk == VK_CAPITAL) {
+            out.bCapsLock = !out.bCapsLock;
+            continue;
+        }
+        bool bShift = held & (HELD_LSHIFT | HELD_RSHIFT), bCtrl = held & (HELD_LCTRL | HELD_RCTRL);
+        bool bAlt = held & (HELD_LALT | HELD_RALT), bWin = held & (HELD_LWIN | HELD_RWIN);
+        const KeyRow* row = keys.Row((BYTE)k.wVk);
+        EXPECT_TRUE(row) << "key " << k.wVk << " is not on the layout";
+        EXPECT_EQ(row ? row->wScan : 0, k.wScan) << "scan code of key " << k.wVk;
+        if (!row)
+            continue;
+        char ch = row->ach[bShift];
+        if (bWin || bCtrl != bAlt) {
+            out.text += std::string("[") + (bWin ? "W+" : bCtrl ? "C+" : "A+") + row->ach[0] + "]";
+            continue;
+        }
+        if (bCtrl && bAlt)
+            ch = row->ach[4 + bShift];
+        else if (row->bCaps && out.bCapsLock)
+            ch = row->ach[!bShift];
+        if (k.wVk == VK_RETURN)
+            ch = '\n';
+        if (chDead) {
+            out.text += std::string("[") + chDead + ch + "]";
+            chDead = 0;
+        } else if (strchr(layout.pszDead, ch) && ch) {
+            chDead = ch;
+        } else {
+            out.text += ch;
         }
     }
     return out;
+}
+
+std::string Typed(const Layout& layout, LPCSTR text, KeyboardSnapshot state = Clean(),
+                  TypeOptions options = { NULL, NULL, false, 0 })
+{
+    KeyPlan plan = Plan(layout, text, state, options);
+    for (const INPUT& in : plan.inputs)
+        EXPECT_NE(0, in.ki.wScan) << "a key event without a scan code, typing " << text;
+    Outcome out = Type(layout, plan, state);
+    EXPECT_EQ(0u, out.nArmed) << "a release of Alt or Win afterwards would open a menu";
+    EXPECT_EQ(state.bCapsLock, out.bCapsLock) << "Caps Lock afterwards, typing " << text;
+    EXPECT_EQ(state.nHeld, out.nHeld) << "keys held afterwards, typing " << text;
+    return out.text;
+}
+
+// The plan as text: "+X"/"-X" key down/up with the scan code after a colon,
+// "u+X"/"u-X" Unicode input; S, C, A, R, T for Shift, Ctrl, Alt, Return, Tab.
+std::string Events(const KeyPlan& plan)
+{
+    std::string out;
+    char buf[32];
+    for (const INPUT& in : plan.inputs) {
+        const KEYBDINPUT& k = in.ki;
+        if (!out.empty())
+            out += ' ';
+        bool bUp = (k.dwFlags & KEYEVENTF_KEYUP) != 0;
+        if (k.dwFlags & KEYEVENTF_UNICODE) {
+            sprintf(buf, "u%c%02X", bUp ? '-' : '+', k.wScan);
+            out += buf;
+            continue;
+        }
+        const char* name = nullptr;
+        switch (k.wVk) {
+        case VK_SHIFT: name = "S"; break;
+        case VK_CONTROL: name = "C"; break;
+        case VK_MENU: name = "A"; break;
+        case VK_RETURN: name = "R"; break;
+        case VK_TAB: name = "T"; break;
+        }
+        if (name)
+            sprintf(buf, "%c%s", bUp ? '-' : '+', name);
+        else
+            sprintf(buf, "%c%02X:%02X", bUp ? '-' : '+', k.wVk, k.wScan);
+        out += buf;
+    }
+    return out;
+}
+std::vector<std::vector<INPUT>> g_batches;
+
+UINT WINAPI RecordBatch(UINT cInputs, LPINPUT pInputs, int)
+{
+    g_batches.emplace_back(pInputs, pInputs + cInputs);
+    return cInputs;
+}
+
+std::string Joined()
+{
+    KeyPlan all;
+    for (const auto& b : g_batches)
+        all.inputs.insert(all.inputs.end(), b.begin(), b.end());
+    return Events(all);
+}
+
+// A target's input-method window as WM_IME_CONTROL finds it, recording what
+// it is asked; a stubborn one will not close.
+struct RecordedIme {
+    bool bOpen, bStubborn;
+    LPARAM lConversion;
+    std::vector<std::string> log;
+} g_ime;
+
+LRESULT CALLBACK RecordedImeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_IME_CONTROL)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    switch (wParam) {
+    case 1: g_ime.log.push_back("mode?"); return g_ime.lConversion;
+    case 2: g_ime.log.push_back("mode=" + std::to_string(lParam)); g_ime.lConversion = lParam; return 0;
+    case 5: g_ime.log.push_back("open?"); return g_ime.bOpen;
+    case 6:
+        g_ime.log.push_back("open=" + std::to_string(lParam));
+        if (!g_ime.bStubborn)
+            g_ime.bOpen = lParam != 0;
+        return 0;
+    }
+    return 0;
+}
+
+HWND RecordedImeWindow()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = RecordedImeProc;
+    wc.lpszClassName = "NorzaRecordedIme";
+    RegisterClassA(&wc);
+    return CreateWindowA("NorzaRecordedIme", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
 }
 
 }  // namespace
@@ -136,36 +412,192 @@ TEST(KeyPlan, ModeFollowsTheBytes)
     EXPECT_TRUE(NeedsCharacterMode("A\xD6\xD0"));
 }
 
-TEST(KeyPlan, ShiftOnlyWhereTheLayoutNeedsIt)
+TEST(KeyPlan, TypesTheTextOnTheLayoutWithScanCodes)
 {
-    EXPECT_EQ("+S +A -A -S +B -B +1 -1", Plan(kUs, "Ab1"));
-    EXPECT_EQ("+S +2 -2 -S", Plan(kUs, "@"));
+    std::string all;
+    for (int ch = 0x20; ch < 0x7F; ++ch)
+        all += (char)ch;
+    EXPECT_EQ(all, Typed(kUs, all.c_str()));
+    // Shift only where the layout needs it, every key with its scan code.
+    EXPECT_EQ("+S +41:1E -41:1E -S +42:30 -42:30 +31:02 -31:02", Events(Plan(kUs, "Ab1", Clean())));
+    EXPECT_EQ("+S +32:03 -32:03 -S", Events(Plan(kUs, "@", Clean())));
 }
 
 TEST(KeyPlan, AltGrCharactersGetCtrlAndAlt)
 {
-    EXPECT_EQ("+C +A +Q -Q -A -C", Plan(kGerman, "@"));
-    EXPECT_EQ("+C +A +7 -7 -A -C +C +A +0 -0 -A -C +C +A +OEM4 -OEM4 -A -C",
-              Plan(kGerman, "{}\\"));
-    EXPECT_EQ("+Z -Z +Y -Y", Plan(kGerman, "zy"));
+    EXPECT_EQ("+C +A +51:10 -51:10 -A -C", Events(Plan(kGerman, "@", Clean())));
+    EXPECT_EQ("@{}\\~zy", Typed(kGerman, "@{}\\~zy"));
+    EXPECT_EQ("+5A:15 -5A:15 +59:2C -59:2C", Events(Plan(kGerman, "zy", Clean())));
 }
 
 TEST(KeyPlan, TabsAndLineBreaksAreKeys)
 {
-    EXPECT_EQ("+1 -1 +T -T +2 -2", Plan(kUs, "1\t2"));
-    EXPECT_EQ("+1 -1 +R -R +2 -2 +R -R +R -R", Plan(kUs, "1\r\n2\n\r"));
-    EXPECT_EQ("+R -R +R -R", Plan(kUs, "\n\n"));
+    EXPECT_EQ("+31:02 -31:02 +T -T +32:03 -32:03", Events(Plan(kUs, "1\t2", Clean())));
+    EXPECT_EQ("1\n2\n\n", Typed(kUs, "1\r\n2\n\r"));
+    EXPECT_EQ("+R -R +R -R", Events(Plan(kUs, "\n\n", Clean())));
 }
 
 TEST(KeyPlan, CharactersWithoutAKeyGoAsUnicode)
 {
-    EXPECT_EQ("+1 -1 u+\x1b u-\x1b +2 -2", Plan(kUs, "1\x1b" "2"));
-    EXPECT_EQ("u+~ u-~", Plan(kUs, "~"));   // no key in this recorded table
+    // Nothing on this French table types '{' or 'q' with Shift only.
+    EXPECT_EQ("u+7B u-7B", Events(Plan(kFrench, "{", Clean())));
+    EXPECT_EQ("x{q", Typed(kFrench, "x{q"));
 }
 
 TEST(KeyPlan, EnterSuffixIsShiftEnter)
 {
-    EXPECT_EQ("+1 -1 +S +R -R -S", Plan(kUs, "1", true));
-    EXPECT_EQ("+S +R -R -S", Plan(kUs, "", true));
-    EXPECT_EQ("", Plan(kUs, "", false));
+    EXPECT_EQ("+31:02 -31:02 +S +R -R -S", Events(Plan(kUs, "1", Clean(), { NULL, NULL, true, 0 })));
+    EXPECT_EQ("+S +R -R -S", Events(Plan(kUs, "", Clean(), { NULL, NULL, true, 0 })));
+    EXPECT_EQ("", Events(Plan(kUs, "", { true, HELD_LALT, false })));
+}
+
+TEST(KeyPlan, PrefixAndSuffixWrapTheTextAndKeepCharacterBoundaries)
+{
+    TypeOptions options = { "#\t", "\r", true, 25 };
+    EXPECT_EQ("#\tab\n", Typed(kUs, "ab", Clean(), options));
+    KeyPlan plan = Plan(kUs, "ab", { true, HELD_LCTRL, false }, options);
+    // Five characters; the first carries the releases and Caps Lock off, the
+    // last the state put back, so pauses never split a key from its Shift.
+    ASSERT_EQ(5u, plan.breaks.size());
+    EXPECT_EQ(plan.inputs.size(), plan.breaks.back());
+    EXPECT_EQ("-A2:1D +14:3A -14:3A +S +33:04 -33:04 -S", Events({ std::vector<INPUT>(
+        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0]), {} }));
+    EXPECT_EQ("+R -R +14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
+        plan.inputs.begin() + plan.breaks[3], plan.inputs.end()), {} }));
+    // Without a suffix string the Shift+Enter option decides.
+    EXPECT_EQ("ab\n", Typed(kUs, "ab", Clean(), { "", "", true, 0 }));
+}
+
+TEST(KeyPlan, CapsLockOnStillTypesTheDecodedCase)
+{
+    // Windows turns letter keys under Caps Lock: typed as they come, the case
+    // would arrive inverted.
+    KeyboardSnapshot caps = { true, 0, false };
+    EXPECT_EQ("aBc-XYZ", Type(kUs, Plan(kUs, "AbC-xyz", Clean()), caps).text);
+    EXPECT_EQ("AbC-xyz", Typed(kUs, "AbC-xyz", caps));
+    // On French the digits too.
+    EXPECT_EQ("&1", Type(kFrench, Plan(kFrench, "1&", Clean()), caps).text);
+    EXPECT_EQ("1&", Typed(kFrench, "1&", caps));
+    // Nothing to turn: Caps Lock stays untouched.
+    EXPECT_EQ("u+1B u-1B +R -R", Events(Plan(kUs, "\x1b\n", caps)));
+}
+
+TEST(KeyPlan, HeldModifiersAreReleasedAndPressedAgain)
+{
+    // Typed as they come, held keys make shortcuts of the text.
+    EXPECT_EQ("[C+c][C+v]", Type(kUs, Plan(kUs, "cv", Clean()), { false, HELD_LCTRL, false }).text);
+    EXPECT_EQ("[A+f]", Type(kUs, Plan(kUs, "f", Clean()), { false, HELD_LALT, false }).text);
+    EXPECT_EQ("AB", Type(kUs, Plan(kUs, "ab", Clean()), { false, HELD_RSHIFT, false }).text);
+    const UINT held[] = { HELD_LSHIFT, HELD_RSHIFT, HELD_LCTRL, HELD_RCTRL, HELD_LALT, HELD_RALT,
+                          HELD_LWIN, HELD_RWIN, HELD_LALT | HELD_LSHIFT, HELD_LCTRL | HELD_LALT,
+                          HELD_RCTRL | HELD_LWIN | HELD_RSHIFT };
+    for (UINT n : held) {
+        // Typed() also checks that the same keys are down afterwards and that
+        // letting go of Alt or Win then opens no menu.
+        EXPECT_EQ("cV@1\n", Typed(kUs, "cV@1", { false, n, false }, { NULL, NULL, true, 0 }))
+            << "held " << n;
+        EXPECT_EQ("x~n", Typed(kGerman, "x~n", { true, n, false })) << "held " << n;
+    }
+    // A lone Alt release is masked by a Ctrl tap, before and after.
+    EXPECT_EQ("+A2:1D -A2:1D -A4:38 +31:02 -31:02 +A4:38 +A2:1D -A2:1D",
+              Events(Plan(kUs, "1", { false, HELD_LALT, false })));
+}
+
+TEST(KeyPlan, DeadKeysGoAsUnicodeInput)
+{
+    const char* text = "x^e ~n `a";
+    // Typed as keys, each dead key would combine with the next character.
+    Layout blind = kFrench;
+    blind.pszDead = "";
+    EXPECT_EQ("x[^e] [~n] [`a]", Type(kFrench, Plan(blind, text, Clean()), Clean()).text);
+    EXPECT_EQ(text, Typed(kFrench, text));
+    EXPECT_EQ(text, Typed(kGerman, text));
+    EXPECT_EQ(text, Typed(kUs, text));
+    EXPECT_EQ("u+5E u-5E", Events(Plan(kFrench, "^", Clean())));
+    // The layout looked up is the one given: z is another key on German.
+    EXPECT_NE(Events(Plan(kUs, "z", Clean())), Events(Plan(kGerman, "z", Clean())));
+}
+
+TEST(KeyPlan, ControlBytesAreNeverKeys)
+{
+    // Windows' US layout has keys for all of them.
+    CRecordedLayout us(kUs);
+    EXPECT_EQ(0x0008, us.KeyScan(0x08));
+    EXPECT_EQ(0x001B, us.KeyScan(0x1B));
+    EXPECT_EQ(0x02DD, us.KeyScan(0x1D));
+    EXPECT_EQ(0x0336, us.KeyScan(0x1E));
+    EXPECT_EQ(0x0208, us.KeyScan(0x7F));
+    EXPECT_EQ(0x0003, us.KeyScan(0x03));
+    // A GS1 code's separators arrive as characters; backspace and DEL are
+    // dropped, which edit controls would act on even as characters.
+    EXPECT_EQ("ab\x1b" "cd\x1d" "e\x1e" "f\x01", Typed(kUs, "ab\x1b" "c\x08" "d\x1d" "e\x1e" "f\x7f\x01"));
+    EXPECT_EQ("u+1D u-1D", Events(Plan(kUs, "\x1d", Clean())));
+    EXPECT_EQ("", Events(Plan(kUs, "\x08\x7f", { true, HELD_LCTRL, false })));
+}
+
+TEST(KeyPlan, AnInputMethodLeftOpenGetsUnicodeInput)
+{
+    EXPECT_EQ("u+61 u-61 +R -R u+7E u-7E", Events(Plan(kUs, "a\n~", { false, 0, true })));
+}
+
+TEST(SendPlan, OneBatchPerDecodeUnlessPacedOrVeryLong)
+{
+    KeyPlan plan = Plan(kUs, "AbC-xyz", { true, HELD_LALT, false }, { NULL, NULL, true, 0 });
+    g_batches.clear();
+    SendPlan(plan, 0, RecordBatch);
+    ASSERT_EQ(1u, g_batches.size());
+    EXPECT_EQ(Events(plan), Joined());
+
+    // Paced: one batch a character, the state changes going with the first
+    // and the last.
+    g_batches.clear();
+    SendPlan(plan, 1, RecordBatch);
+    EXPECT_EQ(8u, g_batches.size());
+    EXPECT_EQ(Events(plan), Joined());
+    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {} }));
+
+    // Very long: batches of whole characters.
+    std::string text(20000, 'a');
+    KeyPlan big = Plan(kUs, text.c_str(), Clean());
+    g_batches.clear();
+    SendPlan(big, 0, RecordBatch);
+    EXPECT_EQ(3u, g_batches.size());
+    for (const auto& b : g_batches) {
+        EXPECT_LE(b.size(), 16384u);
+        EXPECT_EQ(0u, b.size() % 2);
+    }
+    EXPECT_EQ(Events(big), Joined());
+}
+
+TEST(ImeSwitch, AnOpenInputMethodIsClosedForTheTypingAndPutBack)
+{
+    HWND hwnd = RecordedImeWindow();
+    ASSERT_TRUE(hwnd);
+    g_ime = { true, false, 0x0009, {} };   // native (Chinese) mode, full shape
+    CImeSwitch ime;
+    EXPECT_TRUE(ime.Begin(hwnd));
+    EXPECT_FALSE(g_ime.bOpen);
+    ime.End();
+    EXPECT_EQ(std::vector<std::string>({ "open?", "mode?", "open=0", "open?", "open=1", "mode=9" }),
+              g_ime.log);
+    EXPECT_TRUE(g_ime.bOpen);
+
+    // Closed already, or none at all: nothing changes.
+    g_ime = { false, false, 0x0009, {} };
+    CImeSwitch closed;
+    EXPECT_TRUE(closed.Begin(hwnd));
+    closed.End();
+    EXPECT_EQ(std::vector<std::string>({ "open?" }), g_ime.log);
+    CImeSwitch none;
+    EXPECT_TRUE(none.Begin(NULL));
+    none.End();
+
+    // One that stays open is reported, so the text goes as Unicode input.
+    g_ime = { true, true, 0x0001, {} };
+    CImeSwitch stubborn;
+    EXPECT_FALSE(stubborn.Begin(hwnd));
+    stubborn.End();
+    EXPECT_TRUE(g_ime.bOpen);
+    EXPECT_EQ(1, g_ime.lConversion);
+    DestroyWindow(hwnd);
 }
