@@ -7,8 +7,13 @@
 
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TRAY_NOTIFY && lParam == WM_RBUTTONDOWN)
-        ShowTrayMenu();
+    if (message == WM_TRAY_NOTIFY) {
+        // The pointer passes over the icon before the click, while the
+        // user's window is still in front.
+        RememberUserWindow();
+        if (lParam == WM_RBUTTONDOWN)
+            ShowTrayMenu();
+    }
     return CDialog::DefWindowProc(message, wParam, lParam);
 }
 
@@ -16,6 +21,7 @@ void CScanWedgeDlg::ShowTrayMenu()
 {
     if (!m_pTrayPopup)
         return;
+    RememberUserWindow();
     POINT pt;
     GetCursorPos(&pt);
     const int flags[] = { m_bQR, m_bDM, m_bBarcode };
@@ -36,6 +42,38 @@ void CScanWedgeDlg::ShowTrayMenu()
     // Without a message after the menu's loop, the next right click opens a
     // menu that closes again at once.
     PostMessage(WM_NULL);
+    GiveBackForeground();
+}
+
+// The window the user works in: not ours, nor the shell's taskbar or tray,
+// which take the foreground while the user clicks the icon.
+static bool IsUserWindow(HWND hWnd)
+{
+    if (!hWnd || !IsWindow(hWnd))
+        return false;
+    DWORD dwProcessId = 0;
+    GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId == GetCurrentProcessId())
+        return false;
+    char szClass[64] = {};
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    return lstrcmpiA(szClass, "Shell_TrayWnd") != 0 && lstrcmpiA(szClass, "NotifyIconOverflowWindow") != 0
+           && lstrcmpiA(szClass, "Shell_SecondaryTrayWnd") != 0;
+}
+
+void CScanWedgeDlg::RememberUserWindow()
+{
+    HWND hWnd = ::GetForegroundWindow();
+    if (IsUserWindow(hWnd))
+        m_hWndUser = hWnd;
+}
+
+// The next scan is then typed where the user was working instead of being
+// swallowed by the tray window.
+void CScanWedgeDlg::GiveBackForeground()
+{
+    if (IsUserWindow(m_hWndUser))
+        ::SetForegroundWindow(m_hWndUser);
 }
 
 // A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it.

@@ -48,9 +48,10 @@ static BOOL CALLBACK ListTop(HWND hwnd, LPARAM lParam)
     GetClassNameA(hwnd, cls, sizeof(cls));
     GetWindowThreadProcessId(hwnd, &pid);
     GetWindowRect(hwnd, &rc);
-    printf("window 0x%08lx pid %lu %s visible %d rect %ld %ld %ld %ld style 0x%08lx ",
+    printf("window 0x%08lx pid %lu %s visible %d rect %ld %ld %ld %ld style 0x%08lx exstyle 0x%08lx ",
            (unsigned long)(ULONG_PTR)hwnd, (unsigned long)pid, cls, IsWindowVisible(hwnd) ? 1 : 0,
-           rc.left, rc.top, rc.right, rc.bottom, (unsigned long)GetWindowLongA(hwnd, GWL_STYLE));
+           rc.left, rc.top, rc.right, rc.bottom, (unsigned long)GetWindowLongA(hwnd, GWL_STYLE),
+           (unsigned long)GetWindowLongA(hwnd, GWL_EXSTYLE));
     PrintText(hwnd);
     printf("\n");
     EnumChildWindows(hwnd, ListChild, 0);
