@@ -35,7 +35,7 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
-      m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE),
+      m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
       m_hWndUser(NULL)
 {
 }
@@ -190,7 +190,8 @@ LRESULT CScanWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
 // program's window must stay hidden however it is asked to show.
 LRESULT CScanWedgeDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 {
-    reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+    if (!m_bMenuOpen)
+        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
     return Default();
 }
 

@@ -82,6 +82,7 @@ private:
     BOOL m_bStarted;
     BOOL m_bIconAdded;
     BOOL m_bNotices;
+    BOOL m_bMenuOpen;
     CNoticeGate m_gateNotices;
     HWND m_hWndUser;
 };

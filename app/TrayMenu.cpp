@@ -35,20 +35,28 @@ void CScanWedgeDlg::ShowTrayMenu()
         pt.y = rect.top + 5;
     }
     // The menu closes properly only when its owner is the foreground window.
+    m_bMenuOpen = TRUE;
+    ShowWindow(SW_SHOW);
     ::SetForegroundWindow(m_nid.hWnd);
     CWinThread* pThread = AfxGetThread();
     m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
                                  pThread ? pThread->GetMainWnd() : NULL);
+    ShowWindow(SW_HIDE);
+    m_bMenuOpen = FALSE;
     // Without a message after the menu's loop, the next right click opens a
     // menu that closes again at once.
     PostMessage(WM_NULL);
     GiveBackForeground();
 }
 
-// The window the user works in: not ours, nor the shell's taskbar or tray,
-// which take the foreground while the user clicks the icon.
+// The window the user works in: not ours, nor the shell's taskbar or
+// notification area, which take the foreground while the user clicks the icon.
 static bool IsUserWindow(HWND hWnd)
 {
+    static const char* const s_pszShellClasses[] = {
+        "Shell_TrayWnd", "Shell_SecondaryTrayWnd", "NotifyIconOverflowWindow",
+        "__winex11_standalone_tray",   // Wine's notification area without a taskbar
+    };
     if (!hWnd || !IsWindow(hWnd))
         return false;
     DWORD dwProcessId = 0;
@@ -57,8 +65,11 @@ static bool IsUserWindow(HWND hWnd)
         return false;
     char szClass[64] = {};
     GetClassNameA(hWnd, szClass, sizeof(szClass));
-    return lstrcmpiA(szClass, "Shell_TrayWnd") != 0 && lstrcmpiA(szClass, "NotifyIconOverflowWindow") != 0
-           && lstrcmpiA(szClass, "Shell_SecondaryTrayWnd") != 0;
+    for (const char* pszShellClass : s_pszShellClasses) {
+        if (lstrcmpiA(szClass, pszShellClass) == 0)
+            return false;
+    }
+    return true;
 }
 
 void CScanWedgeDlg::RememberUserWindow()
