@@ -204,7 +204,7 @@ void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause)
     NOTIFYICONDATAA nid = m_nid;
     nid.uFlags = NIF_INFO;
     nid.dwInfoFlags = cause == NOTICE_DEVICE_BACK ? NIIF_INFO : NIIF_WARNING;
-    nid.uTimeout = 10000;
+    nid.uTimeout = 20000;   // shells that still honour it clamp it to 10..30 s
     LoadStringA(AfxGetResourceHandle(), IDS_NOTICE_TITLE, nid.szInfoTitle, sizeof(nid.szInfoTitle));
     LoadStringA(AfxGetResourceHandle(), NoticeTextId(cause), nid.szInfo, sizeof(nid.szInfo));
     Shell_NotifyIconA(NIM_MODIFY, &nid);
