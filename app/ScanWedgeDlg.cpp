@@ -113,10 +113,10 @@ void CScanWedgeDlg::CompleteStart()
 }
 
 // Fails while the notification area is not up yet, as early at sign-in; the
-// timers try again.
+// timers try again. An icon the shell still holds counts as added.
 BOOL CScanWedgeDlg::AddTrayIcon()
 {
-    m_bIconAdded = Shell_NotifyIconA(NIM_ADD, &m_nid);
+    m_bIconAdded = Shell_NotifyIconA(NIM_ADD, &m_nid) || Shell_NotifyIconA(NIM_MODIFY, &m_nid);
     return m_bIconAdded;
 }
 

@@ -90,6 +90,15 @@ class StartAndClose(norza.NorzaCase):
         self.assertEqual([], norza.balloons())
         self.quit(proc)
 
+    def test_tray_icon_is_added_once_the_notification_area_takes_it(self):
+        busy = self.start(os.path.join(harness.TOOLS_DIR, "wintool.exe"), "busy-tray", "6000")
+        self.assertEqual(b"ready\n", busy.stdout.readline())
+        proc = self.start_norza()
+        self.assertFalse(norza.tray_visible())
+        busy.wait(30)
+        wait_for(norza.tray_visible, timeout=5, what="the icon added on a later tick")
+        self.quit(proc)
+
     def test_enter_and_esc_on_the_tray_window_leave_it_running(self):
         proc = self.start_norza()
         hwnd = self.tray_hwnd()
