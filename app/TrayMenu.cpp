@@ -21,7 +21,6 @@ void CScanWedgeDlg::ShowTrayMenu()
 {
     if (!m_pTrayPopup)
         return;
-    RememberUserWindow();
     POINT pt;
     GetCursorPos(&pt);
     const int flags[] = { m_bQR, m_bDM, m_bBarcode };
@@ -34,7 +33,9 @@ void CScanWedgeDlg::ShowTrayMenu()
         pt.x = rect.left + 5;
         pt.y = rect.top + 5;
     }
-    // The menu closes properly only when its owner is the foreground window.
+    // The menu closes properly only when its owner is the foreground window,
+    // and Wine makes a window foreground only while it is shown: 1 x 1 pixel,
+    // for as long as the menu is open.
     m_bMenuOpen = TRUE;
     ShowWindow(SW_SHOW);
     ::SetForegroundWindow(m_nid.hWnd);
