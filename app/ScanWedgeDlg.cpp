@@ -187,11 +187,13 @@ LRESULT CScanWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
 }
 
 // The dialog's modal loop shows the window when it falls idle; a tray
-// program's window must stay hidden however it is asked to show.
+// program's window must stay hidden however it is asked to show, and must
+// not take the foreground from the user's window on the way.
 LRESULT CScanWedgeDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
 {
-    if (!m_bMenuOpen)
-        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+    WINDOWPOS* pPos = reinterpret_cast<WINDOWPOS*>(lParam);
+    if (!m_bMenuOpen && (pPos->flags & SWP_SHOWWINDOW))
+        pPos->flags = (pPos->flags & ~SWP_SHOWWINDOW) | SWP_NOACTIVATE;
     return Default();
 }
 

@@ -28,8 +28,12 @@ def names(journal):
 
 class StartAndClose(norza.NorzaCase):
     def test_normal_start_configures_the_engine_in_order(self):
+        self.typing_target()
+        front = wait_for(lambda: int(norza.wintool("foreground")[1], 16), what="the target in front")
         proc = self.start_norza()
         self.assertEqual(NORMAL_START, names(self.journal()))
+        time.sleep(1)   # the window's modal loop has long gone idle
+        self.assertEqual(front, int(norza.wintool("foreground")[1], 16))   # not taken from the user
         self.assertTrue(norza.tray_visible())
         window = [w for w in norza.windows() if w["hwnd"] == self.tray_hwnd().lower()][0]
         self.assertEqual((0, 0, 1, 1), window["rect"])   # a 1 x 1 popup at the origin
