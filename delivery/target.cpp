@@ -45,19 +45,31 @@ TargetStatus FindTypingTarget(HWND hSelf, CTypingTarget* pTarget, PFN_TOKEN_ELEV
     if (!target.hWindow)
         return TARGET_NO_FOCUS;
     target.dwThreadId = GetWindowThreadProcessId(target.hWindow, &target.dwProcessId);
+    // First: Windows refuses to join the input queue of a process with
+    // higher rights, which would look like a window without focus.
+    TargetStatus status = CheckElevation(target.dwProcessId, pfnRead);
+    if (status != TARGET_OK) {
+        *pTarget = target;
+        return status;
+    }
 
     // The focus belongs to the target's input queue: join it for a moment.
     // This thread is the one attached and detached, so the target keeps its
     // own input state afterwards; Wine gives the shared state to the thread
     // named first and would otherwise send the keys to this program.
     DWORD dwThisThread = GetCurrentThreadId();
-    BOOL bAttached = target.dwThreadId != dwThisThread
-                     && AttachThreadInput(dwThisThread, target.dwThreadId, TRUE);
-    target.hFocus = GetFocus();
-    if (bAttached)
+    if (target.dwThreadId == dwThisThread) {
+        target.hFocus = GetFocus();
+    } else if (AttachThreadInput(dwThisThread, target.dwThreadId, TRUE)) {
+        target.hFocus = GetFocus();
         AttachThreadInput(dwThisThread, target.dwThreadId, FALSE);
+    } else {
+        // Not joined: GetFocus would name this thread's own focus.
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (GetGUIThreadInfo(target.dwThreadId, &info))
+            target.hFocus = info.hwndFocus;
+    }
     *pTarget = target;
-    if (!target.hFocus)
-        return TARGET_NO_FOCUS;
-    return CheckElevation(target.dwProcessId, pfnRead);
+    return target.hFocus ? TARGET_OK : TARGET_NO_FOCUS;
 }

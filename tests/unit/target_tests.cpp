@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "target.h"
 
@@ -21,6 +22,19 @@ BOOL RecordedAnswer(DWORD dwProcessId, DWORD* pdwElevated)
         return FALSE;
     *pdwElevated = answer == ELEVATED ? 1 : 0;
     return TRUE;
+}
+
+// Answers in the order asked: for a target in this very process, which
+// cannot differ from us in rights otherwise.
+std::vector<Answer> g_inOrder;
+
+BOOL AnswerInOrder(DWORD, DWORD* pdwElevated)
+{
+    Answer answer = g_inOrder.empty() ? UNREADABLE : g_inOrder.front();
+    if (!g_inOrder.empty())
+        g_inOrder.erase(g_inOrder.begin());
+    *pdwElevated = answer == ELEVATED ? 1 : 0;
+    return answer != UNREADABLE;
 }
 
 TargetStatus Check(Answer target, Answer self)
@@ -66,8 +80,12 @@ TEST(FindTypingTarget, SelfFocusAndElevation)
     EXPECT_EQ(TARGET_SELF, FindTypingTarget(hWnd, &target, RecordedAnswer));
 
     SetFocus(NULL);
+    g_answers = { { GetCurrentProcessId(), NOT_ELEVATED } };
     EXPECT_EQ(TARGET_NO_FOCUS, FindTypingTarget(NULL, &target, RecordedAnswer));
     EXPECT_EQ(hWnd, target.hWindow);
+    // Rights come first: an elevated target's focus cannot be read at all.
+    g_inOrder = { ELEVATED, NOT_ELEVATED };
+    EXPECT_EQ(TARGET_ELEVATED, FindTypingTarget(NULL, &target, AnswerInOrder));
 
     SetFocus(hEdit);
     g_answers = { { GetCurrentProcessId(), NOT_ELEVATED } };
