@@ -33,12 +33,15 @@ void CScanWedgeDlg::ShowTrayMenu()
         pt.x = rect.left + 5;
         pt.y = rect.top + 5;
     }
-    // The menu closes properly only when its owner is the foreground window,
-    // and Wine makes a window foreground only while it is shown: 1 x 1 pixel,
-    // for as long as the menu is open.
+    // The menu closes properly only when its owner is the foreground window.
+    // The window shows, 1 x 1 pixel, for as long as the menu is open: Wine
+    // gives the keyboard only to a shown window, and only when the focus
+    // moves to it after it is shown.
     m_bMenuOpen = TRUE;
-    ShowWindow(SW_SHOW);
     ::SetForegroundWindow(m_nid.hWnd);
+    ShowWindow(SW_SHOW);
+    ::SetFocus(NULL);
+    ::SetFocus(m_nid.hWnd);
     CWinThread* pThread = AfxGetThread();
     m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
                                  pThread ? pThread->GetMainWnd() : NULL);
