@@ -28,6 +28,7 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_WM_TIMER()
     ON_WM_CLOSE()
     ON_REGISTERED_MESSAGE(s_uTaskbarCreated, OnTaskbarCreated)
+    ON_MESSAGE(WM_WINDOWPOSCHANGING, OnWindowPosChanging)
 END_MESSAGE_MAP()
 
 CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
@@ -35,7 +36,8 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
-      m_nDeviceState(0)
+      m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
+      m_hWndUser(NULL)
 {
 }
 
@@ -65,9 +67,11 @@ BOOL CScanWedgeDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, (LPARAM)m_hIcon);
     SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_hIcon);
 
-    // The user meets the program through its tray icon only.
-    PostMessage(WM_SHOWWINDOW, FALSE, SW_PARENTOPENING);
+    // The user meets the program through its tray icon only: the window
+    // stays hidden (see OnWindowPosChanging) and, as a tool window, has no
+    // taskbar button and no Alt+Tab entry.
     MoveWindow(0, 0, 1, 1, TRUE);
+    m_bNotices = ReadNoticesSetting(TypeSetPath());
 
     m_nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
     m_nid.hWnd = m_hWnd;
@@ -78,16 +82,27 @@ BOOL CScanWedgeDlg::OnInitDialog()
     lstrcpynA(m_nid.szTip, "Norza", sizeof(m_nid.szTip));
     if (GetDevice() == -1)
         m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), IDI_NO_DEVICE);
-    Shell_NotifyIconA(NIM_ADD, &m_nid);
+    AddTrayIcon();
 
     m_menuTray.Attach(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
     m_pTrayPopup = m_menuTray.GetSubMenu(0);
 
     GetAppHandle(m_hWnd);
     m_nDeviceState = StartDevice();
-    if (m_nDeviceState != 1)
+    if (m_nDeviceState != 1) {
+        // The scanner may still be arriving, as at sign-in: the device watch
+        // retries and completes the start when the engine comes up.
+        m_nDeviceState = 0;
+        SetTimer(TIMER_DEVICE, 3000, NULL);
+        ShowNotice(NOTICE_DEVICE, NOTICE_START_FAILED);
         return FALSE;
+    }
+    CompleteStart();
+    return TRUE;
+}
 
+void CScanWedgeDlg::CompleteStart()
+{
     LoadDecodeTime("configDecodeTime.ini");
     ApplyTypeSettings();
     SetBeepTime(200);
@@ -95,7 +110,15 @@ BOOL CScanWedgeDlg::OnInitDialog()
     SetTimer(TIMER_STATUS, 1000, NULL);
     SetTimer(TIMER_DEVICE, 3000, NULL);
     SetBeep(1);
-    return TRUE;
+    m_bStarted = TRUE;
+}
+
+// Fails while the notification area is not up yet, as early at sign-in; the
+// timers try again. An icon the shell still holds counts as added.
+BOOL CScanWedgeDlg::AddTrayIcon()
+{
+    m_bIconAdded = Shell_NotifyIconA(NIM_ADD, &m_nid) || Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    return m_bIconAdded;
 }
 
 // Each symbology goes to the engine right after it is read, in a fixed order.
@@ -160,6 +183,32 @@ void CScanWedgeDlg::OnClose()
 
 LRESULT CScanWedgeDlg::OnTaskbarCreated(WPARAM, LPARAM)
 {
-    Shell_NotifyIconA(NIM_ADD, &m_nid);
+    AddTrayIcon();
     return 0;
+}
+
+// The dialog's modal loop shows the window when it falls idle; a tray
+// program's window must stay hidden however it is asked to show, and must
+// not take the foreground from the user's window on the way.
+LRESULT CScanWedgeDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
+{
+    WINDOWPOS* pPos = reinterpret_cast<WINDOWPOS*>(lParam);
+    if (!m_bMenuOpen && (pPos->flags & SWP_SHOWWINDOW))
+        pPos->flags = (pPos->flags & ~SWP_SHOWWINDOW) | SWP_NOACTIVATE;
+    return Default();
+}
+
+void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause)
+{
+    if (!m_gateNotices.Pass(subject, cause) || !m_bNotices)
+        return;
+    // A copy: the status timer sends m_nid every second and must not show
+    // the balloon again each time.
+    NOTIFYICONDATAA nid = m_nid;
+    nid.uFlags = NIF_INFO;
+    nid.dwInfoFlags = cause == NOTICE_DEVICE_BACK ? NIIF_INFO : NIIF_WARNING;
+    nid.uTimeout = 20000;   // shells that still honour it clamp it to 10..30 s
+    LoadStringA(AfxGetResourceHandle(), IDS_NOTICE_TITLE, nid.szInfoTitle, sizeof(nid.szInfoTitle));
+    LoadStringA(AfxGetResourceHandle(), NoticeTextId(cause), nid.szInfo, sizeof(nid.szInfo));
+    Shell_NotifyIconA(NIM_MODIFY, &nid);
 }

@@ -5,6 +5,9 @@
 #include <afxwin.h>
 #include <shellapi.h>
 
+#include "notice.h"
+#include "target.h"
+
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 
 #define TIMER_STATUS 1
@@ -43,13 +46,22 @@ protected:
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg void OnClose();
     afx_msg LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnWindowPosChanging(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
     void ApplyTypeSettings();
-    // Types the text into the focused control of the foreground application.
-    void SendTextToFocus(LPCSTR pszText);
+    // Configures the engine once StartDevice has returned 1.
+    void CompleteStart();
+    BOOL AddTrayIcon();
+    // Types the text into the focused control of the foreground application;
+    // says why when it could not.
+    TargetStatus SendTextToFocus(LPCSTR pszText);
+    void ShowNotice(NoticeSubject subject, NoticeCause cause);
     void ShowTrayMenu();
+    // The tray menu takes the foreground; these give it back afterwards.
+    void RememberUserWindow();
+    void GiveBackForeground();
     void SetTrayIcon(int nIconId);
     void ShowStatusIcon();
     void WatchDevice();
@@ -67,4 +79,10 @@ private:
     int m_nTrayIconId;
     int m_nDeviceState;
     CString m_strDecoded;
+    BOOL m_bStarted;
+    BOOL m_bIconAdded;
+    BOOL m_bNotices;
+    BOOL m_bMenuOpen;
+    CNoticeGate m_gateNotices;
+    HWND m_hWndUser;
 };

@@ -7,8 +7,13 @@
 
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TRAY_NOTIFY && lParam == WM_RBUTTONDOWN)
-        ShowTrayMenu();
+    if (message == WM_TRAY_NOTIFY) {
+        // The pointer passes over the icon before the click, while the
+        // user's window is still in front.
+        RememberUserWindow();
+        if (lParam == WM_RBUTTONDOWN)
+            ShowTrayMenu();
+    }
     return CDialog::DefWindowProc(message, wParam, lParam);
 }
 
@@ -29,13 +34,61 @@ void CScanWedgeDlg::ShowTrayMenu()
         pt.y = rect.top + 5;
     }
     // The menu closes properly only when its owner is the foreground window.
+    // The window shows, 1 x 1 pixel, for as long as the menu is open: Wine
+    // gives the keyboard only to a shown window, and only when the focus
+    // moves to it after it is shown.
+    m_bMenuOpen = TRUE;
     ::SetForegroundWindow(m_nid.hWnd);
+    ShowWindow(SW_SHOW);
+    ::SetFocus(NULL);
+    ::SetFocus(m_nid.hWnd);
     CWinThread* pThread = AfxGetThread();
     m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
                                  pThread ? pThread->GetMainWnd() : NULL);
+    ShowWindow(SW_HIDE);
+    m_bMenuOpen = FALSE;
     // Without a message after the menu's loop, the next right click opens a
     // menu that closes again at once.
     PostMessage(WM_NULL);
+    GiveBackForeground();
+}
+
+// The window the user works in: not ours, nor the shell's taskbar or
+// notification area, which take the foreground while the user clicks the icon.
+static bool IsUserWindow(HWND hWnd)
+{
+    static const char* const s_pszShellClasses[] = {
+        "Shell_TrayWnd", "Shell_SecondaryTrayWnd", "NotifyIconOverflowWindow",
+        "__winex11_standalone_tray",   // Wine's notification area without a taskbar
+    };
+    if (!hWnd || !IsWindow(hWnd))
+        return false;
+    DWORD dwProcessId = 0;
+    GetWindowThreadProcessId(hWnd, &dwProcessId);
+    if (dwProcessId == GetCurrentProcessId())
+        return false;
+    char szClass[64] = {};
+    GetClassNameA(hWnd, szClass, sizeof(szClass));
+    for (const char* pszShellClass : s_pszShellClasses) {
+        if (lstrcmpiA(szClass, pszShellClass) == 0)
+            return false;
+    }
+    return true;
+}
+
+void CScanWedgeDlg::RememberUserWindow()
+{
+    HWND hWnd = ::GetForegroundWindow();
+    if (IsUserWindow(hWnd))
+        m_hWndUser = hWnd;
+}
+
+// The next scan is then typed where the user was working instead of being
+// swallowed by the tray window.
+void CScanWedgeDlg::GiveBackForeground()
+{
+    if (IsUserWindow(m_hWndUser))
+        ::SetForegroundWindow(m_hWndUser);
 }
 
 // A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it.

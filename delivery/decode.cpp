@@ -23,7 +23,7 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
         if (IsUtf8(m_strDecoded, m_strDecoded.GetLength()))
             Utf8ToAnsi(m_strDecoded);
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
-        SendTextToFocus(m_strDecoded);
+        ShowNotice(NOTICE_TYPING, TypingNoticeCause(SendTextToFocus(m_strDecoded)));
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
@@ -41,30 +41,18 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
     return 0;
 }
 
-void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
+TargetStatus CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
 {
-    CWnd* pTarget = CWnd::FromHandle(::GetForegroundWindow());
-    if (pTarget == this)
-        return;
+    CTypingTarget target;
+    TargetStatus status = FindTypingTarget(m_hWnd, &target);
+    if (status != TARGET_OK)
+        return status;
+    HWND hFocus = target.hFocus;
 
-    // The focus belongs to the target's input queue: join it for a moment.
-    // This thread is the one attached and detached, so the target keeps its
-    // own input state afterwards; Wine gives the shared state to the thread
-    // named first and would otherwise send the keys below to this program.
-    DWORD dwTargetThread = GetWindowThreadProcessId(pTarget ? pTarget->m_hWnd : NULL, NULL);
-    DWORD dwThisThread = GetCurrentThreadId();
-    AttachThreadInput(dwThisThread, dwTargetThread, TRUE);
-    HWND hFocus = ::GetFocus();
-    bool bKeyMode = !NeedsCharacterMode(pszText);
-    KeyboardSnapshot state = bKeyMode ? TakeKeyboardSnapshot() : KeyboardSnapshot();
-    AttachThreadInput(dwThisThread, dwTargetThread, FALSE);
-    if (!hFocus)
-        return;
-
-    if (bKeyMode) {
+    if (!NeedsCharacterMode(pszText)) {
         TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
-        TypeKeys(hFocus, pszText, options, state);
-        return;
+        TypeKeys(hFocus, pszText, options, target.keys);
+        return TARGET_OK;
     }
     // Every byte on its own: a double-byte character arrives as its lead
     // byte followed by its trail byte, which the control puts together.
@@ -72,4 +60,5 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
         ::PostMessageA(hFocus, WM_CHAR, *p, 0);
     if (m_bAppendEnter == 1)
         ::PostMessageA(hFocus, WM_KEYDOWN, VK_RETURN, 0);
+    return TARGET_OK;
 }

@@ -8,6 +8,9 @@
 
 void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
+    if (!m_bIconAdded)
+        AddTrayIcon();
+    RememberUserWindow();
     if (nIDEvent == TIMER_STATUS)
         ShowStatusIcon();
     else if (nIDEvent == TIMER_DEVICE)
@@ -36,10 +39,20 @@ void CScanWedgeDlg::WatchDevice()
         if (m_nDeviceState != 0) {
             m_nDeviceState = 0;
             ReleaseLostDevice();
+            ShowNotice(NOTICE_DEVICE, NOTICE_DEVICE_LOST);
+        }
+    } else if (!m_bStarted) {
+        // The start at launch failed; only a real success completes it.
+        if (StartDevice() == 1) {
+            m_nDeviceState = 1;
+            CompleteStart();
+            ShowNotice(NOTICE_DEVICE, NOTICE_DEVICE_BACK);
         }
     } else if (m_nDeviceState == 0) {
         m_nDeviceState = StartDevice();
         Sleep(100);
         SetBeep(1);
+        if (m_nDeviceState != 0)
+            ShowNotice(NOTICE_DEVICE, NOTICE_DEVICE_BACK);
     }
 }

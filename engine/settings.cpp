@@ -26,6 +26,13 @@ int ReadTypeFlag(LPCSTR pszKey, LPCSTR pszPath)
     return szValue[0] == '\0' || strcmp(szValue, "1") == 0;
 }
 
+int ReadNoticesSetting(LPCSTR pszPath)
+{
+    char szValue[16] = {};
+    GetPrivateProfileStringA("OUTPUT", "Notices", "1", szValue, sizeof(szValue), pszPath);
+    return strcmp(szValue, "0") == 0 ? 0 : 1;
+}
+
 namespace {
 
 // Closes the file on every way out of LoadDecodeTime.

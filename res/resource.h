@@ -6,6 +6,15 @@
 #define IDD_MAIN            102
 #define IDR_TRAY_MENU       135
 
+// Tray notices.
+#define IDS_NOTICE_TITLE        200
+#define IDS_NOTICE_SELF         201
+#define IDS_NOTICE_NO_FOCUS     202
+#define IDS_NOTICE_ELEVATED     203
+#define IDS_NOTICE_DEVICE_LOST  204
+#define IDS_NOTICE_DEVICE_BACK  205
+#define IDS_NOTICE_START_FAILED 206
+
 #define IDI_MIXED           153
 #define IDI_DM_ONLY         155
 #define IDI_NONE_ENABLED    157

@@ -19,20 +19,35 @@ def wintool(*args):
 
 
 def windows():
-    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, title, children."""
+    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, exstyle, title, children."""
     result = []
     for line in wintool("list")[1].splitlines():
         m = re.match(r'window (0x[0-9a-f]+) pid (\d+) (\S+) visible (\d) '
-                     r'rect (-?\d+) (-?\d+) (-?\d+) (-?\d+) style (0x[0-9a-f]+) "(.*)"$', line)
+                     r'rect (-?\d+) (-?\d+) (-?\d+) (-?\d+) style (0x[0-9a-f]+) exstyle (0x[0-9a-f]+) "(.*)"$', line)
         if m:
             result.append(dict(hwnd=m[1], pid=int(m[2]), cls=m[3], visible=m[4] == "1",
                                rect=tuple(int(m[i]) for i in range(5, 9)), style=int(m[9], 16),
-                               title=m[10], children=[]))
+                               exstyle=int(m[10], 16), title=m[11], children=[]))
             continue
         m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) "(.*)"$', line)
         if m and result:
             result[-1]["children"].append(dict(hwnd=m[1], cls=m[2], id=int(m[3]), text=m[4]))
     return result
+
+
+def balloons():
+    """Texts of the balloon notices the system tray shows now: its visible
+    tooltip windows, whose text the tooltip control answers to WM_GETTEXT."""
+    return [(w["hwnd"], wintool("text", w["hwnd"])[1]) for w in windows()
+            if w["cls"] == "tooltips_class32" and w["visible"]]
+
+
+def wait_balloon(text, timeout=10):
+    """Waits for the balloon showing the program's notice text (a resource
+    text, as the ANSI code page shows it); returns its window."""
+    expected = through_ansi(text)
+    return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout,
+                    what="the notice %r (showing %r)" % (expected, balloons()))[0]
 
 
 def ansi_text(text):

@@ -9,7 +9,12 @@ import unittest
 
 import harness
 import norza
+import tray
 from harness import scanctl, wait_for
+
+WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x80, 0x40000
+START_FAILED = "扫码引擎未能启动,暂时不能扫码。请检查扫码器是否已连接;连接后会自动重试,无需重启本程序。"
+DEVICE_BACK = "扫码器已连接,可以扫码。"
 
 NORMAL_START = ["GetDevice", "GetAppHandle", "StartDevice", "setQRable 1", "setDMable 1",
                 "setBarcode 1", "setPDF417 1", "SetBeepTime 200", "SetDecodeTime 300",
@@ -23,12 +28,19 @@ def names(journal):
 
 class StartAndClose(norza.NorzaCase):
     def test_normal_start_configures_the_engine_in_order(self):
+        self.typing_target()
+        front = wait_for(lambda: int(norza.wintool("foreground")[1], 16), what="the target in front")
         proc = self.start_norza()
         self.assertEqual(NORMAL_START, names(self.journal()))
+        time.sleep(1)   # the window's modal loop has long gone idle
+        self.assertEqual(front, int(norza.wintool("foreground")[1], 16))   # not taken from the user
         self.assertTrue(norza.tray_visible())
         window = [w for w in norza.windows() if w["hwnd"] == self.tray_hwnd().lower()][0]
         self.assertEqual((0, 0, 1, 1), window["rect"])   # a 1 x 1 popup at the origin
         self.assertEqual(0x80000000, window["style"] & 0xC0000000)   # WS_POPUP
+        # Hidden, with no taskbar button and no Alt+Tab entry.
+        self.assertFalse(window["visible"])
+        self.assertEqual(WS_EX_TOOLWINDOW, window["exstyle"] & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW))
         self.quit(proc)
         self.assertEqual(NORMAL_START + ["ReleaseDevice"], names(self.journal()))
         wait_for(lambda: not norza.tray_visible(), what="the tray icon to go")
@@ -44,6 +56,52 @@ class StartAndClose(norza.NorzaCase):
                 self.assertTrue(norza.tray_visible())
                 self.quit(proc)
                 self.assertEqual(NORMAL_START[:3] + ["ReleaseDevice"], names(self.journal()))
+
+    def test_start_without_a_scanner_completes_when_it_is_plugged(self):
+        self.write("vistrel.ini", "[device]\nattached=0\n")
+        self.write("typeSet.ini", "[TYPE]\nDM=0\n")
+        proc = self.start_norza(until="StartDevice")
+        tray.wait_icon("no_device")
+        norza.wait_balloon(START_FAILED)
+        time.sleep(3.5)   # a device poll finds no scanner and starts nothing
+        self.assertEqual(["GetAppHandle", "StartDevice"],
+                         [c for c in names(self.journal()) if c != "GetDevice"])
+
+        scanctl("plug")
+        wait_for(lambda: "SetBeep 1" in self.journal(), timeout=8, what="the start completed")
+        calls = names(self.journal())
+        self.assertEqual(["GetDevice", "StartDevice", "setQRable 1", "setDMable 0", "setBarcode 1",
+                          "setPDF417 1", "SetBeepTime 200", "SetDecodeTime 300", "SetBeep 1"],
+                         calls[len(calls) - 9:])
+        self.assertEqual(2, calls.count("StartDevice"))
+        norza.wait_balloon(DEVICE_BACK)
+        tray.wait_icon("mixed", timeout=3)
+
+        target = self.typing_target()
+        before = len(self.journal())
+        self.assertEqual(0, scanctl("decode", "qr", "ready")[0])
+        target.wait_text("ready\r\n")   # Enter is on when its key is missing
+        self.assertEqual(["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0",
+                          "setQRable 1", "setBarcode 1", "setPDF417 1"],
+                         [c for c in self.journal()[before:] if c != "GetDevice"])
+        self.quit(proc)
+
+    def test_notices_off_shows_no_notice_for_a_failed_start(self):
+        self.write("vistrel.ini", "[device]\nstart-result=0\n")
+        self.write("typeSet.ini", "[OUTPUT]\nNotices=0\n")
+        proc = self.start_norza(until="StartDevice")
+        wait_for(lambda: self.journal().count("StartDevice") == 2, timeout=8, what="a retry")
+        self.assertEqual([], norza.balloons())
+        self.quit(proc)
+
+    def test_tray_icon_is_added_once_the_notification_area_takes_it(self):
+        busy = self.start(os.path.join(harness.TOOLS_DIR, "wintool.exe"), "busy-tray", "6000")
+        self.assertEqual(b"ready\n", busy.stdout.readline())
+        proc = self.start_norza()
+        self.assertFalse(norza.tray_visible())
+        busy.wait(30)
+        wait_for(norza.tray_visible, timeout=5, what="the icon added on a later tick")
+        self.quit(proc)
 
     def test_enter_and_esc_on_the_tray_window_leave_it_running(self):
         proc = self.start_norza()

@@ -15,6 +15,9 @@ import tray
 from harness import scanctl, wait_for
 
 WM_COMMAND = "0x111"
+DEVICE_LOST = "扫码器已断开。重新连接后会自动恢复扫码。"
+DEVICE_BACK = "扫码器已连接,可以扫码。"
+START_FAILED = "扫码引擎未能启动,暂时不能扫码。请检查扫码器是否已连接;连接后会自动重试,无需重启本程序。"
 ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_PDF417 = "32771", "32774", "32779"
 
 
@@ -52,7 +55,8 @@ class StatusIcon(TrayCase):
         proc = self.start_norza(until="StartDevice")
         tray.wait_icon("app")
         time.sleep(1.5)
-        self.assertEqual("app", tray.shown_icon())   # no timers after a failed start
+        self.assertEqual("app", tray.shown_icon())   # no status timer until the engine starts
+        norza.wait_balloon(START_FAILED)
         self.quit(proc)
 
 
@@ -72,6 +76,29 @@ class Menu(TrayCase):
         menu.click(0)
         wait_for(lambda: self.journal().count("setQRable 1") == 2, what="QR back on")
         self.quit(self.proc)
+
+    def test_the_foreground_goes_back_to_notepad_after_a_command(self):
+        self.write("typeSet.ini", "[TYPE]\nQR=1\nDM=1\nEnter=0\n")
+        self.proc = self.start_norza()
+        self.start("notepad")
+        notepad = wait_for(lambda: [w for w in norza.windows() if w["cls"] == "Notepad"],
+                           timeout=30, what="notepad")[0]
+        for xid in harness.xdotool("search", "--class", "notepad.exe"):
+            harness.xdotool("windowmove", xid, "200", "200")   # off the system tray
+        wait_for(lambda: self.foreground() == notepad["hwnd"], what="notepad in front")
+        tray.Menu().click(0)
+        wait_for(lambda: "setQRable 0" in self.journal(), what="QR switched off")
+        wait_for(lambda: self.foreground() == notepad["hwnd"], what="notepad in front again")
+        window = [w for w in norza.windows() if w["hwnd"] == self.tray_hwnd().lower()][0]
+        self.assertFalse(window["visible"])   # shown only while its menu was open
+
+        self.assertEqual(0, scanctl("decode", "dm", "back in notepad")[0])
+        edit = [c["hwnd"] for c in notepad["children"] if c["cls"].lower() == "edit"][0]
+        wait_for(lambda: norza.wintool("text", edit)[1] == "back in notepad", what="the text in notepad")
+        self.quit(self.proc)
+
+    def foreground(self):
+        return norza.wintool("foreground")[1].strip()
 
     def test_pdf417_only_shows_no_check_marks(self):
         self.run_norza(flags=(0, 0, 0, 1))
@@ -95,9 +122,12 @@ class DeviceWatch(TrayCase):
         scanctl("unplug")
         tray.wait_icon("no_device", timeout=5)
         wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
+        balloon = norza.wait_balloon(DEVICE_LOST)
         time.sleep(7)   # the device stays away over two more polls
         self.assertEqual(1, self.count("ReleaseLostDevice"))
         self.assertEqual("no_device", tray.shown_icon())
+        # A notice sent again would have replaced the balloon by a new one.
+        self.assertEqual([balloon], [h for h, _ in norza.balloons()])
 
         before = len(self.journal())
         scanctl("plug")
@@ -105,6 +135,7 @@ class DeviceWatch(TrayCase):
         after = [c for c in self.journal()[before:] if c != "GetDevice"]
         self.assertEqual(["StartDevice", "SetBeep 1"], after)
         tray.wait_icon("dm_only", timeout=3)
+        norza.wait_balloon(DEVICE_BACK)
         self.quit(self.proc)
 
     def test_failing_start_is_retried_and_odd_results_count_as_started(self):

@@ -1,5 +1,7 @@
 /* A typing target for end-to-end tests: a window with a multi-line edit
- * field, or a one-line field and a multi-line one, the first focused. It reports what arrived to a file, as the
+ * field, or a one-line field and a multi-line one, the first focused; with 0
+ * fields, a window in which no control ever has the focus. It reports what
+ * arrived to a file, as the
  * ANSI bytes and the UTF-16 text of each field plus the keyboard messages the
  * fields received (characters as UTF-16, key messages with their scan code)
  * and whether Caps Lock is on, rewriting the report whenever something
@@ -168,7 +170,7 @@ static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_SETFOCUS:
-        SetFocus(g_hwndField[0]);
+        SetFocus(g_hwndField[0]);   /* NULL without fields: nothing keeps the focus */
         return 0;
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_CHANGE)
@@ -201,7 +203,7 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
     }
     g_pszReport = __argv[1];
     if (__argc > 2)
-        g_nFields = atoi(__argv[2]) == 2 ? 2 : 1;
+        g_nFields = atoi(__argv[2]) == 2 ? 2 : strcmp(__argv[2], "0") == 0 ? 0 : 1;
     if (__argc > 3 && atoi(__argv[3]) > 0)
         g_nRoundChars = atoi(__argv[3]);
     if (g_nRoundChars && __argc > 4 && strcmp(__argv[4], "sink") == 0) {

@@ -8,6 +8,8 @@
  *   wintool foreground <hwnd>         brings a window to the foreground
  *   wintool foreground                prints the foreground window (0x00000000 if none)
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
+ *   wintool busy-tray <ms>            for that long, a notification area that refuses
+ *                                     every icon, found before the real one
  *
  * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
  */
@@ -48,9 +50,10 @@ static BOOL CALLBACK ListTop(HWND hwnd, LPARAM lParam)
     GetClassNameA(hwnd, cls, sizeof(cls));
     GetWindowThreadProcessId(hwnd, &pid);
     GetWindowRect(hwnd, &rc);
-    printf("window 0x%08lx pid %lu %s visible %d rect %ld %ld %ld %ld style 0x%08lx ",
+    printf("window 0x%08lx pid %lu %s visible %d rect %ld %ld %ld %ld style 0x%08lx exstyle 0x%08lx ",
            (unsigned long)(ULONG_PTR)hwnd, (unsigned long)pid, cls, IsWindowVisible(hwnd) ? 1 : 0,
-           rc.left, rc.top, rc.right, rc.bottom, (unsigned long)GetWindowLongA(hwnd, GWL_STYLE));
+           rc.left, rc.top, rc.right, rc.bottom, (unsigned long)GetWindowLongA(hwnd, GWL_STYLE),
+           (unsigned long)GetWindowLongA(hwnd, GWL_EXSTYLE));
     PrintText(hwnd);
     printf("\n");
     EnumChildWindows(hwnd, ListChild, 0);
@@ -60,6 +63,33 @@ static BOOL CALLBACK ListTop(HWND hwnd, LPARAM lParam)
 static ULONG_PTR Num(const char *s)
 {
     return (ULONG_PTR)strtoul(s, NULL, 0);
+}
+
+static LRESULT CALLBACK BusyTrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_COPYDATA)
+        return FALSE;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+static int BusyTray(DWORD ms)
+{
+    WNDCLASSA wc = { 0 };
+    MSG msg;
+    DWORD end = GetTickCount() + ms;
+    wc.lpfnWndProc = BusyTrayProc;
+    wc.lpszClassName = "Shell_TrayWnd";
+    RegisterClassA(&wc);
+    if (!CreateWindowExA(0, wc.lpszClassName, NULL, WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL))
+        return 1;
+    printf("ready\n");
+    fflush(stdout);
+    while ((LONG)(end - GetTickCount()) > 0) {
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    return 0;
 }
 
 int main(int argc, char **argv)
@@ -88,6 +118,8 @@ int main(int argc, char **argv)
         SendMessageW((HWND)Num(argv[2]), WM_GETTEXT, 65536, (LPARAM)w);
         WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
         fwrite(u, 1, strlen(u), stdout);
+    } else if (!strcmp(cmd, "busy-tray") && argc == 3) {
+        return BusyTray((DWORD)Num(argv[2]));
     } else if (!strcmp(cmd, "foreground") && argc == 2) {
         printf("0x%08lx\n", (unsigned long)(ULONG_PTR)GetForegroundWindow());
     } else if (!strcmp(cmd, "foreground") && argc == 3) {
@@ -96,7 +128,8 @@ int main(int argc, char **argv)
         return SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
-                        "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd>\n");
+                        "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd> | "
+                        "busy-tray <ms>\n");
         return 2;
     }
     fflush(stdout);

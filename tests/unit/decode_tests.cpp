@@ -3,12 +3,16 @@
 #include <afxwin.h>
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
 #include <vector>
 
 #include "ScanWedgeApp.h"
 #include "ScanWedgeDlg.h"
 #include "logfile.h"
+#include "settings.h"
+#include "temp_file_test.h"
 #include "vistrel.h"
 
 volatile LONG g_nInstanceFlag = 0;
@@ -117,4 +121,29 @@ TEST(DecodeHandler, Utf8IsLoggedInTheAnsiCodePage)
     dlg.Decode("\xE4\xB8\xAD");   // 中
     const char* expected = GetACP() == 936 ? "log [Decode]Decode:\xD6\xD0" : "log [Decode]Decode:?";
     EXPECT_EQ(expected, g_calls[4]);
+}
+
+class NoticesSetting : public TempFileTest {
+protected:
+    NoticesSetting() : TempFileTest("norza-notices-", ".ini") {}
+    int Read(const char* pszContent)
+    {
+        FILE* fp = fopen(m_path.c_str(), "wb");
+        fputs(pszContent, fp);
+        fclose(fp);
+        return ReadNoticesSetting(m_path.c_str());
+    }
+};
+
+// Only 0 switches the notices off; anything else keeps the default.
+TEST_F(NoticesSetting, OnlyZeroSwitchesThemOff)
+{
+    EXPECT_EQ(0, Read("[OUTPUT]\r\nNotices=0\r\n"));
+    EXPECT_EQ(0, Read("[OUTPUT]\nNotices = 0 \n"));
+    EXPECT_EQ(1, Read("[OUTPUT]\nNotices=1\n"));
+    for (const char* bad : { "[OUTPUT]\nNotices=\n", "[OUTPUT]\nNotices=off\n", "[OUTPUT]\nNotices=00\n",
+                             "[OUTPUT]\nNotices=-1\n", "[TYPE]\nNotices=0\n", "" })
+        EXPECT_EQ(1, Read(bad)) << bad;
+    DeleteFileA(m_path.c_str());
+    EXPECT_EQ(1, ReadNoticesSetting(m_path.c_str()));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "resource.h"
+#include "notice.h"
 #include "status.h"
 
 // Every combination of the four flags, as the tray should show it.
@@ -38,4 +39,25 @@ TEST(StatusIcon, TrayIconIsTheSmallImageLoadedOnce)
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     EXPECT_EQ(hIcon, LoadTrayIcon(GetModuleHandleA(NULL), IDI_APP));
+}
+
+// Each notice once for its cause; again only after the cause has changed.
+TEST(Notices, OncePerCauseUntilTheCauseChanges)
+{
+    CNoticeGate gate;
+    EXPECT_FALSE(gate.Pass(NOTICE_TYPING, NOTICE_NONE));
+    EXPECT_TRUE(gate.Pass(NOTICE_TYPING, NOTICE_TYPED_SELF));
+    EXPECT_FALSE(gate.Pass(NOTICE_TYPING, NOTICE_TYPED_SELF));
+    EXPECT_TRUE(gate.Pass(NOTICE_TYPING, NOTICE_TYPED_NO_FOCUS));
+    EXPECT_FALSE(gate.Pass(NOTICE_TYPING, NOTICE_NONE));     // typed: all well again
+    EXPECT_TRUE(gate.Pass(NOTICE_TYPING, NOTICE_TYPED_NO_FOCUS));
+
+    // The subjects do not mask each other.
+    EXPECT_TRUE(gate.Pass(NOTICE_DEVICE, NOTICE_START_FAILED));
+    EXPECT_FALSE(gate.Pass(NOTICE_DEVICE, NOTICE_START_FAILED));
+    EXPECT_FALSE(gate.Pass(NOTICE_TYPING, NOTICE_TYPED_NO_FOCUS));
+    EXPECT_TRUE(gate.Pass(NOTICE_DEVICE, NOTICE_DEVICE_BACK));
+    EXPECT_TRUE(gate.Pass(NOTICE_DEVICE, NOTICE_DEVICE_LOST));
+    EXPECT_FALSE(gate.Pass(NOTICE_DEVICE, NOTICE_DEVICE_LOST));
+    EXPECT_TRUE(gate.Pass(NOTICE_DEVICE, NOTICE_DEVICE_BACK));
 }

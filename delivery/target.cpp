@@ -1,0 +1,80 @@
+#include "target.h"
+
+#include "typekeys.h"
+
+BOOL ReadTokenElevation(DWORD dwProcessId, DWORD* pdwElevated)
+{
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId);
+    if (!hProcess)
+        return FALSE;
+    HANDLE hToken = NULL;
+    BOOL bRead = FALSE;
+    if (OpenProcessToken(hProcess, TOKEN_QUERY, &hToken)) {
+        TOKEN_ELEVATION elevation = {};
+        DWORD cb = 0;
+        bRead = GetTokenInformation(hToken, TokenElevation, &elevation, sizeof(elevation), &cb);
+        if (bRead)
+            *pdwElevated = elevation.TokenIsElevated;
+        CloseHandle(hToken);
+    }
+    CloseHandle(hProcess);
+    return bRead;
+}
+
+Elevation ProcessElevation(DWORD dwProcessId, PFN_TOKEN_ELEVATION pfnRead)
+{
+    DWORD dwElevated = 0;
+    if (!pfnRead(dwProcessId, &dwElevated))
+        return ELEVATION_UNKNOWN;
+    return dwElevated ? ELEVATION_YES : ELEVATION_NO;
+}
+
+TargetStatus CheckElevation(DWORD dwTargetProcessId, PFN_TOKEN_ELEVATION pfnRead)
+{
+    if (ProcessElevation(dwTargetProcessId, pfnRead) != ELEVATION_YES)
+        return TARGET_OK;
+    return ProcessElevation(GetCurrentProcessId(), pfnRead) == ELEVATION_NO ? TARGET_ELEVATED
+                                                                            : TARGET_OK;
+}
+
+TargetStatus FindTypingTarget(HWND hSelf, CTypingTarget* pTarget, PFN_TOKEN_ELEVATION pfnRead)
+{
+    CTypingTarget target = {};
+    target.hWindow = GetForegroundWindow();
+    *pTarget = target;
+    if (target.hWindow && target.hWindow == hSelf)
+        return TARGET_SELF;
+    if (!target.hWindow)
+        return TARGET_NO_FOCUS;
+    target.dwThreadId = GetWindowThreadProcessId(target.hWindow, &target.dwProcessId);
+    // First: Windows refuses to join the input queue of a process with
+    // higher rights, which would look like a window without focus.
+    TargetStatus status = CheckElevation(target.dwProcessId, pfnRead);
+    if (status != TARGET_OK) {
+        *pTarget = target;
+        return status;
+    }
+
+    // The focus belongs to the target's input queue: join it for a moment.
+    // This thread is the one attached and detached, so the target keeps its
+    // own input state afterwards; Wine gives the shared state to the thread
+    // named first and would otherwise send the keys to this program.
+    DWORD dwThisThread = GetCurrentThreadId();
+    if (target.dwThreadId == dwThisThread) {
+        target.hFocus = GetFocus();
+        target.keys = TakeKeyboardSnapshot();
+    } else if (AttachThreadInput(dwThisThread, target.dwThreadId, TRUE)) {
+        target.hFocus = GetFocus();
+        target.keys = TakeKeyboardSnapshot();
+        AttachThreadInput(dwThisThread, target.dwThreadId, FALSE);
+    } else {
+        // Not joined: GetFocus would name this thread's own focus.
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (GetGUIThreadInfo(target.dwThreadId, &info))
+            target.hFocus = info.hwndFocus;
+        target.keys = TakeKeyboardSnapshot();
+    }
+    *pTarget = target;
+    return target.hFocus ? TARGET_OK : TARGET_NO_FOCUS;
+}

@@ -1,0 +1,39 @@
+#include "notice.h"
+
+#include "resource.h"
+
+NoticeCause TypingNoticeCause(TargetStatus status)
+{
+    switch (status) {
+    case TARGET_SELF: return NOTICE_TYPED_SELF;
+    case TARGET_NO_FOCUS: return NOTICE_TYPED_NO_FOCUS;
+    case TARGET_ELEVATED: return NOTICE_TYPED_ELEVATED;
+    default: return NOTICE_NONE;
+    }
+}
+
+int NoticeTextId(NoticeCause cause)
+{
+    switch (cause) {
+    case NOTICE_TYPED_SELF: return IDS_NOTICE_SELF;
+    case NOTICE_TYPED_NO_FOCUS: return IDS_NOTICE_NO_FOCUS;
+    case NOTICE_TYPED_ELEVATED: return IDS_NOTICE_ELEVATED;
+    case NOTICE_DEVICE_LOST: return IDS_NOTICE_DEVICE_LOST;
+    case NOTICE_DEVICE_BACK: return IDS_NOTICE_DEVICE_BACK;
+    case NOTICE_START_FAILED: return IDS_NOTICE_START_FAILED;
+    default: return 0;
+    }
+}
+
+CNoticeGate::CNoticeGate()
+{
+    for (NoticeCause& cause : m_causes)
+        cause = NOTICE_NONE;
+}
+
+bool CNoticeGate::Pass(NoticeSubject subject, NoticeCause cause)
+{
+    bool bChanged = m_causes[subject] != cause;
+    m_causes[subject] = cause;
+    return bChanged && cause != NOTICE_NONE;
+}

@@ -1,0 +1,35 @@
+// Which tray notices to show: each at most once for a cause, until the cause
+// changes.
+#pragma once
+
+#include "target.h"
+
+// Two independent subjects, each with one current cause.
+enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SUBJECTS };
+
+enum NoticeCause {
+    NOTICE_NONE,            // all well: nothing to tell
+    NOTICE_TYPED_SELF,
+    NOTICE_TYPED_NO_FOCUS,
+    NOTICE_TYPED_ELEVATED,
+    NOTICE_DEVICE_LOST,
+    NOTICE_DEVICE_BACK,
+    NOTICE_START_FAILED
+};
+
+// The cause a typing attempt's outcome stands for.
+NoticeCause TypingNoticeCause(TargetStatus status);
+
+// The string resource of a cause's text; 0 for NOTICE_NONE.
+int NoticeTextId(NoticeCause cause);
+
+class CNoticeGate {
+public:
+    CNoticeGate();
+    // Records the subject's cause; true when a notice is due: the cause is
+    // not NOTICE_NONE and differs from the one recorded before.
+    bool Pass(NoticeSubject subject, NoticeCause cause);
+
+private:
+    NoticeCause m_causes[NOTICE_SUBJECTS];
+};
