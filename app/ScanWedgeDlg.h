@@ -5,6 +5,10 @@
 #include <afxwin.h>
 #include <shellapi.h>
 
+#include <vector>
+
+#include "utf8.h"
+
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 
 #define TIMER_STATUS 1
@@ -47,8 +51,10 @@ protected:
 
 private:
     void ApplyTypeSettings();
-    // Types the text into the focused control of the foreground application.
-    void SendTextToFocus(LPCSTR pszText);
+    // Types the text into the focused control of the foreground application;
+    // the lost runs are characters the code page lacks (see Utf8ToAnsi).
+    void SendTextToFocus(LPCSTR pszText,
+                         const std::vector<UnicodeRun>& lost = std::vector<UnicodeRun>());
     void ShowTrayMenu();
     void SetTrayIcon(int nIconId);
     void ShowStatusIcon();

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "charmode.h"
 #include "keystrokes.h"
 #include "logfile.h"
 #include "utf8.h"
@@ -20,10 +21,11 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
     // silenced: the hold-off and the re-enabling below always run.
     try {
         m_strDecoded = reinterpret_cast<LPCSTR>(wParam);
-        if (IsUtf8(m_strDecoded, m_strDecoded.GetLength()))
-            Utf8ToAnsi(m_strDecoded);
+        std::vector<UnicodeRun> lost;
+        if (TakeAsUtf8(m_strDecoded, m_strDecoded.GetLength()))
+            Utf8ToAnsi(m_strDecoded, &lost);
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
-        SendTextToFocus(m_strDecoded);
+        SendTextToFocus(m_strDecoded, lost);
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
@@ -41,7 +43,7 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
     return 0;
 }
 
-void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
+void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText, const std::vector<UnicodeRun>& lost)
 {
     CWnd* pTarget = CWnd::FromHandle(::GetForegroundWindow());
     if (pTarget == this)
@@ -59,14 +61,11 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
     if (!hFocus)
         return;
 
-    if (!NeedsCharacterMode(pszText)) {
+    // Characters the code page lacks are not ASCII either: character mode.
+    if (!NeedsCharacterMode(pszText) && lost.empty()) {
         PlayKeyStrokes(PlanKeyStrokes(pszText, m_bAppendEnter == 1));
         return;
     }
-    // Every byte on its own: a double-byte character arrives as its lead
-    // byte followed by its trail byte, which the control puts together.
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p)
-        ::PostMessageA(hFocus, WM_CHAR, *p, 0);
-    if (m_bAppendEnter == 1)
-        ::PostMessageA(hFocus, WM_KEYDOWN, VK_RETURN, 0);
+    CharModeOptions options = { "", "", m_bAppendEnter == 1, 0 };
+    PlayCharacterMode(hFocus, PlanCharacterMode(pszText, lost, options), options.nKeyDelay);
 }
