@@ -192,6 +192,28 @@ class Notepad(DecodeCase):
         expected = "Norza 4.3\r\n扫码\r\n"
         wait_for(lambda: norza.wintool("text", edit)[1] == expected, what=repr(expected))
 
+    def test_a_long_gbk_text_arrives_whole(self):
+        # 20,000 bytes of common GB2312 characters (under 1252 two Latin-1
+        # characters each), in lines of 40 characters.
+        chars = [bytes((0xb0 + i % 39, 0xa1 + i % 94)) for i in range(9600)]
+        text = b"\r\n".join(b"".join(chars[i:i + 40]) for i in range(0, len(chars), 40))
+        text += b"x" * (20000 - len(text))
+        path = os.path.join(self.folder, "long.txt")
+        self.write("long.txt", text)
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n")
+        self.start_norza()
+        self.start("notepad")
+        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
+                                 for c in w["children"] if c["cls"].lower() == "edit"],
+                        timeout=30, what="notepad")[0]
+        time.sleep(0.5)
+        self.decode("decode-file", "qr", harness.winpath(path))
+        # How the edit control takes a posted CR LF is its own business: the
+        # characters between must all be there, in order.
+        expected = text.replace(b"\r\n", b"").decode("cp%d" % harness.CODEPAGE)
+        wait_for(lambda: norza.wintool("text", edit)[1].replace("\r\n", "") == expected,
+                 timeout=240, interval=2, what="all 20,000 bytes in notepad")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
