@@ -104,7 +104,7 @@ bool IsCoreText(UINT nCodePage, const char* pText, int nLength, const std::wstri
 
 // Whether a character is one a real UTF-8 text would hold under a Chinese,
 // Japanese or Korean code page: ideographs and Hangul syllables of everyday
-// use (GB2312, Big5's frequent set, KS X 1001), Latin, Greek, Cyrillic, Thai,
+// use (GB2312, Big5's frequent set, KS X 1001), Latin, Greek, Cyrillic,
 // punctuation, symbols, kana, full-width forms and emoji. A Chinese text
 // misread as UTF-8 turns into rare ideographs, stray scripts and
 // private-use characters instead.
@@ -122,7 +122,7 @@ bool IsPlausible(UINT32 ch, const WCHAR* pwch)
     if (ch >= 0xAC00 && ch <= 0xD7A3)
         return IsCoreCharacter(949, pwch[0]);
     static const struct { UINT32 first, last; } kRanges[] = {
-        { 0x0E00, 0x0E7F }, { 0x1E00, 0x1EFF }, { 0x2000, 0x27BF }, { 0x3000, 0x33FF },
+        { 0x1E00, 0x1EFF }, { 0x2000, 0x27BF }, { 0x3000, 0x33FF },
         { 0xFE30, 0xFE4F }, { 0xFF00, 0xFFEF }, { 0x1F000, 0x1FAFF },
     };
     for (const auto& r : kRanges) {
@@ -148,17 +148,22 @@ UINT32 CodePointAt(const std::wstring& wide, size_t i, int* pUnits)
 // Both readings are valid and the double-byte one is everyday Chinese: the
 // UTF-8 reading wins only when it makes sense too. With a sequence of three
 // or more bytes that means every character is plausible; with two-byte
-// sequences alone (U+0080..U+07FF, where one in eight GB2312 characters
+// sequences alone (U+0080..U+07FF, where one in seven GB2312 ideographs
 // lands: 小 reads as Cyrillic С, 同学 as U+036C U+0467) it means a Latin text
 // with accents, i.e. ASCII letters with accented letters among them.
 bool Utf8ReadingMakesSense(const std::wstring& wide)
 {
     bool bLong = false, bAllPlausible = true, bLatin = true, bAsciiLetter = false;
+    bool bIdeograph = false, bHangul = false;
     for (size_t i = 0; i < wide.size();) {
         int nUnits;
         UINT32 ch = CodePointAt(wide, i, &nUnits);
         if (ch >= 0x800)
             bLong = true;
+        if (ch >= 0x3400 && ch <= 0x9FFF)
+            bIdeograph = true;
+        if (ch >= 0xAC00 && ch <= 0xD7A3)
+            bHangul = true;
         if (!IsPlausible(ch, &wide[i]))
             bAllPlausible = false;
         if (ch >= 0x80 && !(ch >= 0xA0 && ch <= 0x24F))
@@ -167,7 +172,9 @@ bool Utf8ReadingMakesSense(const std::wstring& wide)
             bAsciiLetter = true;
         i += nUnits;
     }
-    return bLong ? bAllPlausible : bLatin && bAsciiLetter;
+    // Ideographs among Hangul are rare in Korean text and common in Chinese
+    // text misread.
+    return bLong ? bAllPlausible && !(bIdeograph && bHangul) : bLatin && bAsciiLetter;
 }
 
 }  // namespace
