@@ -240,3 +240,136 @@ TEST(TakeAsUtf8, MeasuredOverGb2312WordsAndUtf8Texts)
     // E8BAAC is 维躬): a few such words stay ambiguous.
     EXPECT_LT(g3.nMisread * 100, g3.nValidBoth);
 }
+
+TEST(Utf8ToAnsi, KnowsWhichCharactersTheCodePageLacks)
+{
+    std::vector<UnicodeRun> lost;
+    CString text(ToUtf8(L"\xFEFF\x4E2D\x6587 Stra\xDF" L"e \x20AC \xD55C\xAD6D\xC5B4 \xD83D\xDE00x \x3A9\x221E").c_str());
+    Utf8ToAnsi(text, &lost);
+    std::vector<std::pair<int, std::wstring>> runs;
+    for (const UnicodeRun& r : lost) {
+        EXPECT_EQ((int)r.strWide.size() - (r.strWide[0] >= 0xD800 && r.strWide[0] <= 0xDBFF),
+                  r.nBytes);   // one default character per character, pairs included
+        runs.push_back({ r.nOffset, r.strWide });
+    }
+    // The byte-order mark is gone; Ω and ∞ never become look-alikes.
+    if (GetACP() == 936) {
+        EXPECT_STREQ("\xD6\xD0\xCE\xC4 Stra?e \x80 ??? ?x \xA6\xB8\xA1\xDE", text);
+        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{
+                      { 9, L"\xDF" }, { 14, L"\xD55C\xAD6D\xC5B4" }, { 18, L"\xD83D\xDE00" } }),
+                  runs);
+    } else {
+        EXPECT_STREQ("?? Stra\xDF" "e \x80 ??? ?x ??", text);
+        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{
+                      { 0, L"\x4E2D\x6587" }, { 12, L"\xD55C\xAD6D\xC5B4" }, { 16, L"\xD83D\xDE00" },
+                      { 19, L"\x3A9\x221E" } }),
+                  runs);
+    }
+}
+
+namespace {
+
+// The plan as text: chars "c:..." (bytes as they are), keys "k:T"/"k:R",
+// Unicode "u:" with UTF-16 units in hex.
+std::string PlanText(const char* text, const std::vector<UnicodeRun>& lost,
+                     const CharModeOptions& options)
+{
+    std::string out;
+    for (const CharStep& s : PlanCharacterMode(text, lost, options)) {
+        out += out.empty() ? "" : " ";
+        if (s.kind == CharStep::kChars) {
+            out += "c:" + s.strBytes;
+        } else if (s.kind == CharStep::kKey) {
+            out += s.bVk == VK_TAB ? "k:T" : s.bVk == VK_RETURN ? "k:R" : "k:?";
+        } else {
+            out += "u:";
+            for (WCHAR w : s.strWide) {
+                char hex[8];
+                sprintf(hex, "%04X", w);
+                out += hex;
+            }
+        }
+    }
+    return out;
+}
+
+struct Posted {
+    HWND hWnd;
+    bool bWide;
+    UINT uMsg;
+    WPARAM wParam;
+};
+std::vector<Posted> g_posted;
+int g_nRefusals;       // posts refused as over quota before the next succeeds
+DWORD g_dwRefusal;
+
+BOOL Record(HWND hWnd, bool bWide, UINT uMsg, WPARAM wParam)
+{
+    if (g_nRefusals > 0) {
+        --g_nRefusals;
+        SetLastError(g_dwRefusal);
+        return FALSE;
+    }
+    g_posted.push_back({ hWnd, bWide, uMsg, wParam });
+    return TRUE;
+}
+
+BOOL WINAPI RecordA(HWND h, UINT m, WPARAM w, LPARAM) { return Record(h, false, m, w); }
+BOOL WINAPI RecordW(HWND h, UINT m, WPARAM w, LPARAM) { return Record(h, true, m, w); }
+
+// The posts as text: "A41" ANSI WM_CHAR, "WD83D" Unicode WM_CHAR, "K0D" key.
+std::string PostedText()
+{
+    std::string out;
+    for (const Posted& p : g_posted) {
+        char item[16];
+        sprintf(item, "%s%s%02X", out.empty() ? "" : " ",
+                p.uMsg == WM_KEYDOWN ? "K" : p.bWide ? "W" : "A", (unsigned)p.wParam);
+        out += item;
+    }
+    return out;
+}
+
+const CharModeOptions kPlain = { "", "", false, 0 };
+
+}  // namespace
+
+TEST(CharacterMode, PlanPutsUnicodeRunsInPlaceAndWrapsTheText)
+{
+    std::vector<UnicodeRun> lost = { { 1, 2, L"\x4E2D\x6587" }, { 5, 1, L"\xD83D\xDE00" } };
+    EXPECT_EQ("c:A u:4E2D6587 c:BC u:D83DDE00 c:D", PlanText("A??BC?D", lost, kPlain));
+    EXPECT_EQ("c:\xD6\xD0" "A", PlanText("\xD6\xD0" "A", {}, kPlain));
+    // Tab and CR in the prefix and suffix are keys, other bytes characters;
+    // the Enter of the Enter setting comes last.
+    CharModeOptions wrapped = { "\t>", "<\r", true, 0 };
+    EXPECT_EQ("k:T c:>\xE9< k:R k:R", PlanText("\xE9", {}, wrapped));
+    EXPECT_EQ("k:R", PlanText("", {}, { NULL, NULL, true, 0 }));
+}
+
+TEST(CharacterMode, EveryPostIsCheckedAndAFullQueueWaitedOut)
+{
+    HWND hTarget = (HWND)(ULONG_PTR)0x1234;
+    std::vector<UnicodeRun> lost = { { 3, 1, L"\xD83D\xDE00" } };
+    std::vector<CharStep> steps = PlanCharacterMode("A\xD6\xD0?", lost, { "", "", true, 0 });
+
+    g_posted.clear();
+    g_nRefusals = 0;
+    EXPECT_TRUE(PlayCharacterMode(hTarget, steps, 0, RecordA, RecordW));
+    const char* kAll = "A41 AD6 AD0 WD83D WDE00 K0D";
+    EXPECT_EQ(kAll, PostedText());
+    EXPECT_EQ(hTarget, g_posted[0].hWnd);
+
+    // A queue that is full for a while loses nothing.
+    g_posted.clear();
+    g_nRefusals = 5;
+    g_dwRefusal = ERROR_NOT_ENOUGH_QUOTA;
+    EXPECT_TRUE(PlayCharacterMode(hTarget, steps, 0, RecordA, RecordW));
+    EXPECT_EQ(kAll, PostedText());
+
+    // A window that is gone ends the typing at once.
+    g_posted.clear();
+    g_nRefusals = 1;
+    g_dwRefusal = ERROR_INVALID_WINDOW_HANDLE;
+    EXPECT_FALSE(PlayCharacterMode(hTarget, steps, 0, RecordA, RecordW));
+    EXPECT_EQ("", PostedText());
+}
