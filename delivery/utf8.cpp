@@ -3,7 +3,6 @@
 #include <ctype.h>
 #include <string.h>
 
-
 namespace {
 
 inline bool IsContinuation(unsigned char b)
