@@ -257,10 +257,12 @@ void Utf8ToAnsi(CString& strText, std::vector<UnicodeRun>* pLost)
                 if (pLost->empty() ||
                     pLost->back().nOffset + pLost->back().nBytes != (int)ansi.size())
                     pLost->push_back(UnicodeRun{ (int)ansi.size(), 0, std::wstring() });
-                pLost->back().nBytes += 1;
+                pLost->back().nBytes += nUnits;
                 pLost->back().strWide.append(&wide[i], nUnits);
             }
-            ansi += chDefault;
+            // One for each half of a surrogate pair, as the conversion of
+            // the whole text has always written it.
+            ansi.append(nUnits, chDefault);
         }
         i += nUnits;
     }

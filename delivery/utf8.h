@@ -23,8 +23,9 @@ bool IsUtf8(const char* pText, int nLength);
 bool TakeAsUtf8(const char* pText, int nLength, UINT nCodePage = CP_ACP);
 
 // Characters of a converted text that the ANSI code page lacks: the nBytes
-// bytes at nOffset of the converted text (its default characters) stand for
-// strWide, one or more characters in UTF-16, surrogate pairs whole.
+// bytes at nOffset of the converted text (its default characters, one for
+// each UTF-16 unit) stand for strWide, one or more characters in UTF-16,
+// surrogate pairs whole.
 struct UnicodeRun {
     int nOffset;
     int nBytes;

@@ -248,21 +248,20 @@ TEST(Utf8ToAnsi, KnowsWhichCharactersTheCodePageLacks)
     Utf8ToAnsi(text, &lost);
     std::vector<std::pair<int, std::wstring>> runs;
     for (const UnicodeRun& r : lost) {
-        EXPECT_EQ((int)r.strWide.size() - (r.strWide[0] >= 0xD800 && r.strWide[0] <= 0xDBFF),
-                  r.nBytes);   // one default character per character, pairs included
+        EXPECT_EQ((int)r.strWide.size(), r.nBytes);   // one default character a UTF-16 unit
         runs.push_back({ r.nOffset, r.strWide });
     }
     // The byte-order mark is gone; Ω and ∞ never become look-alikes.
     if (GetACP() == 936) {
-        EXPECT_STREQ("\xD6\xD0\xCE\xC4 Stra?e \x80 ??? ?x \xA6\xB8\xA1\xDE", text);
+        EXPECT_STREQ("\xD6\xD0\xCE\xC4 Stra?e \x80 ??? ??x \xA6\xB8\xA1\xDE", text);
         EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{
                       { 9, L"\xDF" }, { 14, L"\xD55C\xAD6D\xC5B4" }, { 18, L"\xD83D\xDE00" } }),
                   runs);
     } else {
-        EXPECT_STREQ("?? Stra\xDF" "e \x80 ??? ?x ??", text);
+        EXPECT_STREQ("?? Stra\xDF" "e \x80 ??? ??x ??", text);
         EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{
                       { 0, L"\x4E2D\x6587" }, { 12, L"\xD55C\xAD6D\xC5B4" }, { 16, L"\xD83D\xDE00" },
-                      { 19, L"\x3A9\x221E" } }),
+                      { 20, L"\x3A9\x221E" } }),
                   runs);
     }
 }
@@ -336,8 +335,8 @@ const CharModeOptions kPlain = { "", "", false, 0 };
 
 TEST(CharacterMode, PlanPutsUnicodeRunsInPlaceAndWrapsTheText)
 {
-    std::vector<UnicodeRun> lost = { { 1, 2, L"\x4E2D\x6587" }, { 5, 1, L"\xD83D\xDE00" } };
-    EXPECT_EQ("c:A u:4E2D6587 c:BC u:D83DDE00 c:D", PlanText("A??BC?D", lost, kPlain));
+    std::vector<UnicodeRun> lost = { { 1, 2, L"\x4E2D\x6587" }, { 5, 2, L"\xD83D\xDE00" } };
+    EXPECT_EQ("c:A u:4E2D6587 c:BC u:D83DDE00 c:D", PlanText("A??BC??D", lost, kPlain));
     EXPECT_EQ("c:\xD6\xD0" "A", PlanText("\xD6\xD0" "A", {}, kPlain));
     // Tab and CR in the prefix and suffix are keys, other bytes characters;
     // the Enter of the Enter setting comes last.
@@ -349,8 +348,8 @@ TEST(CharacterMode, PlanPutsUnicodeRunsInPlaceAndWrapsTheText)
 TEST(CharacterMode, EveryPostIsCheckedAndAFullQueueWaitedOut)
 {
     HWND hTarget = (HWND)(ULONG_PTR)0x1234;
-    std::vector<UnicodeRun> lost = { { 3, 1, L"\xD83D\xDE00" } };
-    std::vector<CharStep> steps = PlanCharacterMode("A\xD6\xD0?", lost, { "", "", true, 0 });
+    std::vector<UnicodeRun> lost = { { 3, 2, L"\xD83D\xDE00" } };
+    std::vector<CharStep> steps = PlanCharacterMode("A\xD6\xD0??", lost, { "", "", true, 0 });
 
     g_posted.clear();
     g_nRefusals = 0;
