@@ -5,8 +5,11 @@
 #include <afxwin.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "notice.h"
 #include "target.h"
+#include "utf8.h"
 
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 
@@ -55,8 +58,10 @@ private:
     void CompleteStart();
     BOOL AddTrayIcon();
     // Types the text into the focused control of the foreground application;
-    // says why when it could not.
-    TargetStatus SendTextToFocus(LPCSTR pszText);
+    // says why when it could not. The lost runs are characters the code page
+    // lacks (see Utf8ToAnsi).
+    TargetStatus SendTextToFocus(LPCSTR pszText,
+                                 const std::vector<UnicodeRun>& lost = std::vector<UnicodeRun>());
     void ShowNotice(NoticeSubject subject, NoticeCause cause);
     void ShowTrayMenu();
     // The tray menu takes the foreground; these give it back afterwards.

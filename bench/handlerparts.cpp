@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "charmode.h"
 #include "typekeys.h"
 #include "logfile.h"
 #include "utf8.h"
@@ -102,11 +103,13 @@ int main(int argc, char** argv)
         const char* pszName = BaseName(argv[i]);
         int nReps = text.size() > 1000 ? 60 : 300;
         CString strAnsi;
+        std::vector<UnicodeRun> lost;
 
         Print("UTF-8 check + conversion", pszName, Time(nReps, [&] {
             strAnsi = text.c_str();
-            if (IsUtf8(strAnsi, strAnsi.GetLength()))
-                Utf8ToAnsi(strAnsi);
+            lost.clear();
+            if (TakeAsUtf8(strAnsi, strAnsi.GetLength()))
+                Utf8ToAnsi(strAnsi, &lost);
         }));
         if (!NeedsCharacterMode(strAnsi)) {
             size_t nStrokes = 0;
@@ -125,8 +128,8 @@ int main(int argc, char** argv)
             std::vector<double> t;
             for (int k = 0; k < nReps; ++k) {
                 double t0 = Now();
-                for (const unsigned char* p = (const unsigned char*)(LPCSTR)strAnsi; *p; ++p)
-                    PostMessageA(hwnd, WM_CHAR, *p, 0);
+                TypeOptions options = { NULL, NULL, false, 0 };
+                PlayCharacterMode(hwnd, PlanCharacterMode(strAnsi, lost, options), 0);
                 t.push_back(Now() - t0);
                 Drain(hwnd);
             }

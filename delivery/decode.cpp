@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "charmode.h"
 #include "logfile.h"
 #include "typekeys.h"
 #include "utf8.h"
@@ -20,10 +21,11 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
     // silenced: the hold-off and the re-enabling below always run.
     try {
         m_strDecoded = reinterpret_cast<LPCSTR>(wParam);
-        if (IsUtf8(m_strDecoded, m_strDecoded.GetLength()))
-            Utf8ToAnsi(m_strDecoded);
+        std::vector<UnicodeRun> lost;
+        if (TakeAsUtf8(m_strDecoded, m_strDecoded.GetLength()))
+            Utf8ToAnsi(m_strDecoded, &lost);
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
-        ShowNotice(NOTICE_TYPING, TypingNoticeCause(SendTextToFocus(m_strDecoded)));
+        ShowNotice(NOTICE_TYPING, TypingNoticeCause(SendTextToFocus(m_strDecoded, lost)));
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
@@ -41,7 +43,7 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
     return 0;
 }
 
-TargetStatus CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
+TargetStatus CScanWedgeDlg::SendTextToFocus(LPCSTR pszText, const std::vector<UnicodeRun>& lost)
 {
     CTypingTarget target;
     TargetStatus status = FindTypingTarget(m_hWnd, &target);
@@ -49,16 +51,11 @@ TargetStatus CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
         return status;
     HWND hFocus = target.hFocus;
 
-    if (!NeedsCharacterMode(pszText)) {
-        TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
+    TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
+    // Characters the code page lacks are not ASCII either: character mode.
+    if (!NeedsCharacterMode(pszText) && lost.empty())
         TypeKeys(hFocus, pszText, options, target.keys);
-        return TARGET_OK;
-    }
-    // Every byte on its own: a double-byte character arrives as its lead
-    // byte followed by its trail byte, which the control puts together.
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p)
-        ::PostMessageA(hFocus, WM_CHAR, *p, 0);
-    if (m_bAppendEnter == 1)
-        ::PostMessageA(hFocus, WM_KEYDOWN, VK_RETURN, 0);
+    else
+        PlayCharacterMode(hFocus, PlanCharacterMode(pszText, lost, options), options.nKeyDelay);
     return TARGET_OK;
 }

@@ -76,13 +76,21 @@ def to_ansi(text):
 def logged_text(payload):
     """The text of a decode's log entry: the bytes up to the first NUL (none
     for a NULL pointer), converted from UTF-8 only when they are well-formed
-    UTF-8, each line feed written as CR LF. None when the conversion cannot
-    be told here."""
+    UTF-8 (without a byte-order mark), each line feed written as CR LF. None
+    when the conversion cannot be told here: where look-alikes may come in,
+    and under 936 where the bytes are valid GBK as well."""
     text = (payload or b"").split(b"\0")[0]
     try:
-        ansi = to_ansi(text.decode("utf-8"))
+        wide = text.decode("utf-8")
     except UnicodeDecodeError:
-        ansi = text
+        wide = None
+    if wide is not None and harness.CODEPAGE == 936 and not text.isascii():
+        try:
+            text.decode("gbk")
+            return None   # valid both ways: which reading wins is the unit tests' business
+        except UnicodeDecodeError:
+            pass
+    ansi = text if wide is None else to_ansi(wide.removeprefix("\ufeff"))
     return None if ansi is None else ansi.replace(b"\n", b"\r\n")
 
 

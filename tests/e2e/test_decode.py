@@ -72,9 +72,35 @@ class Typing(DecodeCase):
     def test_utf8_chinese_arrives_as_chinese(self):
         target = self.run_norza(enter=False)
         self.decode("decode", "qr", "中文扫码")
-        # Without Chinese in the code page the characters cannot be typed.
-        expected = "中文扫码" if harness.CODEPAGE == 936 else "????"
-        target.wait_text(expected)
+        target.wait_text("中文扫码")
+
+    def test_characters_the_code_page_lacks_arrive_in_their_place(self):
+        # Under 1252 the Chinese, Korean and the emoji are lacking, under 936
+        # the ß, Korean and the emoji: typed as Unicode input between the
+        # posted characters, in order.
+        target = self.run_norza(enter=True)
+        text = "中文 Straße € 한국어 😀x"
+        self.decode("decode", "qr", text)
+        target.wait_text(text + "\r\n")
+        ansi = {1252: b"?? Stra\xdfe \x80 ??? ??x",                 # the log's conversion
+                936: "中文".encode("gbk") + b" Stra?e \x80 ??? ??x"}[harness.CODEPAGE]
+        self.assertTrue(self.log().endswith(b"[Decode]Decode:" + ansi), self.log()[-40:])
+
+    def test_gbk_words_that_are_valid_utf8_stay_gbk(self):
+        target = self.run_norza(enter=False)
+        words = ("cdacd1a7", "d2bb", "cab1bce4", "e5908ce5ada6")   # GBK 同学 一 时间, UTF-8 同学
+        for hex_text in words:
+            self.decode("decode-hex", "barcode", hex_text)
+        if harness.CODEPAGE == 936:
+            target.wait_text("同学一时间同学")
+        else:
+            # Under 1252 only UTF-8 makes sense of them where it can.
+            def reading(b):
+                try:
+                    return b.decode("utf-8")
+                except UnicodeDecodeError:
+                    return b.decode("cp1252")
+            target.wait_text("".join(reading(bytes.fromhex(h)) for h in words))
 
     def test_gbk_bytes_arrive_unchanged(self):
         target = self.run_norza(enter=False)
@@ -179,8 +205,30 @@ class Notepad(DecodeCase):
         time.sleep(0.5)
         self.decode("decode", "qr", "Norza 4.3")
         self.decode("decode", "qr", "扫码")
-        expected = "Norza 4.3\r\n" + ("扫码\r\n" if harness.CODEPAGE == 936 else "??\r\n")
+        expected = "Norza 4.3\r\n扫码\r\n"
         wait_for(lambda: norza.wintool("text", edit)[1] == expected, what=repr(expected))
+
+    def test_a_long_gbk_text_arrives_whole(self):
+        # 20,000 bytes of common GB2312 characters (under 1252 two Latin-1
+        # characters each), in lines of 40 characters.
+        chars = [bytes((0xb0 + i % 39, 0xa1 + i % 94)) for i in range(9600)]
+        text = b"\r\n".join(b"".join(chars[i:i + 40]) for i in range(0, len(chars), 40))
+        text += b"x" * (20000 - len(text))
+        path = os.path.join(self.folder, "long.txt")
+        self.write("long.txt", text)
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n")
+        self.start_norza()
+        self.start("notepad")
+        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
+                                 for c in w["children"] if c["cls"].lower() == "edit"],
+                        timeout=30, what="notepad")[0]
+        time.sleep(0.5)
+        self.decode("decode-file", "qr", harness.winpath(path))
+        # How the edit control takes a posted CR LF is its own business: the
+        # characters between must all be there, in order.
+        expected = text.replace(b"\r\n", b"").decode("cp%d" % harness.CODEPAGE)
+        wait_for(lambda: norza.wintool("text", edit)[1].replace("\r\n", "") == expected,
+                 timeout=240, interval=2, what="all 20,000 bytes in notepad")
 
 
 if __name__ == "__main__":
