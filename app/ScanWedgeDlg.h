@@ -5,6 +5,9 @@
 #include <afxwin.h>
 #include <shellapi.h>
 
+#include "output.h"
+#include "settings.h"
+
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 
 #define TIMER_STATUS 1
@@ -47,8 +50,9 @@ protected:
 
 private:
     void ApplyTypeSettings();
-    // Types the text into the focused control of the foreground application.
-    void SendTextToFocus(LPCSTR pszText);
+    // Types the text into the focused control of the foreground application;
+    // false when nothing could be typed.
+    bool SendTextToFocus(LPCSTR pszText);
     void ShowTrayMenu();
     void SetTrayIcon(int nIconId);
     void ShowStatusIcon();
@@ -67,4 +71,6 @@ private:
     int m_nTrayIconId;
     int m_nDeviceState;
     CString m_strDecoded;
+    COutputOptions m_output;
+    CRepeatFilter m_repeat;
 };

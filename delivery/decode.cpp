@@ -6,6 +6,7 @@
 
 #include "keystrokes.h"
 #include "logfile.h"
+#include "output.h"
 #include "utf8.h"
 #include "vistrel.h"
 
@@ -23,7 +24,9 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
         if (IsUtf8(m_strDecoded, m_strDecoded.GetLength()))
             Utf8ToAnsi(m_strDecoded);
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
-        SendTextToFocus(m_strDecoded);
+        if (!m_repeat.IsRepeat(m_strDecoded, m_output.nRepeatWindow) &&
+            SendTextToFocus(ReplaceControlChars(m_strDecoded, m_output.controls, kControlCount)))
+            m_repeat.NoteTyped();
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
@@ -41,11 +44,11 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
     return 0;
 }
 
-void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
+bool CScanWedgeDlg::SendTextToFocus(LPCSTR pszDecoded)
 {
     CWnd* pTarget = CWnd::FromHandle(::GetForegroundWindow());
     if (pTarget == this)
-        return;
+        return false;
 
     // The focus belongs to the target's input queue: join it for a moment.
     // This thread is the one attached and detached, so the target keeps its
@@ -57,16 +60,23 @@ void CScanWedgeDlg::SendTextToFocus(LPCSTR pszText)
     HWND hFocus = ::GetFocus();
     AttachThreadInput(dwThisThread, dwTargetThread, FALSE);
     if (!hFocus)
-        return;
+        return false;
+
+    // Prefix and suffix ride along with the text until typing takes them as
+    // options of its own; a suffix takes the place of the Enter suffix.
+    CString strText = m_output.strPrefix + pszDecoded + m_output.strSuffix;
+    LPCSTR pszText = strText;
+    bool bAppendEnter = m_output.bSuffix ? false : m_bAppendEnter == 1;
 
     if (!NeedsCharacterMode(pszText)) {
-        PlayKeyStrokes(PlanKeyStrokes(pszText, m_bAppendEnter == 1));
-        return;
+        PlayKeyStrokes(PlanKeyStrokes(pszText, bAppendEnter));
+        return true;
     }
     // Every byte on its own: a double-byte character arrives as its lead
     // byte followed by its trail byte, which the control puts together.
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p)
         ::PostMessageA(hFocus, WM_CHAR, *p, 0);
-    if (m_bAppendEnter == 1)
+    if (bAppendEnter)
         ::PostMessageA(hFocus, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
 }
