@@ -99,7 +99,7 @@ class TypingTarget:
         wait_for(lambda: os.path.exists(self.report_path), what="the typing target")
 
     def report(self):
-        fields, events, times, acp = {}, [], [], None
+        fields, events, times, acp, focus = {}, [], [], None, None
         with open(self.report_path) as f:
             lines = f.read().splitlines()
         for i, line in enumerate(lines):
@@ -109,11 +109,14 @@ class TypingTarget:
             key, _, value = line.partition(" ")
             if key == "acp":
                 acp = int(value)
+            elif key == "focus":
+                focus = int(value)
             elif key == "times":
                 times = [int(t) for t in value.split()]
             elif key.startswith("field"):
                 fields[key] = bytes.fromhex(value)
-        return {"acp": acp, "fields": fields, "events": events, "times": times}
+        return {"acp": acp, "fields": fields, "events": events, "times": times,
+                "focus": focus}
 
     def ansi(self, field=0):
         return self.report()["fields"]["field%d.ansi" % field]
