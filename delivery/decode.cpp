@@ -1,5 +1,5 @@
-// The road of one decode: silence the engine, convert, log, type, hold off,
-// let the engine decode again.
+// The road of one decode: silence the engine, convert, log, leave out a
+// repeat, type, hold off, let the engine decode again.
 #include "ScanWedgeDlg.h"
 
 #include <new>

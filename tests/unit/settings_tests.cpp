@@ -77,8 +77,9 @@ TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
     ExpectDefaults(Read("[OUTPUT]\nPrefix={X}\nSuffix=a{\nKeyDelay=201\nRepeatWindow=-1\n"
                         "GS={TAB\nRS=}\nEOT={NUL}\n"));
     for (const char* bad : { "1.5", "ten", "+5", "5ms", "0x10", "99999999999", "60001" }) {
-        EXPECT_EQ(0, Read(std::string("[OUTPUT]\nRepeatWindow=") + bad + "\nKeyDelay=7\n")
-                     .nRepeatWindow) << bad;
+        COutputOptions o = Read(std::string("[OUTPUT]\nRepeatWindow=") + bad + "\nKeyDelay=7\n");
+        EXPECT_EQ(0, o.nRepeatWindow) << bad;
+        EXPECT_EQ(7, o.nKeyDelay) << bad;   // the other keys keep their values
     }
     COutputOptions o = Read("[OUTPUT]\nKeyDelay=x\nRepeatWindow=60000\nPrefix={TAB\n");
     EXPECT_EQ(0, o.nKeyDelay);
