@@ -27,7 +27,7 @@ class DecodeCase(norza.NorzaCase):
 
     def run_norza(self, enter=True, flags=(1, 1, 1, 1), fields=1, output=""):
         self.write("typeSet.ini", "[TYPE]\nQR=%d\nDM=%d\nBarcode=%d\nPDF417=%d\nEnter=%d\n"
-                   % (*flags, int(enter)) + "[OUTPUT]\n" + output)
+                   % (*flags, int(enter)) + ("[OUTPUT]\n" + output if output else ""))
         self.proc = self.start_norza()
         self.target = self.typing_target(fields)
         return self.target
@@ -185,14 +185,26 @@ class OutputOptions(DecodeCase):
         target.wait_text("R1R1")
         self.assertEqual(3, self.log().count(b"[Decode]Decode:R1"))
 
-    def test_control_characters_are_replaced_dropped_or_kept(self):
-        target = self.run_norza(enter=False, output="GS={{|}}\nRS=\n")
-        self.decode("decode-hex", "qr", "30311d32311e3904")   # 01 GS 21 RS 9 EOT
-        target.wait_text("01{|}219")
-        # An edit control takes in no control character: the kept EOT shows
-        # only among the characters the field received.
-        self.assertEqual("01{|}219\x04", "".join(chr(int(e[1], 16)) for e in
-                                                  target.report()["events"] if e[0] == "char"))
+    def test_group_separator_is_kept_dropped_or_replaced(self):
+        target = self.typing_target()
+        hwnd = wait_for(lambda: [w["hwnd"] for w in norza.windows()
+                                 if w["title"] == "Norza Typing Target"], what="the target")[0]
+        # An edit control takes in no control character: a kept GS shows only
+        # among the characters the field received.
+        for setting, expected in [("", "01\x1d" "21"), ("GS=", "0121"), ("GS={{|}}", "01{|}21")]:
+            with self.subTest(setting=setting):
+                self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\n%s\n" % setting)
+                if os.path.exists(self.journal_path):   # each engine starts its own
+                    os.remove(self.journal_path)
+                proc = self.start_norza()
+                self.assertEqual(0, norza.wintool("foreground", hwnd)[0])
+                before = len(target.report()["events"])
+                chars = lambda: "".join(chr(int(e[1], 16)) for e in
+                                        target.report()["events"][before:] if e[0] == "char")
+                self.decode("decode-hex", "qr", "30311d3231")
+                wait_for(lambda: chars().endswith("21"), what="the decode")
+                self.assertEqual(expected, chars())
+                self.quit(proc)
 
 
 class Notepad(DecodeCase):
