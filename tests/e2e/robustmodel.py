@@ -1,6 +1,7 @@
 """What Norza must make of any input, worked out apart from the program:
 random decode texts and settings files, and the text each decode logs, the
-switches typeSet.ini gives and the hold-off configDecodeTime.ini gives.
+switches and output options typeSet.ini gives and the hold-off
+configDecodeTime.ini gives.
 
 The settings rules are the ones the program relies on from Windows, as Wine
 applies them (each checked against Wine's own calls):
