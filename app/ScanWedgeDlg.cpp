@@ -135,6 +135,7 @@ void CScanWedgeDlg::ApplyTypeSettings()
     setPDF417(m_bPDF417);
     if (ReadTypeFlag("Enter", strPath))
         m_bAppendEnter = 1;
+    m_output = ReadOutputOptions(strPath);
 }
 
 void CScanWedgeDlg::OnSysCommand(UINT nID, LPARAM lParam)

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "notice.h"
+#include "output.h"
+#include "settings.h"
 #include "target.h"
 #include "utf8.h"
 
@@ -90,4 +92,6 @@ private:
     BOOL m_bMenuOpen;
     CNoticeGate m_gateNotices;
     HWND m_hWndUser;
+    COutputOptions m_output;
+    CRepeatFilter m_repeat;
 };

@@ -1,11 +1,12 @@
-// The road of one decode: silence the engine, convert, log, type, hold off,
-// let the engine decode again.
+// The road of one decode: silence the engine, convert, log, leave out a
+// repeat, type, hold off, let the engine decode again.
 #include "ScanWedgeDlg.h"
 
 #include <new>
 
 #include "charmode.h"
 #include "logfile.h"
+#include "output.h"
 #include "typekeys.h"
 #include "utf8.h"
 #include "vistrel.h"
@@ -25,7 +26,15 @@ LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
         if (TakeAsUtf8(m_strDecoded, m_strDecoded.GetLength()))
             Utf8ToAnsi(m_strDecoded, &lost);
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
-        ShowNotice(NOTICE_TYPING, TypingNoticeCause(SendTextToFocus(m_strDecoded, lost)));
+        // A code that stays in front of the camera is logged, not typed again.
+        if (!m_repeat.IsRepeat(m_strDecoded, m_output.nRepeatWindow)) {
+            CString strTyped =
+                ReplaceControlChars(m_strDecoded, m_output.controls, kControlCount, &lost);
+            TargetStatus status = SendTextToFocus(strTyped, lost);
+            if (status == TARGET_OK)
+                m_repeat.NoteTyped();
+            ShowNotice(NOTICE_TYPING, TypingNoticeCause(status));
+        }
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
@@ -51,7 +60,9 @@ TargetStatus CScanWedgeDlg::SendTextToFocus(LPCSTR pszText, const std::vector<Un
         return status;
     HWND hFocus = target.hFocus;
 
-    TypeOptions options = { NULL, NULL, m_bAppendEnter == 1, 0 };
+    // A suffix of the user's takes the place of the Enter suffix.
+    TypeOptions options = { m_output.strPrefix, m_output.strSuffix,
+                            m_bAppendEnter == 1 && !m_output.bSuffix, m_output.nKeyDelay };
     // Characters the code page lacks are not ASCII either: character mode.
     if (!NeedsCharacterMode(pszText) && lost.empty())
         TypeKeys(hFocus, pszText, options, target.keys);

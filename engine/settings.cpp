@@ -33,6 +33,101 @@ int ReadNoticesSetting(LPCSTR pszPath)
     return strcmp(szValue, "0") == 0 ? 0 : 1;
 }
 
+COutputOptions::COutputOptions()
+    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0)
+{
+    for (int i = 0; i < kControlCount; ++i) {
+        controls[i].ch = kControlChars[i];
+        controls[i].bKeep = true;
+    }
+}
+
+bool ExpandEscapes(LPCSTR pszValue, CString& strOut)
+{
+    static const struct {
+        const char* pszName;
+        char ch;
+    } kEscapes[] = {
+        { "{TAB}", '\t' }, { "{ENTER}", '\r' }, { "{GS}", '\x1D' }, { "{RS}", '\x1E' },
+        { "{EOT}", '\x04' }, { "{{", '{' }, { "}}", '}' },
+    };
+    CString strExpanded;
+    for (const char* p = pszValue; *p;) {
+        if (*p != '{' && *p != '}') {
+            strExpanded += *p++;
+            continue;
+        }
+        bool bKnown = false;
+        for (const auto& e : kEscapes) {
+            size_t nLen = strlen(e.pszName);
+            if (_strnicmp(p, e.pszName, nLen) == 0) {
+                strExpanded += e.ch;
+                p += nLen;
+                bKnown = true;
+                break;
+            }
+        }
+        if (!bKnown)
+            return false;
+    }
+    strOut = strExpanded;
+    return true;
+}
+
+namespace {
+
+// Stands for a key that is not in the file: no value can hold a line end.
+const char kMissing[] = "\n";
+
+bool ReadOutputValue(LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+{
+    char szValue[1024];
+    GetPrivateProfileStringA("OUTPUT", pszKey, kMissing, szValue, sizeof(szValue), pszPath);
+    if (strcmp(szValue, kMissing) == 0)
+        return false;
+    strValue = szValue;
+    return true;
+}
+
+// Digits only, within 0..nMax; anything else keeps the default.
+int ReadOutputNumber(LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
+{
+    CString strValue;
+    if (!ReadOutputValue(pszKey, pszPath, strValue) || strValue.IsEmpty() ||
+        strValue.GetLength() > 9)
+        return nDefault;
+    for (int i = 0; i < strValue.GetLength(); ++i) {
+        if (strValue[i] < '0' || strValue[i] > '9')
+            return nDefault;
+    }
+    int n = atoi(strValue);
+    return n <= nMax ? n : nDefault;
+}
+
+// A present key whose escapes are all known; false keeps the default.
+bool ReadOutputText(LPCSTR pszKey, LPCSTR pszPath, CString& strText)
+{
+    CString strValue;
+    return ReadOutputValue(pszKey, pszPath, strValue) && ExpandEscapes(strValue, strText);
+}
+
+}  // namespace
+
+COutputOptions ReadOutputOptions(LPCSTR pszPath)
+{
+    static const char* const kControlKeys[kControlCount] = { "GS", "RS", "EOT" };
+    COutputOptions options;
+    ReadOutputText("Prefix", pszPath, options.strPrefix);
+    options.bSuffix = ReadOutputText("Suffix", pszPath, options.strSuffix);
+    options.nKeyDelay = ReadOutputNumber("KeyDelay", pszPath, kMaxKeyDelay, 0);
+    options.nRepeatWindow = ReadOutputNumber("RepeatWindow", pszPath, kMaxRepeatWindow, 0);
+    for (int i = 0; i < kControlCount; ++i) {
+        if (ReadOutputText(kControlKeys[i], pszPath, options.controls[i].strWith))
+            options.controls[i].bKeep = false;
+    }
+    return options;
+}
+
 namespace {
 
 // Closes the file on every way out of LoadDecodeTime.

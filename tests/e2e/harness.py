@@ -100,8 +100,9 @@ class TypingTarget:
 
     def report(self):
         """fields: the fields' bytes; events: (kind, code) in order; scans: the
-        key events as (kind, key, scan code); caps: Caps Lock on."""
-        fields, events, scans, acp, caps = {}, [], [], None, False
+        key events as (kind, key, scan code); times: each event's message time
+        (ms); caps: Caps Lock on; focus: the focused field."""
+        fields, events, scans, times, acp, caps, focus = {}, [], [], [], None, False, None
         with open(self.report_path) as f:
             lines = f.read().splitlines()
         for i, line in enumerate(lines):
@@ -117,10 +118,14 @@ class TypingTarget:
                 acp = int(value)
             elif key == "caps":
                 caps = value == "1"
+            elif key == "focus":
+                focus = int(value)
+            elif key == "times":
+                times = [int(t) for t in value.split()]
             elif key.startswith("field"):
                 fields[key] = bytes.fromhex(value)
         return {"acp": acp, "fields": fields, "events": events, "scans": scans,
-                "caps": caps}
+                "times": times, "caps": caps, "focus": focus}
 
     def ansi(self, field=0):
         return self.report()["fields"]["field%d.ansi" % field]

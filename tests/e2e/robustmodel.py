@@ -1,6 +1,7 @@
 """What Norza must make of any input, worked out apart from the program:
 random decode texts and settings files, and the text each decode logs, the
-switches typeSet.ini gives and the hold-off configDecodeTime.ini gives.
+switches and output options typeSet.ini gives and the hold-off
+configDecodeTime.ini gives.
 
 The settings rules are the ones the program relies on from Windows, as Wine
 applies them (each checked against Wine's own calls):
@@ -241,13 +242,19 @@ def parse_profile(units):
 def profile_value(sections, section, key, size=10):
     """What GetPrivateProfileString(section, key, "", buffer, size) puts in
     the buffer, as code points."""
+    value = profile_lookup(sections, section, key, size)
+    return [] if value is None else value
+
+
+def profile_lookup(sections, section, key, size):
+    """As profile_value, but None when the key is not there."""
     for name, keys in sections:
         if c_string(name) and same_name(name, section):
             for key_name, value in keys:
                 if same_name(key_name, key):
                     return copy_value(value or [], size)
-            return []
-    return []
+            return None
+    return None
 
 
 def copy_value(value, size):
@@ -307,12 +314,93 @@ def key_line(rng, key):
         rng.choice(BLANKS)
 
 
+# Section OUTPUT: what is typed around a decode and in place of its control
+# characters, read with a buffer of 1024 characters. A missing or invalid
+# value leaves the key at its default.
+OUTPUT_KEYS = ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT")
+CONTROLS = {"GS": "\x1d", "RS": "\x1e", "EOT": "\x04"}
+ESCAPES = {"{TAB}": "\t", "{ENTER}": "\r", "{GS}": "\x1d", "{RS}": "\x1e", "{EOT}": "\x04",
+           "{{": "{", "}}": "}"}
+OUTPUT_VALUES = {
+    "text": ["", "a", "x1", "{TAB}", "{enter}", "{Tab}{ENTER}", "{{", "}}", "-{TAB}-", "{gs}",
+             "\" b \"", "'q'", "{X}", "{", "}", "a{TAB", "{ TAB}", "{}", "b\0{X}"],
+    "KeyDelay": ["0", "5", "20", "40", "200", "201", "-1", "x", "1.5", "", "+3", "07",
+                 "99999999999"],
+    # Far from the gap between two decodes either way: 1 ms always passed,
+    # 30 s never.
+    "RepeatWindow": ["0", "1", "30000", "60000", "60001", "-5", "x", "", "2e3", "\"60000\""],
+}
+
+
+def expand_escapes(value):
+    out, i = "", 0
+    while i < len(value):
+        if value[i] not in "{}":
+            out += value[i]
+            i += 1
+            continue
+        name = next((n for n in ESCAPES if value[i:i + len(n)].upper() == n), None)
+        if name is None:
+            return None
+        out += ESCAPES[name]
+        i += len(name)
+    return out
+
+
+def output_number(value, top):
+    if value is None or not 1 <= len(value) <= 9 or any(c not in "0123456789" for c in value):
+        return 0
+    return int(value) if int(value) <= top else 0
+
+
+def output_options(data):
+    """The output options the program takes from typeSet.ini: prefix, suffix
+    (None: not set), key_delay, repeat_window and controls (character: None
+    to keep it, else what replaces it). None when a value holds a character
+    outside ASCII, whose typing cannot be told here."""
+    values = {key: None for key in OUTPUT_KEYS}
+    if data is not None:
+        sections = parse_profile(profile_units(data))
+        for key in OUTPUT_KEYS:
+            units = profile_lookup(sections, "OUTPUT", key, 1024)
+            if units is not None and any(u >= 0x80 for u in units):
+                return None
+            values[key] = None if units is None else "".join(map(chr, units))
+    texts = {key: None if values[key] is None else expand_escapes(values[key])
+             for key in ("Prefix", "Suffix") + tuple(CONTROLS)}
+    return {"prefix": texts["Prefix"] or "", "suffix": texts["Suffix"],
+            "key_delay": output_number(values["KeyDelay"], 200),
+            "repeat_window": output_number(values["RepeatWindow"], 60000),
+            "controls": {ch: texts[key] for key, ch in CONTROLS.items()}}
+
+
+def typed_text(options, enter, text):
+    """The characters a decode of the text (ASCII) types: Tab and Enter keys
+    as their characters."""
+    text = "".join(ch if options["controls"].get(ch) is None else options["controls"][ch]
+                   for ch in text)
+    suffix = options["suffix"]
+    return options["prefix"] + text + (("\r" if enter else "") if suffix is None else suffix)
+
+
+def output_lines(rng):
+    ascii_blanks = [b for b in BLANKS if b.isascii()]
+    lines = [rng.choice(ascii_blanks) + rng.choice(["[OUTPUT]", "[output]", "[ Output ]"])]
+    for key in OUTPUT_KEYS:
+        if rng.random() < 0.6:
+            pool = OUTPUT_VALUES.get(key, OUTPUT_VALUES["text"])
+            name = rng.choice([key, key, key.lower(), key + "\0x", key[0] + " " + key[1:]])
+            lines.append(rng.choice(ascii_blanks) + name + "=" + rng.choice(pool) +
+                         rng.choice(ascii_blanks))
+    return lines
+
+
 def random_type_set(rng, huge_mb=2):
     """(description, bytes or None for no file, True to make it a folder),
     drawn again until what it gives can be told."""
     while True:
         description, data, folder = any_type_set(rng, huge_mb)
-        if folder or type_flags(data) is not None:
+        if folder or (type_flags(data) is not None and output_options(data) is not None):
             return description, data, folder
 
 
@@ -349,6 +437,9 @@ def any_type_set(rng, huge_mb):
     if rng.random() < 0.15:
         lines.append(rng.choice(HEADERS))   # a later section of the same name
         lines += [key_line(rng, rng.choice(TYPE_KEYS)) for _ in range(rng.randrange(1, 4))]
+    if rng.random() < 0.6:
+        at = rng.randrange(len(lines) + 1) if rng.random() < 0.3 else len(lines)
+        lines[at:at] = output_lines(rng)
     huge = rng.random() < 0.05
     if huge:
         filler = "#" + "0123456789abcdef=" * 4 + "##"

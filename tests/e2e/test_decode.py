@@ -28,9 +28,9 @@ class DecodeCase(norza.NorzaCase):
         super().setUp()
         self.write("configDecodeTime.ini", "50")
 
-    def run_norza(self, enter=True, flags=(1, 1, 1, 1), fields=1):
+    def run_norza(self, enter=True, flags=(1, 1, 1, 1), fields=1, output=""):
         self.write("typeSet.ini", "[TYPE]\nQR=%d\nDM=%d\nBarcode=%d\nPDF417=%d\nEnter=%d\n"
-                   % (*flags, int(enter)))
+                   % (*flags, int(enter)) + ("[OUTPUT]\n" + output if output else ""))
         self.proc = self.start_norza()
         self.target = self.typing_target(fields)
         return self.target
@@ -192,6 +192,61 @@ class LogFile(DecodeCase):
         expected = "中文".encode("gbk") if harness.CODEPAGE == 936 else b"??"
         wait_for(lambda: os.path.exists(os.path.join(self.folder, "log.log")), what="the log")
         self.assertTrue(self.log().endswith(b"[Decode]Decode:" + expected))
+
+
+class OutputOptions(DecodeCase):
+    def test_prefix_and_tab_suffix_fill_a_field_and_move_to_the_next(self):
+        target = self.run_norza(enter=True, fields=2, output="Prefix=P-\nSuffix={TAB}\n")
+        self.decode("decode", "qr", "123")
+        wait_for(lambda: target.report()["focus"] == 1, what="the focus in the second field")
+        self.assertEqual("P-123", target.text(0))
+        self.assertEqual("", target.text(1))
+        self.assertNotIn(("down", "0d"), target.report()["events"])   # no Enter suffix
+
+    def test_key_delay_spaces_the_characters(self):
+        target = self.run_norza(enter=False, output="KeyDelay=30\n")
+        self.decode("decode", "qr", "abcdef")
+        target.wait_text("abcdef")
+        report = target.report()
+        downs = [t for e, t in zip(report["events"], report["times"])
+                 if e[0] == "down" and "41" <= e[1] <= "46"]
+        gaps = [b - a for a, b in zip(downs, downs[1:])]
+        self.assertEqual(5, len(gaps))
+        self.assertGreaterEqual(min(gaps), 25, gaps)
+
+    def test_a_repeat_within_the_window_is_logged_but_not_typed(self):
+        self.write("configDecodeTime.ini", "300")
+        target = self.run_norza(enter=False, output="RepeatWindow=2000\n")
+        rc, out, err = scanctl("batch", input=b"decode qr R1\ndecode qr R1\n")
+        self.assertEqual(["delivered"] * 2, [line.split()[0] for line in out.splitlines()], err)
+        typed = time.time()
+        target.wait_text("R1")
+        time.sleep(max(0, typed + 2.2 - time.time()))
+        self.assertEqual("R1", target.text())
+        self.decode("decode", "qr", "R1")
+        target.wait_text("R1R1")
+        self.assertEqual(3, self.log().count(b"[Decode]Decode:R1"))
+
+    def test_group_separator_is_kept_dropped_or_replaced(self):
+        target = self.typing_target()
+        hwnd = wait_for(lambda: [w["hwnd"] for w in norza.windows()
+                                 if w["title"] == "Norza Typing Target"], what="the target")[0]
+        # An edit control takes in no control character: a kept GS shows only
+        # among the characters the field received.
+        for setting, expected in [("", "01\x1d" "21"), ("GS=", "0121"), ("GS={{|}}", "01{|}21")]:
+            with self.subTest(setting=setting):
+                self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\n%s\n" % setting)
+                if os.path.exists(self.journal_path):   # each engine starts its own
+                    os.remove(self.journal_path)
+                proc = self.start_norza()
+                self.assertEqual(0, norza.wintool("foreground", hwnd)[0])
+                before = len(target.report()["events"])
+                chars = lambda: "".join(chr(int(e[1], 16)) for e in
+                                        target.report()["events"][before:] if e[0] == "char")
+                self.decode("decode-hex", "qr", "30311d3231")
+                wait_for(lambda: chars().endswith("21"), what="the decode")
+                self.assertEqual(expected, chars())
+                self.quit(proc)
 
 
 class Notepad(DecodeCase):

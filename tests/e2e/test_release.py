@@ -46,6 +46,9 @@ class Release(norza.NorzaCase):
             sample = f.read()
         self.assertIn("识别类型".encode("gbk"), sample)
         self.assertIn(b"\r\nQR=1\r\n", sample)
+        for key in ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT",
+                    "Notices"):
+            self.assertIn(b"\r\n;%s=" % key.encode(), sample)   # an example, left off
 
     def test_runs_from_a_folder_with_spaces(self):
         self.check_runs_from(self.unpack("Program Files", "My Scanner"))

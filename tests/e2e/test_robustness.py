@@ -54,6 +54,7 @@ DELIVERED = re.compile(r"delivered (\d+)$")
 SETTERS = ("setQRable", "setDMable", "setBarcode", "setPDF417")
 SILENCED = ["%s 0" % s for s in SETTERS]
 SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]
+DECODE = b"k\x1d\x1e\x04"   # what the random settings' decodes type, twice
 
 SUMMARY = []
 
@@ -78,6 +79,10 @@ def log_entries(data):
     parts = ENTRY_START.split(data)
     assert parts[0] == b"", "the log does not start with an entry: %r" % data[:80]
     return parts[1:]
+
+
+def contains(items, part):
+    return any(items[i:i + len(part)] == part for i in range(len(items)))
 
 
 def reenabled(flags):
@@ -296,8 +301,8 @@ class LongDecodeRun(unittest.TestCase):
 class RandomSettings(norza.NorzaCase):
     """Random typeSet.ini and configDecodeTime.ini files, each pair given to a
     fresh start of the program: the switches and hold-off it hands the engine
-    are the ones worked out from the files, and the Enter switch shows in
-    what a decode types into a typing target."""
+    are the ones worked out from the files, and the Enter switch and the
+    output options show in what two decodes type into a typing target."""
 
     def place(self, name, data, folder):
         path = os.path.join(self.folder, name)
@@ -318,7 +323,8 @@ class RandomSettings(norza.NorzaCase):
             proc.wait(10)
 
     def typed(self, target, target_hwnd, flags):
-        """The keys a decode of "k" types, then the keys of a later "z" from
+        """The key events and the characters with their message times that
+        two decodes of "k", GS, RS, EOT type, then those of a later "z" from
         elsewhere, which marks that everything before has arrived."""
         if not any(flags[:4]):
             norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_QR, "0")
@@ -326,12 +332,18 @@ class RandomSettings(norza.NorzaCase):
             flags = (1,) + tuple(flags[1:])
         sym = model.SYMBOLOGIES[list(flags[:4]).index(1)]
         self.assertEqual(0, norza.wintool("foreground", target_hwnd)[0])
-        before = len(key_events(target.report()))
-        rc, out, err = scanctl("decode", sym, "k")
-        self.assertRegex(out, DELIVERED, err)
+        before = len(target.report()["events"])
+        rc, out, err = scanctl("batch", input=("decode-hex %s %s\n" % (sym, DECODE.hex()) * 2)
+                               .encode())
+        self.assertEqual(2, len([line for line in out.splitlines() if DELIVERED.match(line)]),
+                         out + err)
         self.assertEqual(0, harness.run(SENDKEYS, "z")[0])
-        wait_for(lambda: ("up", "5a") in key_events(target.report())[before:], what="the z")
-        return key_events(target.report())[before:]
+        wait_for(lambda: ("up", "5a") in target.report()["events"][before:], timeout=20,
+                 what="the z")
+        report_ = target.report()
+        events = list(zip(report_["events"], report_["times"]))[before:]
+        return ([e for e, _ in events if e[0] in ("down", "up")],
+                [(chr(int(e[1], 16)), t) for e, t in events if e[0] == "char"])
 
     def test_random_settings_files_give_the_documented_values(self):
         rng = model.seeded(SEED + 1)
@@ -339,13 +351,15 @@ class RandomSettings(norza.NorzaCase):
         target_hwnd = wait_for(lambda: [w["hwnd"] for w in norza.windows()
                                         if w["title"] == "Norza Typing Target"],
                                what="the typing target's window")[0]
-        seen_flags, seen_times, started = set(), set(), time.time()
+        seen_flags, seen_times, seen_output, started = set(), set(), set(), time.time()
         shapes = {"huge": 0, "folder or missing": 0, "binary": 0, "BOM": 0, "CR only": 0}
         for i in range(CONFIGS):
             type_name, type_data, type_folder = model.random_type_set(rng, HUGE_MB)
             time_name, time_data, time_folder = model.settle_hold_off(
                 rng, lambda r: model.random_decode_time(r, HUGE_MB))
             flags = model.type_flags(None if type_folder else type_data)
+            output = model.output_options(None if type_folder else type_data)
+            seen_output.add(repr(output))
             hold_off = model.decode_time(None if time_folder else time_data)
             seen_flags.add(flags)
             seen_times.add(hold_off)
@@ -368,16 +382,23 @@ class RandomSettings(norza.NorzaCase):
                         ["%s %d" % call for call in zip(SETTERS, flags)] +
                         ["SetBeepTime 200", "SetDecodeTime %d" % hold_off, "SetBeep 1"],
                         names(self.journal())[:10])
-                    self.assertEqual([("down", "4b"), ("up", "4b")] +
-                                     (SHIFT_ENTER if flags[4] else []) +
-                                     [("down", "5a"), ("up", "5a")],
-                                     self.typed(target, target_hwnd, flags))
+                    keys, chars = self.typed(target, target_hwnd, flags)
+                    once = model.typed_text(output, flags[4], DECODE.decode())
+                    twice = output["repeat_window"] < 1000   # 0 (off) or 1 ms
+                    self.assertEqual(once * (2 if twice else 1) + "z",
+                                     "".join(ch for ch, _ in chars))
+                    self.assertEqual(output["suffix"] is None and bool(flags[4]),
+                                     contains(keys, SHIFT_ENTER))
+                    if output["key_delay"] >= 20 and len(once) > 1:
+                        times = [t for _, t in chars[:len(once)]]
+                        gaps = [b - a for a, b in zip(times, times[1:])]
+                        self.assertGreaterEqual(min(gaps), output["key_delay"] * 0.8, gaps)
                 finally:
                     self.stop(proc)
         report("settings pairs tried %d in %.0f s (%s); %d different switch sets, %d different "
-               "hold-offs; all as worked out" % (
+               "hold-offs, %d different output options; all as worked out" % (
                    CONFIGS, time.time() - started, ", ".join("%s %d" % s for s in shapes.items()),
-                   len(seen_flags), len(seen_times)))
+                   len(seen_flags), len(seen_times), len(seen_output)))
 
 
 class OddEngineResults(norza.NorzaCase):

@@ -4,8 +4,8 @@
  * arrived to a file, as the
  * ANSI bytes and the UTF-16 text of each field plus the keyboard messages the
  * fields received (characters as UTF-16, key messages with their scan code)
- * and whether Caps Lock is on, rewriting the report whenever something
- * changed.
+ * with the message time of each (ms), and whether Caps Lock is on, rewriting
+ * the report whenever something changed.
  *
  *   typetarget <report-path> [fields [count [sink]]]
  *
@@ -34,6 +34,8 @@ static WNDPROC g_pfnEditProc;
 static const char *g_pszReport;
 static char *g_pszEvents;
 static size_t g_cbEvents;
+static char *g_pszTimes;            /* "times" line: one message time per event */
+static size_t g_cbTimes;
 static BOOL g_bDirty = TRUE;
 static int g_nRoundChars;           /* characters per timed round; 0: no rounds */
 static int g_nArrived;
@@ -75,6 +77,7 @@ static void NoteEvent(const char *kind, WPARAM code, LPARAM lParam)
     if (g_cbEvents + n < MAX_EVENTS * 16) {
         memcpy(g_pszEvents + g_cbEvents, line, n);
         g_cbEvents += n;
+        g_cbTimes += sprintf(g_pszTimes + g_cbTimes, " %lu", (unsigned long)GetMessageTime());
     }
     g_bDirty = TRUE;
 }
@@ -142,6 +145,7 @@ static void WriteReport(void)
                 (long long)g_qpcFirst.QuadPart, (long long)g_qpcLast.QuadPart,
                 (long long)freq.QuadPart);
     }
+    fprintf(f, "times%.*s\n", (int)g_cbTimes, g_pszTimes);
     fprintf(f, "events\n");
     fwrite(g_pszEvents, 1, g_cbEvents, f);
     fclose(f);
@@ -211,6 +215,7 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
         g_pwszSunk = calloc(g_nRoundChars + 1, sizeof(WCHAR));
     }
     g_pszEvents = malloc(MAX_EVENTS * 16);
+    g_pszTimes = malloc(MAX_EVENTS * 32);   /* 12 bytes for each line of 6 or more */
 
     wc.lpfnWndProc = MainProc;
     wc.hInstance = hInst;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "keystrokes.h"
+#include "output.h"
 #include "typekeys.h"
 #include "utf8.h"
 
@@ -600,4 +601,52 @@ TEST(ImeSwitch, AnOpenInputMethodIsClosedForTheTypingAndPutBack)
     EXPECT_TRUE(g_ime.bOpen);
     EXPECT_EQ(1, g_ime.lConversion);
     DestroyWindow(hwnd);
+}
+
+TEST(ControlChars, KeptDroppedOrReplaced)
+{
+    CControlOutput controls[kControlCount] = {
+        { '\x1D', false, "|" }, { '\x1E', false, "" }, { '\x04', true, "x" } };
+    EXPECT_STREQ("01|10\x04", ReplaceControlChars("01\x1D" "1\x1E" "0\x04", controls, 3));
+    EXPECT_STREQ("\xD6\xD0|", ReplaceControlChars("\xD6\xD0\x1D", controls, 3));
+    EXPECT_STREQ("a\x1D", ReplaceControlChars("a\x1D", controls, 0));
+}
+
+namespace {
+
+DWORD g_dwNow;
+DWORD WINAPI FakeClock() { return g_dwNow; }
+
+}  // namespace
+
+TEST(RepeatFilter, SameCodeWithinTheWindowAfterItWasTyped)
+{
+    CRepeatFilter filter(FakeClock);
+    g_dwNow = 0xFFFFFF00;   // the tick count wraps inside the window
+    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    filter.NoteTyped();
+    g_dwNow += 300;
+    EXPECT_TRUE(filter.IsRepeat("A", 2000));
+    g_dwNow += 1699;
+    EXPECT_TRUE(filter.IsRepeat("A", 2000));   // repeats do not move the window
+    g_dwNow += 1;
+    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    filter.NoteTyped();
+    g_dwNow += 10;
+    EXPECT_FALSE(filter.IsRepeat("A", 0));      // 0: off
+    EXPECT_FALSE(filter.IsRepeat("B", 2000));   // a different code in between
+    filter.NoteTyped();
+    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+}
+
+TEST(RepeatFilter, ACodeThatWasNotTypedIsNoRepeat)
+{
+    CRepeatFilter filter(FakeClock);
+    g_dwNow = 5000;
+    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    g_dwNow += 300;
+    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    filter.NoteTyped();
+    EXPECT_TRUE(filter.IsRepeat("A", 2000));
+    EXPECT_FALSE(filter.IsRepeat("", 2000));
 }

@@ -1,0 +1,87 @@
+// Section OUTPUT of typeSet.ini: the escapes, the defaults, and bad values
+// falling back to the default of their key alone.
+#include <afxwin.h>
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+
+#include "settings.h"
+#include "temp_file_test.h"
+
+TEST(Escapes, ExpandToKeysControlsAndBraces)
+{
+    CString out;
+    ASSERT_TRUE(ExpandEscapes("a{TAB}{enter}{GS}{Rs}{EOT}{{x}}", out));
+    EXPECT_STREQ("a\t\r\x1D\x1E\x04{x}", out);
+    ASSERT_TRUE(ExpandEscapes("", out));
+    EXPECT_STREQ("", out);
+    out = "kept";
+    for (const char* bad : { "{TABS}", "{", "a}b", "{TAB", "{ TAB}", "{}", "}" })
+        EXPECT_FALSE(ExpandEscapes(bad, out)) << bad;
+    EXPECT_STREQ("kept", out);
+}
+
+class OutputSettings : public TempFileTest {
+protected:
+    OutputSettings() : TempFileTest("norza_settings_test_", ".ini") {}
+
+    COutputOptions Read(const std::string& content)
+    {
+        FILE* f = fopen(m_path.c_str(), "wb");
+        fwrite(content.data(), 1, content.size(), f);
+        fclose(f);
+        return ReadOutputOptions(m_path.c_str());
+    }
+
+    static void ExpectDefaults(const COutputOptions& o)
+    {
+        EXPECT_STREQ("", o.strPrefix);
+        EXPECT_STREQ("", o.strSuffix);
+        EXPECT_FALSE(o.bSuffix);
+        EXPECT_EQ(0, o.nKeyDelay);
+        EXPECT_EQ(0, o.nRepeatWindow);
+        for (const CControlOutput& c : o.controls)
+            EXPECT_TRUE(c.bKeep);
+    }
+};
+
+TEST_F(OutputSettings, MissingFileSectionOrKeysGiveTheDefaults)
+{
+    ExpectDefaults(ReadOutputOptions((m_dir + "norza_no_such_file.ini").c_str()));
+    ExpectDefaults(Read("[TYPE]\r\nEnter=1\r\n[OTHER]\r\nPrefix=x\r\nKeyDelay=5\r\n"));
+}
+
+TEST_F(OutputSettings, EveryKeyIsRead)
+{
+    COutputOptions o = Read("[OUTPUT]\r\nPrefix=P{{\r\nSuffix={TAB}\r\nKeyDelay=200\r\n"
+                            "RepeatWindow=2000\r\nGS={GS}|\r\nRS=\r\nEOT=\" {ENTER}\"\r\n");
+    EXPECT_STREQ("P{", o.strPrefix);
+    EXPECT_STREQ("\t", o.strSuffix);
+    EXPECT_TRUE(o.bSuffix);
+    EXPECT_EQ(200, o.nKeyDelay);
+    EXPECT_EQ(2000, o.nRepeatWindow);
+    EXPECT_EQ('\x1D', o.controls[0].ch);
+    EXPECT_FALSE(o.controls[0].bKeep);
+    EXPECT_STREQ("\x1D|", o.controls[0].strWith);
+    EXPECT_FALSE(o.controls[1].bKeep);   // empty: dropped
+    EXPECT_STREQ("", o.controls[1].strWith);
+    EXPECT_STREQ(" \r", o.controls[2].strWith);   // quotes keep the blank
+
+    EXPECT_TRUE(Read("[OUTPUT]\nSuffix=\n").bSuffix);   // present though empty: no Enter
+}
+
+TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
+{
+    ExpectDefaults(Read("[OUTPUT]\nPrefix={X}\nSuffix=a{\nKeyDelay=201\nRepeatWindow=-1\n"
+                        "GS={TAB\nRS=}\nEOT={NUL}\n"));
+    for (const char* bad : { "1.5", "ten", "+5", "5ms", "0x10", "99999999999", "60001" }) {
+        COutputOptions o = Read(std::string("[OUTPUT]\nRepeatWindow=") + bad + "\nKeyDelay=7\n");
+        EXPECT_EQ(0, o.nRepeatWindow) << bad;
+        EXPECT_EQ(7, o.nKeyDelay) << bad;   // the other keys keep their values
+    }
+    COutputOptions o = Read("[OUTPUT]\nKeyDelay=x\nRepeatWindow=60000\nPrefix={TAB\n");
+    EXPECT_EQ(0, o.nKeyDelay);
+    EXPECT_EQ(60000, o.nRepeatWindow);
+}
