@@ -83,7 +83,8 @@ class Resources(unittest.TestCase):
 
         main = resource(5, 102)
         ver, sig, _, exstyle, style, items, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", main, 0)
-        self.assertEqual((1, 0xFFFF, 0x00040000, 0x900000C0, 0, 0, 0, 9, 1),
+        # A hidden tool window: no taskbar button, no Alt+Tab entry.
+        self.assertEqual((1, 0xFFFF, 0x00000080, 0x800000C0, 0, 0, 0, 9, 1),
                          (ver, sig, exstyle, style, items, x, y, cx, cy))
         self.assertIn("宋体".encode("utf-16-le"), main)
 

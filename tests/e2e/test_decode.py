@@ -250,14 +250,19 @@ class OutputOptions(DecodeCase):
 
 
 class Notepad(DecodeCase):
-    def test_text_arrives_in_a_real_application(self):
-        self.write("typeSet.ini", "[TYPE]\nEnter=1\n")
-        self.start_norza()
+    def start_notepad(self):
+        """Starts Wine's notepad in front; returns its edit control."""
         self.start("notepad")
         edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
                                  for c in w["children"] if c["cls"].lower() == "edit"],
                         timeout=30, what="notepad")[0]
         time.sleep(0.5)
+        return edit
+
+    def test_text_arrives_in_a_real_application(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=1\n")
+        self.start_norza()
+        edit = self.start_notepad()
         self.decode("decode", "qr", "Norza 4.3")
         self.decode("decode", "qr", "扫码")
         expected = "Norza 4.3\r\n扫码\r\n"
@@ -273,11 +278,7 @@ class Notepad(DecodeCase):
         self.write("long.txt", text)
         self.write("typeSet.ini", "[TYPE]\nEnter=0\n")
         self.start_norza()
-        self.start("notepad")
-        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
-                                 for c in w["children"] if c["cls"].lower() == "edit"],
-                        timeout=30, what="notepad")[0]
-        time.sleep(0.5)
+        edit = self.start_notepad()
         self.decode("decode-file", "qr", harness.winpath(path))
         # How the edit control takes a posted CR LF is its own business: the
         # characters between must all be there, in order.

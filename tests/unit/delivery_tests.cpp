@@ -610,6 +610,13 @@ TEST(ControlChars, KeptDroppedOrReplaced)
     EXPECT_STREQ("01|10\x04", ReplaceControlChars("01\x1D" "1\x1E" "0\x04", controls, 3));
     EXPECT_STREQ("\xD6\xD0|", ReplaceControlChars("\xD6\xD0\x1D", controls, 3));
     EXPECT_STREQ("a\x1D", ReplaceControlChars("a\x1D", controls, 0));
+
+    // Characters the code page lacks keep their place in the shorter or
+    // longer text, so they are typed where they stood.
+    std::vector<UnicodeRun> lost = { { 1, 1, L"\x4E2D" }, { 5, 2, L"\xD83D\xDE00" } };
+    EXPECT_STREQ("?|???|", ReplaceControlChars("\x1E?\x1D?\x1E??\x1D", controls, 3, &lost));
+    EXPECT_EQ(0, lost[0].nOffset);
+    EXPECT_EQ(3, lost[1].nOffset);
 }
 
 namespace {
