@@ -28,6 +28,15 @@ class DecodeCase(norza.NorzaCase):
         super().setUp()
         self.write("configDecodeTime.ini", "50")
 
+    def start_notepad(self):
+        """Starts Wine's notepad in front; returns its edit control."""
+        self.start("notepad")
+        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
+                                 for c in w["children"] if c["cls"].lower() == "edit"],
+                        timeout=30, what="notepad")[0]
+        time.sleep(0.5)
+        return edit
+
     def run_norza(self, enter=True, flags=(1, 1, 1, 1), fields=1, output=""):
         self.write("typeSet.ini", "[TYPE]\nQR=%d\nDM=%d\nBarcode=%d\nPDF417=%d\nEnter=%d\n"
                    % (*flags, int(enter)) + ("[OUTPUT]\n" + output if output else ""))
@@ -250,15 +259,6 @@ class OutputOptions(DecodeCase):
 
 
 class Notepad(DecodeCase):
-    def start_notepad(self):
-        """Starts Wine's notepad in front; returns its edit control."""
-        self.start("notepad")
-        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
-                                 for c in w["children"] if c["cls"].lower() == "edit"],
-                        timeout=30, what="notepad")[0]
-        time.sleep(0.5)
-        return edit
-
     def test_text_arrives_in_a_real_application(self):
         self.write("typeSet.ini", "[TYPE]\nEnter=1\n")
         self.start_norza()

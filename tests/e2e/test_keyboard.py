@@ -34,11 +34,7 @@ def x_keys(xid, *actions):
 class Keyboard(DecodeCase):
     def notepad(self):
         """Starts Wine's notepad; returns its edit control and X window."""
-        self.start("notepad")
-        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "Notepad"
-                                 for c in w["children"] if c["cls"].lower() == "edit"],
-                        timeout=30, what="notepad")[0]
-        return edit, x_window("--class", "notepad.exe")
+        return self.start_notepad(), x_window("--class", "notepad.exe")
 
     def wait_notepad(self, edit, expected):
         try:
