@@ -2,7 +2,6 @@
 
 #include "AboutDlg.h"
 #include "resource.h"
-#include "settings.h"
 #include "status.h"
 #include "vistrel.h"
 
@@ -37,7 +36,7 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
-      m_hWndUser(NULL)
+      m_hWndUser(NULL), m_bDecoding(FALSE), m_bClosing(FALSE), m_nPendingNotice(NOTICE_NONE)
 {
 }
 
@@ -118,6 +117,10 @@ void CScanWedgeDlg::CompleteStart()
 BOOL CScanWedgeDlg::AddTrayIcon()
 {
     m_bIconAdded = Shell_NotifyIconA(NIM_ADD, &m_nid) || Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    if (m_bIconAdded && m_nPendingNotice != NOTICE_NONE) {
+        ShowBalloon(m_nPendingNotice);
+        m_nPendingNotice = NOTICE_NONE;
+    }
     return m_bIconAdded;
 }
 
@@ -176,6 +179,7 @@ LRESULT CScanWedgeDlg::OnScanQuit(WPARAM, LPARAM)
 
 void CScanWedgeDlg::OnClose()
 {
+    StopDecoding();
     ReleaseDevice();
     Shell_NotifyIconA(NIM_DELETE, &m_nid);
     // Ends the modal loop as a cancel; the window's own OnCancel ignores Esc.
@@ -203,6 +207,16 @@ void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause)
 {
     if (!m_gateNotices.Pass(subject, cause) || !m_bNotices)
         return;
+    // The notification area may not be up yet, as early at sign-in: the
+    // notice waits for the icon.
+    if (m_bIconAdded)
+        ShowBalloon(cause);
+    else
+        m_nPendingNotice = cause;
+}
+
+void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
+{
     // A copy: the status timer sends m_nid every second and must not show
     // the balloon again each time.
     NOTIFYICONDATAA nid = m_nid;

@@ -5,13 +5,14 @@
 #include <afxwin.h>
 #include <shellapi.h>
 
-#include <vector>
+#include <deque>
+#include <string>
 
 #include "notice.h"
-#include "output.h"
 #include "settings.h"
+#include "shape.h"
 #include "target.h"
-#include "utf8.h"
+#include "typist.h"
 
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 
@@ -24,7 +25,7 @@ public:
 
     // Reads the decode hold-off from a plain-text file into m_nDecodeTime,
     // clamped to 50..5000 ms; 50 when the file is missing.
-    bool LoadDecodeTime(LPCSTR pszFileName);
+    bool LoadDecodeTime(LPCSTR pszFileName) { return ReadDecodeTime(pszFileName, &m_nDecodeTime); }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -59,12 +60,21 @@ private:
     // Configures the engine once StartDevice has returned 1.
     void CompleteStart();
     BOOL AddTrayIcon();
-    // Types the text into the focused control of the foreground application;
-    // says why when it could not. The lost runs are characters the code page
-    // lacks (see Utf8ToAnsi).
-    TargetStatus SendTextToFocus(LPCSTR pszText,
-                                 const std::vector<UnicodeRun>& lost = std::vector<UnicodeRun>());
+    // One decode's road after the engine was silenced: shape, log, leave out
+    // a repeat, type, tell, hold off.
+    void HandleDecode(const std::string& strBytes);
+    // Types the shaped decode into the focused control of the foreground
+    // application; says why when it could not (NOTICE_NONE: typed).
+    NoticeCause SendTextToFocus(const ShapedDecode& shaped);
+    // Waits for the event (NULL: none) or the time, whichever comes first,
+    // while the window goes on answering its messages; ends early when the
+    // program is closing.
+    void WaitWithMessages(HANDLE hEvent, DWORD dwMs);
+    void ReenableDecoding();
+    // The program is closing: a typing under way stops, nothing waits.
+    void StopDecoding();
     void ShowNotice(NoticeSubject subject, NoticeCause cause);
+    void ShowBalloon(NoticeCause cause);
     void ShowTrayMenu();
     // The tray menu takes the foreground; these give it back afterwards.
     void RememberUserWindow();
@@ -94,4 +104,9 @@ private:
     HWND m_hWndUser;
     COutputOptions m_output;
     CRepeatFilter m_repeat;
+    CTypist m_typist;
+    BOOL m_bDecoding;                      // a decode is typed or held off
+    BOOL m_bClosing;
+    std::deque<std::string> m_queDecodes;  // arrived meanwhile, in order
+    NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
 };

@@ -91,31 +91,34 @@ void CScanWedgeDlg::GiveBackForeground()
         ::SetForegroundWindow(m_hWndUser);
 }
 
-// A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it.
-static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int))
+// A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it;
+// while a decode is typed or held off the engine stays silenced, and the
+// flags in force at its end are applied then.
+static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int), BOOL bHeldOff)
 {
     bFlag = bFlag == 0 ? 1 : 0;
-    pfnSetEngine(bFlag);
+    if (!bHeldOff)
+        pfnSetEngine(bFlag);
 }
 
 void CScanWedgeDlg::OnToggleQR()
 {
-    Toggle(m_bQR, setQRable);
+    Toggle(m_bQR, setQRable, m_bDecoding);
 }
 
 void CScanWedgeDlg::OnToggleDM()
 {
-    Toggle(m_bDM, setDMable);
+    Toggle(m_bDM, setDMable, m_bDecoding);
 }
 
 void CScanWedgeDlg::OnToggleBarcode()
 {
-    Toggle(m_bBarcode, setBarcode);
+    Toggle(m_bBarcode, setBarcode, m_bDecoding);
 }
 
 void CScanWedgeDlg::OnTogglePDF417()
 {
-    Toggle(m_bPDF417, setPDF417);
+    Toggle(m_bPDF417, setPDF417, m_bDecoding);
 }
 
 void CScanWedgeDlg::OnTrayExit()
@@ -126,6 +129,7 @@ void CScanWedgeDlg::OnTrayExit()
 
 void CScanWedgeDlg::OnTrayRestart()
 {
+    StopDecoding();
     InterlockedExchange(&g_nInstanceFlag, 0);   // lets the new process pass the guard
     Shell_NotifyIconA(NIM_DELETE, &m_nid);
     ReleaseDevice();

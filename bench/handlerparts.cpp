@@ -1,5 +1,6 @@
 // What the pieces of one decode's handling cost on their own, in this
-// process: the UTF-8 check and conversion, the layout lookups and the key
+// process: shaping (encoding decision, conversion, control characters), the
+// layout lookups and the key
 // plan with its keyboard snapshot, the log entry,
 // posting the bytes as characters, one engine journal line as the stand-in
 // engine writes it for each of the eight symbology switches, and how long
@@ -19,7 +20,7 @@
 #include "charmode.h"
 #include "typekeys.h"
 #include "logfile.h"
-#include "utf8.h"
+#include "shape.h"
 
 namespace {
 
@@ -102,42 +103,38 @@ int main(int argc, char** argv)
         }
         const char* pszName = BaseName(argv[i]);
         int nReps = text.size() > 1000 ? 60 : 300;
-        CString strAnsi;
-        std::vector<UnicodeRun> lost;
+        COutputOptions options;
+        ShapedDecode shaped;
 
-        Print("UTF-8 check + conversion", pszName, Time(nReps, [&] {
-            strAnsi = text.c_str();
-            lost.clear();
-            if (TakeAsUtf8(strAnsi, strAnsi.GetLength()))
-                Utf8ToAnsi(strAnsi, &lost);
+        Print("shaping", pszName, Time(nReps, [&] {
+            shaped = ShapeDecode(text.c_str(), options, false);
         }));
-        if (!NeedsCharacterMode(strAnsi)) {
+        const std::wstring& typed = shaped.strTyped;
+        if (!NeedsCharacterMode(typed)) {
             size_t nStrokes = 0;
             // The program looks a layout up once a run, as here: the first
             // decode costs the lookups as well.
             CThreadLayout layout(GetKeyboardLayout(0));
             Print("layout lookups", pszName, Time(1, [&] {
-                PlanKeys(strAnsi, { NULL, NULL, false, 0 }, layout, KeyboardSnapshot());
+                PlanKeys(typed, false, layout, KeyboardSnapshot());
             }));
             Print("key snapshot + plan", pszName, Time(nReps, [&] {
-                nStrokes = PlanKeys(strAnsi, { NULL, NULL, false, 0 }, layout,
-                                    TakeKeyboardSnapshot()).inputs.size();
+                nStrokes = PlanKeys(typed, false, layout, TakeKeyboardSnapshot()).inputs.size();
             }));
             printf("  (%u key events)\n", (unsigned)nStrokes);
         } else {
             std::vector<double> t;
             for (int k = 0; k < nReps; ++k) {
                 double t0 = Now();
-                TypeOptions options = { NULL, NULL, false, 0 };
-                PlayCharacterMode(hwnd, PlanCharacterMode(strAnsi, lost, options), 0);
+                PlayCharacterMode(hwnd, PlanCharacterMode(typed, false), 0);
                 t.push_back(Now() - t0);
                 Drain(hwnd);
             }
             std::sort(t.begin(), t.end());
-            Print("posting the bytes", pszName, { t[t.size() / 2], t[(t.size() * 9) / 10] });
+            Print("posting the characters", pszName, { t[t.size() / 2], t[(t.size() * 9) / 10] });
         }
         Print("log entry", pszName, Time(nReps, [&] {
-            LogWrite("Decode", "Decode:%s", (LPCSTR)strAnsi);
+            LogWrite("Decode", "Decode:%s", (LPCSTR)shaped.strLogged);
         }));
     }
 

@@ -1,40 +1,35 @@
 #include "charmode.h"
 
-#include <string.h>
-
 namespace {
 
 // How long a full queue may stay full before typing gives up on the target.
 const DWORD kFullQueueMs = 5000;
 
-bool IsLeadByte(unsigned char b)
+const WORD kScanTab = 0x0F, kScanReturn = 0x1C;
+
+void AddStep(std::vector<CharStep>& steps, CharStep::Kind kind)
 {
-    return IsDBCSLeadByte(b) != FALSE;
+    if (steps.empty() || steps.back().kind != kind || kind == CharStep::kKey ||
+        kind == CharStep::kEnterSuffix)
+        steps.push_back(CharStep{ kind, std::string(), std::wstring(), 0 });
 }
 
-void AddChars(std::vector<CharStep>& steps, const char* pBytes, size_t nBytes)
+// Only code pages of one or two bytes a character can go through WM_CHAR
+// byte by byte: under UTF-8 (or GB18030) every character outside ASCII goes
+// as UTF-16.
+bool PostsBytes(UINT nCodePage)
 {
-    if (steps.empty() || steps.back().kind != CharStep::kChars)
-        steps.push_back(CharStep{ CharStep::kChars, std::string(), 0, std::wstring() });
-    steps.back().strBytes.append(pBytes, nBytes);
+    CPINFO info;
+    return nCodePage != CP_UTF8 && GetCPInfo(nCodePage, &info) && info.MaxCharSize <= 2;
 }
 
-void AddKey(std::vector<CharStep>& steps, BYTE bVk)
+// The character's bytes in the code page, none when the code page lacks it
+// (no look-alike: Ω is not O).
+int CharBytes(UINT nCodePage, const wchar_t* pwch, int nUnits, char* pOut)
 {
-    steps.push_back(CharStep{ CharStep::kKey, std::string(), bVk, std::wstring() });
-}
-
-// Prefix and suffix: Tab and CR are keys, everything else characters.
-void AddAffix(std::vector<CharStep>& steps, const char* psz)
-{
-    for (; psz && *psz; ++psz) {
-        if (*psz == '\t')
-            AddKey(steps, VK_TAB);
-        else if (*psz == '\r')
-            AddKey(steps, VK_RETURN);
-        else
-            AddChars(steps, psz, 1);
-    }
+    BOOL bLost = FALSE;
+    int n = WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pwch, nUnits, pOut, 8, NULL, &bLost);
+    return bLost ? 0 : n;
 }
 
 // Posted messages reach the target in the order they were posted, so
@@ -48,63 +43,77 @@ void AddAffix(std::vector<CharStep>& steps, const char* psz)
 // waits and not within a second in five.)
 class CCharTyping {
 public:
-    CCharTyping(HWND hFocus, int nKeyDelay, PFN_POSTMESSAGE pfnPostA, PFN_POSTMESSAGE pfnPostW)
-        : m_hFocus(hFocus), m_nKeyDelay(nKeyDelay), m_bFirst(true), m_pfnPostA(pfnPostA),
-          m_pfnPostW(pfnPostW) {}
+    CCharTyping(HWND hFocus, int nKeyDelay, HANDLE hCancel, PFN_POSTMESSAGE pfnPostA,
+                PFN_POSTMESSAGE pfnPostW)
+        : m_hFocus(hFocus), m_nKeyDelay(nKeyDelay), m_hCancel(hCancel), m_bFirst(true),
+          m_result(TYPING_DONE), m_pfnPostA(pfnPostA), m_pfnPostW(pfnPostW) {}
+
+    TypingResult Result() const { return m_result; }
 
     bool Chars(const std::string& bytes)
     {
         for (size_t i = 0; i < bytes.size(); ++i) {
-            Pause();
             unsigned char b = (unsigned char)bytes[i];
-            if (!Post(m_pfnPostA, WM_CHAR, b))
+            if (!Pause() || !Post(m_pfnPostA, WM_CHAR, b, 0))
                 return false;
             // A double-byte character's trail byte goes with its lead byte.
-            if (IsLeadByte(b) && i + 1 < bytes.size() &&
-                !Post(m_pfnPostA, WM_CHAR, (unsigned char)bytes[++i]))
+            if (IsDBCSLeadByte(b) && i + 1 < bytes.size() &&
+                !Post(m_pfnPostA, WM_CHAR, (unsigned char)bytes[++i], 0))
                 return false;
         }
         return true;
     }
 
+    // What a key press posts; the target's own TranslateMessage makes the
+    // character of it, and a dialog sees the Tab key it moves the focus on.
     bool Key(BYTE bVk)
     {
-        Pause();
-        return Post(m_pfnPostA, WM_KEYDOWN, bVk);
+        LPARAM lDown = 1 | (LPARAM)(bVk == VK_TAB ? kScanTab : kScanReturn) << 16;
+        return Pause() && Post(m_pfnPostA, WM_KEYDOWN, bVk, lDown) &&
+               Post(m_pfnPostA, WM_KEYUP, bVk, lDown | 0xC0000000);
     }
+
+    bool EnterSuffix() { return Pause() && Post(m_pfnPostA, WM_KEYDOWN, VK_RETURN, 0); }
 
     bool Unicode(const std::wstring& wide)
     {
         for (size_t i = 0; i < wide.size(); ++i) {
-            Pause();
-            if (!Post(m_pfnPostW, WM_CHAR, wide[i]))
+            if (!Pause() || !Post(m_pfnPostW, WM_CHAR, wide[i], 0))
                 return false;
             // A surrogate pair is one character.
             if (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
-                !Post(m_pfnPostW, WM_CHAR, wide[++i]))
+                !Post(m_pfnPostW, WM_CHAR, wide[++i], 0))
                 return false;
         }
         return true;
     }
 
 private:
-    void Pause()
+    bool Pause()
     {
-        if (m_nKeyDelay > 0 && !m_bFirst)
-            Sleep(m_nKeyDelay);
+        if (m_nKeyDelay > 0 && !m_bFirst && PauseTyping(m_hCancel, m_nKeyDelay)) {
+            m_result = TYPING_CANCELLED;
+            return false;
+        }
         m_bFirst = false;
+        return true;
     }
 
     // A long text can fill the target's queue faster than the target takes
     // from it; a refused post is lost, so it is tried again until there is
     // room, the wait growing to 16 ms, bounded in all.
-    bool Post(PFN_POSTMESSAGE pfnPost, UINT message, WPARAM wParam)
+    bool Post(PFN_POSTMESSAGE pfnPost, UINT message, WPARAM wParam, LPARAM lParam)
     {
         DWORD dwWait = 1, dwWaited = 0;
-        while (!pfnPost(m_hFocus, message, wParam, 0)) {
-            if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA || dwWaited >= kFullQueueMs)
+        while (!pfnPost(m_hFocus, message, wParam, lParam)) {
+            if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA || dwWaited >= kFullQueueMs) {
+                m_result = TYPING_FAILED;
                 return false;
-            Sleep(dwWait);
+            }
+            if (PauseTyping(m_hCancel, dwWait)) {
+                m_result = TYPING_CANCELLED;
+                return false;
+            }
             dwWaited += dwWait;
             if (dwWait < 16)
                 dwWait *= 2;
@@ -114,56 +123,60 @@ private:
 
     HWND m_hFocus;
     int m_nKeyDelay;
+    HANDLE m_hCancel;
     bool m_bFirst;
+    TypingResult m_result;
     PFN_POSTMESSAGE m_pfnPostA;
     PFN_POSTMESSAGE m_pfnPostW;
 };
 
 }  // namespace
 
-std::vector<CharStep> PlanCharacterMode(const char* pszText, const std::vector<UnicodeRun>& lost,
-                                        const TypeOptions& options)
+std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter, UINT nCodePage)
 {
+    if (nCodePage == CP_ACP)
+        nCodePage = GetACP();
+    bool bBytes = PostsBytes(nCodePage);
     std::vector<CharStep> steps;
-    AddAffix(steps, options.pszPrefix);
-    int nLength = pszText ? (int)strlen(pszText) : 0;
-    size_t nRun = 0;
-    for (int i = 0; i < nLength;) {
-        if (nRun < lost.size() && lost[nRun].nOffset == i) {
-            steps.push_back(CharStep{ CharStep::kUnicode, std::string(), 0, lost[nRun].strWide });
-            i += lost[nRun++].nBytes;
-            continue;
+    for (size_t i = 0; i < text.size();) {
+        wchar_t ch = text[i];
+        int nUnits = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
+        char bytes[8];
+        int nBytes = 0;
+        if (ch == L'\t' || ch == L'\r') {
+            AddStep(steps, CharStep::kKey);
+            steps.back().bVk = ch == L'\t' ? VK_TAB : VK_RETURN;
+        } else if (ch < 0x80 || (bBytes && (nBytes = CharBytes(nCodePage, &text[i], nUnits, bytes)) > 0)) {
+            AddStep(steps, CharStep::kChars);
+            if (ch < 0x80)
+                steps.back().strBytes += (char)ch;
+            else
+                steps.back().strBytes.append(bytes, nBytes);
+        } else {
+            AddStep(steps, CharStep::kUnicode);
+            steps.back().strWide.append(&text[i], nUnits);
         }
-        int nEnd = nRun < lost.size() ? lost[nRun].nOffset : nLength;
-        AddChars(steps, pszText + i, nEnd - i);
-        i = nEnd;
+        i += nUnits;
     }
-    if (options.pszSuffix && *options.pszSuffix)
-        AddAffix(steps, options.pszSuffix);
-    else if (options.bShiftEnter)
-        AddKey(steps, VK_RETURN);
+    if (bEnter)
+        AddStep(steps, CharStep::kEnterSuffix);
     return steps;
 }
 
-bool PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, int nKeyDelay,
-                       PFN_POSTMESSAGE pfnPostA, PFN_POSTMESSAGE pfnPostW)
+TypingResult PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, int nKeyDelay,
+                               HANDLE hCancel, PFN_POSTMESSAGE pfnPostA, PFN_POSTMESSAGE pfnPostW)
 {
-    CCharTyping typing(hFocus, nKeyDelay, pfnPostA, pfnPostW);
+    CCharTyping typing(hFocus, nKeyDelay, hCancel, pfnPostA, pfnPostW);
     for (const CharStep& step : steps) {
+        bool bGoOn = true;
         switch (step.kind) {
-        case CharStep::kChars:
-            if (!typing.Chars(step.strBytes))
-                return false;
-            break;
-        case CharStep::kKey:
-            if (!typing.Key(step.bVk))
-                return false;
-            break;
-        case CharStep::kUnicode:
-            if (!typing.Unicode(step.strWide))
-                return false;
-            break;
+        case CharStep::kChars: bGoOn = typing.Chars(step.strBytes); break;
+        case CharStep::kUnicode: bGoOn = typing.Unicode(step.strWide); break;
+        case CharStep::kKey: bGoOn = typing.Key(step.bVk); break;
+        case CharStep::kEnterSuffix: bGoOn = typing.EnterSuffix(); break;
         }
+        if (!bGoOn)
+            break;
     }
-    return true;
+    return typing.Result();
 }

@@ -1,6 +1,7 @@
-// Character mode: typing text in the ANSI code page by posting each byte to
-// the focused control as WM_CHAR, with the characters the code page lacks
-// posted as UTF-16 characters in their place.
+// Character mode: typing text outside ASCII by posting it to the focused
+// control as character messages: characters of the ANSI code page as its
+// bytes (WM_CHAR through the ANSI side), the others as UTF-16 WM_CHAR, and
+// Tab and Enter as the key messages a key would produce.
 #pragma once
 
 #include <windows.h>
@@ -9,30 +10,31 @@
 #include <vector>
 
 #include "keystrokes.h"
-#include "utf8.h"
 
-// One step of typing: bytes posted as WM_CHAR, a key posted as WM_KEYDOWN,
-// or UTF-16 units posted as WM_CHAR to the Unicode side of the window.
+// One step of typing: bytes posted as WM_CHAR, UTF-16 units posted as
+// WM_CHAR to the Unicode side of the window, a key posted as WM_KEYDOWN and
+// WM_KEYUP, or the Enter suffix (a lone WM_KEYDOWN).
 struct CharStep {
-    enum Kind { kChars, kKey, kUnicode } kind;
+    enum Kind { kChars, kUnicode, kKey, kEnterSuffix } kind;
     std::string strBytes;    // kChars
-    BYTE bVk;                // kKey
     std::wstring strWide;    // kUnicode
+    BYTE bVk;                // kKey
 };
 
-// The steps that type the text (the lost runs replacing their bytes) with the
-// prefix, suffix and Enter around it.
-std::vector<CharStep> PlanCharacterMode(const char* pszText, const std::vector<UnicodeRun>& lost,
-                                        const TypeOptions& options);
+// The steps that type the text ('\t' the Tab key, '\r' the Enter key), then
+// Enter when asked. A character goes as bytes when the code page holds it
+// and its characters fit WM_CHAR (one or two bytes), else as UTF-16.
+std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter,
+                                        UINT nCodePage = CP_ACP);
 
 typedef BOOL (WINAPI* PFN_POSTMESSAGE)(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // Types the steps into hFocus. Every post is checked: while the target's
 // queue is full (Windows refuses a post beyond 10,000 waiting) the post is
 // tried again until the target has taken enough to make room, for at most
-// five seconds without progress. False when typing stopped: the window went
-// away or took nothing for that long. The post functions can be replaced to
-// play against a recorded target.
-bool PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, int nKeyDelay,
-                       PFN_POSTMESSAGE pfnPostA = PostMessageA,
-                       PFN_POSTMESSAGE pfnPostW = PostMessageW);
+// five seconds without progress. Fails when the window goes away or takes
+// nothing for that long; a set hCancel stops it between characters. The
+// post functions can be replaced to play against a recorded target.
+TypingResult PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, int nKeyDelay,
+                               HANDLE hCancel = NULL, PFN_POSTMESSAGE pfnPostA = PostMessageA,
+                               PFN_POSTMESSAGE pfnPostW = PostMessageW);

@@ -34,14 +34,21 @@ public:
     {
     }
 
-    void TypeText(LPCSTR pszText)
+    void TypeText(const std::wstring& text)
     {
-        if (!pszText)
-            return;
-        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
-            if (p[0] == '\r' && p[1] == '\n')
-                ++p;
-            TypeChar(*p);
+        for (size_t i = 0; i < text.size(); ++i) {
+            wchar_t ch = text[i];
+            if (ch == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
+            if (ch >= 0x80) {
+                Unicode(ch);
+                // A surrogate pair is one character: no pause between its halves.
+                if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size())
+                    Unicode(text[++i]);
+                m_plan.breaks.push_back(m_plan.inputs.size());
+            } else {
+                TypeChar((unsigned char)ch);
+            }
         }
     }
 
@@ -56,6 +63,7 @@ public:
     // Puts the keyboard state changes around the planned characters.
     void Wrap()
     {
+        m_plan.nTail = m_plan.inputs.size();
         if (m_plan.inputs.empty())
             return;
         std::vector<INPUT> body;
@@ -74,18 +82,25 @@ public:
             if (nRelease & k.nBit)
                 Key(k.bVk, k.wScan, k.dwExtended | KEYEVENTF_KEYUP);
         }
-        if (bCaps)
+        if (bCaps && m_state.bShiftLock)
+            Tap(VK_LSHIFT, kScanShift);
+        else if (bCaps)
             Tap(VK_CAPITAL, kScanCaps);
         size_t nLead = m_plan.inputs.size();
         m_plan.inputs.insert(m_plan.inputs.end(), body.begin(), body.end());
         for (size_t& b : m_plan.breaks)
             b += nLead;
-        if (bCaps)
+        m_plan.nTail = m_plan.inputs.size();
+        // Where Shift turns Caps Lock off, a Shift held again would turn it
+        // off once more: Caps Lock goes on after the held keys then.
+        if (bCaps && !m_state.bShiftLock)
             Tap(VK_CAPITAL, kScanCaps);
         for (const auto& k : kHeldKeys) {
             if (nHeld & k.nBit)
                 Key(k.bVk, k.wScan, k.dwExtended);
         }
+        if (bCaps && m_state.bShiftLock)
+            Tap(VK_CAPITAL, kScanCaps);
         // The user's own release of the Alt or Win pressed again must not
         // open a menu either; a Ctrl pressed again after it does the same.
         if ((nHeld & kMenuKeys) && !(nHeld & HELD_LCTRL))
@@ -168,25 +183,22 @@ private:
 
 }  // namespace
 
-bool NeedsCharacterMode(const char* pszText)
+bool NeedsCharacterMode(const std::wstring& text)
 {
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(pszText); *p; ++p) {
-        if (*p > 0x7F)
+    for (wchar_t ch : text) {
+        if (ch > 0x7F)
             return true;
     }
     return false;
 }
 
-KeyPlan PlanKeys(LPCSTR pszText, const TypeOptions& options, const CKeyLayout& layout,
+KeyPlan PlanKeys(const std::wstring& text, bool bShiftEnter, const CKeyLayout& layout,
                  const KeyboardSnapshot& state)
 {
     KeyPlan plan;
     CPlanner planner(layout, state, plan);
-    planner.TypeText(options.pszPrefix);
-    planner.TypeText(pszText);
-    if (options.pszSuffix && *options.pszSuffix)
-        planner.TypeText(options.pszSuffix);
-    else if (options.bShiftEnter)
+    planner.TypeText(text);
+    if (bShiftEnter)
         planner.ShiftEnter();
     planner.Wrap();
     return plan;

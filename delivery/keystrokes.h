@@ -6,10 +6,29 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
-// True when the text needs character messages: any byte above 0x7F.
-bool NeedsCharacterMode(const char* pszText);
+// True when the text needs character messages: any character outside ASCII.
+bool NeedsCharacterMode(const std::wstring& text);
+
+// How a typing ended.
+enum TypingResult {
+    TYPING_DONE,        // every character was handed over
+    TYPING_FAILED,      // the target went away or refused input
+    TYPING_CANCELLED    // stopped on request; the keyboard state was put back
+};
+
+// The pause between two typed characters; true when hCancel (if any) was
+// set meanwhile, which ends the pause at once.
+inline bool PauseTyping(HANDLE hCancel, DWORD dwMs)
+{
+    if (!hCancel) {
+        Sleep(dwMs);
+        return false;
+    }
+    return WaitForSingleObject(hCancel, dwMs) == WAIT_OBJECT_0;
+}
 
 // What the planner asks of a keyboard layout.
 class CKeyLayout {
@@ -38,14 +57,7 @@ struct KeyboardSnapshot {
     bool bCapsLock;   // toggled on
     UINT nHeld;       // HELD_* bits of the modifier keys down
     bool bImeOpen;    // the target's input method is open (composing)
-};
-
-// How a text is typed around and paced.
-struct TypeOptions {
-    LPCSTR pszPrefix;   // typed before the text; NULL or "" for none
-    LPCSTR pszSuffix;   // typed after it; NULL or "" leaves bShiftEnter to decide
-    bool bShiftEnter;   // Shift+Enter after the text when there is no suffix
-    int nKeyDelay;      // ms between characters; 0 sends everything at once
+    bool bShiftLock;  // the user's setting "press Shift to turn off Caps Lock"
 };
 
 // The planned events, ready for SendInput, and where each typed character
@@ -53,16 +65,19 @@ struct TypeOptions {
 struct KeyPlan {
     std::vector<INPUT> inputs;
     std::vector<size_t> breaks;   // index just past each character's events
+    size_t nTail;                 // where the events that put the keyboard back begin
 };
 
-// Plans the key events that type prefix, text and suffix into the target.
-// Tab is the Tab key; CR, LF and CR LF are one Enter key. Every other
-// character is its key on the layout with the modifiers the layout needs
-// (Shift, AltGr as Ctrl+Alt), unless the key is a dead key, needs another
-// combination, or does not exist: then it goes as Unicode input. Control
-// bytes are never keys: Unicode input, but backspace and DEL are dropped.
-// Caps Lock on is turned off around the typing and on again; held modifiers
-// are released first and pressed again last, a lone Alt or Win release
-// masked by a Ctrl tap. All in one plan, every key event with its scan code.
-KeyPlan PlanKeys(LPCSTR pszText, const TypeOptions& options, const CKeyLayout& layout,
+// Plans the key events that type the text into the target, Shift+Enter
+// after it when asked. Tab is the Tab key; CR, LF and CR LF are one Enter
+// key. Every other ASCII character is its key on the layout with the
+// modifiers the layout needs (Shift, AltGr as Ctrl+Alt), unless the key is a
+// dead key, needs another combination, or does not exist: then it goes as
+// Unicode input, as does every character outside ASCII. Control bytes are
+// never keys: Unicode input, but backspace and DEL are dropped.
+// Caps Lock on is turned off around the typing and on again (by Shift where
+// the user's setting says Shift turns it off); held modifiers are released
+// first and pressed again last, a lone Alt or Win release masked by a Ctrl
+// tap. All in one plan, every key event with its scan code.
+KeyPlan PlanKeys(const std::wstring& text, bool bShiftEnter, const CKeyLayout& layout,
                  const KeyboardSnapshot& state);

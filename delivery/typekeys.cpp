@@ -147,7 +147,19 @@ KeyboardSnapshot TakeKeyboardSnapshot()
         if (GetAsyncKeyState(k.nVk) & 0x8000)
             state.nHeld |= k.nBit;
     }
+    state.bShiftLock = ReadShiftLockSetting();
     return state;
+}
+
+bool ReadShiftLockSetting()
+{
+    DWORD dwAttributes = 0, cb = sizeof(dwAttributes), dwType = 0;
+    HKEY hKey;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Keyboard Layout", 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return false;
+    LONG lResult = RegQueryValueExA(hKey, "Attributes", NULL, &dwType, (BYTE*)&dwAttributes, &cb);
+    RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS && dwType == REG_DWORD && (dwAttributes & KLF_SHIFTLOCK);
 }
 
 bool CImeSwitch::Control(WPARAM wCommand, LPARAM lValue, DWORD_PTR* pResult) const
@@ -181,7 +193,8 @@ void CImeSwitch::End()
     m_bSwitched = false;
 }
 
-void SendPlan(const KeyPlan& plan, int nKeyDelay, PFN_SENDINPUT pfnSend)
+TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND hTarget,
+                      PFN_SENDINPUT pfnSend)
 {
     INPUT* pInputs = const_cast<INPUT*>(plan.inputs.data());
     size_t nStart = 0;
@@ -190,14 +203,30 @@ void SendPlan(const KeyPlan& plan, int nKeyDelay, PFN_SENDINPUT pfnSend)
         bool bLast = i + 1 == plan.breaks.size();
         if (nKeyDelay <= 0 && !bLast && plan.breaks[i + 1] - nStart <= kMaxBatch)
             continue;
-        if (nKeyDelay > 0 && nStart > 0)
-            Sleep(nKeyDelay);
-        pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT));
+        TypingResult result = TYPING_DONE;
+        UINT nTaken = 0;
+        if (nKeyDelay > 0 && nStart > 0 && PauseTyping(hCancel, nKeyDelay))
+            result = TYPING_CANCELLED;
+        else if (hTarget && !IsWindow(hTarget))
+            result = TYPING_FAILED;
+        else if ((nTaken = pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT))) !=
+                 nEnd - nStart)
+            result = TYPING_FAILED;
+        if (result != TYPING_DONE) {
+            // The keys the user holds and Caps Lock must not stay as the
+            // typing left them; nothing to put back before anything went.
+            size_t nTail = plan.nTail > nStart ? plan.nTail : nEnd;
+            if ((nStart > 0 || nTaken > 0) && nTail < plan.inputs.size())
+                pfnSend((UINT)(plan.inputs.size() - nTail), pInputs + nTail, sizeof(INPUT));
+            return result;
+        }
         nStart = nEnd;
     }
+    return TYPING_DONE;
 }
 
-void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardSnapshot state)
+TypingResult TypeKeys(HWND hFocus, const std::wstring& text, bool bShiftEnter, int nKeyDelay,
+                      KeyboardSnapshot state, HANDLE hCancel)
 {
     DWORD dwTargetThread = GetWindowThreadProcessId(hFocus, NULL);
     CImeSwitch ime;
@@ -206,14 +235,14 @@ void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardS
     // as they stand (as KeePass documents for its auto-type).
     state.bImeOpen = !ime.Begin(ImmGetDefaultIMEWnd(hFocus));
 
-    KeyPlan plan = PlanKeys(pszText, options, LayoutOf(GetKeyboardLayout(dwTargetThread)), state);
-    if (!ime.Switched()) {
-        SendPlan(plan, options.nKeyDelay);
-        return;
-    }
+    KeyPlan plan = PlanKeys(text, bShiftEnter, LayoutOf(GetKeyboardLayout(dwTargetThread)), state);
+    if (!ime.Switched())
+        return SendPlan(plan, nKeyDelay, hCancel, hFocus);
     BYTE bLast = LastKeyDown(plan);
     SHORT nToggle = bLast ? TargetKeyState(dwTargetThread, bLast) : 0;
-    SendPlan(plan, options.nKeyDelay);
-    WaitForKeysTaken(dwTargetThread, bLast, nToggle);
+    TypingResult result = SendPlan(plan, nKeyDelay, hCancel, hFocus);
+    if (result == TYPING_DONE)
+        WaitForKeysTaken(dwTargetThread, bLast, nToggle);
     ime.End();
+    return result;
 }

@@ -24,9 +24,14 @@ private:
 
 // The keyboard state the typing will meet, read while this thread shares the
 // input state of the target's thread (attached to it): Caps Lock from that
-// state, the modifiers held from the keyboard. Wine clears the target's key
-// state on each attachment, so it is read in the first one.
+// state, the modifiers held from the keyboard, the user's Caps Lock setting.
+// Wine clears the target's key state on each attachment, so it is read in
+// the first one.
 KeyboardSnapshot TakeKeyboardSnapshot();
+
+// True when the user's keyboard settings say Shift turns Caps Lock off
+// (HKCU\Keyboard Layout, value Attributes).
+bool ReadShiftLockSetting();
 
 // Switches a target's input method to direct input for the typing (closes it)
 // and puts its open status and conversion mode back afterwards. Talks to the
@@ -51,9 +56,14 @@ typedef UINT(WINAPI* PFN_SENDINPUT)(UINT cInputs, LPINPUT pInputs, int cbSize);
 
 // Sends a plan: in batches of whole characters when there is no delay (one
 // batch unless the text is very long), else character by character with the
-// delay between.
-void SendPlan(const KeyPlan& plan, int nKeyDelay, PFN_SENDINPUT pfnSend = SendInput);
+// delay between. A pause ends early when hCancel is set; a typing that is
+// cancelled, whose events are not all taken, or whose target window hTarget
+// (if given) goes away, stops at a character boundary and still sends the
+// events that put the keyboard state back.
+TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND hTarget = NULL,
+                      PFN_SENDINPUT pfnSend = SendInput);
 
-// Types the text, with the options' prefix, suffix and pacing, into hFocus,
-// from the keyboard state given.
-void TypeKeys(HWND hFocus, LPCSTR pszText, const TypeOptions& options, KeyboardSnapshot state);
+// Types the text, Shift+Enter after it when asked, into hFocus from the
+// keyboard state given, nKeyDelay ms between characters.
+TypingResult TypeKeys(HWND hFocus, const std::wstring& text, bool bShiftEnter, int nKeyDelay,
+                      KeyboardSnapshot state, HANDLE hCancel);

@@ -1,11 +1,11 @@
 #include "settings.h"
 
+#include <ctype.h>
 #include <shlwapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "ScanWedgeDlg.h"
 
 CString TypeSetPath()
 {
@@ -42,35 +42,80 @@ COutputOptions::COutputOptions()
     }
 }
 
-bool ExpandEscapes(LPCSTR pszValue, CString& strOut)
+namespace {
+
+std::wstring Widen(const std::string& str, UINT nCodePage)
+{
+    std::wstring wide;
+    int n = str.empty() ? 0 : MultiByteToWideChar(nCodePage, 0, str.data(), (int)str.size(), NULL, 0);
+    if (n > 0) {
+        wide.resize(n);
+        MultiByteToWideChar(nCodePage, 0, str.data(), (int)str.size(), &wide[0], n);
+    }
+    return wide;
+}
+
+// {U+XXXX}: one to six hex digits naming a character (not a surrogate half,
+// not NUL); the length of the escape, 0 when there is none at p.
+int CodePointEscape(const char* p, std::wstring& strOut)
+{
+    if (p[0] != '{' || (p[1] != 'U' && p[1] != 'u') || p[2] != '+')
+        return 0;
+    unsigned long ch = 0;
+    int nDigits = 0;
+    const char* q = p + 3;
+    for (; isxdigit((unsigned char)*q) && nDigits < 7; ++q, ++nDigits)
+        ch = ch * 16 + (isdigit((unsigned char)*q) ? *q - '0' : (tolower(*q) - 'a' + 10));
+    if (*q != '}' || nDigits == 0 || nDigits > 6 || ch == 0 || ch > 0x10FFFF ||
+        (ch >= 0xD800 && ch <= 0xDFFF))
+        return 0;
+    if (ch >= 0x10000) {
+        strOut += (wchar_t)(0xD800 + ((ch - 0x10000) >> 10));
+        strOut += (wchar_t)(0xDC00 + ((ch - 0x10000) & 0x3FF));
+    } else {
+        strOut += (wchar_t)ch;
+    }
+    return (int)(q + 1 - p);
+}
+
+}  // namespace
+
+bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage)
 {
     static const struct {
         const char* pszName;
-        char ch;
+        wchar_t ch;
     } kEscapes[] = {
-        { "{TAB}", '\t' }, { "{ENTER}", '\r' }, { "{GS}", '\x1D' }, { "{RS}", '\x1E' },
-        { "{EOT}", '\x04' }, { "{{", '{' }, { "}}", '}' },
+        { "{TAB}", L'\t' }, { "{ENTER}", L'\r' }, { "{GS}", 0x1D }, { "{RS}", 0x1E },
+        { "{EOT}", 0x04 }, { "{{", L'{' }, { "}}", L'}' },
     };
-    CString strExpanded;
+    std::wstring strExpanded;
+    std::string strRun;   // characters of the code page waiting to be converted
     for (const char* p = pszValue; *p;) {
         if (*p != '{' && *p != '}') {
-            strExpanded += *p++;
+            // A double-byte character goes whole: its second byte may be a brace.
+            int n = IsDBCSLeadByteEx(nCodePage, (BYTE)*p) && p[1] ? 2 : 1;
+            strRun.append(p, n);
+            p += n;
             continue;
         }
-        bool bKnown = false;
+        strExpanded += Widen(strRun, nCodePage);
+        strRun.clear();
+        int nLen = CodePointEscape(p, strExpanded);
         for (const auto& e : kEscapes) {
-            size_t nLen = strlen(e.pszName);
-            if (_strnicmp(p, e.pszName, nLen) == 0) {
-                strExpanded += e.ch;
-                p += nLen;
-                bKnown = true;
+            if (nLen)
                 break;
+            size_t nName = strlen(e.pszName);
+            if (_strnicmp(p, e.pszName, nName) == 0) {
+                strExpanded += e.ch;
+                nLen = (int)nName;
             }
         }
-        if (!bKnown)
+        if (!nLen)
             return false;
+        p += nLen;
     }
-    strOut = strExpanded;
+    strOut = strExpanded + Widen(strRun, nCodePage);
     return true;
 }
 
@@ -79,21 +124,36 @@ namespace {
 // Stands for a key that is not in the file: no value can hold a line end.
 const char kMissing[] = "\n";
 
-bool ReadOutputValue(LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+// Values are read whole: one cut at the end of a buffer could be another
+// valid value (half an escape pair, a shorter number). Beyond this a value
+// counts as invalid.
+const DWORD kMaxValue = 1 << 20;
+
+enum ValueRead { VALUE_MISSING, VALUE_READ, VALUE_TOO_LONG };
+
+ValueRead ReadOutputValue(LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
 {
-    char szValue[1024];
-    GetPrivateProfileStringA("OUTPUT", pszKey, kMissing, szValue, sizeof(szValue), pszPath);
-    if (strcmp(szValue, kMissing) == 0)
-        return false;
-    strValue = szValue;
-    return true;
+    std::string buffer(1024, '\0');
+    for (;;) {
+        DWORD n = GetPrivateProfileStringA("OUTPUT", pszKey, kMissing, &buffer[0],
+                                           (DWORD)buffer.size(), pszPath);
+        if (n + 1 < buffer.size())
+            break;
+        if (buffer.size() >= kMaxValue)
+            return VALUE_TOO_LONG;
+        buffer.assign(buffer.size() * 4, '\0');
+    }
+    if (strcmp(buffer.c_str(), kMissing) == 0)
+        return VALUE_MISSING;
+    strValue = buffer.c_str();
+    return VALUE_READ;
 }
 
 // Digits only, within 0..nMax; anything else keeps the default.
 int ReadOutputNumber(LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
 {
     CString strValue;
-    if (!ReadOutputValue(pszKey, pszPath, strValue) || strValue.IsEmpty() ||
+    if (ReadOutputValue(pszKey, pszPath, strValue) != VALUE_READ || strValue.IsEmpty() ||
         strValue.GetLength() > 9)
         return nDefault;
     for (int i = 0; i < strValue.GetLength(); ++i) {
@@ -105,10 +165,11 @@ int ReadOutputNumber(LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
 }
 
 // A present key whose escapes are all known; false keeps the default.
-bool ReadOutputText(LPCSTR pszKey, LPCSTR pszPath, CString& strText)
+bool ReadOutputText(LPCSTR pszKey, LPCSTR pszPath, std::wstring& strText)
 {
     CString strValue;
-    return ReadOutputValue(pszKey, pszPath, strValue) && ExpandEscapes(strValue, strText);
+    return ReadOutputValue(pszKey, pszPath, strValue) == VALUE_READ &&
+           ExpandEscapes(strValue, strText);
 }
 
 }  // namespace
@@ -130,7 +191,7 @@ COutputOptions ReadOutputOptions(LPCSTR pszPath)
 
 namespace {
 
-// Closes the file on every way out of LoadDecodeTime.
+// Closes the file on every way out of ReadDecodeTime.
 struct FileCloser {
     FILE* fp;
     ~FileCloser() { fclose(fp); }
@@ -138,13 +199,13 @@ struct FileCloser {
 
 }  // namespace
 
-bool CScanWedgeDlg::LoadDecodeTime(LPCSTR pszFileName)
+bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs)
 {
     try {
         FILE* fp = fopen(pszFileName, "r");
         if (!fp) {
             printf("file not exist\n");
-            m_nDecodeTime = 50;
+            *pnMs = 50;
             return false;
         }
         FileCloser closer = { fp };
@@ -162,11 +223,8 @@ bool CScanWedgeDlg::LoadDecodeTime(LPCSTR pszFileName)
         strTime.Format("%s", pBuf);
         free(pBuf);
 
-        m_nDecodeTime = atoi(strTime);
-        if (m_nDecodeTime < 50)
-            m_nDecodeTime = 50;
-        if (m_nDecodeTime > 5000)
-            m_nDecodeTime = 5000;
+        int nMs = atoi(strTime);
+        *pnMs = nMs < 50 ? 50 : nMs > 5000 ? 5000 : nMs;
         return true;
     } catch (...) {
         printf("程序发生异常\n");

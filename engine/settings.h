@@ -1,9 +1,11 @@
-// The two settings files read once at start-up.
+// The settings files, read in one place: typeSet.ini in the program's folder
+// and configDecodeTime.ini in the current folder. Their texts are in the
+// ANSI code page; the output options come out as UTF-16.
 #pragma once
 
 #include <afxwin.h>
 
-#include "output.h"
+#include <string>
 
 // "typeSet.ini" in the executable's folder.
 CString TypeSetPath();
@@ -16,28 +18,48 @@ int ReadTypeFlag(LPCSTR pszKey, LPCSTR pszPath);
 // value, or none, leaves them on.
 int ReadNoticesSetting(LPCSTR pszPath);
 
+// Reads the decode hold-off, a plain decimal number of milliseconds, from a
+// text file into *pnMs, clamped to 50..5000. A missing file gives 50 and
+// false; a failure while reading leaves *pnMs alone and gives false.
+bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs);
+
+// What one ASCII control character inside a decode is typed as.
+struct CControlOutput {
+    char ch;                // the control character
+    bool bKeep;             // typed as it is; otherwise strWith (empty: dropped)
+    std::wstring strWith;
+};
+
+// The group separator, record separator and end of transmission of GS1 and
+// other structured codes, in this order.
+const int kControlCount = 3;
+const char kControlChars[kControlCount] = { '\x1D', '\x1E', '\x04' };
+
 // Section OUTPUT: what is typed around and in place of a decode. Every key
 // is optional; a missing or invalid value leaves the key at its default,
 // which types exactly what a file without the section types.
 struct COutputOptions {
     COutputOptions();
 
-    CString strPrefix;      // expanded (see ExpandEscapes)
-    CString strSuffix;
-    bool bSuffix;           // Suffix is set: it replaces the Enter key's suffix
-    int nKeyDelay;          // ms between typed characters, 0..200
-    int nRepeatWindow;      // ms; 0: every decode is typed
+    std::wstring strPrefix;   // expanded (see ExpandEscapes)
+    std::wstring strSuffix;
+    bool bSuffix;             // Suffix is set: it replaces the Enter key's suffix
+    int nKeyDelay;            // ms between typed characters, 0..200
+    int nRepeatWindow;        // ms; 0: every decode is typed
     CControlOutput controls[kControlCount];   // GS, RS, EOT
 };
 
 const int kMaxKeyDelay = 200;
 const int kMaxRepeatWindow = 60000;
 
-// Turns the escapes of a settings value into what they type: {TAB} a tab
+// Turns a settings value in the code page into what it types: {TAB} a tab
 // (the Tab key), {ENTER} a CR (the plain Enter key), {GS} {RS} {EOT} the
-// control characters 0x1D 0x1E 0x04, {{ and }} a brace; case does not
-// matter. False, leaving strOut alone, on an unknown escape or a lone brace.
-bool ExpandEscapes(LPCSTR pszValue, CString& strOut);
+// control characters 0x1D 0x1E 0x04, {U+XXXX} the character of that code
+// point (for characters the code page lacks), {{ and }} a brace; case does
+// not matter. The value is read character by character, so the second byte
+// of a double-byte character is never a brace. False, leaving strOut alone,
+// on an unknown escape or a lone brace.
+bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage = CP_ACP);
 
 // Reads section OUTPUT of the file (Notices is read with the tray notices).
 COutputOptions ReadOutputOptions(LPCSTR pszPath);

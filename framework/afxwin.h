@@ -303,6 +303,10 @@ public:
 CWinThread* AfxGetThread();
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
+// Takes one message off the thread's queue and routes it as the message
+// loops do; FALSE on WM_QUIT, which it leaves in the queue for the loop
+// that runs around the caller.
+BOOL AfxPumpMessage();
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 // This framework hosts no ActiveX controls; the call is accepted and does nothing.

@@ -24,6 +24,20 @@ int CWinThread::Run()
     return (int)msg.wParam;
 }
 
+BOOL AfxPumpMessage()
+{
+    MSG msg;
+    if (!GetMessageA(&msg, NULL, 0, 0)) {
+        PostQuitMessage((int)msg.wParam);
+        return FALSE;
+    }
+    if (!AfxPreTranslateMessage(&msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return TRUE;
+}
+
 BOOL CWinThread::PreTranslateMessage(MSG*)
 {
     return FALSE;

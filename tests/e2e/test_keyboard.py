@@ -81,27 +81,36 @@ class Keyboard(DecodeCase):
         self.decode("decode", "qr", "Ok")
         self.wait_notepad(edit, expected + "Ok")
 
-    def test_control_bytes_are_never_keys_and_keys_carry_scan_codes(self):
+    def test_control_bytes_never_act_on_the_form_and_keys_carry_scan_codes(self):
+        # Paste, undo, copy, cut, backspace, DEL and Esc between letters; GS
+        # and RS kept. Key mode, then character mode (a Chinese character).
+        codes = ["41 16 42 1a 43 03 44 18 45 08 46 7f 47 1b 48 1d 49 1e 4a".replace(" ", ""),
+                 "4b 16 4c 1a 4d 08 4e 7f 4f e4b8ad".replace(" ", "")]
+        typed = "ABCDEFGHIJKLMNO中"
         target = self.run_norza(enter=False)
-        decode = "41 1b 42 08 43 7f 44 1d 45 1e 46".replace(" ", "")
         self.decode("decode", "qr", "keep")
-        self.decode("decode-hex", "qr", decode)
-        target.wait_text("keepABCDEF")   # the edit control takes no control characters
+        for code in codes:
+            self.decode("decode-hex", "qr", code)
+        target.wait_text("keep" + typed)   # the edit control takes no control characters
         report = target.report()
-        chars = [int(code, 16) for kind, code in report["events"] if kind == "char"]
-        self.assertEqual(list(b"keepA\x1bBCD\x1dE\x1eF"), chars)
+        chars = [chr(int(code, 16)) for kind, code in report["events"] if kind == "char"]
+        self.assertEqual("keepABCDEFGH\x1dI\x1eJKLMNO中", "".join(chars))
         keys = {code for kind, code in report["events"] if kind in ("down", "sysdown")}
         self.assertFalse(keys & {"08", "2e", "1b", "11", "12"}, "a control byte typed as a key")
         self.assertTrue(report["scans"])
         self.assertEqual([], [s for s in report["scans"] if s[2] == 0 and s[1] != "e7"])
 
+        # In a real editor, with the user's own text on the clipboard and
+        # earlier scans in the field: nothing pasted, undone or deleted.
         edit, xid = self.notepad()
         x_keys(xid)
+        self.assertEqual(0, norza.wintool("clipboard", "SECRET")[0])
         self.decode("decode", "qr", "keep")
-        self.decode("decode-hex", "qr", decode)
-        self.wait_notepad(edit, "keepABCDEF")
+        for code in codes:
+            self.decode("decode-hex", "qr", code)
+        self.wait_notepad(edit, "keep" + typed)
         time.sleep(0.5)
-        self.assertEqual("keepABCDEF", norza.wintool("text", edit)[1])
+        self.assertEqual("keep" + typed, norza.wintool("text", edit)[1])
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
  *   wintool busy-tray <ms>            for that long, a notification area that refuses
  *                                     every icon, found before the real one
+ *   wintool clipboard <text>          puts the text on the clipboard, as a user's copy
  *
  * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
  */
@@ -118,6 +119,17 @@ int main(int argc, char **argv)
         SendMessageW((HWND)Num(argv[2]), WM_GETTEXT, 65536, (LPARAM)w);
         WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
         fwrite(u, 1, strlen(u), stdout);
+    } else if (!strcmp(cmd, "clipboard") && argc == 3) {
+        int n = MultiByteToWideChar(CP_ACP, 0, argv[2], -1, NULL, 0);
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, n * sizeof(WCHAR));
+        MultiByteToWideChar(CP_ACP, 0, argv[2], -1, (WCHAR *)GlobalLock(h), n);
+        GlobalUnlock(h);
+        if (!OpenClipboard(NULL))
+            return 1;
+        EmptyClipboard();
+        int ok = SetClipboardData(CF_UNICODETEXT, h) != NULL;
+        CloseClipboard();
+        return ok ? 0 : 1;
     } else if (!strcmp(cmd, "busy-tray") && argc == 3) {
         return BusyTray((DWORD)Num(argv[2]));
     } else if (!strcmp(cmd, "foreground") && argc == 2) {
@@ -129,7 +141,7 @@ int main(int argc, char **argv)
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
                         "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd> | "
-                        "busy-tray <ms>\n");
+                        "busy-tray <ms> | clipboard <text>\n");
         return 2;
     }
     fflush(stdout);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "keystrokes.h"
-#include "output.h"
+#include "shape.h"
 #include "typekeys.h"
 #include "utf8.h"
 
@@ -166,20 +166,27 @@ const Layout kUs = UsLayout(), kFrench = FrenchLayout(), kGerman = GermanLayout(
 
 KeyboardSnapshot Clean()
 {
-    return { false, 0, false };
+    return { false, 0, false, false };
 }
 
-KeyPlan Plan(const Layout& layout, LPCSTR text, const KeyboardSnapshot& state,
-             TypeOptions options = { NULL, NULL, false, 0 })
+std::wstring Wide(const std::string& text)
 {
-    return PlanKeys(text, options, CRecordedLayout(layout), state);
+    return std::wstring(text.begin(), text.end());
+}
+
+KeyPlan Plan(const Layout& layout, const std::string& text, const KeyboardSnapshot& state,
+             bool bShiftEnter = false)
+{
+    return PlanKeys(Wide(text), bShiftEnter, CRecordedLayout(layout), state);
 }
 
 // What Windows makes of a plan on the recorded layout, from the given state:
 // the characters typed, with "[...]" for whatever else happens: a shortcut
 // (C+x, A+x, W+x), a dead key combining with the next character ("[^e]"), a
 // menu opened by a lone Alt or Win release. Caps Lock turns the keys the
-// layout marks, as Windows does (Wine does not). Also gives the state after.
+// layout marks, as Windows does (Wine does not); under the setting "press
+// Shift to turn off Caps Lock" a Shift press turns it off and the Caps Lock
+// key only turns it on. Also gives the state after.
 struct Outcome {
     std::string text;
     bool bCapsLock;
@@ -218,6 +225,8 @@ Outcome Type(const Layout& layout, const KeyPlan& plan, KeyboardSnapshot state)
             held = bUp ? held & ~nBit : held | nBit;
             if (!bUp && !bMenuKey)
                 nArmed = 0;
+            if (!bUp && state.bShiftLock && (nBit & (HELD_LSHIFT | HELD_RSHIFT)))
+                out.bCapsLock = false;
             continue;
         }
         if (bUp)
@@ -228,7 +237,7 @@ Outcome Type(const Layout& layout, const KeyPlan& plan, KeyboardSnapshot state)
             continue;
         }
         if (k.wVk == VK_CAPITAL) {
-            out.bCapsLock = !out.bCapsLock;
+            out.bCapsLock = state.bShiftLock || !out.bCapsLock;
             continue;
         }
         bool bShift = held & (HELD_LSHIFT | HELD_RSHIFT), bCtrl = held & (HELD_LCTRL | HELD_RCTRL);
@@ -261,10 +270,10 @@ Outcome Type(const Layout& layout, const KeyPlan& plan, KeyboardSnapshot state)
     return out;
 }
 
-std::string Typed(const Layout& layout, LPCSTR text, KeyboardSnapshot state = Clean(),
-                  TypeOptions options = { NULL, NULL, false, 0 })
+std::string Typed(const Layout& layout, const std::string& text, KeyboardSnapshot state = Clean(),
+                  bool bShiftEnter = false)
 {
-    KeyPlan plan = Plan(layout, text, state, options);
+    KeyPlan plan = Plan(layout, text, state, bShiftEnter);
     for (const INPUT& in : plan.inputs)
         EXPECT_NE(0, in.ki.wScan) << "a key event without a scan code, typing " << text;
     Outcome out = Type(layout, plan, state);
@@ -406,11 +415,12 @@ TEST(Utf8ToAnsi, ConvertsIntoTheAnsiCodePage)
     EXPECT_TRUE(empty.IsEmpty());
 }
 
-TEST(KeyPlan, ModeFollowsTheBytes)
+TEST(KeyPlan, ModeFollowsTheCharacters)
 {
-    EXPECT_FALSE(NeedsCharacterMode(""));
-    EXPECT_FALSE(NeedsCharacterMode("ABC\t1\r\n"));
-    EXPECT_TRUE(NeedsCharacterMode("A\xD6\xD0"));
+    EXPECT_FALSE(NeedsCharacterMode(L""));
+    EXPECT_FALSE(NeedsCharacterMode(L"ABC\t1\r\x1D"));
+    EXPECT_TRUE(NeedsCharacterMode(L"A\x4E2D"));
+    EXPECT_TRUE(NeedsCharacterMode(L"\xE9"));
 }
 
 TEST(KeyPlan, TypesTheTextOnTheLayoutWithScanCodes)
@@ -447,33 +457,35 @@ TEST(KeyPlan, CharactersWithoutAKeyGoAsUnicode)
 
 TEST(KeyPlan, EnterSuffixIsShiftEnter)
 {
-    EXPECT_EQ("+31:02 -31:02 +S +R -R -S", Events(Plan(kUs, "1", Clean(), { NULL, NULL, true, 0 })));
-    EXPECT_EQ("+S +R -R -S", Events(Plan(kUs, "", Clean(), { NULL, NULL, true, 0 })));
-    EXPECT_EQ("", Events(Plan(kUs, "", { true, HELD_LALT, false })));
+    EXPECT_EQ("+31:02 -31:02 +S +R -R -S", Events(Plan(kUs, "1", Clean(), true)));
+    EXPECT_EQ("+S +R -R -S", Events(Plan(kUs, "", Clean(), true)));
+    EXPECT_EQ("", Events(Plan(kUs, "", { true, HELD_LALT, false, false })));
 }
 
-TEST(KeyPlan, PrefixAndSuffixWrapTheTextAndKeepCharacterBoundaries)
+TEST(KeyPlan, PausesFallBetweenCharactersAndTheStateComesBackLast)
 {
-    TypeOptions options = { "#\t", "\r", true, 25 };
-    EXPECT_EQ("#\tab\n", Typed(kUs, "ab", Clean(), options));
-    KeyPlan plan = Plan(kUs, "ab", { true, HELD_LCTRL, false }, options);
+    KeyPlan plan = Plan(kUs, "#\tab\r", { true, HELD_LCTRL, false, false });
     // Five characters; the first carries the releases and Caps Lock off, the
     // last the state put back, so pauses never split a key from its Shift.
     ASSERT_EQ(5u, plan.breaks.size());
     EXPECT_EQ(plan.inputs.size(), plan.breaks.back());
     EXPECT_EQ("-A2:1D +14:3A -14:3A +S +33:04 -33:04 -S", Events({ std::vector<INPUT>(
-        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0]), {} }));
+        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0]), {}, 0 }));
     EXPECT_EQ("+R -R +14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
-        plan.inputs.begin() + plan.breaks[3], plan.inputs.end()), {} }));
-    // Without a suffix string the Shift+Enter option decides.
-    EXPECT_EQ("ab\n", Typed(kUs, "ab", Clean(), { "", "", true, 0 }));
+        plan.inputs.begin() + plan.breaks[3], plan.inputs.end()), {}, 0 }));
+    EXPECT_EQ("+14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
+        plan.inputs.begin() + plan.nTail, plan.inputs.end()), {}, 0 }));
+    // Characters outside ASCII go as Unicode input, a surrogate pair whole.
+    KeyPlan wide = PlanKeys(L"\x4E2D\xD83D\xDE00", false, CRecordedLayout(kUs), Clean());
+    EXPECT_EQ("u+4E2D u-4E2D u+D83D u-D83D u+DE00 u-DE00", Events(wide));
+    EXPECT_EQ(2u, wide.breaks.size());
 }
 
 TEST(KeyPlan, CapsLockOnStillTypesTheDecodedCase)
 {
     // Windows turns letter keys under Caps Lock: typed as they come, the case
     // would arrive inverted.
-    KeyboardSnapshot caps = { true, 0, false };
+    KeyboardSnapshot caps = { true, 0, false, false };
     EXPECT_EQ("aBc-XYZ", Type(kUs, Plan(kUs, "AbC-xyz", Clean()), caps).text);
     EXPECT_EQ("AbC-xyz", Typed(kUs, "AbC-xyz", caps));
     // On French the digits too.
@@ -483,25 +495,39 @@ TEST(KeyPlan, CapsLockOnStillTypesTheDecodedCase)
     EXPECT_EQ("u+1B u-1B +R -R", Events(Plan(kUs, "\x1b\n", caps)));
 }
 
+TEST(KeyPlan, WhereShiftTurnsCapsLockOffShiftDoes)
+{
+    // Under that setting the Caps Lock key does not turn it off: a plan
+    // made for the usual setting inverts the case and leaves it on.
+    KeyboardSnapshot caps = { true, 0, false, false }, shiftLock = { true, 0, false, true };
+    EXPECT_EQ("AB", Type(kUs, Plan(kUs, "ab", caps), shiftLock).text);
+    for (UINT n : { 0u, (UINT)HELD_LSHIFT, (UINT)HELD_RSHIFT, (UINT)(HELD_LALT | HELD_RSHIFT) }) {
+        shiftLock.nHeld = n;
+        EXPECT_EQ("AbC-xyz", Typed(kUs, "AbC-xyz", shiftLock)) << "held " << n;
+    }
+    EXPECT_EQ("+A0:2A -A0:2A +S +41:1E -41:1E -S +14:3A -14:3A",
+              Events(Plan(kUs, "A", { true, 0, false, true })));
+}
+
 TEST(KeyPlan, HeldModifiersAreReleasedAndPressedAgain)
 {
     // Typed as they come, held keys make shortcuts of the text.
-    EXPECT_EQ("[C+c][C+v]", Type(kUs, Plan(kUs, "cv", Clean()), { false, HELD_LCTRL, false }).text);
-    EXPECT_EQ("[A+f]", Type(kUs, Plan(kUs, "f", Clean()), { false, HELD_LALT, false }).text);
-    EXPECT_EQ("AB", Type(kUs, Plan(kUs, "ab", Clean()), { false, HELD_RSHIFT, false }).text);
+    EXPECT_EQ("[C+c][C+v]", Type(kUs, Plan(kUs, "cv", Clean()), { false, HELD_LCTRL, false, false }).text);
+    EXPECT_EQ("[A+f]", Type(kUs, Plan(kUs, "f", Clean()), { false, HELD_LALT, false, false }).text);
+    EXPECT_EQ("AB", Type(kUs, Plan(kUs, "ab", Clean()), { false, HELD_RSHIFT, false, false }).text);
     const UINT held[] = { HELD_LSHIFT, HELD_RSHIFT, HELD_LCTRL, HELD_RCTRL, HELD_LALT, HELD_RALT,
                           HELD_LWIN, HELD_RWIN, HELD_LALT | HELD_LSHIFT, HELD_LCTRL | HELD_LALT,
                           HELD_RCTRL | HELD_LWIN | HELD_RSHIFT };
     for (UINT n : held) {
         // Typed() also checks that the same keys are down afterwards and that
         // letting go of Alt or Win then opens no menu.
-        EXPECT_EQ("cV@1\n", Typed(kUs, "cV@1", { false, n, false }, { NULL, NULL, true, 0 }))
+        EXPECT_EQ("cV@1\n", Typed(kUs, "cV@1", { false, n, false, false }, true))
             << "held " << n;
-        EXPECT_EQ("x~n", Typed(kGerman, "x~n", { true, n, false })) << "held " << n;
+        EXPECT_EQ("x~n", Typed(kGerman, "x~n", { true, n, false, false })) << "held " << n;
     }
     // A lone Alt release is masked by a Ctrl tap, before and after.
     EXPECT_EQ("+A2:1D -A2:1D -A4:38 +31:02 -31:02 +A4:38 +A2:1D -A2:1D",
-              Events(Plan(kUs, "1", { false, HELD_LALT, false })));
+              Events(Plan(kUs, "1", { false, HELD_LALT, false, false })));
 }
 
 TEST(KeyPlan, DeadKeysGoAsUnicodeInput)
@@ -533,41 +559,69 @@ TEST(KeyPlan, ControlBytesAreNeverKeys)
     // dropped, which edit controls would act on even as characters.
     EXPECT_EQ("ab\x1b" "cd\x1d" "e\x1e" "f\x01", Typed(kUs, "ab\x1b" "c\x08" "d\x1d" "e\x1e" "f\x7f\x01"));
     EXPECT_EQ("u+1D u-1D", Events(Plan(kUs, "\x1d", Clean())));
-    EXPECT_EQ("", Events(Plan(kUs, "\x08\x7f", { true, HELD_LCTRL, false })));
+    EXPECT_EQ("", Events(Plan(kUs, "\x08\x7f", { true, HELD_LCTRL, false, false })));
 }
 
 TEST(KeyPlan, AnInputMethodLeftOpenGetsUnicodeInput)
 {
-    EXPECT_EQ("u+61 u-61 +R -R u+7E u-7E", Events(Plan(kUs, "a\n~", { false, 0, true })));
+    EXPECT_EQ("u+61 u-61 +R -R u+7E u-7E", Events(Plan(kUs, "a\n~", { false, 0, true, false })));
 }
 
 TEST(SendPlan, OneBatchPerDecodeUnlessPacedOrVeryLong)
 {
-    KeyPlan plan = Plan(kUs, "AbC-xyz", { true, HELD_LALT, false }, { NULL, NULL, true, 0 });
+    KeyPlan plan = Plan(kUs, "AbC-xyz", { true, HELD_LALT, false, false }, true);
     g_batches.clear();
-    SendPlan(plan, 0, RecordBatch);
+    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 0, NULL, NULL, RecordBatch));
     ASSERT_EQ(1u, g_batches.size());
     EXPECT_EQ(Events(plan), Joined());
 
     // Paced: one batch a character, the state changes going with the first
     // and the last.
     g_batches.clear();
-    SendPlan(plan, 1, RecordBatch);
+    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 1, NULL, NULL, RecordBatch));
     EXPECT_EQ(8u, g_batches.size());
     EXPECT_EQ(Events(plan), Joined());
-    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {} }));
+    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {}, 0 }));
 
     // Very long: batches of whole characters.
     std::string text(20000, 'a');
-    KeyPlan big = Plan(kUs, text.c_str(), Clean());
+    KeyPlan big = Plan(kUs, text, Clean());
     g_batches.clear();
-    SendPlan(big, 0, RecordBatch);
+    SendPlan(big, 0, NULL, NULL, RecordBatch);
     EXPECT_EQ(3u, g_batches.size());
     for (const auto& b : g_batches) {
         EXPECT_LE(b.size(), 16384u);
         EXPECT_EQ(0u, b.size() % 2);
     }
     EXPECT_EQ(Events(big), Joined());
+}
+
+UINT WINAPI RefuseAfterTwo(UINT cInputs, LPINPUT pInputs, int cb)
+{
+    RecordBatch(cInputs, pInputs, cb);
+    return g_batches.size() == 3 ? cInputs - 1 : cInputs;
+}
+
+TEST(SendPlan, AStoppedTypingStillPutsTheKeyboardBack)
+{
+    KeyPlan plan = Plan(kUs, "abcd", { true, HELD_LSHIFT, false, false });
+    const std::string tail = "+14:3A -14:3A +A0:2A";
+    // Cancelled before the second character: the first, then the tail.
+    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    g_batches.clear();
+    EXPECT_EQ(TYPING_CANCELLED, SendPlan(plan, 50, hCancel, NULL, RecordBatch));
+    ASSERT_EQ(2u, g_batches.size());
+    EXPECT_EQ(tail, Events({ g_batches[1], {}, 0 }));
+    CloseHandle(hCancel);
+    // Events not all taken: a failure, and the tail goes after it.
+    g_batches.clear();
+    EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 1, NULL, NULL, RefuseAfterTwo));
+    ASSERT_EQ(4u, g_batches.size());
+    EXPECT_EQ(tail, Events({ g_batches[3], {}, 0 }));
+    // The target window gone before anything went: nothing to put back.
+    g_batches.clear();
+    EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 0, NULL, (HWND)(UINT_PTR)0x7FFFFFF0, RecordBatch));
+    EXPECT_TRUE(g_batches.empty());
 }
 
 TEST(ImeSwitch, AnOpenInputMethodIsClosedForTheTypingAndPutBack)
@@ -603,20 +657,60 @@ TEST(ImeSwitch, AnOpenInputMethodIsClosedForTheTypingAndPutBack)
     DestroyWindow(hwnd);
 }
 
-TEST(ControlChars, KeptDroppedOrReplaced)
+TEST(ShapeDecode, NoControlCharacterActsOnTheForm)
 {
-    CControlOutput controls[kControlCount] = {
-        { '\x1D', false, "|" }, { '\x1E', false, "" }, { '\x04', true, "x" } };
-    EXPECT_STREQ("01|10\x04", ReplaceControlChars("01\x1D" "1\x1E" "0\x04", controls, 3));
-    EXPECT_STREQ("\xD6\xD0|", ReplaceControlChars("\xD6\xD0\x1D", controls, 3));
-    EXPECT_STREQ("a\x1D", ReplaceControlChars("a\x1D", controls, 0));
+    COutputOptions options;
+    options.controls[0].bKeep = false;   // GS={TAB}
+    options.controls[0].strWith = L"\t";
+    options.controls[1].bKeep = false;   // RS=
+    const struct {
+        const char* pszDecode;
+        const wchar_t* pszTyped;
+    } kCases[] = {
+        // Paste, undo, copy, cut, backspace, DEL, Esc and the rest: left out.
+        { "a\x16" "b\x1A\x03\x18\x08" "c\x7F\x01\x1B" "d", L"abcd" },
+        // Line breaks one Enter each, tabs kept, GS and RS as configured,
+        // EOT kept.
+        { "1\r\n2\n3\r4\t5", L"1\r2\r3\r4\t5" },
+        { "01\x1D" "17\x1E" "x\x04", L"01\t17x\x04" },
+        { "", L"" },
+    };
+    for (const auto& c : kCases) {
+        ShapedDecode shaped = ShapeDecode(c.pszDecode, options, true);
+        EXPECT_EQ(c.pszTyped, shaped.strTyped) << c.pszDecode;
+        EXPECT_STREQ(c.pszDecode, shaped.strLogged);   // the log keeps the decode as it came
+        EXPECT_TRUE(shaped.bShiftEnter);
+    }
+    EXPECT_EQ(L"", ShapeDecode(NULL, options, false).strTyped);
+}
 
-    // Characters the code page lacks keep their place in the shorter or
-    // longer text, so they are typed where they stood.
-    std::vector<UnicodeRun> lost = { { 1, 1, L"\x4E2D" }, { 5, 2, L"\xD83D\xDE00" } };
-    EXPECT_STREQ("?|???|", ReplaceControlChars("\x1E?\x1D?\x1E??\x1D", controls, 3, &lost));
-    EXPECT_EQ(0, lost[0].nOffset);
-    EXPECT_EQ(3, lost[1].nOffset);
+TEST(ShapeDecode, PrefixAndSuffixGoAroundTheCodeInOneText)
+{
+    COutputOptions options;
+    options.strPrefix = L"\x7F16\x53F7:";   // 编号: (a Chinese prefix around an ASCII code)
+    options.strSuffix = L"\x16\t";          // a control character in a setting is left out too
+    options.bSuffix = true;
+    ShapedDecode shaped = ShapeDecode("A-1", options, true);
+    EXPECT_EQ(L"\x7F16\x53F7:A-1\t", shaped.strTyped);
+    EXPECT_TRUE(NeedsCharacterMode(shaped.strTyped));   // one mode for the whole text
+    EXPECT_FALSE(shaped.bShiftEnter);                   // the suffix takes the Enter's place
+    EXPECT_EQ(L"A-1", shaped.strCode);
+}
+
+TEST(ShapeDecode, ReadsUtf8OrTheCodePage)
+{
+    COutputOptions options;
+    // UTF-8, with its byte-order mark dropped.
+    EXPECT_EQ(L"\x4E2D\xE9", ShapeDecode("\xEF\xBB\xBF\xE4\xB8\xAD\xC3\xA9", options, false).strCode);
+    // GBK: in the code page where it is the code page.
+    if (GetACP() == 936)
+        EXPECT_EQ(L"\x4E2D", ShapeDecode("\xD6\xD0", options, false).strCode);
+    else
+        EXPECT_EQ(L"\xD6\xD0", ShapeDecode("\xD6\xD0", options, false).strCode);
+    // Under a UTF-8 code page, bytes that are not UTF-8 are read in the code
+    // page of the user's language (the tests' locale gives 936 or 1252).
+    EXPECT_EQ(ShapeDecode("\xD6\xD0", options, false).strCode,
+              ShapeDecode("\xD6\xD0", options, false, CP_UTF8).strCode);
 }
 
 namespace {
@@ -630,30 +724,30 @@ TEST(RepeatFilter, SameCodeWithinTheWindowAfterItWasTyped)
 {
     CRepeatFilter filter(FakeClock);
     g_dwNow = 0xFFFFFF00;   // the tick count wraps inside the window
-    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    EXPECT_FALSE(filter.IsRepeat(L"A", 2000));
     filter.NoteTyped();
     g_dwNow += 300;
-    EXPECT_TRUE(filter.IsRepeat("A", 2000));
+    EXPECT_TRUE(filter.IsRepeat(L"A", 2000));
     g_dwNow += 1699;
-    EXPECT_TRUE(filter.IsRepeat("A", 2000));   // repeats do not move the window
+    EXPECT_TRUE(filter.IsRepeat(L"A", 2000));   // repeats do not move the window
     g_dwNow += 1;
-    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    EXPECT_FALSE(filter.IsRepeat(L"A", 2000));
     filter.NoteTyped();
     g_dwNow += 10;
-    EXPECT_FALSE(filter.IsRepeat("A", 0));      // 0: off
-    EXPECT_FALSE(filter.IsRepeat("B", 2000));   // a different code in between
+    EXPECT_FALSE(filter.IsRepeat(L"A", 0));      // 0: off
+    EXPECT_FALSE(filter.IsRepeat(L"B", 2000));   // a different code in between
     filter.NoteTyped();
-    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    EXPECT_FALSE(filter.IsRepeat(L"A", 2000));
 }
 
 TEST(RepeatFilter, ACodeThatWasNotTypedIsNoRepeat)
 {
     CRepeatFilter filter(FakeClock);
     g_dwNow = 5000;
-    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    EXPECT_FALSE(filter.IsRepeat(L"A", 2000));
     g_dwNow += 300;
-    EXPECT_FALSE(filter.IsRepeat("A", 2000));
+    EXPECT_FALSE(filter.IsRepeat(L"A", 2000));
     filter.NoteTyped();
-    EXPECT_TRUE(filter.IsRepeat("A", 2000));
-    EXPECT_FALSE(filter.IsRepeat("", 2000));
+    EXPECT_TRUE(filter.IsRepeat(L"A", 2000));
+    EXPECT_FALSE(filter.IsRepeat(L"", 2000));
 }

@@ -241,45 +241,32 @@ TEST(TakeAsUtf8, MeasuredOverGb2312WordsAndUtf8Texts)
     EXPECT_LT(g3.nMisread * 100, g3.nValidBoth);
 }
 
-TEST(Utf8ToAnsi, KnowsWhichCharactersTheCodePageLacks)
+TEST(Utf8ToAnsi, PutsTheDefaultCharacterForWhatTheCodePageLacks)
 {
-    std::vector<UnicodeRun> lost;
     CString text(ToUtf8(L"\xFEFF\x4E2D\x6587 Stra\xDF" L"e \x20AC \xD55C\xAD6D\xC5B4 \xD83D\xDE00x \x3A9\x221E").c_str());
-    Utf8ToAnsi(text, &lost);
-    std::vector<std::pair<int, std::wstring>> runs;
-    for (const UnicodeRun& r : lost) {
-        EXPECT_EQ((int)r.strWide.size(), r.nBytes);   // one default character a UTF-16 unit
-        runs.push_back({ r.nOffset, r.strWide });
-    }
-    // The byte-order mark is gone; Ω and ∞ never become look-alikes.
-    if (GetACP() == 936) {
+    Utf8ToAnsi(text);
+    // The byte-order mark is gone; one default character a UTF-16 unit; Ω
+    // and ∞ never become look-alikes.
+    if (GetACP() == 936)
         EXPECT_STREQ("\xD6\xD0\xCE\xC4 Stra?e \x80 ??? ??x \xA6\xB8\xA1\xDE", text);
-        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{
-                      { 9, L"\xDF" }, { 14, L"\xD55C\xAD6D\xC5B4" }, { 18, L"\xD83D\xDE00" } }),
-                  runs);
-    } else {
+    else
         EXPECT_STREQ("?? Stra\xDF" "e \x80 ??? ??x ??", text);
-        EXPECT_EQ((std::vector<std::pair<int, std::wstring>>{
-                      { 0, L"\x4E2D\x6587" }, { 12, L"\xD55C\xAD6D\xC5B4" }, { 16, L"\xD83D\xDE00" },
-                      { 20, L"\x3A9\x221E" } }),
-                  runs);
-    }
 }
 
 namespace {
 
-// The plan as text: chars "c:..." (bytes as they are), keys "k:T"/"k:R",
-// Unicode "u:" with UTF-16 units in hex.
-std::string PlanText(const char* text, const std::vector<UnicodeRun>& lost,
-                     const TypeOptions& options)
+// The plan as text: chars "c:..." (bytes as they are), keys "k:T"/"k:R", the
+// Enter suffix "e:R", Unicode "u:" with UTF-16 units in hex.
+std::string PlanText(const std::wstring& text, bool bEnter, UINT nCodePage = CP_ACP)
 {
     std::string out;
-    for (const CharStep& s : PlanCharacterMode(text, lost, options)) {
+    for (const CharStep& s : PlanCharacterMode(text, bEnter, nCodePage)) {
         out += out.empty() ? "" : " ";
         if (s.kind == CharStep::kChars) {
             out += "c:" + s.strBytes;
-        } else if (s.kind == CharStep::kKey) {
-            out += s.bVk == VK_TAB ? "k:T" : s.bVk == VK_RETURN ? "k:R" : "k:?";
+        } else if (s.kind == CharStep::kKey || s.kind == CharStep::kEnterSuffix) {
+            out += s.kind == CharStep::kKey ? "k:" : "e:";
+            out += s.bVk == VK_TAB ? "T" : s.bVk == VK_RETURN || s.kind == CharStep::kEnterSuffix ? "R" : "?";
         } else {
             out += "u:";
             for (WCHAR w : s.strWide) {
@@ -297,78 +284,89 @@ struct Posted {
     bool bWide;
     UINT uMsg;
     WPARAM wParam;
+    LPARAM lParam;
 };
 std::vector<Posted> g_posted;
 int g_nRefusals;       // posts refused as over quota before the next succeeds
 DWORD g_dwRefusal;
 
-BOOL Record(HWND hWnd, bool bWide, UINT uMsg, WPARAM wParam)
+BOOL Record(HWND hWnd, bool bWide, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     if (g_nRefusals > 0) {
         --g_nRefusals;
         SetLastError(g_dwRefusal);
         return FALSE;
     }
-    g_posted.push_back({ hWnd, bWide, uMsg, wParam });
+    g_posted.push_back({ hWnd, bWide, uMsg, wParam, lParam });
     return TRUE;
 }
 
-BOOL WINAPI RecordA(HWND h, UINT m, WPARAM w, LPARAM) { return Record(h, false, m, w); }
-BOOL WINAPI RecordW(HWND h, UINT m, WPARAM w, LPARAM) { return Record(h, true, m, w); }
+BOOL WINAPI RecordA(HWND h, UINT m, WPARAM w, LPARAM l) { return Record(h, false, m, w, l); }
+BOOL WINAPI RecordW(HWND h, UINT m, WPARAM w, LPARAM l) { return Record(h, true, m, w, l); }
 
-// The posts as text: "A41" ANSI WM_CHAR, "WD83D" Unicode WM_CHAR, "K0D" key.
+// The posts as text: "A41" ANSI WM_CHAR, "WD83D" Unicode WM_CHAR, "K0D"
+// key down, "U0D" key up.
 std::string PostedText()
 {
     std::string out;
     for (const Posted& p : g_posted) {
         char item[16];
         sprintf(item, "%s%s%02X", out.empty() ? "" : " ",
-                p.uMsg == WM_KEYDOWN ? "K" : p.bWide ? "W" : "A", (unsigned)p.wParam);
+                p.uMsg == WM_KEYDOWN ? "K" : p.uMsg == WM_KEYUP ? "U" : p.bWide ? "W" : "A",
+                (unsigned)p.wParam);
         out += item;
     }
     return out;
 }
 
-const TypeOptions kPlain = { "", "", false, 0 };
-
 }  // namespace
 
-TEST(CharacterMode, PlanPutsUnicodeRunsInPlaceAndWrapsTheText)
+TEST(CharacterMode, CodePageCharactersAsBytesTheOthersAsUtf16TabAndEnterAsKeys)
 {
-    std::vector<UnicodeRun> lost = { { 1, 2, L"\x4E2D\x6587" }, { 5, 2, L"\xD83D\xDE00" } };
-    EXPECT_EQ("c:A u:4E2D6587 c:BC u:D83DDE00 c:D", PlanText("A??BC??D", lost, kPlain));
-    EXPECT_EQ("c:\xD6\xD0" "A", PlanText("\xD6\xD0" "A", {}, kPlain));
-    // Tab and CR in the prefix and suffix are keys, other bytes characters;
-    // the Enter of the Enter setting comes last.
-    TypeOptions wrapped = { "\t>", "<\r", true, 0 };
-    EXPECT_EQ("k:T c:>\xE9< k:R", PlanText("\xE9", {}, wrapped));
-    EXPECT_EQ("k:R", PlanText("", {}, { NULL, NULL, true, 0 }));
+    // 中 is in 936, é in both, 한 in neither: bytes where the code page has
+    // them, UTF-16 where it does not; under UTF-8 everything outside ASCII.
+    const std::wstring text = L"A\x4E2D\xE9\xD55C\t\xD83D\xDE00\r";
+    EXPECT_EQ("c:A\xD6\xD0\xA8\xA6 u:D55C k:T u:D83DDE00 k:R e:R", PlanText(text, true, 936));
+    EXPECT_EQ("c:A u:4E2D c:\xE9 u:D55C k:T u:D83DDE00 k:R", PlanText(text, false, 1252));
+    EXPECT_EQ("c:A u:4E2D00E9D55C k:T u:D83DDE00 k:R", PlanText(text, false, CP_UTF8));
+    EXPECT_EQ("e:R", PlanText(L"", true));
 }
 
 TEST(CharacterMode, EveryPostIsCheckedAndAFullQueueWaitedOut)
 {
     HWND hTarget = (HWND)(ULONG_PTR)0x1234;
-    std::vector<UnicodeRun> lost = { { 3, 2, L"\xD83D\xDE00" } };
-    std::vector<CharStep> steps = PlanCharacterMode("A\xD6\xD0??", lost, { "", "", true, 0 });
+    std::vector<CharStep> steps = PlanCharacterMode(L"A\x4E2D\t\xD83D\xDE00", true, 936);
 
     g_posted.clear();
     g_nRefusals = 0;
-    EXPECT_TRUE(PlayCharacterMode(hTarget, steps, 0, RecordA, RecordW));
-    const char* kAll = "A41 AD6 AD0 WD83D WDE00 K0D";
+    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, steps, 0, NULL, RecordA, RecordW));
+    const char* kAll = "A41 AD6 AD0 K09 U09 WD83D WDE00 K0D";
     EXPECT_EQ(kAll, PostedText());
     EXPECT_EQ(hTarget, g_posted[0].hWnd);
+    // Tab as a key press would post it, scan code and all; the Enter
+    // suffix a bare key-down.
+    EXPECT_EQ(0x000F0001, g_posted[3].lParam);
+    EXPECT_EQ((LPARAM)0xC00F0001, g_posted[4].lParam);
+    EXPECT_EQ(0, g_posted[7].lParam);
 
     // A queue that is full for a while loses nothing.
     g_posted.clear();
     g_nRefusals = 5;
     g_dwRefusal = ERROR_NOT_ENOUGH_QUOTA;
-    EXPECT_TRUE(PlayCharacterMode(hTarget, steps, 0, RecordA, RecordW));
+    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, steps, 0, NULL, RecordA, RecordW));
     EXPECT_EQ(kAll, PostedText());
 
-    // A window that is gone ends the typing at once.
+    // A window that is gone ends the typing at once, as a failure.
     g_posted.clear();
     g_nRefusals = 1;
     g_dwRefusal = ERROR_INVALID_WINDOW_HANDLE;
-    EXPECT_FALSE(PlayCharacterMode(hTarget, steps, 0, RecordA, RecordW));
+    EXPECT_EQ(TYPING_FAILED, PlayCharacterMode(hTarget, steps, 0, NULL, RecordA, RecordW));
     EXPECT_EQ("", PostedText());
+
+    // Cancelled during a pause: what went before stays, nothing after.
+    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    g_posted.clear();
+    EXPECT_EQ(TYPING_CANCELLED, PlayCharacterMode(hTarget, steps, 50, hCancel, RecordA, RecordW));
+    EXPECT_EQ("A41", PostedText());
+    CloseHandle(hCancel);
 }

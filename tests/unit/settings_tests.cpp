@@ -10,17 +10,28 @@
 #include "settings.h"
 #include "temp_file_test.h"
 
-TEST(Escapes, ExpandToKeysControlsAndBraces)
+TEST(Escapes, ExpandToKeysControlsCharactersAndBraces)
 {
-    CString out;
-    ASSERT_TRUE(ExpandEscapes("a{TAB}{enter}{GS}{Rs}{EOT}{{x}}", out));
-    EXPECT_STREQ("a\t\r\x1D\x1E\x04{x}", out);
+    std::wstring out;
+    ASSERT_TRUE(ExpandEscapes("a{TAB}{enter}{GS}{Rs}{EOT}{{x}}{U+7F16}{u+1f600}", out));
+    EXPECT_EQ(L"a\t\r\x1D\x1E\x04{x}\x7F16\xD83D\xDE00", out);
     ASSERT_TRUE(ExpandEscapes("", out));
-    EXPECT_STREQ("", out);
-    out = "kept";
-    for (const char* bad : { "{TABS}", "{", "a}b", "{TAB", "{ TAB}", "{}", "}" })
+    EXPECT_EQ(L"", out);
+    out = L"kept";
+    for (const char* bad : { "{TABS}", "{", "a}b", "{TAB", "{ TAB}", "{}", "}", "{U+}", "{U+D800}",
+                             "{U+110000}", "{U+0}", "{U+1234567}", "{U+12G}" })
         EXPECT_FALSE(ExpandEscapes(bad, out)) << bad;
-    EXPECT_STREQ("kept", out);
+    EXPECT_EQ(L"kept", out);
+}
+
+TEST(Escapes, ReadCharacterByCharacterInTheCodePage)
+{
+    // 鄘 is 0xE0 0x7B and 鄛 0xE0 0x7D in GBK: their second bytes are
+    // braces, but no escape. In 1252 the same bytes are à and a lone brace.
+    std::wstring out;
+    ASSERT_TRUE(ExpandEscapes("\xE0{\xE0}{TAB}\xD6\xD0", out, 936));
+    EXPECT_EQ(L"\x9118\x911B\t\x4E2D", out);
+    EXPECT_FALSE(ExpandEscapes("\xE0{", out, 1252));
 }
 
 class OutputSettings : public TempFileTest {
@@ -37,8 +48,8 @@ protected:
 
     static void ExpectDefaults(const COutputOptions& o)
     {
-        EXPECT_STREQ("", o.strPrefix);
-        EXPECT_STREQ("", o.strSuffix);
+        EXPECT_EQ(L"", o.strPrefix);
+        EXPECT_EQ(L"", o.strSuffix);
         EXPECT_FALSE(o.bSuffix);
         EXPECT_EQ(0, o.nKeyDelay);
         EXPECT_EQ(0, o.nRepeatWindow);
@@ -57,17 +68,17 @@ TEST_F(OutputSettings, EveryKeyIsRead)
 {
     COutputOptions o = Read("[OUTPUT]\r\nPrefix=P{{\r\nSuffix={TAB}\r\nKeyDelay=200\r\n"
                             "RepeatWindow=2000\r\nGS={GS}|\r\nRS=\r\nEOT=\" {ENTER}\"\r\n");
-    EXPECT_STREQ("P{", o.strPrefix);
-    EXPECT_STREQ("\t", o.strSuffix);
+    EXPECT_EQ(L"P{", o.strPrefix);
+    EXPECT_EQ(L"\t", o.strSuffix);
     EXPECT_TRUE(o.bSuffix);
     EXPECT_EQ(200, o.nKeyDelay);
     EXPECT_EQ(2000, o.nRepeatWindow);
     EXPECT_EQ('\x1D', o.controls[0].ch);
     EXPECT_FALSE(o.controls[0].bKeep);
-    EXPECT_STREQ("\x1D|", o.controls[0].strWith);
+    EXPECT_EQ(L"\x1D|", o.controls[0].strWith);
     EXPECT_FALSE(o.controls[1].bKeep);   // empty: dropped
-    EXPECT_STREQ("", o.controls[1].strWith);
-    EXPECT_STREQ(" \r", o.controls[2].strWith);   // quotes keep the blank
+    EXPECT_EQ(L"", o.controls[1].strWith);
+    EXPECT_EQ(L" \r", o.controls[2].strWith);   // quotes keep the blank
 
     EXPECT_TRUE(Read("[OUTPUT]\nSuffix=\n").bSuffix);   // present though empty: no Enter
 }
@@ -84,4 +95,14 @@ TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
     COutputOptions o = Read("[OUTPUT]\nKeyDelay=x\nRepeatWindow=60000\nPrefix={TAB\n");
     EXPECT_EQ(0, o.nKeyDelay);
     EXPECT_EQ(60000, o.nRepeatWindow);
+}
+
+TEST_F(OutputSettings, LongValuesAreReadWhole)
+{
+    // Cut at any buffer's end, "{{" would leave a lone brace and "}}" half
+    // an escape; read whole, both are what they say.
+    std::string prefix = std::string(1022, 'x') + "{{" + std::string(5000, 'y') + "}}";
+    COutputOptions o = Read("[OUTPUT]\nPrefix=" + prefix + "\nKeyDelay=3\n");
+    EXPECT_EQ(std::wstring(1022, L'x') + L"{" + std::wstring(5000, L'y') + L"}", o.strPrefix);
+    EXPECT_EQ(3, o.nKeyDelay);
 }

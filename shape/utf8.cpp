@@ -66,6 +66,9 @@ std::wstring Widen(UINT nCodePage, DWORD dwFlags, const char* pText, int nLength
 int Narrow(UINT nCodePage, const WCHAR* pwch, int nUnits, unsigned char* pOut)
 {
     BOOL bLost = FALSE;
+    if (nCodePage == CP_UTF8)
+        return WideCharToMultiByte(CP_UTF8, 0, pwch, nUnits, reinterpret_cast<char*>(pOut), 8,
+                                   NULL, NULL);
     int n = WideCharToMultiByte(nCodePage, WC_NO_BEST_FIT_CHARS, pwch, nUnits,
                                 reinterpret_cast<char*>(pOut), 8, NULL, &bLost);
     return bLost ? 0 : n;
@@ -219,30 +222,16 @@ bool TakeAsUtf8(const char* pText, int nLength, UINT nCodePage)
     return Utf8ReadingMakesSense(Widen(CP_UTF8, 0, pText, nLength, &bOk));
 }
 
-void Utf8ToAnsi(CString& strText, std::vector<UnicodeRun>* pLost)
+CString WideToAnsi(const std::wstring& wide)
 {
-    const char* pText = strText;
-    int nLength = strText.GetLength();
-    if (HasBom(pText, nLength)) {
-        pText += 3;
-        nLength -= 3;
-    }
     UINT nCodePage = GetACP();
-    if (IsAscii(pText, nLength) || nCodePage == CP_UTF8) {
-        strText = CString(pText, nLength);
-        return;
-    }
-    bool bOk;
-    std::wstring wide = Widen(CP_UTF8, 0, pText, nLength, &bOk);
-
-    // One character at a time, so that each character the code page lacks
-    // is known, and without best fit, so that none becomes a look-alike
-    // (Ω is not O, ∞ is not 8).
+    // One character at a time and without best fit, so that none becomes a
+    // look-alike (Ω is not O, ∞ is not 8).
     std::string ansi;
     ansi.reserve(wide.size() * 2);
     char chDefault = '?';
     CPINFO info;
-    if (GetCPInfo(nCodePage, &info))
+    if (nCodePage != CP_UTF8 && GetCPInfo(nCodePage, &info))
         chDefault = (char)info.DefaultChar[0];
     for (size_t i = 0; i < wide.size();) {
         int nUnits;
@@ -250,21 +239,27 @@ void Utf8ToAnsi(CString& strText, std::vector<UnicodeRun>* pLost)
         unsigned char bytes[8];
         int n = wide[i] < 0x80 ? (bytes[0] = (unsigned char)wide[i], 1)
                                : Narrow(nCodePage, &wide[i], nUnits, bytes);
-        if (n > 0) {
+        if (n > 0)
             ansi.append(reinterpret_cast<char*>(bytes), n);
-        } else {
-            if (pLost) {
-                if (pLost->empty() ||
-                    pLost->back().nOffset + pLost->back().nBytes != (int)ansi.size())
-                    pLost->push_back(UnicodeRun{ (int)ansi.size(), 0, std::wstring() });
-                pLost->back().nBytes += nUnits;
-                pLost->back().strWide.append(&wide[i], nUnits);
-            }
-            // One for each half of a surrogate pair, as the conversion of
-            // the whole text has always written it.
-            ansi.append(nUnits, chDefault);
-        }
+        else
+            ansi.append(nUnits, chDefault);   // one for each half of a surrogate pair
         i += nUnits;
     }
-    strText = CString(ansi.c_str(), (int)ansi.size());
+    return CString(ansi.c_str(), (int)ansi.size());
+}
+
+void Utf8ToAnsi(CString& strText)
+{
+    const char* pText = strText;
+    int nLength = strText.GetLength();
+    if (HasBom(pText, nLength)) {
+        pText += 3;
+        nLength -= 3;
+    }
+    if (IsAscii(pText, nLength) || GetACP() == CP_UTF8) {
+        strText = CString(pText, nLength);
+        return;
+    }
+    bool bOk;
+    strText = WideToAnsi(Widen(CP_UTF8, 0, pText, nLength, &bOk));
 }

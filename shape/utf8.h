@@ -5,7 +5,6 @@
 #include <afxwin.h>
 
 #include <string>
-#include <vector>
 
 // True when the n bytes are well-formed UTF-8: no stray or missing
 // continuation bytes, no overlong forms, no surrogates, nothing above
@@ -22,18 +21,10 @@ bool IsUtf8(const char* pText, int nLength);
 // comments in utf8.cpp.
 bool TakeAsUtf8(const char* pText, int nLength, UINT nCodePage = CP_ACP);
 
-// Characters of a converted text that the ANSI code page lacks: the nBytes
-// bytes at nOffset of the converted text (its default characters, one for
-// each UTF-16 unit) stand for strWide, one or more characters in UTF-16,
-// surrogate pairs whole.
-struct UnicodeRun {
-    int nOffset;
-    int nBytes;
-    std::wstring strWide;
-};
+// The text in the ANSI code page; characters the code page lacks become its
+// default character (one for each UTF-16 unit), never a look-alike.
+CString WideToAnsi(const std::wstring& wide);
 
 // Converts UTF-8 text in place to the ANSI code page, without a leading
-// byte-order mark; characters the code page lacks become its default
-// character, never a look-alike. With pLost, says which bytes those are and
-// what they stood for, consecutive ones as one run.
-void Utf8ToAnsi(CString& strText, std::vector<UnicodeRun>* pLost = NULL);
+// byte-order mark, as WideToAnsi does.
+void Utf8ToAnsi(CString& strText);

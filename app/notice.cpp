@@ -2,13 +2,13 @@
 
 #include "resource.h"
 
-NoticeCause TypingNoticeCause(TargetStatus status)
+NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result)
 {
     switch (status) {
     case TARGET_SELF: return NOTICE_TYPED_SELF;
     case TARGET_NO_FOCUS: return NOTICE_TYPED_NO_FOCUS;
     case TARGET_ELEVATED: return NOTICE_TYPED_ELEVATED;
-    default: return NOTICE_NONE;
+    default: return result == TYPING_FAILED ? NOTICE_TYPED_FAILED : NOTICE_NONE;
     }
 }
 
@@ -18,6 +18,7 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_TYPED_SELF: return IDS_NOTICE_SELF;
     case NOTICE_TYPED_NO_FOCUS: return IDS_NOTICE_NO_FOCUS;
     case NOTICE_TYPED_ELEVATED: return IDS_NOTICE_ELEVATED;
+    case NOTICE_TYPED_FAILED: return IDS_NOTICE_TYPING_FAILED;
     case NOTICE_DEVICE_LOST: return IDS_NOTICE_DEVICE_LOST;
     case NOTICE_DEVICE_BACK: return IDS_NOTICE_DEVICE_BACK;
     case NOTICE_START_FAILED: return IDS_NOTICE_START_FAILED;

@@ -2,6 +2,7 @@
 // changes.
 #pragma once
 
+#include "keystrokes.h"
 #include "target.h"
 
 // Two independent subjects, each with one current cause.
@@ -12,13 +13,15 @@ enum NoticeCause {
     NOTICE_TYPED_SELF,
     NOTICE_TYPED_NO_FOCUS,
     NOTICE_TYPED_ELEVATED,
+    NOTICE_TYPED_FAILED,
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED
 };
 
-// The cause a typing attempt's outcome stands for.
-NoticeCause TypingNoticeCause(TargetStatus status);
+// The cause a typing attempt's outcome stands for: where it would go, then
+// how the typing there ended.
+NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result = TYPING_DONE);
 
 // The string resource of a cause's text; 0 for NOTICE_NONE.
 int NoticeTextId(NoticeCause cause);

@@ -1,0 +1,50 @@
+// Typing on a thread of its own, so that a slow typing (a key delay, a long
+// text posted character by character) never holds up the program's window:
+// the window hands over a job, goes on answering its messages, and waits for
+// the job's end with its message loop running.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "keystrokes.h"
+
+struct TypingJob {
+    HWND hFocus;              // the control to type into
+    KeyboardSnapshot keys;    // the keyboard as the typing will meet it
+    std::wstring strText;     // '\t' the Tab key, '\r' the Enter key
+    bool bShiftEnter;         // the Enter suffix follows
+    int nKeyDelay;            // ms between characters
+};
+
+// Types the job's text: as keys when it is all ASCII, else as posted
+// characters. hCancel stops it at the next character.
+TypingResult TypeText(const TypingJob& job, HANDLE hCancel);
+
+class CTypist {
+public:
+    CTypist();
+    ~CTypist();
+
+    // Starts typing the job on the typist's thread; false when no thread
+    // could be started or a job is still under way.
+    bool Start(const TypingJob& job);
+    // Set when the job is over; stays set until the next Start.
+    HANDLE DoneEvent() const { return m_hDone; }
+    // The last job's result, once it is over.
+    TypingResult Result() const { return m_result; }
+    // Stops a job under way at its next character boundary (the keyboard
+    // state is put back) and waits until it has stopped.
+    void Cancel();
+
+private:
+    static unsigned __stdcall Run(void* pParam);
+    void Join();
+
+    HANDLE m_hThread;
+    HANDLE m_hDone;
+    HANDLE m_hCancel;
+    TypingJob m_job;
+    TypingResult m_result;
+};

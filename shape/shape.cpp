@@ -1,0 +1,133 @@
+#include "shape.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "utf8.h"
+
+namespace {
+
+std::wstring Widen(UINT nCodePage, const char* pText, int nLength)
+{
+    std::wstring wide;
+    int n = nLength > 0 ? MultiByteToWideChar(nCodePage, 0, pText, nLength, NULL, 0) : 0;
+    if (n > 0) {
+        wide.resize(n);
+        MultiByteToWideChar(nCodePage, 0, pText, nLength, &wide[0], n);
+    }
+    return wide;
+}
+
+// Bytes that are not UTF-8 under a UTF-8 code page come from a scanner set
+// up for the code page the user's language had before: GBK on a Chinese
+// system, 1252 on a Western one.
+UINT LegacyCodePage()
+{
+    char szCodePage[8] = {};
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, szCodePage, sizeof(szCodePage));
+    UINT nCodePage = (UINT)atoi(szCodePage);
+    return nCodePage == 0 || nCodePage == CP_UTF8 ? 1252 : nCodePage;
+}
+
+UINT ReadingCodePage(UINT nCodePage)
+{
+    if (nCodePage == CP_ACP)
+        nCodePage = GetACP();
+    return nCodePage == CP_UTF8 ? LegacyCodePage() : nCodePage;
+}
+
+bool IsKeptControl(wchar_t ch)
+{
+    for (char c : kControlChars) {
+        if (ch == (unsigned char)c)
+            return true;
+    }
+    return false;
+}
+
+// GS, RS and EOT as the options say.
+std::wstring ReplaceControls(const std::wstring& strCode, const COutputOptions& options)
+{
+    std::wstring out;
+    out.reserve(strCode.size());
+    for (wchar_t ch : strCode) {
+        const CControlOutput* pFound = NULL;
+        for (const CControlOutput& c : options.controls) {
+            if (ch == (unsigned char)c.ch && !c.bKeep)
+                pFound = &c;
+        }
+        if (pFound)
+            out += pFound->strWith;
+        else
+            out += ch;
+    }
+    return out;
+}
+
+// Line breaks to one Enter each, and no control character that a control
+// would take as a command.
+std::wstring KeysAndCharacters(const std::wstring& text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t ch = text[i];
+        if (ch == L'\r' || ch == L'\n') {
+            if (ch == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                ++i;
+            out += L'\r';
+        } else if (ch == L'\t' || (ch >= 0x20 && ch != 0x7F) || IsKeptControl(ch)) {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
+                         bool bAppendEnter, UINT nCodePage)
+{
+    const char* pText = pszDecode ? pszDecode : "";
+    int nLength = (int)strlen(pText);
+    ShapedDecode shaped;
+    if (TakeAsUtf8(pText, nLength, nCodePage)) {
+        int nBom = nLength >= 3 && memcmp(pText, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+        shaped.strCode = Widen(CP_UTF8, pText + nBom, nLength - nBom);
+        shaped.strLogged = pText;
+        Utf8ToAnsi(shaped.strLogged);
+    } else {
+        UINT nReading = ReadingCodePage(nCodePage);
+        shaped.strCode = Widen(nReading, pText, nLength);
+        // The log is in the ANSI code page, whatever the decode's bytes were.
+        shaped.strLogged = nReading == GetACP() ? CString(pText) : WideToAnsi(shaped.strCode);
+    }
+    std::wstring strTyped = options.strPrefix + ReplaceControls(shaped.strCode, options);
+    if (options.bSuffix)
+        strTyped += options.strSuffix;
+    shaped.strTyped = KeysAndCharacters(strTyped);
+    shaped.bShiftEnter = bAppendEnter && !options.bSuffix;
+    return shaped;
+}
+
+CRepeatFilter::CRepeatFilter(PFN_CLOCK pfnClock)
+    : m_pfnClock(pfnClock), m_bTyped(false), m_dwTypedAt(0)
+{
+}
+
+bool CRepeatFilter::IsRepeat(const std::wstring& strCode, int nWindowMs)
+{
+    if (m_strLast != strCode) {
+        m_strLast = strCode;
+        m_bTyped = false;
+        return false;
+    }
+    // Unsigned difference: right across the tick count's wrap after 49 days.
+    return nWindowMs > 0 && m_bTyped && m_pfnClock() - m_dwTypedAt < (DWORD)nWindowMs;
+}
+
+void CRepeatFilter::NoteTyped()
+{
+    m_bTyped = true;
+    m_dwTypedAt = m_pfnClock();
+}
