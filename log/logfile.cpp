@@ -5,6 +5,7 @@
 
 CString g_strLogPath;
 HANDLE g_hLogEvent = NULL;
+static HANDLE g_hLogOwner = NULL;
 
 namespace {
 
@@ -22,6 +23,39 @@ HANDLE GetLogEvent()
             g_hLogEvent = CreateEventA(NULL, FALSE, TRUE, LOG_EVENT_NAME);
     }
     return g_hLogEvent;
+}
+
+HANDLE GetLogOwner()
+{
+    if (!g_hLogOwner)
+        g_hLogOwner = CreateMutexA(NULL, FALSE, LOG_OWNER_NAME);
+    return g_hLogOwner;
+}
+
+// True when this writer got the lock and must give it back.
+BOOL TakeLock(HANDLE hLock)
+{
+    HANDLE hOwner = GetLogOwner();
+    if (WaitForSingleObject(hLock, LOG_LOCK_WAIT_MS) == WAIT_OBJECT_0) {
+        if (hOwner)
+            WaitForSingleObject(hOwner, LOG_LOCK_WAIT_MS);
+        return TRUE;
+    }
+    if (!hOwner)
+        return FALSE;
+    DWORD dwOwner = WaitForSingleObject(hOwner, 0);
+    if (dwOwner == WAIT_ABANDONED)
+        return TRUE;   // its holder died: the lock is this writer's now
+    if (dwOwner == WAIT_OBJECT_0)
+        ReleaseMutex(hOwner);
+    return FALSE;
+}
+
+void GiveLock(HANDLE hLock)
+{
+    if (g_hLogOwner)
+        ReleaseMutex(g_hLogOwner);
+    SetEvent(hLock);
 }
 
 BOOL IsHeldByOther(const CFileException& err)
@@ -75,8 +109,7 @@ short LogWrite(LPCSTR pszTag, LPCSTR pszFormat, ...)
 short LogWriteV(LPCSTR pszTag, LPCSTR pszFormat, va_list args)
 {
     HANDLE hLock = GetLogEvent();
-    if (hLock)
-        WaitForSingleObject(hLock, LOG_LOCK_WAIT_MS);
+    BOOL bLocked = hLock && TakeLock(hLock);
 
     // A failed entry is dropped (the file is closed as the stack unwinds);
     // the lock is released whatever happened.
@@ -86,8 +119,8 @@ short LogWriteV(LPCSTR pszTag, LPCSTR pszFormat, va_list args)
     } catch (const std::bad_alloc&) {
     }
 
-    if (hLock)
-        SetEvent(hLock);
+    if (bLocked)
+        GiveLock(hLock);
     return 1;
 }
 

@@ -14,8 +14,15 @@ extern HANDLE g_hLogEvent;
 // Name of the auto-reset event every writer of the log waits on.
 #define LOG_EVENT_NAME "MoxLogWrite"
 
-// How long an entry waits for the lock before writing anyway: a writer that
-// died holding it must not freeze every later writer for good.
+// Name of the mutex a writer of this module holds with the event. The event
+// cannot tell a writer that died holding it from a slow one; the mutex,
+// abandoned by a writer that died, can.
+#define LOG_OWNER_NAME "MoxLogWriteOwner"
+
+// How long an entry waits for the lock before writing without it. A writer
+// that died holding the lock left the owner mutex abandoned: the lock is
+// taken over then, so it never freezes later writers. Any other holder keeps
+// it: a writer never releases a lock it did not get.
 const DWORD LOG_LOCK_WAIT_MS = 3000;
 
 // How long an entry keeps trying to open a file another program holds

@@ -1,7 +1,7 @@
 // Writes the log from a process of its own, for tests with many writers.
 //
 //   logstress <path> <count> <tag>   writes count entries under the tag
-//   logstress hold-lock              takes the log lock and keeps it until killed
+//   logstress hold-lock              takes the log lock as a writer does and keeps it until killed
 //   logstress hold-file <path>       opens the file sharing nothing, keeps it until killed
 //   logstress hold-file <path> read  opens it to read as a log viewer does, sharing
 //                                    reading and writing, keeps it until killed
@@ -18,7 +18,9 @@ static int HoldLock()
     HANDLE h = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, LOG_EVENT_NAME);
     if (!h)
         h = CreateEventA(NULL, FALSE, TRUE, LOG_EVENT_NAME);
-    if (!h || WaitForSingleObject(h, INFINITE) != WAIT_OBJECT_0)
+    HANDLE hOwner = CreateMutexA(NULL, FALSE, LOG_OWNER_NAME);
+    if (!h || !hOwner || WaitForSingleObject(h, INFINITE) != WAIT_OBJECT_0 ||
+        WaitForSingleObject(hOwner, INFINITE) != WAIT_OBJECT_0)
         return 1;
     printf("holding\n");
     fflush(stdout);

@@ -222,6 +222,22 @@ TEST_F(LogFileTest, DiskFullDropsTheEntry)
     EXPECT_EQ("\r\n<t>[T]next", MaskStamps(ReadAll()));
 }
 
+namespace {
+
+// Takes the lock as a writer does, then ends without giving it back.
+DWORD WINAPI DieHoldingTheLock(LPVOID)
+{
+    HANDLE hLock = OpenEventA(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, LOG_EVENT_NAME);
+    HANDLE hOwner = OpenMutexA(SYNCHRONIZE, FALSE, LOG_OWNER_NAME);
+    BOOL bHeld = WaitForSingleObject(hLock, 0) == WAIT_OBJECT_0 &&
+                 WaitForSingleObject(hOwner, 0) == WAIT_OBJECT_0;
+    CloseHandle(hOwner);
+    CloseHandle(hLock);
+    return bHeld;
+}
+
+}  // namespace
+
 TEST_F(LogFileTest, LockNeverReleasedDelaysAnEntryOnlyByTheBound)
 {
     LogWrite("T", "first");
@@ -229,13 +245,26 @@ TEST_F(LogFileTest, LockNeverReleasedDelaysAnEntryOnlyByTheBound)
     ASSERT_TRUE(hOther != NULL);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hOther, 0));
 
+    // Held by a live program that is not one of our writers: written after
+    // the bound without the lock, which stays the holder's.
     DWORD start = GetTickCount();
     EXPECT_EQ(1, LogWrite("T", "second"));
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, LOG_LOCK_WAIT_MS - 50);
     EXPECT_LT(elapsed, LOG_LOCK_WAIT_MS + 2000);
     EXPECT_EQ("\r\n<t>[T]first\r\n<t>[T]second", MaskStamps(ReadAll()));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hOther, 0));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(hOther, 0));
     SetEvent(hOther);
     CloseHandle(hOther);
+
+    // A writer that died holding it: the next entry takes the lock over
+    // after the bound and gives it back, so the one after is not held up.
+    HANDLE hThread = CreateThread(NULL, 0, DieHoldingTheLock, NULL, 0, NULL);
+    DWORD dwHeld = 0;
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 5000));
+    GetExitCodeThread(hThread, &dwHeld);
+    CloseHandle(hThread);
+    ASSERT_EQ(1u, dwHeld);
+    EXPECT_EQ(1, LogWrite("T", "third"));
+    EXPECT_TRUE(LockIsFree());
 }
