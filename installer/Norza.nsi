@@ -6,7 +6,8 @@
 ;
 ; Silent install:   setup.exe /S [/ENGINE=<vistrel.dll>] [/AUTOSTART=0|1] [/SETTINGS=<folder>]
 ; Silent removal:   uninstall.exe /S [/REMOVEDATA=1]
-; Exit codes: 0 done, 1 cancelled, 2 failed (a bad option, or the running copy would not close).
+; Exit codes: 0 done, 1 cancelled, 2 failed (a bad option, the running copy would not close,
+; or a file could not be written).
 ;
 ; An installed vistrel.dll is replaced only when it is one of our stand-ins or
 ; another file is named; the user's own engine is kept.
@@ -47,6 +48,9 @@ Var EngineField
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
+; A file that cannot be written fails the setup, silent or not, rather than
+; leaving an old file among new ones with exit code 0.
+AllowSkipFiles off
 
 Page custom EnginePage EnginePageLeave
 !insertmacro MUI_PAGE_COMPONENTS
@@ -318,6 +322,13 @@ Section "-finish"
         Call StartNorza
     ${EndIf}
 SectionEnd
+
+; A failed upgrade still leaves the user the program it closed, running.
+Function .onInstFailed
+    ${If} $WasRunning = 1
+        Call StartNorza
+    ${EndIf}
+FunctionEnd
 
 Function .onInit
     ; Quotes dropped, a path with spaces reads the same whether a deployment

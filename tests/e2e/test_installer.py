@@ -151,6 +151,17 @@ class Installer(harness.WineTestCase):
         self.assertTrue(self.read("log.log").startswith(log))
         self.decode("after", "dm")   # QR is off now
 
+        # An upgrade that cannot write a file (a folder stands in its place) fails,
+        # and starts the copy it closed again.
+        guide = os.path.join(self.home, "USER-GUIDE.txt")
+        os.remove(guide)
+        os.mkdir(guide)
+        before = len(self.journal())
+        self.assertEqual(2, wine(self.setup, "/S", cwd=self.folder))
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30, what="the copy again")
+        self.assertIn("ReleaseDevice", self.journal()[before:])
+        self.decode("failed", "dm")
+
     def test_uninstall_keeps_log_and_settings_unless_asked(self):
         self.install()
         # As at sign-in; the sample settings give 300 ms.
