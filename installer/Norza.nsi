@@ -6,7 +6,11 @@
 ;
 ; Silent install:   setup.exe /S [/ENGINE=<vistrel.dll>] [/AUTOSTART=0|1] [/SETTINGS=<folder>]
 ; Silent removal:   uninstall.exe /S [/REMOVEDATA=1]
-; Exit codes: 0 done, 1 cancelled, 2 failed (a bad option, or the running copy would not close).
+; Exit codes: 0 done, 1 cancelled, 2 failed (a bad option, the running copy would not close,
+; or a file could not be written).
+;
+; An installed vistrel.dll is replaced only when it is one of our stand-ins or
+; another file is named; the user's own engine is kept.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -34,15 +38,19 @@ VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "LegalCopyright" "Norza"
 
-Var EnginePath      ; the maker's vistrel.dll to install; empty: the stand-in engine
+Var EnginePath      ; the maker's vistrel.dll to install; empty: keep the user's or install the stand-in
 Var SettingsDir     ; a folder with typeSet.ini and/or configDecodeTime.ini to install
 Var WasRunning      ; 1 when setup closed a running copy, which it then starts again
+Var UserEngine      ; 1 when the installed vistrel.dll is not one of our stand-ins
 Var EngineField
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
+; A file that cannot be written fails the setup, silent or not, rather than
+; leaving an old file among new ones with exit code 0.
+AllowSkipFiles off
 
 Page custom EnginePage EnginePageLeave
 !insertmacro MUI_PAGE_COMPONENTS
@@ -67,6 +75,10 @@ LangString EngineText ${LANG_SIMPCHINESE} "Norza 通过扫码器厂家的 vistre
 LangString EngineText ${LANG_ENGLISH} "Norza drives the scanner through the scanner maker's vistrel.dll. Choose that file:"
 LangString EngineStandIn ${LANG_SIMPCHINESE} "留空则安装模拟引擎（不是真正的扫码引擎，只用于在没有扫码器时试用 Norza，用 scanctl.exe 控制）。以后可以再次运行安装程序换成厂家的 vistrel.dll。"
 LangString EngineStandIn ${LANG_ENGLISH} "Leave it empty to install the stand-in engine: a simulator, not a real scanning engine, for trying Norza without a scanner (driven with scanctl.exe). Run setup again later to install the maker's vistrel.dll."
+LangString EngineKept ${LANG_SIMPCHINESE} "已安装的 vistrel.dll 不是模拟引擎：除非在此选择其他文件，它将原样保留。"
+LangString EngineKept ${LANG_ENGLISH} "The vistrel.dll installed now is not the stand-in engine: it is kept as it is unless you choose another file here."
+LangString KeepingEngine ${LANG_SIMPCHINESE} "保留已安装的扫码引擎 vistrel.dll"
+LangString KeepingEngine ${LANG_ENGLISH} "Keeping the installed scanning engine vistrel.dll"
 LangString EngineBrowse ${LANG_SIMPCHINESE} "浏览..."
 LangString EngineBrowse ${LANG_ENGLISH} "Browse..."
 LangString EngineMissing ${LANG_SIMPCHINESE} "找不到该文件："
@@ -130,18 +142,61 @@ FunctionEnd
 !insertmacro CLOSE_NORZA ""
 !insertmacro CLOSE_NORZA "un."
 
+; Sets $UserEngine: whether $INSTDIR\vistrel.dll is an engine of the user's
+; own (the maker's, put there by setup or by hand) rather than a stand-in that
+; some version of setup shipped. The file decides, not what setup remembers
+; installing. Every stand-in carries the product name below in its version
+; resource (simulator/vistrel.rc), which a maker's library cannot; unlike a
+; byte comparison with the stand-in carried here, it also recognises those of
+; earlier versions. A file without it, or whose version resource cannot be
+; read, is the user's and is kept.
+Function CheckInstalledEngine
+    StrCpy $UserEngine 0
+    ${IfNot} ${FileExists} "$INSTDIR\vistrel.dll"
+        Return
+    ${EndIf}
+    StrCpy $UserEngine 1
+    System::Call 'version::GetFileVersionInfoSizeW(w "$INSTDIR\vistrel.dll", *i .R2) i .R1'
+    ${If} $R1 = 0
+        Return
+    ${EndIf}
+    System::Alloc $R1
+    Pop $R2
+    System::Call 'version::GetFileVersionInfoW(w "$INSTDIR\vistrel.dll", i 0, i R1, p R2) i .R3'
+    ${If} $R3 <> 0
+        System::Call 'version::VerQueryValueW(p R2, w "\StringFileInfo\080404b0\ProductName", *p .R4, *i .R5) i .R3'
+    ${EndIf}
+    StrCpy $R5 ""
+    ${If} $R3 <> 0
+        System::Call 'kernel32::lstrcpynW(w .R5, p R4, i ${NSIS_MAX_STRLEN})'
+    ${EndIf}
+    System::Free $R2
+    ${If} $R5 S== "Norza engine simulator"
+        StrCpy $UserEngine 0
+    ${EndIf}
+FunctionEnd
+
 Function EnginePage
     !insertmacro MUI_HEADER_TEXT "$(EngineTitle)" "$(EngineSubtitle)"
     nsDialogs::Create 1018
     Pop $0
     ${NSD_CreateLabel} 0 0 100% 24u "$(EngineText)"
     Pop $0
+    Call CheckInstalledEngine
+    ${If} $EnginePath == ""
+    ${AndIf} $UserEngine = 1
+        StrCpy $EnginePath "$INSTDIR\vistrel.dll"
+    ${EndIf}
     ${NSD_CreateFileRequest} 0 28u 78% 12u "$EnginePath"
     Pop $EngineField
     ${NSD_CreateBrowseButton} 80% 27u 20% 14u "$(EngineBrowse)"
     Pop $0
     ${NSD_OnClick} $0 EngineBrowse
-    ${NSD_CreateLabel} 0 50u 100% 48u "$(EngineStandIn)"
+    ${If} $UserEngine = 1
+        ${NSD_CreateLabel} 0 50u 100% 48u "$(EngineKept)"
+    ${Else}
+        ${NSD_CreateLabel} 0 50u 100% 48u "$(EngineStandIn)"
+    ${EndIf}
     Pop $0
     nsDialogs::Show
 FunctionEnd
@@ -179,6 +234,14 @@ Function FinishShow
     ${EndIf}
 FunctionEnd
 
+; With the user's engine in place the control tool and the label, which serve
+; only the stand-in engine, go; the uninstall entry tells support which it is.
+Function ClearStandIn
+    Delete "$INSTDIR\scanctl.exe"
+    Delete "$INSTDIR\vistrel.dll-SIMULATOR.txt"
+    WriteRegStr HKCU "${UNINST_KEY}" "Engine" "maker"
+FunctionEnd
+
 !macro INSTALL_SETTING name
     ${If} ${FileExists} "$SettingsDir\${name}"
         System::Call 'kernel32::CopyFileW(w "$SettingsDir\${name}", w "$INSTDIR\${name}", i 0)'
@@ -194,24 +257,27 @@ Section "$(SecProgramName)" SecProgram
     File "${STAGE}/USER-GUIDE.txt"
     File "${STAGE}/USER-GUIDE-zh.txt"
 
-    ${If} $EnginePath == ""
+    ; Naming the installed file names nothing new: its content decides.
+    ${If} $EnginePath == "$INSTDIR\vistrel.dll"
+        StrCpy $EnginePath ""
+    ${EndIf}
+    Call CheckInstalledEngine
+    ${If} $EnginePath != ""
+        System::Call 'kernel32::CopyFileW(w "$EnginePath", w "$INSTDIR\vistrel.dll", i 0) i .r0'
+        ${If} $0 = 0
+            SetErrorLevel 2
+            Abort "$(EngineMissing) $EnginePath"
+        ${EndIf}
+        Call ClearStandIn
+    ${ElseIf} $UserEngine = 1
+        DetailPrint "$(KeepingEngine)"
+        Call ClearStandIn
+    ${Else}
         DetailPrint "$(InstallingStandIn)"
         File "${STAGE}/vistrel.dll"
         File "${STAGE}/scanctl.exe"
         File "${STAGE}/vistrel.dll-SIMULATOR.txt"
         WriteRegStr HKCU "${UNINST_KEY}" "Engine" "stand-in"
-    ${Else}
-        ${If} $EnginePath != "$INSTDIR\vistrel.dll"
-            System::Call 'kernel32::CopyFileW(w "$EnginePath", w "$INSTDIR\vistrel.dll", i 0) i .r0'
-            ${If} $0 = 0
-                SetErrorLevel 2
-                Abort "$(EngineMissing) $EnginePath"
-            ${EndIf}
-        ${EndIf}
-        ; The control tool serves only the stand-in engine.
-        Delete "$INSTDIR\scanctl.exe"
-        Delete "$INSTDIR\vistrel.dll-SIMULATOR.txt"
-        WriteRegStr HKCU "${UNINST_KEY}" "Engine" "maker"
     ${EndIf}
 
     ; The samples only where the user has no settings of their own yet.
@@ -257,6 +323,13 @@ Section "-finish"
     ${EndIf}
 SectionEnd
 
+; A failed upgrade still leaves the user the program it closed, running.
+Function .onInstFailed
+    ${If} $WasRunning = 1
+        Call StartNorza
+    ${EndIf}
+FunctionEnd
+
 Function .onInit
     ; Quotes dropped, a path with spaces reads the same whether a deployment
     ; tool wrote /ENGINE="C:\a b\vistrel.dll" or "/ENGINE=C:\a b\vistrel.dll".
@@ -266,12 +339,6 @@ Function .onInit
     ${GetOptions} $R0 "/ENGINE=" $EnginePath
     ${If} ${Errors}
         StrCpy $EnginePath ""
-        ; An upgrade keeps the maker's engine installed before.
-        ReadRegStr $R1 HKCU "${UNINST_KEY}" "Engine"
-        ${If} $R1 == "maker"
-        ${AndIf} ${FileExists} "$INSTDIR\vistrel.dll"
-            StrCpy $EnginePath "$INSTDIR\vistrel.dll"
-        ${EndIf}
     ${ElseIfNot} ${FileExists} $EnginePath
     ${OrIf} ${FileExists} "$EnginePath\*.*"
         MessageBox MB_ICONSTOP "$(EngineMissing)$\r$\n$EnginePath" /SD IDOK

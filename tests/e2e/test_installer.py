@@ -151,6 +151,17 @@ class Installer(harness.WineTestCase):
         self.assertTrue(self.read("log.log").startswith(log))
         self.decode("after", "dm")   # QR is off now
 
+        # An upgrade that cannot write a file (a folder stands in its place) fails,
+        # and starts the copy it closed again.
+        guide = os.path.join(self.home, "USER-GUIDE.txt")
+        os.remove(guide)
+        os.mkdir(guide)
+        before = len(self.journal())
+        self.assertEqual(2, wine(self.setup, "/S", cwd=self.folder))
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30, what="the copy again")
+        self.assertIn("ReleaseDevice", self.journal()[before:])
+        self.decode("failed", "dm")
+
     def test_uninstall_keeps_log_and_settings_unless_asked(self):
         self.install()
         # As at sign-in; the sample settings give 300 ms.
@@ -167,23 +178,38 @@ class Installer(harness.WineTestCase):
         self.uninstall("/REMOVEDATA=1")
         wait_for(lambda: not os.path.exists(self.home), timeout=30, what="the folder to go")
 
-    def test_makers_engine_and_autostart_choice_are_kept_on_upgrade(self):
+    def test_upgrade_replaces_only_a_stand_in_engine_and_keeps_the_autostart_choice(self):
+        self.install("/AUTOSTART=0")
+        stand_in = self.read("vistrel.dll")
+        # An earlier version's stand-in: other bytes, the same version resource.
+        self.write(self.home, "vistrel.dll", stand_in + b"an earlier build")
+        self.install()
+        self.assertEqual(stand_in, self.read("vistrel.dll"))
+        self.assertEqual(sorted(PROGRAM_FILES + SETTINGS), sorted(os.listdir(self.home)))
+        self.assertEqual({"programs"}, set(self.shortcuts()))   # the choice is kept
+
+        # Replaced by hand, as the note beside it says: a library with a
+        # version resource of its own, kept byte for byte, its note gone.
+        with open(os.path.join(harness.BIN_DIR, "Norza.exe"), "rb") as f:
+            by_hand = f.read() + b"the maker's build"
+        self.write(self.home, "vistrel.dll", by_hand)
+        self.install()
+        self.assertEqual(by_hand, self.read("vistrel.dll"))
+        user_engine = sorted(set(PROGRAM_FILES + SETTINGS)
+                             - {"scanctl.exe", "vistrel.dll-SIMULATOR.txt"})
+        self.assertEqual(user_engine, sorted(os.listdir(self.home)))
+
+        # Another file named replaces it, and is kept in turn.
         maker = os.path.join(self.folder, "maker engine")   # a path with a space
         os.makedirs(maker)
-        with open(os.path.join(harness.BIN_DIR, "vistrel.dll"), "rb") as f:
-            engine = f.read() + b"the maker's build"
+        engine = by_hand + b", updated"
         self.write(maker, "vistrel.dll", engine)
-        self.install("/ENGINE=" + winpath(os.path.join(maker, "vistrel.dll")), "/AUTOSTART=0")
+        self.install("/ENGINE=" + winpath(os.path.join(maker, "vistrel.dll")))
         self.assertEqual(engine, self.read("vistrel.dll"))
-        self.assertNotIn("scanctl.exe", os.listdir(self.home))
-        self.assertEqual({"programs"}, set(self.shortcuts()))
-
-        self.install()
-        self.assertEqual(engine, self.read("vistrel.dll"))
-        self.assertEqual({"programs"}, set(self.shortcuts()))   # the choice is kept
         self.install("/AUTOSTART=1")
+        self.assertEqual(engine, self.read("vistrel.dll"))
+        self.assertEqual(user_engine, sorted(os.listdir(self.home)))
         self.assertEqual({"programs", "startup"}, set(self.shortcuts()))
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
