@@ -5,6 +5,9 @@ namespace {
 // How long a full queue may stay full before typing gives up on the target.
 const DWORD kFullQueueMs = 5000;
 
+// How long a Tab may take to move the focus in a form.
+const DWORD kFocusWaitMs = 1000;
+
 const WORD kScanTab = 0x0F, kScanReturn = 0x1C;
 
 void AddStep(std::vector<CharStep>& steps, CharStep::Kind kind)
@@ -64,13 +67,24 @@ public:
         return true;
     }
 
-    // What a key press posts; the target's own TranslateMessage makes the
-    // character of it, and a dialog sees the Tab key it moves the focus on.
+    // Tab and Enter go as the key press where the control leaves that key
+    // to its form (a dialog moves the focus on Tab, presses its default
+    // button on Enter), else as the character the control takes, in its
+    // place: a posted key becomes its character only when the target takes
+    // it, behind everything posted after it.
     bool Key(BYTE bVk)
     {
+        if (!Pause())
+            return false;
+        if (ControlTakes(bVk))
+            return Post(m_pfnPostA, WM_CHAR, bVk == VK_TAB ? '\t' : '\r', 0);
         LPARAM lDown = 1 | (LPARAM)(bVk == VK_TAB ? kScanTab : kScanReturn) << 16;
-        return Pause() && Post(m_pfnPostA, WM_KEYDOWN, bVk, lDown) &&
-               Post(m_pfnPostA, WM_KEYUP, bVk, lDown | 0xC0000000);
+        if (!Post(m_pfnPostA, WM_KEYDOWN, bVk, lDown) ||
+            !Post(m_pfnPostA, WM_KEYUP, bVk, lDown | 0xC0000000))
+            return false;
+        if (bVk == VK_TAB)
+            FollowFocus();
+        return true;
     }
 
     bool EnterSuffix() { return Pause() && Post(m_pfnPostA, WM_KEYDOWN, VK_RETURN, 0); }
@@ -89,6 +103,30 @@ public:
     }
 
 private:
+    bool ControlTakes(BYTE bVk) const
+    {
+        DWORD_PTR dwCode = 0;
+        UINT nWants = DLGC_WANTALLKEYS | (bVk == VK_TAB ? DLGC_WANTTAB : 0);
+        return SendMessageTimeoutW(m_hFocus, WM_GETDLGCODE, bVk, 0, SMTO_ABORTIFHUNG,
+                                   kFocusWaitMs, &dwCode) && (dwCode & nWants);
+    }
+
+    // The posted Tab moves the focus once the target takes it, after every
+    // character posted before it: wait for that, bounded.
+    void FollowFocus()
+    {
+        DWORD dwThread = GetWindowThreadProcessId(m_hFocus, NULL);
+        DWORD dwStart = GetTickCount();
+        do {
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof(info);
+            if (GetGUIThreadInfo(dwThread, &info) && info.hwndFocus && info.hwndFocus != m_hFocus) {
+                m_hFocus = info.hwndFocus;
+                return;
+            }
+        } while (!PauseTyping(m_hCancel, 2) && GetTickCount() - dwStart < kFocusWaitMs);
+    }
+
     bool Pause()
     {
         if (m_nKeyDelay > 0 && !m_bFirst && PauseTyping(m_hCancel, m_nKeyDelay)) {

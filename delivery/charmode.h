@@ -29,7 +29,9 @@ std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter,
 
 typedef BOOL (WINAPI* PFN_POSTMESSAGE)(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-// Types the steps into hFocus. Every post is checked: while the target's
+// Types the steps into hFocus; a Tab that the control leaves to its form
+// (which moves the focus on) sends what follows to the next field. Every
+// post is checked: while the target's
 // queue is full (Windows refuses a post beyond 10,000 waiting) the post is
 // tried again until the target has taken enough to make room, for at most
 // five seconds without progress. Fails when the window goes away or takes

@@ -16,8 +16,9 @@ packages=(
 )
 
 # Locales the tests run the programs under: Wine takes its ANSI code page
-# from them (1252 and 936) and passes command lines through them.
-locales=(en_US zh_CN)
+# from them (1252, 936, and 65001 for hi_IN, a language without one) and
+# passes command lines through them.
+locales=(en_US zh_CN hi_IN)
 
 have_locale() { locale -a 2>/dev/null | grep -qix "$1.utf-\?8"; }
 

@@ -19,7 +19,7 @@ BIN_DIR = os.path.join(BUILD_DIR, "bin")
 TOOLS_DIR = os.path.join(BUILD_DIR, "tests", "bin")
 STATE = os.environ.get("NORZA_E2E_STATE", os.path.join(BUILD_DIR, "e2e", "state.json"))
 CODEPAGE = int(os.environ.get("NORZA_CODEPAGE", "1252"))
-LOCALES = {1252: "en_US.UTF-8", 936: "zh_CN.UTF-8"}
+LOCALES = {1252: "en_US.UTF-8", 936: "zh_CN.UTF-8", 65001: "hi_IN.UTF-8"}
 
 
 def wine_env():
@@ -63,6 +63,13 @@ def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
         if time.time() > deadline:
             raise AssertionError("timed out waiting for " + what)
         time.sleep(interval)
+
+
+def paced(times, delay):
+    """Whether the message times of characters typed delay ms apart show the
+    pacing: first to last at least all the delays but one, which leaves room
+    for the target taking one character late, however it was spread."""
+    return len(times) >= 3 and times[-1] - times[0] >= (len(times) - 2) * delay
 
 
 def read_lines(path):

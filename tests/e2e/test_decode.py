@@ -9,7 +9,7 @@ import unittest
 
 import harness
 import norza
-from harness import scanctl, wait_for
+from harness import paced, scanctl, wait_for
 
 STAMP = r"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"
 
@@ -97,11 +97,14 @@ class Typing(DecodeCase):
 
     def test_gbk_words_that_are_valid_utf8_stay_gbk(self):
         target = self.run_norza(enter=False)
-        words = ("cdacd1a7", "d2bb", "cab1bce4", "e5908ce5ada6")   # GBK 同学 一 时间, UTF-8 同学
+        # GBK 同学 一 时间, UTF-8 同学; plates 鲁A12345 and 豫B8888 in GBK; UTF-8
+        # ¥100 and 25°C.
+        words = ("cdacd1a7", "d2bb", "cab1bce4", "e5908ce5ada6", "c2b3" + b"A12345".hex(),
+                 "d4a5" + b"B8888".hex(), "c2a5" + b"100".hex(), b"25".hex() + "c2b0" + b"C".hex())
         for hex_text in words:
             self.decode("decode-hex", "barcode", hex_text)
         if harness.CODEPAGE == 936:
-            target.wait_text("同学一时间同学")
+            target.wait_text("同学一时间同学鲁A12345豫B8888¥10025°C")
         else:
             # Under 1252 only UTF-8 makes sense of them where it can.
             def reading(b):
@@ -132,10 +135,12 @@ class Typing(DecodeCase):
         self.assertEqual([("down", "0d")], key_events(report))
 
     def test_tab_moves_to_the_next_field_and_line_breaks_stay(self):
+        # Character mode (a Chinese character) moves to the next field as key
+        # mode does.
         target = self.run_norza(enter=False, fields=2)
-        self.decode("decode", "qr", "a1\tb2\r\nc3\nd4")
+        self.decode("decode", "qr", "中1\tb2\r\nc3\nd4")
         target.wait_text("b2\r\nc3\r\nd4", field=1)
-        self.assertEqual("a1", target.text(0))
+        self.assertEqual("中1", target.text(0))
 
     def test_nothing_is_typed_while_the_tray_window_is_in_front(self):
         target = self.run_norza(enter=True)
@@ -219,9 +224,35 @@ class OutputOptions(DecodeCase):
         report = target.report()
         downs = [t for e, t in zip(report["events"], report["times"])
                  if e[0] == "down" and "41" <= e[1] <= "46"]
-        gaps = [b - a for a, b in zip(downs, downs[1:])]
-        self.assertEqual(5, len(gaps))
-        self.assertGreaterEqual(min(gaps), 25, gaps)
+        self.assertEqual(6, len(downs))
+        self.assertTrue(paced(downs, 30), downs)
+
+    def test_slow_typing_leaves_the_tray_answering_and_exit_ends_it(self):
+        target = self.run_norza(enter=False, output="KeyDelay=150\n")
+        code = "0123456789" * 3
+        sender = self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+        wait_for(lambda: len(target.text()) >= 3, what="the typing to begin")
+        rc, slowest = norza.wintool("ping", self.tray_hwnd(), "1500")
+        self.assertEqual(0, rc)
+        self.assertLess(int(slowest), 1000)
+        typing = target.text()
+        self.assertTrue(3 <= len(typing) < len(code), typing)
+        norza.wintool("post", self.tray_hwnd(), "0x111", "32775", "0")   # Exit
+        self.assertEqual(0, self.proc.wait(10))
+        self.assertEqual(0, sender.wait(30))
+        time.sleep(0.5)
+        self.assertTrue(code.startswith(target.text()) and len(target.text()) < len(code))
+        self.assertEqual(1, self.journal().count("ReleaseDevice"))
+
+    def test_a_chinese_prefix_and_suffix_go_around_an_ascii_code(self):
+        # In the code page where it has them, as {U+XXXX} where it does not.
+        prefix = "编号:".encode("gbk") if harness.CODEPAGE == 936 else b"{U+7F16}{u+53f7}:"
+        self.write("typeSet.ini", b"[TYPE]\nEnter=0\n[OUTPUT]\nPrefix=" + prefix +
+                   b"\nSuffix={U+5B8C}\n")
+        self.proc = self.start_norza()
+        target = self.typing_target()
+        self.decode("decode", "qr", "A-1")
+        target.wait_text("编号:A-1完")
 
     def test_a_repeat_within_the_window_is_logged_but_not_typed(self):
         self.write("configDecodeTime.ini", "300")
@@ -285,6 +316,16 @@ class Notepad(DecodeCase):
         expected = text.replace(b"\r\n", b"").decode("cp%d" % harness.CODEPAGE)
         wait_for(lambda: norza.wintool("text", edit)[1].replace("\r\n", "") == expected,
                  timeout=240, interval=2, what="all 20,000 bytes in notepad")
+
+
+@unittest.skipUnless(harness.CODEPAGE == 65001, "runs under a UTF-8 ANSI code page")
+class Utf8CodePage(DecodeCase):
+    def test_codes_arrive_exactly_and_the_log_is_utf8(self):
+        target = self.run_norza(enter=False)
+        for text in ("Ab-1 ", "Straße é 中文 € ✓"):
+            self.decode("decode", "qr", text)
+        target.wait_text("Ab-1 Straße é 中文 € ✓")
+        self.assertTrue(self.log().endswith("[Decode]Decode:Straße é 中文 € ✓".encode()), self.log())
 
 
 if __name__ == "__main__":

@@ -27,7 +27,7 @@ import harness
 import norza
 import robustmodel as model
 import tray
-from harness import scanctl, wait_for, winpath
+from harness import paced, scanctl, wait_for, winpath
 
 FULL = os.environ.get("NORZA_ROBUST_FULL") == "1"
 
@@ -389,10 +389,10 @@ class RandomSettings(norza.NorzaCase):
                                      "".join(ch for ch, _ in chars))
                     self.assertEqual(output["suffix"] is None and bool(flags[4]),
                                      contains(keys, SHIFT_ENTER))
-                    if output["key_delay"] >= 20 and len(once) > 1:
+                    if output["key_delay"] >= 20 and len(once) > 2:
                         times = [t for _, t in chars[:len(once)]]
-                        gaps = [b - a for a, b in zip(times, times[1:])]
-                        self.assertGreaterEqual(min(gaps), output["key_delay"] * 0.8, gaps)
+                        self.assertTrue(paced(times, output["key_delay"]),
+                                        (output["key_delay"], times))
                 finally:
                     self.stop(proc)
         report("settings pairs tried %d in %.0f s (%s); %d different switch sets, %d different "

@@ -11,6 +11,8 @@
  *   wintool busy-tray <ms>            for that long, a notification area that refuses
  *                                     every icon, found before the real one
  *   wintool clipboard <text>          puts the text on the clipboard, as a user's copy
+ *   wintool ping <hwnd> <ms>          for that long, asks the window a message every 50 ms;
+ *                                     prints the slowest answer in ms (-1: none in 5 s)
  *
  * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
  */
@@ -130,6 +132,20 @@ int main(int argc, char **argv)
         int ok = SetClipboardData(CF_UNICODETEXT, h) != NULL;
         CloseClipboard();
         return ok ? 0 : 1;
+    } else if (!strcmp(cmd, "ping") && argc == 4) {
+        DWORD start = GetTickCount(), slowest = 0;
+        while (GetTickCount() - start < (DWORD)Num(argv[3])) {
+            DWORD t0 = GetTickCount();
+            DWORD_PTR r;
+            if (!SendMessageTimeoutA((HWND)Num(argv[2]), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r)) {
+                printf("-1\n");
+                return 1;
+            }
+            if (GetTickCount() - t0 > slowest)
+                slowest = GetTickCount() - t0;
+            Sleep(50);
+        }
+        printf("%lu\n", (unsigned long)slowest);
     } else if (!strcmp(cmd, "busy-tray") && argc == 3) {
         return BusyTray((DWORD)Num(argv[2]));
     } else if (!strcmp(cmd, "foreground") && argc == 2) {
@@ -141,7 +157,7 @@ int main(int argc, char **argv)
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
                         "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd> | "
-                        "busy-tray <ms> | clipboard <text>\n");
+                        "busy-tray <ms> | clipboard <text> | ping <hwnd> <ms>\n");
         return 2;
     }
     fflush(stdout);
