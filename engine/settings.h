@@ -16,6 +16,12 @@ int ReadTypeFlag(LPCSTR pszKey, LPCSTR pszPath);
 // value, or none, leaves them on.
 int ReadNoticesSetting(LPCSTR pszPath);
 
+// Key Language of section UI: the language of the program's texts. "zh" and
+// "en" (in any case) choose one; "auto", any other value or none follows the
+// user's interface language.
+enum UiLanguageSetting { UI_LANGUAGE_AUTO, UI_LANGUAGE_ZH, UI_LANGUAGE_EN };
+UiLanguageSetting ReadUiLanguage(LPCSTR pszPath);
+
 // Section OUTPUT: what is typed around and in place of a decode. Every key
 // is optional; a missing or invalid value leaves the key at its default,
 // which types exactly what a file without the section types.
