@@ -1,6 +1,8 @@
 #include "ScanWedgeApp.h"
 
 #include "ScanWedgeDlg.h"
+#include "resource.h"
+#include "uitext.h"
 
 volatile LONG g_nInstanceFlag __attribute__((section("Shared"), shared)) = 0;
 
@@ -10,11 +12,15 @@ BOOL CScanWedgeApp::InitInstance()
 {
     AfxEnableControlContainer();
     Enable3dControls();
+    UiSelectLanguage(ReadUiLanguage(TypeSetPath()));
 
     // Test and set in one step: two copies started at the same instant must
     // not both get through. Values other than 0 and 1 are left as they are.
     if (InterlockedCompareExchange(&g_nInstanceFlag, 1, 0) == 1) {
-        MessageBoxA(NULL, "程序已运行!", "注意", MB_OK);
+        WCHAR szText[128], szTitle[64];
+        UiLoadString(IDS_RUNNING_TEXT, szText, ARRAYSIZE(szText));
+        UiLoadString(IDS_RUNNING_TITLE, szTitle, ARRAYSIZE(szTitle));
+        MessageBoxW(NULL, szText, szTitle, MB_OK);
         return FALSE;
     }
 

@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "resource.h"
 #include "status.h"
+#include "uitext.h"
 #include "vistrel.h"
 
 // Broadcast when the notification area is (re)created, as after the shell
@@ -55,11 +56,10 @@ BOOL CScanWedgeDlg::OnInitDialog()
     CDialog::OnInitDialog();
 
     if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
-        CString strAboutMenu;
-        strAboutMenu.LoadString(IDS_ABOUTBOX);
-        if (!strAboutMenu.IsEmpty()) {
+        WCHAR szAboutMenu[64];
+        if (UiLoadString(IDS_ABOUTBOX, szAboutMenu, ARRAYSIZE(szAboutMenu)) > 0) {
             pSysMenu->AppendMenu(MF_SEPARATOR);
-            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+            AppendMenuW(pSysMenu->GetSafeHmenu(), MF_STRING, IDM_ABOUTBOX, szAboutMenu);
         }
     }
 
@@ -83,7 +83,7 @@ BOOL CScanWedgeDlg::OnInitDialog()
         m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), IDI_NO_DEVICE);
     AddTrayIcon();
 
-    m_menuTray.Attach(LoadMenuA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    m_menuTray.Attach(UiLoadMenu(IDR_TRAY_MENU));
     m_pTrayPopup = m_menuTray.GetSubMenu(0);
 
     GetAppHandle(m_hWnd);
@@ -217,13 +217,17 @@ void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause)
 
 void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
 {
-    // A copy: the status timer sends m_nid every second and must not show
-    // the balloon again each time.
-    NOTIFYICONDATAA nid = m_nid;
+    // A record of its own, not m_nid: the status timer sends m_nid every
+    // second and must not show the balloon again each time. Unicode, so the
+    // texts need not fit the code page; it names the same icon as m_nid.
+    NOTIFYICONDATAW nid = {};
+    nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    nid.hWnd = m_nid.hWnd;
+    nid.uID = m_nid.uID;
     nid.uFlags = NIF_INFO;
     nid.dwInfoFlags = cause == NOTICE_DEVICE_BACK ? NIIF_INFO : NIIF_WARNING;
     nid.uTimeout = 20000;   // shells that still honour it clamp it to 10..30 s
-    LoadStringA(AfxGetResourceHandle(), IDS_NOTICE_TITLE, nid.szInfoTitle, sizeof(nid.szInfoTitle));
-    LoadStringA(AfxGetResourceHandle(), NoticeTextId(cause), nid.szInfo, sizeof(nid.szInfo));
-    Shell_NotifyIconA(NIM_MODIFY, &nid);
+    UiLoadString(IDS_NOTICE_TITLE, nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle));
+    UiLoadString(NoticeTextId(cause), nid.szInfo, ARRAYSIZE(nid.szInfo));
+    Shell_NotifyIconW(NIM_MODIFY, &nid);
 }

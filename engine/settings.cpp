@@ -33,6 +33,15 @@ int ReadNoticesSetting(LPCSTR pszPath)
     return strcmp(szValue, "0") == 0 ? 0 : 1;
 }
 
+UiLanguageSetting ReadUiLanguage(LPCSTR pszPath)
+{
+    char szValue[16] = {};
+    GetPrivateProfileStringA("UI", "Language", "auto", szValue, sizeof(szValue), pszPath);
+    if (lstrcmpiA(szValue, "zh") == 0)
+        return UI_LANGUAGE_ZH;
+    return lstrcmpiA(szValue, "en") == 0 ? UI_LANGUAGE_EN : UI_LANGUAGE_AUTO;
+}
+
 COutputOptions::COutputOptions()
     : bSuffix(false), nKeyDelay(0), nRepeatWindow(0)
 {

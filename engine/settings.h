@@ -18,6 +18,12 @@ int ReadTypeFlag(LPCSTR pszKey, LPCSTR pszPath);
 // value, or none, leaves them on.
 int ReadNoticesSetting(LPCSTR pszPath);
 
+// Key Language of section UI: the language of the program's texts. "zh" and
+// "en" (in any case) choose one; "auto", any other value or none follows the
+// user's interface language.
+enum UiLanguageSetting { UI_LANGUAGE_AUTO, UI_LANGUAGE_ZH, UI_LANGUAGE_EN };
+UiLanguageSetting ReadUiLanguage(LPCSTR pszPath);
+
 // Reads the decode hold-off, a plain decimal number of milliseconds, from a
 // text file into *pnMs, clamped to 50..5000. A missing file gives 50 and
 // false; a failure while reading leaves *pnMs alone and gives false.

@@ -242,6 +242,11 @@ class CDialog : public CWnd {
 public:
     CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
 
+    // Takes the template from memory instead of the resource named by the
+    // id. The dialog is then made a Unicode window, so that its texts reach
+    // the screen without passing through the ANSI code page.
+    void InitModalIndirect(LPCDLGTEMPLATEW lpDialogTemplate) { m_lpDialogTemplate = lpDialogTemplate; }
+
     // Creates the dialog from its template resource and runs its message
     // loop until EndDialog; returns the result given to EndDialog, or -1.
     virtual INT_PTR DoModal();
@@ -257,6 +262,7 @@ protected:
     virtual void OnCancel();
 
     UINT m_nIDTemplate;
+    LPCDLGTEMPLATEW m_lpDialogTemplate;
     CWnd* m_pParentWnd;
 
     DECLARE_MESSAGE_MAP()

@@ -16,7 +16,7 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd),
+    : m_nIDTemplate(nIDTemplate), m_lpDialogTemplate(NULL), m_pParentWnd(pParentWnd),
       m_bContinueModal(FALSE), m_nModalResult(-1)
 {
 }
@@ -35,11 +35,14 @@ static HWND ModalOwner(CWnd* pParentWnd)
 INT_PTR CDialog::DoModal()
 {
     HINSTANCE hInst = AfxGetResourceHandle();
-    HRSRC hRes = FindResourceA(hInst, MAKEINTRESOURCEA(m_nIDTemplate), (LPCSTR)RT_DIALOG);
-    HGLOBAL hTemplate = hRes ? LoadResource(hInst, hRes) : NULL;
-    LPCDLGTEMPLATEA pTemplate = hTemplate ? (LPCDLGTEMPLATEA)LockResource(hTemplate) : NULL;
-    if (!pTemplate)
-        return -1;
+    LPCDLGTEMPLATEA pTemplate = NULL;
+    if (!m_lpDialogTemplate) {
+        HRSRC hRes = FindResourceA(hInst, MAKEINTRESOURCEA(m_nIDTemplate), (LPCSTR)RT_DIALOG);
+        HGLOBAL hTemplate = hRes ? LoadResource(hInst, hRes) : NULL;
+        pTemplate = hTemplate ? (LPCDLGTEMPLATEA)LockResource(hTemplate) : NULL;
+        if (!pTemplate)
+            return -1;
+    }
 
     HWND hOwner = ModalOwner(m_pParentWnd);
     BOOL bEnableOwner = hOwner && IsWindowEnabled(hOwner);
@@ -50,7 +53,9 @@ INT_PTR CDialog::DoModal()
     m_bContinueModal = TRUE;
     m_nModalResult = -1;
     AfxHookWindowCreate(this);
-    HWND hWnd = CreateDialogIndirectParamA(hInst, pTemplate, hOwner, AfxDlgProc, 0);
+    HWND hWnd = m_lpDialogTemplate
+        ? CreateDialogIndirectParamW(hInst, m_lpDialogTemplate, hOwner, AfxDlgProc, 0)
+        : CreateDialogIndirectParamA(hInst, pTemplate, hOwner, AfxDlgProc, 0);
     AfxUnhookWindowCreate();
 
     if (hWnd && m_bContinueModal)
@@ -135,5 +140,5 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
         return FALSE;
     if (pMsg->hwnd != m_hWnd && !IsChild(m_hWnd, pMsg->hwnd))
         return FALSE;
-    return IsDialogMessageA(m_hWnd, pMsg);
+    return IsWindowUnicode(m_hWnd) ? IsDialogMessageW(m_hWnd, pMsg) : IsDialogMessageA(m_hWnd, pMsg);
 }

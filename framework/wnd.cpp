@@ -57,7 +57,10 @@ LRESULT CALLBACK AfxCbtFilterHook(int nCode, WPARAM wParam, LPARAM lParam)
         state.pWndInit = nullptr;
         HWND hWnd = (HWND)wParam;
         pWnd->Attach(hWnd);
-        pWnd->m_pfnSuper = (WNDPROC)SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
+        // A Unicode window stays one: subclassed through the ANSI function,
+        // its texts would be converted through the code page on every call.
+        pWnd->m_pfnSuper = (WNDPROC)(IsWindowUnicode(hWnd) ? SetWindowLongPtrW : SetWindowLongPtrA)(
+            hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
     }
     return CallNextHookEx(state.hHookCbt, nCode, wParam, lParam);
 }
@@ -98,7 +101,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_NCDESTROY) {
         WNDPROC pfnSuper = pWnd->m_pfnSuper;
         if (pfnSuper)
-            SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)pfnSuper);
+            (IsWindowUnicode(hWnd) ? SetWindowLongPtrW : SetWindowLongPtrA)(
+                hWnd, GWLP_WNDPROC, (LONG_PTR)pfnSuper);
         pWnd->Detach();
         CWinThread* pThread = AfxGetThread();
         if (pThread && pThread->m_pMainWnd == pWnd)
@@ -198,6 +202,11 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The message arrived in the window's own character set; so it goes on.
+    if (IsWindowUnicode(m_hWnd)) {
+        return m_pfnSuper ? CallWindowProcW(m_pfnSuper, m_hWnd, message, wParam, lParam)
+                          : ::DefWindowProcW(m_hWnd, message, wParam, lParam);
+    }
     if (m_pfnSuper)
         return CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
     return ::DefWindowProcA(m_hWnd, message, wParam, lParam);

@@ -16,6 +16,10 @@
 #define IDS_NOTICE_START_FAILED 206
 #define IDS_NOTICE_TYPING_FAILED 207
 
+// The message box a second copy shows before it ends.
+#define IDS_RUNNING_TITLE       210
+#define IDS_RUNNING_TEXT        211
+
 #define IDI_MIXED           153
 #define IDI_DM_ONLY         155
 #define IDI_NONE_ENABLED    157

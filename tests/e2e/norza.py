@@ -8,6 +8,33 @@ from harness import wait_for
 
 TRAY_TITLE = "Wine System Tray"
 
+# The program's texts in Chinese and in English, as the user reads them.
+TEXTS = {
+    "notice_self": ("扫码内容未输入:前台是 Norza 托盘窗口。请先点击要输入的窗口再扫码。内容已记入 log.log。",
+                    "Scan not typed: the Norza tray window is in front. Click the window to type "
+                    "into, then scan again. The scan is saved in log.log."),
+    "notice_no_focus": ("扫码内容未输入:前台窗口中没有获得焦点的输入框。请先点击输入框再扫码。内容已记入 log.log。",
+                        "Scan not typed: no input field has the focus in the window in front. Click "
+                        "an input field, then scan again. The scan is saved in log.log."),
+    "device_lost": ("扫码器已断开。重新连接后会自动恢复扫码。",
+                    "The scanner was disconnected. Scanning resumes by itself once it is connected again."),
+    "device_back": ("扫码器已连接,可以扫码。", "The scanner is connected. Ready to scan."),
+    "start_failed": ("扫码引擎未能启动,暂时不能扫码。请检查扫码器是否已连接;连接后会自动重试,无需重启本程序。",
+                     "The scanning engine did not start; scanning is not possible for now. Check that "
+                     "the scanner is connected: Norza retries by itself, no restart needed."),
+    "about_title": ("关于 vistrel_app", "About vistrel_app"),
+    "about_version": ("vistrel_app 1.0 版", "vistrel_app version 1.0"),
+    "running_title": ("注意", "Note"),
+    "running_text": ("程序已运行!", "The program is already running!"),
+}
+
+
+def text(name, language=None):
+    """A text in the given language ("zh" or "en"), by default in the one the
+    program picks by itself: Chinese on the Chinese system, English elsewhere."""
+    language = language or ("zh" if harness.CODEPAGE == 936 else "en")
+    return TEXTS[name][language == "en"]
+
 
 def tray_visible():
     return bool(harness.xdotool("search", "--onlyvisible", "--name", TRAY_TITLE))
@@ -42,25 +69,11 @@ def balloons():
             if w["cls"] == "tooltips_class32" and w["visible"]]
 
 
-def wait_balloon(text, timeout=10):
-    """Waits for the balloon showing the program's notice text (a resource
-    text, as the ANSI code page shows it); returns its window."""
-    expected = through_ansi(text)
+def wait_balloon(name, timeout=10):
+    """Waits for the balloon showing the program's notice, exactly; returns its window."""
+    expected = text(name)
     return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout,
                     what="the notice %r (showing %r)" % (expected, balloons()))[0]
-
-
-def ansi_text(text):
-    """What a narrow text of the program, written in code page 936, shows as
-    under the code page the test runs in."""
-    return text.encode("gbk").decode("cp%d" % harness.CODEPAGE, "replace")
-
-
-def through_ansi(text):
-    """A Unicode text after a round trip through the ANSI code page, as the
-    program's ANSI windows show their resource texts."""
-    cp = "cp%d" % harness.CODEPAGE
-    return text.encode(cp, "replace").decode(cp)
 
 
 class NorzaCase(harness.WineTestCase):

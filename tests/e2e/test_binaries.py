@@ -2,7 +2,8 @@
 """The built files as the loader and the shell see them: the program binds to
 the engine through its import table, the engine exports exactly its twelve
 functions, the instance flag sits in a shared section, and the resources
-carry their identifiers, templates, version and manifest."""
+carry their identifiers, templates, version and manifest, the texts in
+Chinese and English."""
 import os
 import struct
 import subprocess
@@ -16,6 +17,9 @@ DLL = os.path.join(BIN, "vistrel.dll")
 ENGINE = {"GetAppHandle", "GetDevice", "StartDevice", "ReleaseDevice", "ReleaseLostDevice",
           "SetBeep", "SetBeepTime", "SetDecodeTime", "setQRable", "setDMable", "setBarcode",
           "setPDF417"}
+CHINESE, ENGLISH = 2052, 1033
+# The texts the user reads: the About menu entry, the notices, the message box.
+STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211)
 
 
 def objdump(path):
@@ -23,10 +27,10 @@ def objdump(path):
                           stdout=subprocess.PIPE, text=True).stdout
 
 
-def resource(type_id, name):
+def resource(type_id, name, language=CHINESE):
     with tempfile.TemporaryDirectory() as d:
         subprocess.run(["wrestool", "-x", "--raw", "-t", str(type_id), "-n", str(name),
-                        "-o", d, EXE], check=True)
+                        "-L", str(language), "-o", d, EXE], check=True)
         files = os.listdir(d)
         with open(os.path.join(d, files[0]), "rb") as f:
             return f.read()
@@ -63,11 +67,29 @@ class Resources(unittest.TestCase):
     def test_every_resource_has_its_id(self):
         listing = subprocess.run(["wrestool", "-l", EXE], check=True, stdout=subprocess.PIPE,
                                  text=True).stdout
-        found = {(line.split()[0], line.split()[1]) for line in listing.splitlines()}
-        for type_id, names in ((14, (153, 155, 157, 158, 159, 167, 168)), (5, (100, 102)),
-                               (4, (135,)), (6, (7,)), (16, (1,)), (24, (1,))):
+        found = {tuple(line.split()[:3]) for line in listing.splitlines()}
+        blocks = sorted({i // 16 + 1 for i in STRING_IDS})
+        for type_id, names, languages in (
+                (14, (153, 155, 157, 158, 159, 167, 168), (CHINESE,)), (5, (102,), (CHINESE,)),
+                (5, (100,), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
+                (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
-                self.assertIn(("--type=%d" % type_id, "--name=%d" % name), found)
+                for language in languages:
+                    self.assertIn(("--type=%d" % type_id, "--name=%d" % name,
+                                   "--language=%d" % language), found)
+
+    def test_every_text_is_in_both_languages(self):
+        for language in (CHINESE, ENGLISH):
+            texts = {}
+            for block in sorted({i // 16 + 1 for i in STRING_IDS}):
+                data, offset = resource(6, block, language), 0
+                for i in range(16):
+                    length, = struct.unpack_from("<H", data, offset)
+                    texts[(block - 1) * 16 + i] = data[offset + 2:offset + 2 + 2 * length].decode("utf-16-le")
+                    offset += 2 + 2 * length
+            for i in STRING_IDS:
+                self.assertTrue(texts[i], (language, i))
+                self.assertEqual(language == ENGLISH, texts[i].isascii(), texts[i])
 
     def test_each_icon_has_four_sizes(self):
         for name in (153, 155, 157, 158, 159, 167, 168):
@@ -77,9 +99,10 @@ class Resources(unittest.TestCase):
             self.assertEqual([16, 24, 32, 48], sizes, name)
 
     def test_dialog_templates(self):
-        about = resource(5, 100)
-        style, _, items, x, y, cx, cy = struct.unpack_from("<IIHhhhh", about, 0)
-        self.assertEqual((0x80C800C0, 4, 0, 0, 235, 55), (style, items, x, y, cx, cy))
+        for language in (CHINESE, ENGLISH):
+            about = resource(5, 100, language)
+            style, _, items, x, y, cx, cy = struct.unpack_from("<IIHhhhh", about, 0)
+            self.assertEqual((0x80C800C0, 4, 0, 0, 235, 55), (style, items, x, y, cx, cy))
 
         main = resource(5, 102)
         ver, sig, _, exstyle, style, items, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", main, 0)
@@ -95,7 +118,7 @@ class Resources(unittest.TestCase):
         self.assertIn(struct.pack("<HH", 0x804, 1200), version)
 
     def test_manifest(self):
-        root = ET.fromstring(resource(24, 1))
+        root = ET.fromstring(resource(24, 1, language=0))
         ns = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
               "c": "urn:schemas-microsoft-com:compatibility.v1",
               "ws": "http://schemas.microsoft.com/SMI/2005/WindowsSettings"}

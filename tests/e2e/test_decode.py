@@ -13,9 +13,6 @@ from harness import paced, scanctl, wait_for
 
 STAMP = r"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"
 
-NOTICE_SELF = "扫码内容未输入:前台是 Norza 托盘窗口。请先点击要输入的窗口再扫码。内容已记入 log.log。"
-NOTICE_NO_FOCUS = "扫码内容未输入:前台窗口中没有获得焦点的输入框。请先点击输入框再扫码。内容已记入 log.log。"
-
 SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]
 
 
@@ -147,7 +144,7 @@ class Typing(DecodeCase):
         self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])
         self.decode("decode", "qr", "hidden")
         self.assertIn(b"Decode:hidden", self.log())
-        balloon = norza.wait_balloon(NOTICE_SELF)
+        balloon = norza.wait_balloon("notice_self")
         self.decode("decode", "qr", "again")   # the same cause: no second notice
         time.sleep(2.5)
         self.assertEqual([balloon], [h for h, _ in norza.balloons()])
@@ -159,7 +156,7 @@ class Typing(DecodeCase):
                           and not w["children"] and w["hwnd"] == norza.wintool("foreground")[1].strip()],
                  what="the window without a field in front")
         self.decode("decode", "qr", "unfocused")
-        norza.wait_balloon(NOTICE_NO_FOCUS)
+        norza.wait_balloon("notice_no_focus")
         self.assertRegex(self.log().decode("latin-1"),
                          r"Decode:hidden\r\n.*Decode:again\r\n.*Decode:unfocused$")
 

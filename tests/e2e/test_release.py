@@ -47,7 +47,7 @@ class Release(norza.NorzaCase):
         self.assertIn("识别类型".encode("gbk"), sample)
         self.assertIn(b"\r\nQR=1\r\n", sample)
         for key in ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT",
-                    "Notices"):
+                    "Notices", "Language"):
             self.assertIn(b"\r\n;%s=" % key.encode(), sample)   # an example, left off
 
     def test_runs_from_a_folder_with_spaces(self):

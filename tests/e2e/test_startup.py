@@ -13,8 +13,6 @@ import tray
 from harness import scanctl, wait_for
 
 WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x80, 0x40000
-START_FAILED = "扫码引擎未能启动,暂时不能扫码。请检查扫码器是否已连接;连接后会自动重试,无需重启本程序。"
-DEVICE_BACK = "扫码器已连接,可以扫码。"
 
 NORMAL_START = ["GetDevice", "GetAppHandle", "StartDevice", "setQRable 1", "setDMable 1",
                 "setBarcode 1", "setPDF417 1", "SetBeepTime 200", "SetDecodeTime 300",
@@ -62,7 +60,7 @@ class StartAndClose(norza.NorzaCase):
         self.write("typeSet.ini", "[TYPE]\nDM=0\n")
         proc = self.start_norza(until="StartDevice")
         tray.wait_icon("no_device")
-        norza.wait_balloon(START_FAILED)
+        norza.wait_balloon("start_failed")
         time.sleep(3.5)   # a device poll finds no scanner and starts nothing
         self.assertEqual(["GetAppHandle", "StartDevice"],
                          [c for c in names(self.journal()) if c != "GetDevice"])
@@ -74,7 +72,7 @@ class StartAndClose(norza.NorzaCase):
                           "setPDF417 1", "SetBeepTime 200", "SetDecodeTime 300", "SetBeep 1"],
                          calls[len(calls) - 9:])
         self.assertEqual(2, calls.count("StartDevice"))
-        norza.wait_balloon(DEVICE_BACK)
+        norza.wait_balloon("device_back")
         tray.wait_icon("mixed", timeout=3)
 
         target = self.typing_target()
@@ -136,11 +134,11 @@ class AboutBox(norza.NorzaCase):
     def test_system_menu_command_opens_the_about_box(self):
         proc = self.start_norza()
         norza.wintool("post", self.tray_hwnd(), "0x112", "0x10", "0")   # WM_SYSCOMMAND
-        title = norza.through_ansi("关于 vistrel_app")
+        title = norza.text("about_title")
         box = wait_for(lambda: [w for w in norza.windows() if w["title"] == title],
                        what="the About box")[0]
         texts = [c["text"] for c in box["children"]]
-        self.assertIn(norza.through_ansi("vistrel_app 1.0 版"), texts)
+        self.assertIn(norza.text("about_version"), texts)
         self.assertIn(("Button", 1), [(c["cls"], c["id"]) for c in box["children"]])
         if os.environ.get("NORZA_SCREENSHOTS"):
             subprocess.run(["import", "-window", "root", os.environ["NORZA_SCREENSHOTS"] +
@@ -154,21 +152,27 @@ class AboutBox(norza.NorzaCase):
 
 
 class SingleInstance(norza.NorzaCase):
-    def message_boxes(self):
+    def message_boxes(self, language=None):
         return [w for w in norza.windows()
-                if w["title"] == norza.ansi_text("注意") and w["visible"]]
+                if w["title"] == norza.text("running_title", language) and w["visible"]]
 
-    def test_second_start_is_refused_with_a_message(self):
+    def test_second_start_is_refused_with_a_message_in_the_chosen_language(self):
         first = self.start_norza()
-        second = self.start(self.exe, cwd=self.folder)
-        box = wait_for(self.message_boxes, timeout=20, what="the message box")[0]
-        texts = [c["text"] for c in box["children"]]
-        self.assertIn(norza.ansi_text("程序已运行!"), texts)
-        self.assertEqual(1, len([c for c in box["children"] if c["cls"] == "Button"]))
-        self.assertEqual(1, self.journal().count("GetDevice"))   # no engine call
+        # Each copy picks its language from typeSet.ini as it starts.
+        default = "zh" if harness.CODEPAGE == 936 else "en"
+        for setting, language in ((None, default), ("en", "en"), ("zh", "zh"), ("fr", default)):
+            with self.subTest(setting=setting):
+                self.write("typeSet.ini", "[UI]\nLanguage=%s\n" % setting if setting else "[TYPE]\n")
+                second = self.start(self.exe, cwd=self.folder)
+                box = wait_for(lambda: self.message_boxes(language), timeout=20,
+                               what="the message box")[0]
+                texts = [c["text"] for c in box["children"]]
+                self.assertIn(norza.text("running_text", language), texts)
+                self.assertEqual(1, len([c for c in box["children"] if c["cls"] == "Button"]))
 
-        norza.wintool("post", box["hwnd"], "0x111", "1", "0")   # press OK
-        second.wait(20)
+                norza.wintool("post", box["hwnd"], "0x111", "1", "0")   # press OK
+                second.wait(20)
+        self.assertEqual(1, self.journal().count("GetDevice"))   # no engine call
         self.assertIsNone(first.poll())
         self.assertEqual(0, scanctl("state")[0])
         self.quit(first)

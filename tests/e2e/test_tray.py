@@ -15,9 +15,6 @@ import tray
 from harness import scanctl, wait_for
 
 WM_COMMAND = "0x111"
-DEVICE_LOST = "扫码器已断开。重新连接后会自动恢复扫码。"
-DEVICE_BACK = "扫码器已连接,可以扫码。"
-START_FAILED = "扫码引擎未能启动,暂时不能扫码。请检查扫码器是否已连接;连接后会自动重试,无需重启本程序。"
 ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_PDF417 = "32771", "32774", "32779"
 
 
@@ -56,7 +53,7 @@ class StatusIcon(TrayCase):
         tray.wait_icon("app")
         time.sleep(1.5)
         self.assertEqual("app", tray.shown_icon())   # no status timer until the engine starts
-        norza.wait_balloon(START_FAILED)
+        norza.wait_balloon("start_failed")
         self.quit(proc)
 
 
@@ -122,7 +119,7 @@ class DeviceWatch(TrayCase):
         scanctl("unplug")
         tray.wait_icon("no_device", timeout=5)
         wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
-        balloon = norza.wait_balloon(DEVICE_LOST)
+        balloon = norza.wait_balloon("device_lost")
         time.sleep(7)   # the device stays away over two more polls
         self.assertEqual(1, self.count("ReleaseLostDevice"))
         self.assertEqual("no_device", tray.shown_icon())
@@ -135,7 +132,7 @@ class DeviceWatch(TrayCase):
         after = [c for c in self.journal()[before:] if c != "GetDevice"]
         self.assertEqual(["StartDevice", "SetBeep 1"], after)
         tray.wait_icon("dm_only", timeout=3)
-        norza.wait_balloon(DEVICE_BACK)
+        norza.wait_balloon("device_back")
         self.quit(self.proc)
 
     def test_failing_start_is_retried_and_odd_results_count_as_started(self):

@@ -209,6 +209,32 @@ TEST(ModalLoop, MissingTemplateFails)
     EXPECT_EQ(-1, dlg.DoModal());
 }
 
+// Under a Western code page, a dialog made or subclassed through the ANSI
+// functions would read "??" here.
+TEST(ModalLoop, TemplateFromMemoryKeepsItsUnicodeTexts)
+{
+    HRSRC hRes = FindResourceW(NULL, MAKEINTRESOURCEW(IDD_TEST_CHINESE), MAKEINTRESOURCEW(5));
+    ASSERT_NE(nullptr, hRes);
+    CJournalDlg dlg;
+    dlg.InitModalIndirect(static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(NULL, hRes))));
+    std::wstring caption, text;
+    LRESULT mapped = 0;
+    dlg.m_script = [&](CJournalDlg& d) {
+        WCHAR sz[16] = {};
+        GetWindowTextW(d.m_hWnd, sz, 16);
+        caption = sz;
+        GetDlgItemTextW(d.m_hWnd, IDC_TEST_TEXT, sz, 16);
+        text = sz;
+        mapped = d.SendMessage(WM_TEST_MAPPED, 1, 0);
+        d.PostMessage(WM_KEYDOWN, VK_ESCAPE, 0);
+    };
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    EXPECT_EQ(L"\u5173\u4e8e", caption);
+    EXPECT_EQ(L"\u626b\u7801\u952e\u76d8", text);
+    EXPECT_EQ(41, mapped);
+    EXPECT_EQ(Journal({ "init", "mapped 1" }), dlg.m_journal);
+}
+
 TEST(HandleMap, PermanentAndTemporaryObjects)
 {
     CJournalDlg dlg;
