@@ -111,12 +111,10 @@ bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage)
         strExpanded += Widen(strRun, nCodePage);
         strRun.clear();
         int nLen = CodePointEscape(p, strExpanded);
-        for (const auto& e : kEscapes) {
-            if (nLen)
-                break;
-            size_t nName = strlen(e.pszName);
-            if (_strnicmp(p, e.pszName, nName) == 0) {
-                strExpanded += e.ch;
+        for (size_t i = 0; !nLen && i < ARRAYSIZE(kEscapes); ++i) {
+            size_t nName = strlen(kEscapes[i].pszName);
+            if (_strnicmp(p, kEscapes[i].pszName, nName) == 0) {
+                strExpanded += kEscapes[i].ch;
                 nLen = (int)nName;
             }
         }
