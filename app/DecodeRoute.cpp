@@ -43,28 +43,35 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
     // A failure here loses this decode, but must never leave the scanner
     // silenced: the hold-off and the re-enabling always run.
     try {
+        ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
+        GetLocalTime(&record.time);
         ShapedDecode shaped = ShapeDecode(strBytes.c_str(), m_output, m_bAppendEnter == 1);
+        record.strCode = shaped.strCode;
         m_strDecoded = shaped.strLogged;
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
         // A code that stays in front of the camera is logged, not typed again.
         if (!m_repeat.IsRepeat(shaped.strCode, m_output.nRepeatWindow)) {
-            NoticeCause cause = SendTextToFocus(shaped);
+            record.cause = SendTextToFocus(shaped, &record.strProgram);
             if (m_bClosing)
                 return;
-            if (cause == NOTICE_NONE)
+            record.outcome = record.cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
+            if (record.cause == NOTICE_NONE)
                 m_repeat.NoteTyped();
-            ShowNotice(NOTICE_TYPING, cause);
+            ShowNotice(NOTICE_TYPING, record.cause);
         }
+        m_history.Add(record);
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
     WaitWithMessages(NULL, m_nDecodeTime);
 }
 
-NoticeCause CScanWedgeDlg::SendTextToFocus(const ShapedDecode& shaped)
+NoticeCause CScanWedgeDlg::SendTextToFocus(const ShapedDecode& shaped, std::wstring* pProgram)
 {
     CTypingTarget target;
     TargetStatus status = FindTypingTarget(m_hWnd, &target);
+    if (target.dwProcessId)
+        *pProgram = ProgramFileName(target.dwProcessId);
     if (status != TARGET_OK)
         return TypingNoticeCause(status);
     TypingJob job = { target.hFocus, target.keys, shaped.strTyped, shaped.bShiftEnter,

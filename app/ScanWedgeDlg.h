@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 
+#include "history.h"
 #include "notice.h"
 #include "settings.h"
 #include "shape.h"
@@ -64,8 +65,9 @@ private:
     // a repeat, type, tell, hold off.
     void HandleDecode(const std::string& strBytes);
     // Types the shaped decode into the focused control of the foreground
-    // application; says why when it could not (NOTICE_NONE: typed).
-    NoticeCause SendTextToFocus(const ShapedDecode& shaped);
+    // application; says why when it could not (NOTICE_NONE: typed), and
+    // which program was in front.
+    NoticeCause SendTextToFocus(const ShapedDecode& shaped, std::wstring* pProgram);
     // Waits for the event (NULL: none) or the time, whichever comes first,
     // while the window goes on answering its messages; ends early when the
     // program is closing.
@@ -109,4 +111,5 @@ private:
     BOOL m_bClosing;
     std::deque<std::string> m_queDecodes;  // arrived meanwhile, in order
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
+    CScanHistory m_history;
 };

@@ -21,6 +21,30 @@ BOOL ReadTokenElevation(DWORD dwProcessId, DWORD* pdwElevated)
     return bRead;
 }
 
+std::wstring ProgramFileName(DWORD dwProcessId)
+{
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwProcessId);
+    if (!hProcess)
+        return std::wstring();
+    // Looked up: the program also starts on systems older than Vista, which
+    // lack it; the limited query right reads any process, elevated or not.
+    typedef BOOL (WINAPI* PFN_QUERYNAME)(HANDLE, DWORD, LPWSTR, PDWORD);
+    static PFN_QUERYNAME s_pfnQuery = (PFN_QUERYNAME)(void*)GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameW");
+    WCHAR szPath[MAX_PATH] = {};
+    DWORD cch = MAX_PATH;
+    BOOL bRead = s_pfnQuery && s_pfnQuery(hProcess, 0, szPath, &cch);
+    CloseHandle(hProcess);
+    if (!bRead)
+        return std::wstring();
+    const WCHAR* pName = szPath;
+    for (const WCHAR* p = szPath; *p; ++p) {
+        if (*p == L'\\' || *p == L'/')
+            pName = p + 1;
+    }
+    return pName;
+}
+
 Elevation ProcessElevation(DWORD dwProcessId, PFN_TOKEN_ELEVATION pfnRead)
 {
     DWORD dwElevated = 0;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "keystrokes.h"
 
 enum TargetStatus {
@@ -35,6 +37,10 @@ Elevation ProcessElevation(DWORD dwProcessId, PFN_TOKEN_ELEVATION pfnRead = Read
 // so only a target known to be elevated while we are known not to be is
 // refused; anything unknown is typed into.
 TargetStatus CheckElevation(DWORD dwTargetProcessId, PFN_TOKEN_ELEVATION pfnRead = ReadTokenElevation);
+
+// The file name of a process's program ("EXCEL.EXE"); empty when it cannot
+// be read.
+std::wstring ProgramFileName(DWORD dwProcessId);
 
 // Finds the foreground window and its focused control; hSelf is the tray
 // window, which must never receive a decode.

@@ -35,19 +35,22 @@ HANDLE GetLogOwner()
 // True when this writer got the lock and must give it back.
 BOOL TakeLock(HANDLE hLock)
 {
+    static DWORD s_dwWait = LOG_LOCK_WAIT_MS;
     HANDLE hOwner = GetLogOwner();
-    if (WaitForSingleObject(hLock, LOG_LOCK_WAIT_MS) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(hLock, s_dwWait) == WAIT_OBJECT_0) {
         if (hOwner)
             WaitForSingleObject(hOwner, LOG_LOCK_WAIT_MS);
+        s_dwWait = LOG_LOCK_WAIT_MS;
         return TRUE;
     }
-    if (!hOwner)
-        return FALSE;
-    DWORD dwOwner = WaitForSingleObject(hOwner, 0);
-    if (dwOwner == WAIT_ABANDONED)
+    DWORD dwOwner = hOwner ? WaitForSingleObject(hOwner, 0) : WAIT_FAILED;
+    if (dwOwner == WAIT_ABANDONED) {
+        s_dwWait = LOG_LOCK_WAIT_MS;
         return TRUE;   // its holder died: the lock is this writer's now
+    }
     if (dwOwner == WAIT_OBJECT_0)
         ReleaseMutex(hOwner);
+    s_dwWait = LOG_LOCK_RECHECK_MS;
     return FALSE;
 }
 

@@ -25,6 +25,11 @@ extern HANDLE g_hLogEvent;
 // it: a writer never releases a lock it did not get.
 const DWORD LOG_LOCK_WAIT_MS = 3000;
 
+// After a wait that timed out on a live holder, later entries only look
+// for this long until the lock is seen free again: one program that hangs
+// holding the lock costs one full wait, not one for every entry.
+const DWORD LOG_LOCK_RECHECK_MS = 100;
+
 // How long an entry keeps trying to open a file another program holds
 // without sharing it, and the pause between tries. Kept well below the lock
 // bound, so a writer retrying with the lock held never makes others give up.

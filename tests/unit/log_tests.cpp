@@ -253,6 +253,10 @@ TEST_F(LogFileTest, LockNeverReleasedDelaysAnEntryOnlyByTheBound)
     EXPECT_GE(elapsed, LOG_LOCK_WAIT_MS - 50);
     EXPECT_LT(elapsed, LOG_LOCK_WAIT_MS + 2000);
     EXPECT_EQ("\r\n<t>[T]first\r\n<t>[T]second", MaskStamps(ReadAll()));
+    // The next entry does not wait the whole bound again.
+    start = GetTickCount();
+    LogWrite("T", "again");
+    EXPECT_LT(GetTickCount() - start, LOG_LOCK_WAIT_MS / 2);
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(hOther, 0));
     SetEvent(hOther);
     CloseHandle(hOther);
