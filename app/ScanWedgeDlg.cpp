@@ -138,7 +138,7 @@ void CScanWedgeDlg::ApplyTypeSettings()
     setPDF417(m_bPDF417);
     if (ReadTypeFlag("Enter", strPath))
         m_bAppendEnter = 1;
-    m_output = ReadOutputOptions(strPath);
+    m_outputs = ReadOutputProfiles(strPath);
 }
 
 void CScanWedgeDlg::OnSysCommand(UINT nID, LPARAM lParam)

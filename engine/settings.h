@@ -6,6 +6,8 @@
 #include <afxwin.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // "typeSet.ini" in the executable's folder.
 CString TypeSetPath();
@@ -69,3 +71,15 @@ bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage = CP_AC
 
 // Reads section OUTPUT of the file (Notices is read with the tray notices).
 COutputOptions ReadOutputOptions(LPCSTR pszPath);
+
+// Section OUTPUT and the sections [OUTPUT:<program file name>], whose keys
+// take the place of OUTPUT's while that program is in front.
+struct COutputProfiles {
+    COutputOptions base;
+    std::vector<std::pair<std::wstring, COutputOptions>> programs;   // names in lower case
+
+    // The options for the program in front (its file name, any case).
+    const COutputOptions& For(const std::wstring& strProgram) const;
+};
+
+COutputProfiles ReadOutputProfiles(LPCSTR pszPath);

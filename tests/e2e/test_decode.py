@@ -241,6 +241,17 @@ class OutputOptions(DecodeCase):
         self.assertTrue(code.startswith(target.text()) and len(target.text()) < len(code))
         self.assertEqual(1, self.journal().count("ReleaseDevice"))
 
+    def test_each_program_in_front_gets_its_own_section(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\nPrefix=A:\n[OUTPUT:notepad.exe]\n"
+                   "Prefix=N:\nSuffix=;\n[OUTPUT:TypeTarget.exe]\nSuffix=-T\n")
+        self.proc = self.start_norza()
+        target = self.typing_target()
+        self.decode("decode", "qr", "x")
+        target.wait_text("A:x-T")
+        edit = self.start_notepad()
+        self.decode("decode", "qr", "y")
+        wait_for(lambda: norza.wintool("text", edit)[1] == "N:y;", what="N:y; in notepad")
+
     def test_a_chinese_prefix_and_suffix_go_around_an_ascii_code(self):
         # In the code page where it has them, as {U+XXXX} where it does not.
         prefix = "编号:".encode("gbk") if harness.CODEPAGE == 936 else b"{U+7F16}{u+53f7}:"

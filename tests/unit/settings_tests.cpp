@@ -97,6 +97,24 @@ TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
     EXPECT_EQ(60000, o.nRepeatWindow);
 }
 
+TEST_F(OutputSettings, ProgramSectionsOverrideTheKeysTheySet)
+{
+    Read("[OUTPUT]\nPrefix=A\nKeyDelay=5\n[OUTPUT:Notepad.exe]\nPrefix=N\n"
+         "[output:TYPETARGET.EXE]\nSuffix={TAB}\nKeyDelay=x\n[OUTPUT:notepad.exe]\nPrefix=second\n"
+         "[OUTPUT:]\nPrefix=none\n");
+    COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
+    EXPECT_EQ(2u, profiles.programs.size());
+    EXPECT_EQ(L"N", profiles.For(L"NOTEPAD.EXE").strPrefix);   // the first section of a name
+    EXPECT_EQ(5, profiles.For(L"notepad.exe").nKeyDelay);      // the rest from OUTPUT
+    const COutputOptions& target = profiles.For(L"typetarget.exe");
+    EXPECT_EQ(L"A", target.strPrefix);
+    EXPECT_TRUE(target.bSuffix);
+    EXPECT_EQ(L"\t", target.strSuffix);
+    EXPECT_EQ(5, target.nKeyDelay);                              // a bad value keeps OUTPUT's
+    EXPECT_EQ(L"A", profiles.For(L"other.exe").strPrefix);
+    EXPECT_EQ(L"A", profiles.For(L"").strPrefix);
+}
+
 TEST_F(OutputSettings, LongValuesAreReadWhole)
 {
     // Cut at any buffer's end, "{{" would leave a lone brace and "}}" half
