@@ -9,11 +9,19 @@
 #include "logfile.h"
 #include "vistrel.h"
 
+// Dated now, not typed until it is.
+static ScanRecord NewScanRecord(const std::string& strBytes)
+{
+    ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
+    GetLocalTime(&record.time);
+    return record;
+}
+
 LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
 {
     // The engine is silenced until the decode is over, but one may be on
     // its way already: it is handled after this one, in order.
-    if (m_bDecoding) {
+    if (m_bDecoding || m_bRetyping) {
         if (!m_bClosing)
             m_queDecodes.push_back(wParam ? reinterpret_cast<LPCSTR>(wParam) : "");
         return 0;
@@ -43,27 +51,68 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
     // A failure here loses this decode, but must never leave the scanner
     // silenced: the hold-off and the re-enabling always run.
     try {
-        ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
-        GetLocalTime(&record.time);
+        ScanRecord record = NewScanRecord(strBytes);
         ShapedDecode shaped = ShapeDecode(strBytes.c_str(), m_output, m_bAppendEnter == 1);
         record.strCode = shaped.strCode;
         m_strDecoded = shaped.strLogged;
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
         // A code that stays in front of the camera is logged, not typed again.
         if (!m_repeat.IsRepeat(shaped.strCode, m_output.nRepeatWindow)) {
-            record.cause = SendTextToFocus(shaped, &record.strProgram);
-            if (m_bClosing)
+            if (!DeliverDecode(shaped, &record))
                 return;
-            record.outcome = record.cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
-            if (record.cause == NOTICE_NONE)
+            if (record.outcome == SCAN_TYPED)
                 m_repeat.NoteTyped();
-            ShowNotice(NOTICE_TYPING, record.cause);
         }
-        m_history.Add(record);
+        AddToHistory(record);
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
     WaitWithMessages(NULL, m_nDecodeTime);
+}
+
+// The user asked for it: no repeat filter, no log entry (the log keeps what
+// the engine decoded), and the engine is neither silenced nor held off.
+bool CScanWedgeDlg::RetypeScan(const std::string& strBytes)
+{
+    if (m_bDecoding || m_bRetyping || m_bClosing)
+        return false;
+    m_bRetyping = TRUE;
+    try {
+        ScanRecord record = NewScanRecord(strBytes);
+        ShapedDecode shaped = ShapeDecode(strBytes.c_str(), m_output, m_bAppendEnter == 1);
+        record.strCode = shaped.strCode;
+        GiveBackForeground();
+        WaitForUserWindow();
+        if (DeliverDecode(shaped, &record))
+            AddToHistory(record);
+    } catch (const CException&) {
+    } catch (const std::bad_alloc&) {
+    }
+    m_bRetyping = FALSE;
+    // Decodes that arrived meanwhile go their usual road, in order.
+    if (!m_bClosing && !m_queDecodes.empty()) {
+        std::string strNext = m_queDecodes.front();
+        m_queDecodes.pop_front();
+        OnScanDecoded(reinterpret_cast<WPARAM>(strNext.c_str()), 0);
+    }
+    return true;
+}
+
+bool CScanWedgeDlg::DeliverDecode(const ShapedDecode& shaped, ScanRecord* pRecord)
+{
+    pRecord->cause = SendTextToFocus(shaped, &pRecord->strProgram);
+    if (m_bClosing)
+        return false;
+    pRecord->outcome = pRecord->cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
+    ShowNotice(NOTICE_TYPING, pRecord->cause);
+    return true;
+}
+
+void CScanWedgeDlg::AddToHistory(const ScanRecord& record)
+{
+    m_history.Add(record);
+    if (m_dlgHistory.GetSafeHwnd())
+        m_dlgHistory.Refresh();
 }
 
 NoticeCause CScanWedgeDlg::SendTextToFocus(const ShapedDecode& shaped, std::wstring* pProgram)
@@ -125,4 +174,5 @@ void CScanWedgeDlg::StopDecoding()
     m_bClosing = TRUE;
     m_queDecodes.clear();
     m_typist.Cancel();
+    m_dlgHistory.DestroyWindow();
 }
