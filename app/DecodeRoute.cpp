@@ -9,11 +9,19 @@
 #include "logfile.h"
 #include "vistrel.h"
 
+// Dated now, not typed until it is.
+static ScanRecord NewScanRecord(const std::string& strBytes)
+{
+    ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
+    GetLocalTime(&record.time);
+    return record;
+}
+
 LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
 {
     // The engine is silenced until the decode is over, but one may be on
     // its way already: it is handled after this one, in order.
-    if (m_bDecoding) {
+    if (m_bDecoding || m_bRetyping) {
         if (!m_bClosing)
             m_queDecodes.push_back(wParam ? reinterpret_cast<LPCSTR>(wParam) : "");
         return 0;
@@ -43,40 +51,84 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
     // A failure here loses this decode, but must never leave the scanner
     // silenced: the hold-off and the re-enabling always run.
     try {
-        ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
-        GetLocalTime(&record.time);
-        // The program in front chooses the output options.
-        CTypingTarget target;
-        TargetStatus status = FindTypingTarget(m_hWnd, &target);
-        if (target.dwProcessId)
-            record.strProgram = ProgramFileName(target.dwProcessId);
-        const COutputOptions& output = m_outputs.For(record.strProgram);
-        ShapedDecode shaped = ShapeDecode(strBytes.c_str(), output, m_bAppendEnter == 1);
-        record.strCode = shaped.strCode;
-        m_strDecoded = shaped.strLogged;
+        ScanRecord record = NewScanRecord(strBytes);
+        PreparedDecode decode = PrepareDecode(strBytes, &record);
+        m_strDecoded = decode.shaped.strLogged;
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
         // A code that stays in front of the camera is logged, not typed again.
-        if (!m_repeat.IsRepeat(shaped.strCode, output.nRepeatWindow)) {
-            record.cause = status == TARGET_OK ? TypeInto(target, shaped, output.nKeyDelay)
-                                               : TypingNoticeCause(status);
-            if (m_bClosing)
+        if (!m_repeat.IsRepeat(decode.shaped.strCode, decode.pOutput->nRepeatWindow)) {
+            if (!DeliverDecode(decode, &record))
                 return;
-            record.outcome = record.cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
-            if (record.cause == NOTICE_NONE)
+            if (record.outcome == SCAN_TYPED)
                 m_repeat.NoteTyped();
-            ShowNotice(NOTICE_TYPING, record.cause);
         }
-        m_history.Add(record);
+        AddToHistory(record);
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }
     WaitWithMessages(NULL, m_nDecodeTime);
 }
 
-NoticeCause CScanWedgeDlg::TypeInto(const CTypingTarget& target, const ShapedDecode& shaped,
-                                    int nKeyDelay)
+// The user asked for it: no repeat filter, no log entry (the log keeps what
+// the engine decoded), and the engine is neither silenced nor held off.
+bool CScanWedgeDlg::RetypeScan(const std::string& strBytes)
 {
-    TypingJob job = { target.hFocus, target.keys, shaped.strTyped, shaped.bShiftEnter, nKeyDelay };
+    if (m_bDecoding || m_bRetyping || m_bClosing)
+        return false;
+    m_bRetyping = TRUE;
+    try {
+        GiveBackForeground();
+        WaitForUserWindow();
+        ScanRecord record = NewScanRecord(strBytes);
+        if (DeliverDecode(PrepareDecode(strBytes, &record), &record))
+            AddToHistory(record);
+    } catch (const CException&) {
+    } catch (const std::bad_alloc&) {
+    }
+    m_bRetyping = FALSE;
+    // Decodes that arrived meanwhile go their usual road, in order.
+    if (!m_bClosing && !m_queDecodes.empty()) {
+        std::string strNext = m_queDecodes.front();
+        m_queDecodes.pop_front();
+        OnScanDecoded(reinterpret_cast<WPARAM>(strNext.c_str()), 0);
+    }
+    return true;
+}
+
+PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRecord* pRecord)
+{
+    PreparedDecode decode;
+    decode.status = FindTypingTarget(m_hWnd, &decode.target);
+    if (decode.target.dwProcessId)
+        pRecord->strProgram = ProgramFileName(decode.target.dwProcessId);
+    // The program in front chooses the output options.
+    decode.pOutput = &m_outputs.For(pRecord->strProgram);
+    decode.shaped = ShapeDecode(strBytes.c_str(), *decode.pOutput, m_bAppendEnter == 1);
+    pRecord->strCode = decode.shaped.strCode;
+    return decode;
+}
+
+bool CScanWedgeDlg::DeliverDecode(const PreparedDecode& decode, ScanRecord* pRecord)
+{
+    pRecord->cause = decode.status == TARGET_OK ? TypeInto(decode) : TypingNoticeCause(decode.status);
+    if (m_bClosing)
+        return false;
+    pRecord->outcome = pRecord->cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
+    ShowNotice(NOTICE_TYPING, pRecord->cause);
+    return true;
+}
+
+void CScanWedgeDlg::AddToHistory(const ScanRecord& record)
+{
+    m_history.Add(record);
+    if (m_dlgHistory.GetSafeHwnd())
+        m_dlgHistory.Refresh();
+}
+
+NoticeCause CScanWedgeDlg::TypeInto(const PreparedDecode& decode)
+{
+    TypingJob job = { decode.target.hFocus, decode.target.keys, decode.shaped.strTyped,
+                      decode.shaped.bShiftEnter, decode.pOutput->nKeyDelay };
     if (!m_typist.Start(job))
         return NOTICE_TYPED_FAILED;
     WaitWithMessages(m_typist.DoneEvent(), INFINITE);
@@ -126,4 +178,5 @@ void CScanWedgeDlg::StopDecoding()
     m_bClosing = TRUE;
     m_queDecodes.clear();
     m_typist.Cancel();
+    m_dlgHistory.DestroyWindow();
 }

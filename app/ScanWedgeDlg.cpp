@@ -22,6 +22,7 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_COMMAND(ID_TRAY_QR, OnToggleQR)
     ON_COMMAND(ID_TRAY_EXIT, OnTrayExit)
     ON_COMMAND(ID_TRAY_RESTART, OnTrayRestart)
+    ON_COMMAND(ID_TRAY_HISTORY, OnTrayHistory)
     ON_COMMAND(ID_TRAY_PDF417, OnTogglePDF417)
     ON_COMMAND(ID_TRAY_DM, OnToggleDM)
     ON_COMMAND(ID_TRAY_BARCODE, OnToggleBarcode)
@@ -37,7 +38,8 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
-      m_hWndUser(NULL), m_bDecoding(FALSE), m_bClosing(FALSE), m_nPendingNotice(NOTICE_NONE)
+      m_hWndUser(NULL), m_bDecoding(FALSE), m_bRetyping(FALSE), m_bClosing(FALSE),
+      m_nPendingNotice(NOTICE_NONE), m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
 {
 }
 
@@ -230,4 +232,5 @@ void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
     UiLoadString(IDS_NOTICE_TITLE, nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle));
     UiLoadString(NoticeTextId(cause), nid.szInfo, ARRAYSIZE(nid.szInfo));
     Shell_NotifyIconW(NIM_MODIFY, &nid);
+    m_nBalloonCause = cause;
 }

@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 
+#include "HistoryDlg.h"
 #include "history.h"
 #include "notice.h"
 #include "settings.h"
@@ -20,6 +21,15 @@
 #define TIMER_STATUS 1
 #define TIMER_DEVICE 2
 
+// One decode made ready: where it goes, the options of the program there,
+// and what is typed.
+struct PreparedDecode {
+    CTypingTarget target;
+    TargetStatus status;
+    const COutputOptions* pOutput;
+    ShapedDecode shaped;
+};
+
 class CScanWedgeDlg : public CDialog {
 public:
     explicit CScanWedgeDlg(CWnd* pParent = NULL);
@@ -27,6 +37,16 @@ public:
     // Reads the decode hold-off from a plain-text file into m_nDecodeTime,
     // clamped to 50..5000 ms; 50 when the file is missing.
     bool LoadDecodeTime(LPCSTR pszFileName) { return ReadDecodeTime(pszFileName, &m_nDecodeTime); }
+
+    // For the scan history window.
+    const CScanHistory& History() const { return m_history; }
+    // Types a recorded decode again into the user's window, as a decode of
+    // its own in the history; false, and nothing done, while another is
+    // being typed.
+    bool RetypeScan(const std::string& strBytes);
+    // The tray menu and the history window take the foreground; the user's
+    // window gets it back afterwards.
+    void RememberUserWindow();
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -48,6 +68,7 @@ protected:
     afx_msg void OnToggleDM();
     afx_msg void OnToggleBarcode();
     afx_msg void OnTogglePDF417();
+    afx_msg void OnTrayHistory();
     afx_msg void OnTrayRestart();
     afx_msg void OnTrayExit();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
@@ -64,9 +85,16 @@ private:
     // One decode's road after the engine was silenced: shape, log, leave out
     // a repeat, type, tell, hold off.
     void HandleDecode(const std::string& strBytes);
-    // Types the shaped decode into the target's focused control; says why
-    // when it could not (NOTICE_NONE: typed).
-    NoticeCause TypeInto(const CTypingTarget& target, const ShapedDecode& shaped, int nKeyDelay);
+    // Finds where the decode goes and shapes it for the program there.
+    PreparedDecode PrepareDecode(const std::string& strBytes, ScanRecord* pRecord);
+    // Types the prepared decode where the user works and tells how it went:
+    // the record's outcome and cause, a notice. False when the program is
+    // closing meanwhile.
+    bool DeliverDecode(const PreparedDecode& decode, ScanRecord* pRecord);
+    void AddToHistory(const ScanRecord& record);
+    // Types into the target's focused control; says why when it could not
+    // (NOTICE_NONE: typed).
+    NoticeCause TypeInto(const PreparedDecode& decode);
     // Waits for the event (NULL: none) or the time, whichever comes first,
     // while the window goes on answering its messages; ends early when the
     // program is closing.
@@ -77,9 +105,10 @@ private:
     void ShowNotice(NoticeSubject subject, NoticeCause cause);
     void ShowBalloon(NoticeCause cause);
     void ShowTrayMenu();
-    // The tray menu takes the foreground; these give it back afterwards.
-    void RememberUserWindow();
     void GiveBackForeground();
+    // Until the user's window is in front with its focus set, for a second
+    // at most: another program takes the foreground when it gets to it.
+    void WaitForUserWindow();
     void SetTrayIcon(int nIconId);
     void ShowStatusIcon();
     void WatchDevice();
@@ -107,8 +136,11 @@ private:
     CRepeatFilter m_repeat;
     CTypist m_typist;
     BOOL m_bDecoding;                      // a decode is typed or held off
+    BOOL m_bRetyping;                      // a decode from the history is typed
     BOOL m_bClosing;
     std::deque<std::string> m_queDecodes;  // arrived meanwhile, in order
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
+    NoticeCause m_nBalloonCause;           // of the last balloon shown
     CScanHistory m_history;
+    CHistoryDlg m_dlgHistory;
 };

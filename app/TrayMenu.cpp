@@ -5,6 +5,11 @@
 #include "resource.h"
 #include "vistrel.h"
 
+static bool IsTypingNotice(NoticeCause cause)
+{
+    return cause >= NOTICE_TYPED_SELF && cause <= NOTICE_TYPED_FAILED;
+}
+
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_TRAY_NOTIFY) {
@@ -13,6 +18,8 @@ LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         RememberUserWindow();
         if (lParam == WM_RBUTTONDOWN)
             ShowTrayMenu();
+        else if (lParam == NIN_BALLOONUSERCLICK && IsTypingNotice(m_nBalloonCause))
+            OnTrayHistory();   // the code that was not typed is there to type again
     }
     return CDialog::DefWindowProc(message, wParam, lParam);
 }
@@ -89,6 +96,27 @@ void CScanWedgeDlg::GiveBackForeground()
 {
     if (IsUserWindow(m_hWndUser))
         ::SetForegroundWindow(m_hWndUser);
+}
+
+void CScanWedgeDlg::WaitForUserWindow()
+{
+    if (!IsUserWindow(m_hWndUser))
+        return;
+    DWORD dwThreadId = GetWindowThreadProcessId(m_hWndUser, NULL);
+    for (int i = 0; i < 50 && !m_bClosing; ++i) {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (::GetForegroundWindow() == m_hWndUser && GetGUIThreadInfo(dwThreadId, &info) &&
+            info.hwndActive == m_hWndUser && info.hwndFocus)
+            return;
+        WaitWithMessages(NULL, 20);
+    }
+}
+
+void CScanWedgeDlg::OnTrayHistory()
+{
+    RememberUserWindow();
+    m_dlgHistory.Open();
 }
 
 // A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it;

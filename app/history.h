@@ -24,6 +24,11 @@ struct ScanRecord {
     NoticeCause cause;          // why it was not typed (NOTICE_NONE otherwise)
 };
 
+// The code as the history window shows it: every control character in sight,
+// named as the settings files name it ({TAB}, {ENTER} for a line break, {GS},
+// {RS}, {EOT}, else {U+XXXX}), the rest unchanged.
+std::wstring VisibleCode(const std::wstring& strCode);
+
 class CScanHistory {
 public:
     explicit CScanHistory(size_t nLimit = 500) : m_nLimit(nLimit), m_nAdded(0) {}

@@ -10,7 +10,7 @@
 
 enum TargetStatus {
     TARGET_OK,          // type into hFocus
-    TARGET_SELF,        // the tray window is in front
+    TARGET_SELF,        // a window of this program is in front
     TARGET_NO_FOCUS,    // no foreground window, or no control in it has the focus
     TARGET_ELEVATED     // the application in front runs with higher rights than we do
 };
@@ -43,6 +43,7 @@ TargetStatus CheckElevation(DWORD dwTargetProcessId, PFN_TOKEN_ELEVATION pfnRead
 std::wstring ProgramFileName(DWORD dwProcessId);
 
 // Finds the foreground window and its focused control; hSelf is the tray
-// window, which must never receive a decode.
+// window: no window of its process (the tray window, the windows it opens)
+// ever receives a decode.
 TargetStatus FindTypingTarget(HWND hSelf, CTypingTarget* pTarget,
                               PFN_TOKEN_ELEVATION pfnRead = ReadTokenElevation);

@@ -251,6 +251,10 @@ public:
     // loop until EndDialog; returns the result given to EndDialog, or -1.
     virtual INT_PTR DoModal();
     void EndDialog(int nResult);
+    // Creates a modeless dialog from a template in memory, as a Unicode
+    // window; it lives until DestroyWindow (a modeless dialog's OnCancel
+    // must call it, EndDialog does not end it).
+    BOOL CreateIndirect(LPCDLGTEMPLATEW lpDialogTemplate, CWnd* pParentWnd = NULL);
 
     virtual BOOL OnInitDialog();
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);

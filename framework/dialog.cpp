@@ -69,6 +69,19 @@ INT_PTR CDialog::DoModal()
     return m_nModalResult;
 }
 
+BOOL CDialog::CreateIndirect(LPCDLGTEMPLATEW lpDialogTemplate, CWnd* pParentWnd)
+{
+    if (!lpDialogTemplate || m_hWnd)
+        return FALSE;
+    m_lpDialogTemplate = lpDialogTemplate;
+    m_pParentWnd = pParentWnd;
+    AfxHookWindowCreate(this);
+    HWND hWnd = CreateDialogIndirectParamW(AfxGetResourceHandle(), lpDialogTemplate,
+                                           pParentWnd ? pParentWnd->m_hWnd : NULL, AfxDlgProc, 0);
+    AfxUnhookWindowCreate();
+    return hWnd != NULL;
+}
+
 int CDialog::RunModalLoop()
 {
     BOOL bShowIdle = !(GetStyle() & WS_VISIBLE);

@@ -20,6 +20,24 @@
 #define IDS_RUNNING_TITLE       210
 #define IDS_RUNNING_TEXT        211
 
+// The scan history window.
+#define IDD_HISTORY             140
+#define IDS_HISTORY_TIME        256
+#define IDS_HISTORY_CODE        257
+#define IDS_HISTORY_PROGRAM     258
+#define IDS_HISTORY_RESULT      259
+#define IDS_HISTORY_TYPED       260
+#define IDS_HISTORY_REPEAT      261
+#define IDS_HISTORY_SELF        262
+#define IDS_HISTORY_NO_FOCUS    263
+#define IDS_HISTORY_ELEVATED    264
+#define IDS_HISTORY_FAILED      265
+#define IDS_HISTORY_BUSY        266
+#define IDC_HISTORY_LIST        1201
+#define IDC_HISTORY_COPY        1202
+#define IDC_HISTORY_RETYPE      1203
+#define IDC_HISTORY_STATUS      1204
+
 #define IDI_MIXED           153
 #define IDI_DM_ONLY         155
 #define IDI_NONE_ENABLED    157
@@ -39,3 +57,5 @@
 #define ID_TRAY_RESTART     32774
 #define ID_TRAY_EXIT        32775
 #define ID_TRAY_PDF417      32779
+#define ID_TRAY_SETTINGS    32780
+#define ID_TRAY_HISTORY     32781

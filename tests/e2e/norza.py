@@ -26,6 +26,12 @@ TEXTS = {
     "about_version": ("vistrel_app 1.0 版", "vistrel_app version 1.0"),
     "running_title": ("注意", "Note"),
     "running_text": ("程序已运行!", "The program is already running!"),
+    "history_title": ("扫描记录 - Norza", "Scan history - Norza"),
+    "typed": ("已输入", "Typed"),
+    "repeat": ("重复,未输入", "Repeat, not typed"),
+    "not_typed_self": ("未输入:前台是 Norza 的窗口", "Not typed: a Norza window was in front"),
+    "retype_busy": ("正在输入另一条扫码,完成后请再按“再次输入”。",
+                    "Another code is being typed. Press Type again when it is done."),
 }
 
 

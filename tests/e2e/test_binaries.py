@@ -18,8 +18,9 @@ ENGINE = {"GetAppHandle", "GetDevice", "StartDevice", "ReleaseDevice", "ReleaseL
           "SetBeep", "SetBeepTime", "SetDecodeTime", "setQRable", "setDMable", "setBarcode",
           "setPDF417"}
 CHINESE, ENGLISH = 2052, 1033
-# The texts the user reads: the About menu entry, the notices, the message box.
-STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211)
+# The texts the user reads: the About menu entry, the notices, the message box,
+# the history window.
+STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(256, 267))
 
 
 def objdump(path):
@@ -63,6 +64,23 @@ class Binding(unittest.TestCase):
         self.assertEqual(0xD0000040, sections.get(b"Shared"))
 
 
+def menu_items(data):
+    """The first popup's items of a menu template: (id, text), id None for a separator."""
+    def text(offset):
+        end = offset
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        return data[offset:end].decode("utf-16-le"), end + 2
+    _, offset = text(4 + 2)   # the header, the popup's flags and name
+    items = []
+    while True:
+        flags, item_id = struct.unpack_from("<HH", data, offset)
+        name, offset = text(offset + 4)
+        items.append((item_id or None, name))
+        if flags & 0x80:   # MF_END
+            return items
+
+
 class Resources(unittest.TestCase):
     def test_every_resource_has_its_id(self):
         listing = subprocess.run(["wrestool", "-l", EXE], check=True, stdout=subprocess.PIPE,
@@ -71,7 +89,7 @@ class Resources(unittest.TestCase):
         blocks = sorted({i // 16 + 1 for i in STRING_IDS})
         for type_id, names, languages in (
                 (14, (153, 155, 157, 158, 159, 167, 168), (CHINESE,)), (5, (102,), (CHINESE,)),
-                (5, (100,), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
+                (5, (100, 140), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
                 (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
                 for language in languages:
@@ -91,6 +109,14 @@ class Resources(unittest.TestCase):
                 self.assertTrue(texts[i], (language, i))
                 self.assertEqual(language == ENGLISH, texts[i].isascii(), texts[i])
 
+    def test_tray_menu_layout(self):
+        # The three toggles first, checked by position; the rest found by id.
+        for language, names in ((CHINESE, ("设置…", "扫描记录…")), (ENGLISH, ("Settings…", "Scan history…"))):
+            items = menu_items(resource(4, 135, language))
+            self.assertEqual([32771, 32772, 32773, None, 32780, 32781, None, 32774, 32775],
+                             [i for i, _ in items])
+            self.assertEqual(names, (items[4][1], items[5][1]))
+
     def test_each_icon_has_four_sizes(self):
         for name in (153, 155, 157, 158, 159, 167, 168):
             group = resource(14, name)
@@ -103,6 +129,14 @@ class Resources(unittest.TestCase):
             about = resource(5, 100, language)
             style, _, items, x, y, cx, cy = struct.unpack_from("<IIHhhhh", about, 0)
             self.assertEqual((0x80C800C0, 4, 0, 0, 235, 55), (style, items, x, y, cx, cy))
+
+        # The history window: the same controls in both languages, a window of
+        # its own with a taskbar button.
+        history = [resource(5, 140, language) for language in (CHINESE, ENGLISH)]
+        layouts = [struct.unpack_from("<HHIIIHhhhh", h, 0) for h in history]
+        self.assertEqual(layouts[0], layouts[1])
+        _, _, _, exstyle, _, items, _, _, cx, cy = layouts[0]
+        self.assertEqual((0x00040000, 6, 420, 210), (exstyle, items, cx, cy))
 
         main = resource(5, 102)
         ver, sig, _, exstyle, style, items, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", main, 0)

@@ -10,7 +10,9 @@ import harness
 from norza import TRAY_TITLE
 
 ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed")
-MENU_ITEMS = 5
+# The tray menu's items between its separators: the toggles, the windows,
+# Restart and Exit.
+MENU_GROUPS = (3, 2, 2)
 
 
 class Screen:
@@ -135,10 +137,20 @@ class Menu:
             bottom += 1
         if right - self.x < 40:
             return None
-        height = (bottom - self.y) / MENU_ITEMS
+        # A separator is a line drawn across the menu; the items between two
+        # share the space evenly.
+        lines = [y for y in range(self.y + 3, bottom)
+                 if all(screen.pixel(x, y) != bg for x in range(self.x + 8, right - 8, 4))]
+        separators = [y for y in lines if y - 1 not in lines]
+        if len(separators) != len(MENU_GROUPS) - 1:
+            return None
+        bounds = [self.y] + [y for s in separators for y in (s - 3, s + 4)] + [bottom]
         self.right = right
-        return [(int(self.y + i * height), int(self.y + (i + 1) * height))
-                for i in range(MENU_ITEMS)]
+        rows = []
+        for count, top, end in zip(MENU_GROUPS, bounds[::2], bounds[1::2]):
+            height = (end - top) / count
+            rows += [(int(top + i * height), int(top + (i + 1) * height)) for i in range(count)]
+        return rows
 
     def checked(self):
         """Whether each item shows a check mark left of its text."""

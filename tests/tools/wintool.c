@@ -11,6 +11,9 @@
  *   wintool busy-tray <ms>            for that long, a notification area that refuses
  *                                     every icon, found before the real one
  *   wintool clipboard <text>          puts the text on the clipboard, as a user's copy
+ *   wintool clipboard                 prints the clipboard's Unicode text
+ *   wintool rows <hwnd> [<row>]       a list view's rows, their columns separated by tabs,
+ *                                     after selecting the row when given
  *   wintool ping <hwnd> <ms>          for that long, asks the window a message every 50 ms;
  *                                     prints the slowest answer in ms (-1: none in 5 s)
  *
@@ -18,6 +21,7 @@
  */
 #include <windows.h>
 #include <shellapi.h>
+#include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -61,6 +65,58 @@ static BOOL CALLBACK ListTop(HWND hwnd, LPARAM lParam)
     printf("\n");
     EnumChildWindows(hwnd, ListChild, 0);
     return TRUE;
+}
+
+static void PrintUtf8(const WCHAR *w)
+{
+    static char u[65536 * 3];
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
+    fwrite(u, 1, strlen(u), stdout);
+}
+
+/* A list view answers with pointers into its own process: the item record
+ * and the text buffer are lent to it there. */
+static int ListRows(HWND list, int select)
+{
+    DWORD pid;
+    HANDLE process;
+    char *remote;
+    int rows, columns, row, column;
+    LVITEMW item = { 0 };
+    static WCHAR text[4096];
+    GetWindowThreadProcessId(list, &pid);
+    process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return 1;
+    remote = VirtualAllocEx(process, NULL, sizeof(item) + sizeof(text), MEM_COMMIT, PAGE_READWRITE);
+    if (!remote)
+        return 1;
+    if (select >= 0) {
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(process, remote, &item, sizeof(item), NULL);
+        SendMessageW(list, LVM_SETITEMSTATE, select, (LPARAM)remote);
+    }
+    rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    columns = (int)SendMessageW((HWND)SendMessageW(list, LVM_GETHEADER, 0, 0), HDM_GETITEMCOUNT, 0, 0);
+    for (row = 0; row < rows; ++row) {
+        for (column = 0; column < columns; ++column) {
+            memset(&item, 0, sizeof(item));
+            item.iSubItem = column;
+            item.pszText = (LPWSTR)(remote + sizeof(item));
+            item.cchTextMax = sizeof(text) / sizeof(WCHAR);
+            WriteProcessMemory(process, remote, &item, sizeof(item), NULL);
+            SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)remote);
+            ReadProcessMemory(process, remote + sizeof(item), text, sizeof(text), NULL);
+            text[sizeof(text) / sizeof(WCHAR) - 1] = 0;
+            if (column)
+                printf("\t");
+            PrintUtf8(text);
+        }
+        printf("\n");
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return 0;
 }
 
 static ULONG_PTR Num(const char *s)
@@ -132,6 +188,19 @@ int main(int argc, char **argv)
         int ok = SetClipboardData(CF_UNICODETEXT, h) != NULL;
         CloseClipboard();
         return ok ? 0 : 1;
+    } else if (!strcmp(cmd, "clipboard") && argc == 2) {
+        HANDLE h;
+        if (!OpenClipboard(NULL))
+            return 1;
+        h = GetClipboardData(CF_UNICODETEXT);
+        if (h) {
+            PrintUtf8((const WCHAR *)GlobalLock(h));
+            GlobalUnlock(h);
+        }
+        CloseClipboard();
+        return h ? 0 : 1;
+    } else if (!strcmp(cmd, "rows") && (argc == 3 || argc == 4)) {
+        return ListRows((HWND)Num(argv[2]), argc == 4 ? (int)Num(argv[3]) : -1);
     } else if (!strcmp(cmd, "ping") && argc == 4) {
         DWORD start = GetTickCount(), slowest = 0;
         while (GetTickCount() - start < (DWORD)Num(argv[3])) {
@@ -157,7 +226,7 @@ int main(int argc, char **argv)
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
                         "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd> | "
-                        "busy-tray <ms> | clipboard <text> | ping <hwnd> <ms>\n");
+                        "busy-tray <ms> | clipboard [text] | rows <hwnd> [row] | ping <hwnd> <ms>\n");
         return 2;
     }
     fflush(stdout);

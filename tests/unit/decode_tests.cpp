@@ -10,6 +10,7 @@
 
 #include "ScanWedgeApp.h"
 #include "ScanWedgeDlg.h"
+#include "history.h"
 #include "logfile.h"
 #include "settings.h"
 #include "temp_file_test.h"
@@ -121,6 +122,31 @@ TEST(DecodeHandler, Utf8IsLoggedInTheAnsiCodePage)
     dlg.Decode("\xE4\xB8\xAD");   // 中
     const char* expected = GetACP() == 936 ? "log [Decode]Decode:\xD6\xD0" : "log [Decode]Decode:?";
     EXPECT_EQ(expected, g_calls[4]);
+}
+
+// Newest first, the oldest let go at the bound, and the count of all added
+// tells a window that something changed even when the bound keeps the size.
+TEST(ScanHistory, NewestFirstBoundedAndCounted)
+{
+    CScanHistory history(3);
+    for (char c : std::string("abcde")) {
+        ScanRecord record = {};
+        record.strBytes = std::string(1, c);
+        history.Add(record);
+    }
+    ASSERT_EQ(3u, history.Count());
+    EXPECT_EQ(5u, history.Added());
+    std::string order;
+    for (size_t i = 0; i < history.Count(); ++i)
+        order += history.At(i).strBytes;
+    EXPECT_EQ("edc", order);
+}
+
+TEST(ScanHistory, ControlCharactersAreShownByTheirSettingsNames)
+{
+    EXPECT_EQ(L"01{GS}21{RS}x{EOT}", VisibleCode(L"01\x1d" L"21\x1ex\x04"));
+    EXPECT_EQ(L"a{TAB}b{ENTER}c{ENTER}d{ENTER}{ENTER}e", VisibleCode(L"a\tb\r\nc\rd\n\ne"));
+    EXPECT_EQ(L"{U+001B}{U+007F}{U+0000}\x4e2d{}", VisibleCode(std::wstring(L"\x1b\x7f\0\x4e2d{}", 6)));
 }
 
 class NoticesSetting : public TempFileTest {

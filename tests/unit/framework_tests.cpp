@@ -235,6 +235,23 @@ TEST(ModalLoop, TemplateFromMemoryKeepsItsUnicodeTexts)
     EXPECT_EQ(Journal({ "init", "mapped 1" }), dlg.m_journal);
 }
 
+// A modeless dialog runs in the caller's loop and lives until destroyed.
+TEST(Modeless, CreatedFromMemoryRoutedAndDetachedWhenDestroyed)
+{
+    HRSRC hRes = FindResourceW(NULL, MAKEINTRESOURCEW(IDD_TEST_CHINESE), MAKEINTRESOURCEW(5));
+    LPCDLGTEMPLATEW pTemplate = static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(NULL, hRes)));
+    CJournalDlg dlg;
+    ASSERT_TRUE(dlg.CreateIndirect(pTemplate));
+    EXPECT_FALSE(dlg.CreateIndirect(pTemplate));   // one window per object
+    EXPECT_TRUE(IsWindowUnicode(dlg.m_hWnd));
+    EXPECT_EQ(41, dlg.SendMessage(WM_TEST_MAPPED, 2, 0));
+    HWND hWnd = dlg.m_hWnd;
+    dlg.DestroyWindow();
+    EXPECT_FALSE(IsWindow(hWnd));
+    EXPECT_EQ(nullptr, dlg.m_hWnd);
+    EXPECT_EQ(Journal({ "init", "mapped 2" }), dlg.m_journal);
+}
+
 TEST(HandleMap, PermanentAndTemporaryObjects)
 {
     CJournalDlg dlg;

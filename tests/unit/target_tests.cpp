@@ -78,6 +78,8 @@ TEST(FindTypingTarget, SelfFocusAndElevation)
     CTypingTarget target;
 
     EXPECT_EQ(TARGET_SELF, FindTypingTarget(hWnd, &target, RecordedAnswer));
+    // Any window of the program's process in front counts as the program's own.
+    EXPECT_EQ(TARGET_SELF, FindTypingTarget(hEdit, &target, RecordedAnswer));
 
     SetFocus(NULL);
     g_answers = { { GetCurrentProcessId(), NOT_ELEVATED } };
