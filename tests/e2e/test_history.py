@@ -55,7 +55,7 @@ class History(DecodeCase):
         wait_for(lambda: self.foreground() == window["hwnd"], what="the history window in front")
         rows = self.rows(window)
         self.assertEqual([["扫码-3", "Norza.exe", norza.text("not_typed_self")],
-                          ["R1", "", norza.text("repeat")],
+                          ["R1", "typetarget.exe", norza.text("repeat")],
                           ["R1", "typetarget.exe", norza.text("typed")]], [r[1:] for r in rows])
         for row in rows:
             self.assertRegex(row[0], r"\d:\d\d:\d\d")
