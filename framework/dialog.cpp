@@ -79,7 +79,7 @@ int CDialog::RunModalLoop()
             UpdateWindow(m_hWnd);
             bShowIdle = FALSE;
         }
-        if (!GetMessageA(&msg, NULL, 0, 0)) {
+        if (!AfxGetMessage(&msg)) {
             // Leave WM_QUIT for the loop that runs around this one.
             PostQuitMessage((int)msg.wParam);
             m_nModalResult = -1;
@@ -87,12 +87,25 @@ int CDialog::RunModalLoop()
         }
         if (!AfxPreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            AfxDispatchMessage(&msg);
         }
         if (!PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE))
             CWnd::DeleteTempMap();
     }
     return m_nModalResult;
+}
+
+BOOL CDialog::CreateIndirect(LPCDLGTEMPLATEW lpDialogTemplate, CWnd* pParentWnd)
+{
+    m_lpDialogTemplate = lpDialogTemplate;
+    m_pParentWnd = pParentWnd;
+    if (!lpDialogTemplate || m_hWnd)
+        return FALSE;
+    AfxHookWindowCreate(this);
+    HWND hWnd = CreateDialogIndirectParamW(AfxGetResourceHandle(), lpDialogTemplate,
+                                           pParentWnd ? pParentWnd->m_hWnd : NULL, AfxDlgProc, 0);
+    AfxUnhookWindowCreate();
+    return hWnd != NULL;
 }
 
 void CDialog::EndDialog(int nResult)
