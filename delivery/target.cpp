@@ -66,11 +66,13 @@ TargetStatus FindTypingTarget(HWND hSelf, CTypingTarget* pTarget, PFN_TOKEN_ELEV
     CTypingTarget target = {};
     target.hWindow = GetForegroundWindow();
     *pTarget = target;
-    if (target.hWindow && target.hWindow == hSelf)
-        return TARGET_SELF;
     if (!target.hWindow)
         return TARGET_NO_FOCUS;
-    target.dwThreadId = GetWindowThreadProcessId(target.hWindow, &target.dwProcessId);
+    DWORD dwThreadId = GetWindowThreadProcessId(target.hWindow, &target.dwProcessId);
+    DWORD dwSelfProcessId = 0;
+    if (hSelf && GetWindowThreadProcessId(hSelf, &dwSelfProcessId) && dwSelfProcessId == target.dwProcessId)
+        return TARGET_SELF;
+    target.dwThreadId = dwThreadId;
     // First: Windows refuses to join the input queue of a process with
     // higher rights, which would look like a window without focus.
     TargetStatus status = CheckElevation(target.dwProcessId, pfnRead);

@@ -43,6 +43,7 @@ TargetStatus CheckElevation(DWORD dwTargetProcessId, PFN_TOKEN_ELEVATION pfnRead
 std::wstring ProgramFileName(DWORD dwProcessId);
 
 // Finds the foreground window and its focused control; hSelf is the tray
-// window, which must never receive a decode.
+// window: no window of its process (the tray window, the settings window)
+// may receive a decode.
 TargetStatus FindTypingTarget(HWND hSelf, CTypingTarget* pTarget,
                               PFN_TOKEN_ELEVATION pfnRead = ReadTokenElevation);

@@ -78,6 +78,10 @@ TEST(FindTypingTarget, SelfFocusAndElevation)
     CTypingTarget target;
 
     EXPECT_EQ(TARGET_SELF, FindTypingTarget(hWnd, &target, RecordedAnswer));
+    // Any other window of the same program in front counts the same.
+    HWND hOther = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+    EXPECT_EQ(TARGET_SELF, FindTypingTarget(hOther, &target, RecordedAnswer));
+    DestroyWindow(hOther);
 
     SetFocus(NULL);
     g_answers = { { GetCurrentProcessId(), NOT_ELEVATED } };
