@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 
+#include "SettingsDlg.h"
 #include "history.h"
 #include "notice.h"
 #include "settings.h"
@@ -48,6 +49,8 @@ protected:
     afx_msg void OnToggleDM();
     afx_msg void OnToggleBarcode();
     afx_msg void OnTogglePDF417();
+    afx_msg void OnTraySettings();
+    afx_msg LRESULT OnSettingsApplied(WPARAM wParam, LPARAM lParam);
     afx_msg void OnTrayRestart();
     afx_msg void OnTrayExit();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
@@ -112,4 +115,5 @@ private:
     std::deque<std::string> m_queDecodes;  // arrived meanwhile, in order
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
     CScanHistory m_history;
+    CSettingsDlg m_dlgSettings;
 };

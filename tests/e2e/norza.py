@@ -26,6 +26,7 @@ TEXTS = {
     "about_version": ("vistrel_app 1.0 版", "vistrel_app version 1.0"),
     "running_title": ("注意", "Note"),
     "running_text": ("程序已运行!", "The program is already running!"),
+    "settings_title": ("Norza 设置", "Norza Settings"),
 }
 
 

@@ -10,7 +10,9 @@ import harness
 from norza import TRAY_TITLE
 
 ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed")
-MENU_ITEMS = 5
+# The menu's items between its separators: the toggles, the windows, Restart and Exit.
+MENU_GROUPS = (3, 2, 2)
+MENU_ITEMS = sum(MENU_GROUPS)
 
 
 class Screen:
@@ -135,10 +137,22 @@ class Menu:
             bottom += 1
         if right - self.x < 40:
             return None
-        height = (bottom - self.y) / MENU_ITEMS
         self.right = right
-        return [(int(self.y + i * height), int(self.y + (i + 1) * height))
-                for i in range(MENU_ITEMS)]
+        # A separator is a thin line of one colour across the menu (not the
+        # band of a highlighted item); the items of a group share the space
+        # between two.
+        lines = [y for y in range(self.y + 3, bottom - 2)
+                 if {screen.pixel(x, y) for x in range(self.x + 12, right - 12, 4)} - {bg}
+                 and len({screen.pixel(x, y) for x in range(self.x + 12, right - 12, 4)}) == 1]
+        separators = [y for y in lines if y - 1 not in lines and y + 2 not in lines]
+        if len(separators) != len(MENU_GROUPS) - 1:
+            return None
+        bounds = [self.y] + separators + [bottom]
+        rows = []
+        for count, top, end in zip(MENU_GROUPS, bounds, bounds[1:]):
+            height = (end - top) / count
+            rows += [(int(top + i * height), int(top + (i + 1) * height)) for i in range(count)]
+        return rows
 
     def checked(self):
         """Whether each item shows a check mark left of its text."""
