@@ -45,13 +45,20 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
     try {
         ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
         GetLocalTime(&record.time);
-        ShapedDecode shaped = ShapeDecode(strBytes.c_str(), m_output, m_bAppendEnter == 1);
+        // The program in front chooses the output options.
+        CTypingTarget target;
+        TargetStatus status = FindTypingTarget(m_hWnd, &target);
+        if (target.dwProcessId)
+            record.strProgram = ProgramFileName(target.dwProcessId);
+        const COutputOptions& output = m_outputs.For(record.strProgram);
+        ShapedDecode shaped = ShapeDecode(strBytes.c_str(), output, m_bAppendEnter == 1);
         record.strCode = shaped.strCode;
         m_strDecoded = shaped.strLogged;
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
         // A code that stays in front of the camera is logged, not typed again.
-        if (!m_repeat.IsRepeat(shaped.strCode, m_output.nRepeatWindow)) {
-            record.cause = SendTextToFocus(shaped, &record.strProgram);
+        if (!m_repeat.IsRepeat(shaped.strCode, output.nRepeatWindow)) {
+            record.cause = status == TARGET_OK ? TypeInto(target, shaped, output.nKeyDelay)
+                                               : TypingNoticeCause(status);
             if (m_bClosing)
                 return;
             record.outcome = record.cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
@@ -66,16 +73,10 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
     WaitWithMessages(NULL, m_nDecodeTime);
 }
 
-NoticeCause CScanWedgeDlg::SendTextToFocus(const ShapedDecode& shaped, std::wstring* pProgram)
+NoticeCause CScanWedgeDlg::TypeInto(const CTypingTarget& target, const ShapedDecode& shaped,
+                                    int nKeyDelay)
 {
-    CTypingTarget target;
-    TargetStatus status = FindTypingTarget(m_hWnd, &target);
-    if (target.dwProcessId)
-        *pProgram = ProgramFileName(target.dwProcessId);
-    if (status != TARGET_OK)
-        return TypingNoticeCause(status);
-    TypingJob job = { target.hFocus, target.keys, shaped.strTyped, shaped.bShiftEnter,
-                      m_output.nKeyDelay };
+    TypingJob job = { target.hFocus, target.keys, shaped.strTyped, shaped.bShiftEnter, nKeyDelay };
     if (!m_typist.Start(job))
         return NOTICE_TYPED_FAILED;
     WaitWithMessages(m_typist.DoneEvent(), INFINITE);

@@ -140,7 +140,7 @@ void CScanWedgeDlg::ApplyTypeSettings()
     setPDF417(m_bPDF417);
     if (ReadTypeFlag("Enter", strPath))
         m_bAppendEnter = 1;
-    m_output = ReadOutputOptions(strPath);
+    m_outputs = ReadOutputProfiles(strPath);
 }
 
 // Saved settings are in force from the next code on, without a restart. A
@@ -167,7 +167,7 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
         }
     }
     m_bAppendEnter = ReadTypeFlag("Enter", strPath);
-    m_output = ReadOutputOptions(strPath);
+    m_outputs = ReadOutputProfiles(strPath);
     m_bNotices = ReadNoticesSetting(strPath);
     // Until the engine has started, its start reads the file.
     int nDecodeTime = m_nDecodeTime;

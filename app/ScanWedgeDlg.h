@@ -67,10 +67,9 @@ private:
     // One decode's road after the engine was silenced: shape, log, leave out
     // a repeat, type, tell, hold off.
     void HandleDecode(const std::string& strBytes);
-    // Types the shaped decode into the focused control of the foreground
-    // application; says why when it could not (NOTICE_NONE: typed), and
-    // which program was in front.
-    NoticeCause SendTextToFocus(const ShapedDecode& shaped, std::wstring* pProgram);
+    // Types the shaped decode into the target's focused control; says why
+    // when it could not (NOTICE_NONE: typed).
+    NoticeCause TypeInto(const CTypingTarget& target, const ShapedDecode& shaped, int nKeyDelay);
     // Waits for the event (NULL: none) or the time, whichever comes first,
     // while the window goes on answering its messages; ends early when the
     // program is closing.
@@ -107,7 +106,7 @@ private:
     BOOL m_bMenuOpen;
     CNoticeGate m_gateNotices;
     HWND m_hWndUser;
-    COutputOptions m_output;
+    COutputProfiles m_outputs;
     CRepeatFilter m_repeat;
     CTypist m_typist;
     BOOL m_bDecoding;                      // a decode is typed or held off

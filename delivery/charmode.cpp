@@ -48,7 +48,8 @@ class CCharTyping {
 public:
     CCharTyping(HWND hFocus, int nKeyDelay, HANDLE hCancel, PFN_POSTMESSAGE pfnPostA,
                 PFN_POSTMESSAGE pfnPostW)
-        : m_hFocus(hFocus), m_nKeyDelay(nKeyDelay), m_hCancel(hCancel), m_bFirst(true),
+        : m_hFocus(hFocus), m_hAsked(NULL), m_dwDlgCode(0), m_nKeyDelay(nKeyDelay),
+          m_hCancel(hCancel), m_bFirst(true),
           m_result(TYPING_DONE), m_pfnPostA(pfnPostA), m_pfnPostW(pfnPostW) {}
 
     TypingResult Result() const { return m_result; }
@@ -103,12 +104,18 @@ public:
     }
 
 private:
-    bool ControlTakes(BYTE bVk) const
+    // Asked once a control: a text with many lines would otherwise wait
+    // for the target at every line break.
+    bool ControlTakes(BYTE bVk)
     {
-        DWORD_PTR dwCode = 0;
-        UINT nWants = DLGC_WANTALLKEYS | (bVk == VK_TAB ? DLGC_WANTTAB : 0);
-        return SendMessageTimeoutW(m_hFocus, WM_GETDLGCODE, bVk, 0, SMTO_ABORTIFHUNG,
-                                   kFocusWaitMs, &dwCode) && (dwCode & nWants);
+        if (m_hAsked != m_hFocus) {
+            m_hAsked = m_hFocus;
+            m_dwDlgCode = 0;
+            if (!SendMessageTimeoutW(m_hFocus, WM_GETDLGCODE, 0, 0, SMTO_ABORTIFHUNG, kFocusWaitMs,
+                                     &m_dwDlgCode))
+                m_dwDlgCode = 0;
+        }
+        return (m_dwDlgCode & (DLGC_WANTALLKEYS | (bVk == VK_TAB ? DLGC_WANTTAB : 0))) != 0;
     }
 
     // The posted Tab moves the focus once the target takes it, after every
@@ -160,6 +167,8 @@ private:
     }
 
     HWND m_hFocus;
+    HWND m_hAsked;            // the control whose dialog code m_dwDlgCode is
+    DWORD_PTR m_dwDlgCode;
     int m_nKeyDelay;
     HANDLE m_hCancel;
     bool m_bFirst;

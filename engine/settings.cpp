@@ -138,7 +138,7 @@ const DWORD kMaxValue = 1 << 20;
 
 enum ValueRead { VALUE_MISSING, VALUE_READ, VALUE_TOO_LONG };
 
-ValueRead ReadValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
 {
     std::string buffer(1024, '\0');
     for (;;) {
@@ -156,16 +156,11 @@ ValueRead ReadValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& s
     return VALUE_READ;
 }
 
-ValueRead ReadOutputValue(LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
-{
-    return ReadValue("OUTPUT", pszKey, pszPath, strValue);
-}
-
 // Digits only, within 0..nMax; anything else keeps the default.
-int ReadOutputNumber(LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
+int ReadOutputNumber(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
 {
     CString strValue;
-    if (ReadOutputValue(pszKey, pszPath, strValue) != VALUE_READ || strValue.IsEmpty() ||
+    if (ReadOutputValue(pszSection, pszKey, pszPath, strValue) != VALUE_READ || strValue.IsEmpty() ||
         strValue.GetLength() > 9)
         return nDefault;
     for (int i = 0; i < strValue.GetLength(); ++i) {
@@ -177,33 +172,85 @@ int ReadOutputNumber(LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
 }
 
 // A present key whose escapes are all known; false keeps the default.
-bool ReadOutputText(LPCSTR pszKey, LPCSTR pszPath, std::wstring& strText)
+bool ReadOutputText(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, std::wstring& strText)
 {
     CString strValue;
-    return ReadOutputValue(pszKey, pszPath, strValue) == VALUE_READ &&
+    return ReadOutputValue(pszSection, pszKey, pszPath, strValue) == VALUE_READ &&
            ExpandEscapes(strValue, strText);
+}
+
+// The keys of one output section over the options given: what the section
+// leaves out or gets wrong keeps the value it had.
+COutputOptions ReadOutputSection(LPCSTR pszSection, LPCSTR pszPath, COutputOptions options)
+{
+    static const char* const kControlKeys[kControlCount] = { "GS", "RS", "EOT" };
+    ReadOutputText(pszSection, "Prefix", pszPath, options.strPrefix);
+    if (ReadOutputText(pszSection, "Suffix", pszPath, options.strSuffix))
+        options.bSuffix = true;
+    options.nKeyDelay = ReadOutputNumber(pszSection, "KeyDelay", pszPath, kMaxKeyDelay, options.nKeyDelay);
+    options.nRepeatWindow = ReadOutputNumber(pszSection, "RepeatWindow", pszPath, kMaxRepeatWindow,
+                                             options.nRepeatWindow);
+    for (int i = 0; i < kControlCount; ++i) {
+        if (ReadOutputText(pszSection, kControlKeys[i], pszPath, options.controls[i].strWith))
+            options.controls[i].bKeep = false;
+    }
+    return options;
+}
+
+std::wstring Lowered(std::wstring str)
+{
+    if (!str.empty())
+        CharLowerBuffW(&str[0], (DWORD)str.size());
+    return str;
 }
 
 }  // namespace
 
 bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
 {
-    return ReadValue(pszSection, pszKey, pszPath, strValue) == VALUE_READ;
+    return ReadOutputValue(pszSection, pszKey, pszPath, strValue) == VALUE_READ;
 }
 
 COutputOptions ReadOutputOptions(LPCSTR pszPath)
 {
-    static const char* const kControlKeys[kControlCount] = { "GS", "RS", "EOT" };
-    COutputOptions options;
-    ReadOutputText("Prefix", pszPath, options.strPrefix);
-    options.bSuffix = ReadOutputText("Suffix", pszPath, options.strSuffix);
-    options.nKeyDelay = ReadOutputNumber("KeyDelay", pszPath, kMaxKeyDelay, 0);
-    options.nRepeatWindow = ReadOutputNumber("RepeatWindow", pszPath, kMaxRepeatWindow, 0);
-    for (int i = 0; i < kControlCount; ++i) {
-        if (ReadOutputText(kControlKeys[i], pszPath, options.controls[i].strWith))
-            options.controls[i].bKeep = false;
+    return ReadOutputSection("OUTPUT", pszPath, COutputOptions());
+}
+
+COutputProfiles ReadOutputProfiles(LPCSTR pszPath)
+{
+    COutputProfiles profiles;
+    profiles.base = ReadOutputOptions(pszPath);
+    std::string names(4096, '\0');
+    for (;;) {
+        DWORD n = GetPrivateProfileSectionNamesA(&names[0], (DWORD)names.size(), pszPath);
+        if (n + 2 < names.size() || names.size() >= kMaxValue) {
+            names.resize(n);
+            break;
+        }
+        names.assign(names.size() * 4, '\0');
     }
-    return options;
+    static const char kPrefix[] = "OUTPUT:";
+    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
+        if (_strnicmp(p, kPrefix, sizeof(kPrefix) - 1) != 0 || !p[sizeof(kPrefix) - 1])
+            continue;
+        std::wstring strProgram = Lowered(Widen(p + sizeof(kPrefix) - 1, CP_ACP));
+        bool bSeen = false;
+        for (const auto& program : profiles.programs)
+            bSeen = bSeen || program.first == strProgram;
+        if (!bSeen)   // as for keys, the first section of a name counts
+            profiles.programs.emplace_back(strProgram, ReadOutputSection(p, pszPath, profiles.base));
+    }
+    return profiles;
+}
+
+const COutputOptions& COutputProfiles::For(const std::wstring& strProgram) const
+{
+    std::wstring strLower = Lowered(strProgram);
+    for (const auto& program : programs) {
+        if (program.first == strLower)
+            return program.second;
+    }
+    return base;
 }
 
 namespace {
@@ -355,7 +402,11 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
         return strNew + "[" + change.pszSection + "]" + strBreak + strLine + strBreak;
     }
 
-    size_t nLast = i;   // the section's last line that is not blank
+    // A new key goes after the section's last key; in a section without
+    // keys, after the lines right below its name. Comments further down
+    // may speak of something else (another section's example).
+    size_t nLastKey = 0, nLast = i;
+    bool bParagraph = true;
     for (size_t j = i + 1; j < lines.size(); ++j) {
         std::string str = strText.substr(lines[j].nStart, lines[j].nEnd - lines[j].nStart);
         if (IsSection(str, &strName))
@@ -372,11 +423,17 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
                 ++nValue;
             return strNew.replace(nValue, lines[j].nEnd - nValue, Stored(change.strValue));
         }
-        if (!Trim(str).empty())
+        std::string strTrimmed = Trim(str);
+        bParagraph = bParagraph && !strTrimmed.empty();
+        if (bParagraph)
             nLast = j;
+        if (strTrimmed.find('=') != std::string::npos && strTrimmed[0] != ';')
+            nLastKey = j;
     }
     if (change.bRemove)
         return strText;
+    if (nLastKey)
+        nLast = nLastKey;
     std::string strNew = strText;
     size_t nAt = lines[nLast].nNext;
     if (nAt == lines[nLast].nEnd)   // the text's last line, without a line break

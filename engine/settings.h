@@ -6,6 +6,7 @@
 #include <afxwin.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // "typeSet.ini" in the executable's folder.
@@ -75,6 +76,18 @@ bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString&
 // Reads section OUTPUT of the file (Notices is read with the tray notices).
 COutputOptions ReadOutputOptions(LPCSTR pszPath);
 
+// Section OUTPUT and the sections [OUTPUT:<program file name>], whose keys
+// take the place of OUTPUT's while that program is in front.
+struct COutputProfiles {
+    COutputOptions base;
+    std::vector<std::pair<std::wstring, COutputOptions>> programs;   // names in lower case
+
+    // The options for the program in front (its file name, any case).
+    const COutputOptions& For(const std::wstring& strProgram) const;
+};
+
+COutputProfiles ReadOutputProfiles(LPCSTR pszPath);
+
 // ---- Writing -----------------------------------------------------------
 // The settings window changes values in the files' text itself, so that
 // comments, the order of keys, blank lines and keys it does not know stay
@@ -91,7 +104,8 @@ struct CIniChange {
 
 // The text with the changes made. A key is found as GetPrivateProfileString
 // finds it (names in any case, the first one wins) and keeps what stands up
-// to its "="; a missing key is added after the last line of its section, a
+// to its value; a missing key is added after the last key of its section
+// (in a section without keys, after the lines right below its name), a
 // missing section at the end. A value with blanks at an end, or in quotes
 // of its own, is put in quotes, which the reader takes off again. New lines
 // end as the text's first line does (CR LF in an empty text).

@@ -241,6 +241,17 @@ class OutputOptions(DecodeCase):
         self.assertTrue(code.startswith(target.text()) and len(target.text()) < len(code))
         self.assertEqual(1, self.journal().count("ReleaseDevice"))
 
+    def test_each_program_in_front_gets_its_own_section(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\nPrefix=A:\n[OUTPUT:notepad.exe]\n"
+                   "Prefix=N:\nSuffix=;\n[OUTPUT:TypeTarget.exe]\nSuffix=-T\n")
+        self.proc = self.start_norza()
+        target = self.typing_target()
+        self.decode("decode", "qr", "x")
+        target.wait_text("A:x-T")
+        edit = self.start_notepad()
+        self.decode("decode", "qr", "y")
+        wait_for(lambda: norza.wintool("text", edit)[1] == "N:y;", what="N:y; in notepad")
+
     def test_a_chinese_prefix_and_suffix_go_around_an_ascii_code(self):
         # In the code page where it has them, as {U+XXXX} where it does not.
         prefix = "编号:".encode("gbk") if harness.CODEPAGE == 936 else b"{U+7F16}{u+53f7}:"
@@ -297,11 +308,13 @@ class Notepad(DecodeCase):
         wait_for(lambda: norza.wintool("text", edit)[1] == expected, what=repr(expected))
 
     def test_a_long_gbk_text_arrives_whole(self):
-        # 20,000 bytes of common GB2312 characters (under 1252 two Latin-1
-        # characters each), in lines of 40 characters.
-        chars = [bytes((0xb0 + i % 39, 0xa1 + i % 94)) for i in range(9600)]
+        # 20,000 bytes of common GB2312 characters in lines of 40 characters,
+        # more than the 10,000 messages a queue holds. Under 1252 each is two
+        # Latin-1 characters: 12,000 bytes are as many posts there.
+        size = 20000 if harness.CODEPAGE == 936 else 12000
+        chars = [bytes((0xb0 + i % 39, 0xa1 + i % 94)) for i in range(size * 48 // 100)]
         text = b"\r\n".join(b"".join(chars[i:i + 40]) for i in range(0, len(chars), 40))
-        text += b"x" * (20000 - len(text))
+        text += b"x" * (size - len(text))
         path = os.path.join(self.folder, "long.txt")
         self.write("long.txt", text)
         self.write("typeSet.ini", "[TYPE]\nEnter=0\n")
@@ -312,7 +325,7 @@ class Notepad(DecodeCase):
         # characters between must all be there, in order.
         expected = text.replace(b"\r\n", b"").decode("cp%d" % harness.CODEPAGE)
         wait_for(lambda: norza.wintool("text", edit)[1].replace("\r\n", "") == expected,
-                 timeout=240, interval=2, what="all 20,000 bytes in notepad")
+                 timeout=240, interval=2, what="all %d bytes in notepad" % size)
 
 
 @unittest.skipUnless(harness.CODEPAGE == 65001, "runs under a UTF-8 ANSI code page")

@@ -97,6 +97,24 @@ TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
     EXPECT_EQ(60000, o.nRepeatWindow);
 }
 
+TEST_F(OutputSettings, ProgramSectionsOverrideTheKeysTheySet)
+{
+    Read("[OUTPUT]\nPrefix=A\nKeyDelay=5\n[OUTPUT:Notepad.exe]\nPrefix=N\n"
+         "[output:TYPETARGET.EXE]\nSuffix={TAB}\nKeyDelay=x\n[OUTPUT:notepad.exe]\nPrefix=second\n"
+         "[OUTPUT:]\nPrefix=none\n");
+    COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
+    EXPECT_EQ(2u, profiles.programs.size());
+    EXPECT_EQ(L"N", profiles.For(L"NOTEPAD.EXE").strPrefix);   // the first section of a name
+    EXPECT_EQ(5, profiles.For(L"notepad.exe").nKeyDelay);      // the rest from OUTPUT
+    const COutputOptions& target = profiles.For(L"typetarget.exe");
+    EXPECT_EQ(L"A", target.strPrefix);
+    EXPECT_TRUE(target.bSuffix);
+    EXPECT_EQ(L"\t", target.strSuffix);
+    EXPECT_EQ(5, target.nKeyDelay);                              // a bad value keeps OUTPUT's
+    EXPECT_EQ(L"A", profiles.For(L"other.exe").strPrefix);
+    EXPECT_EQ(L"A", profiles.For(L"").strPrefix);
+}
+
 TEST_F(OutputSettings, LongValuesAreReadWhole)
 {
     // Cut at any buffer's end, "{{" would leave a lone brace and "}}" half
@@ -127,8 +145,8 @@ TEST(IniWriter, ChangesValuesAndKeepsTheRest)
           { { "TYPE", "qr", "0", false }, { "OUTPUT", "Suffix", "{TAB}", false },
             { "UI", "Language", "en", false } },
           "; \xC9\xE8\xD6\xC3 settings\r\n\r\n[TYPE]\r\n; QR code\r\nQR = 0\r\nqr=1\r\nDM=1\r\n"
-          "Custom=7\r\n\r\n[OUTPUT]\r\n;Prefix=SN:\r\nKeyDelay=30\r\nGS={TAB}\r\n;Notices=0\r\n"
-          "Suffix={TAB}\r\n\r\n[OTHER]\r\nQR=5\r\n\r\n[UI]\r\nLanguage=en\r\n" },
+          "Custom=7\r\n\r\n[OUTPUT]\r\n;Prefix=SN:\r\nKeyDelay=30\r\nGS={TAB}\r\nSuffix={TAB}\r\n"
+          ";Notices=0\r\n\r\n[OTHER]\r\nQR=5\r\n\r\n[UI]\r\nLanguage=en\r\n" },
         { "remove, and nothing to remove or change", sample,
           { { "output", "GS", "", true }, { "OUTPUT", "RS", "", true }, { "UI", "Language", "", true },
             { "OUTPUT", "KeyDelay", "30", false } },
@@ -137,6 +155,10 @@ TEST(IniWriter, ChangesValuesAndKeepsTheRest)
           "[OTHER]\r\nQR=5\r\n" },
         { "line feeds, no last line break", "[TYPE]\nQR=1\n[UI]", { { "UI", "Language", "zh", false },
           { "TYPE", "Enter", "0", false } }, "[TYPE]\nQR=1\nEnter=0\n[UI]\nLanguage=zh\n" },
+        { "no keys yet: below the name, not by a later example",
+          "[OUTPUT]\n; what follows\n;Suffix=\n\n; for one program\n;Suffix={ENTER}\n\n[UI]\n",
+          { { "OUTPUT", "Suffix", "{TAB}", false } },
+          "[OUTPUT]\n; what follows\n;Suffix=\nSuffix={TAB}\n\n; for one program\n;Suffix={ENTER}\n\n[UI]\n" },
         { "empty text", "", { { "OUTPUT", "Suffix", "", false } }, "[OUTPUT]\r\nSuffix=\r\n" },
     };
     for (const Case& c : cases)
