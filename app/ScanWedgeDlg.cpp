@@ -26,6 +26,8 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_COMMAND(ID_TRAY_PDF417, OnTogglePDF417)
     ON_COMMAND(ID_TRAY_DM, OnToggleDM)
     ON_COMMAND(ID_TRAY_BARCODE, OnToggleBarcode)
+    ON_COMMAND(ID_TRAY_SETTINGS, OnTraySettings)
+    ON_MESSAGE(WM_SETTINGS_APPLIED, OnSettingsApplied)
     ON_WM_TIMER()
     ON_WM_CLOSE()
     ON_REGISTERED_MESSAGE(s_uTaskbarCreated, OnTaskbarCreated)
@@ -143,6 +145,40 @@ void CScanWedgeDlg::ApplyTypeSettings()
     m_outputs = ReadOutputProfiles(strPath);
 }
 
+// Saved settings are in force from the next code on, without a restart. A
+// symbology goes to the engine only when it changed, and, as the tray
+// menu's toggles, not while a decode holds the engine silenced: the flags
+// in force at its end are applied then.
+LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
+{
+    CString strPath = TypeSetPath();
+    const struct {
+        int* pbFlag;
+        LPCSTR pszKey;
+        int (__cdecl* pfnSetEngine)(int);
+    } flags[] = {
+        { &m_bQR, "QR", setQRable }, { &m_bDM, "DM", setDMable },
+        { &m_bBarcode, "Barcode", setBarcode }, { &m_bPDF417, "PDF417", setPDF417 },
+    };
+    for (const auto& flag : flags) {
+        int bFlag = ReadTypeFlag(flag.pszKey, strPath);
+        if (bFlag != *flag.pbFlag) {
+            *flag.pbFlag = bFlag;
+            if (!m_bDecoding)
+                flag.pfnSetEngine(bFlag);
+        }
+    }
+    m_bAppendEnter = ReadTypeFlag("Enter", strPath);
+    m_outputs = ReadOutputProfiles(strPath);
+    m_bNotices = ReadNoticesSetting(strPath);
+    // Until the engine has started, its start reads the file.
+    int nDecodeTime = m_nDecodeTime;
+    LoadDecodeTime("configDecodeTime.ini");
+    if (m_bStarted && m_nDecodeTime != nDecodeTime)
+        SetDecodeTime(m_nDecodeTime);
+    return 0;
+}
+
 void CScanWedgeDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
@@ -182,6 +218,8 @@ LRESULT CScanWedgeDlg::OnScanQuit(WPARAM, LPARAM)
 void CScanWedgeDlg::OnClose()
 {
     StopDecoding();
+    // With any message it shows, whose loop would hold the program open.
+    m_dlgSettings.DestroyWindow();
     ReleaseDevice();
     Shell_NotifyIconA(NIM_DELETE, &m_nid);
     // Ends the modal loop as a cancel; the window's own OnCancel ignores Esc.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "HistoryDlg.h"
+#include "SettingsDlg.h"
 #include "history.h"
 #include "notice.h"
 #include "settings.h"
@@ -69,6 +70,8 @@ protected:
     afx_msg void OnToggleBarcode();
     afx_msg void OnTogglePDF417();
     afx_msg void OnTrayHistory();
+    afx_msg void OnTraySettings();
+    afx_msg LRESULT OnSettingsApplied(WPARAM wParam, LPARAM lParam);
     afx_msg void OnTrayRestart();
     afx_msg void OnTrayExit();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
@@ -143,4 +146,5 @@ private:
     NoticeCause m_nBalloonCause;           // of the last balloon shown
     CScanHistory m_history;
     CHistoryDlg m_dlgHistory;
+    CSettingsDlg m_dlgSettings;
 };

@@ -149,6 +149,11 @@ void CScanWedgeDlg::OnTogglePDF417()
     Toggle(m_bPDF417, setPDF417, m_bDecoding);
 }
 
+void CScanWedgeDlg::OnTraySettings()
+{
+    m_dlgSettings.Open(this);
+}
+
 void CScanWedgeDlg::OnTrayExit()
 {
     Shell_NotifyIconA(NIM_DELETE, &m_nid);
@@ -158,6 +163,7 @@ void CScanWedgeDlg::OnTrayExit()
 void CScanWedgeDlg::OnTrayRestart()
 {
     StopDecoding();
+    m_dlgSettings.DestroyWindow();
     InterlockedExchange(&g_nInstanceFlag, 0);   // lets the new process pass the guard
     Shell_NotifyIconA(NIM_DELETE, &m_nid);
     ReleaseDevice();

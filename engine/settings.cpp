@@ -206,6 +206,11 @@ std::wstring Lowered(std::wstring str)
 
 }  // namespace
 
+bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+{
+    return ReadOutputValue(pszSection, pszKey, pszPath, strValue) == VALUE_READ;
+}
+
 COutputOptions ReadOutputOptions(LPCSTR pszPath)
 {
     return ReadOutputSection("OUTPUT", pszPath, COutputOptions());
@@ -289,4 +294,306 @@ bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs)
         printf("程序发生异常\n");
         return false;
     }
+}
+
+namespace {
+
+bool IsBlank(char ch)
+{
+    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
+}
+
+std::string Trim(const std::string& str)
+{
+    size_t nStart = 0, nEnd = str.size();
+    while (nStart < nEnd && IsBlank(str[nStart]))
+        ++nStart;
+    while (nEnd > nStart && IsBlank(str[nEnd - 1]))
+        --nEnd;
+    return str.substr(nStart, nEnd - nStart);
+}
+
+// One line of a text: [nStart, nEnd) without its line break, which ends
+// before nNext.
+struct CLine {
+    size_t nStart, nEnd, nNext;
+};
+
+std::vector<CLine> SplitLines(const std::string& strText)
+{
+    std::vector<CLine> lines;
+    for (size_t nStart = 0; nStart < strText.size();) {
+        size_t nBreak = strText.find('\n', nStart);
+        size_t nNext = nBreak == std::string::npos ? strText.size() : nBreak + 1;
+        size_t nEnd = nBreak == std::string::npos ? strText.size() : nBreak;
+        if (nEnd > nStart && strText[nEnd - 1] == '\r')
+            --nEnd;
+        lines.push_back({ nStart, nEnd, nNext });
+        nStart = nNext;
+    }
+    return lines;
+}
+
+std::string LineBreak(const std::string& strText)
+{
+    size_t nBreak = strText.find('\n');
+    return nBreak != std::string::npos && (nBreak == 0 || strText[nBreak - 1] != '\r') ? "\n" : "\r\n";
+}
+
+// "[name]", blanks allowed around it and the name.
+bool IsSection(const std::string& strLine, std::string* pstrName)
+{
+    std::string str = Trim(strLine);
+    if (str.empty() || str[0] != '[')
+        return false;
+    size_t nClose = str.find(']');
+    *pstrName = Trim(str.substr(1, nClose == std::string::npos ? std::string::npos : nClose - 1));
+    return true;
+}
+
+// "name = value": a line with an "=" (comments have names of their own,
+// starting with ";", which no key matches).
+bool IsKey(const std::string& strLine, LPCSTR pszKey, size_t* pnEquals)
+{
+    size_t nEquals = strLine.find('=');
+    if (nEquals == std::string::npos || _stricmp(Trim(strLine.substr(0, nEquals)).c_str(), pszKey) != 0)
+        return false;
+    *pnEquals = nEquals;
+    return true;
+}
+
+// What GetPrivateProfileString hands out for a stored value: blanks at the
+// ends go, and then one pair of matching quotes around it.
+std::string ReadBack(const std::string& strStored)
+{
+    std::string str = Trim(strStored);
+    if (str.size() >= 2 && (str[0] == '"' || str[0] == '\'') && str.back() == str[0])
+        return str.substr(1, str.size() - 2);
+    return str;
+}
+
+std::string Stored(const std::string& strValue)
+{
+    bool bQuote = !strValue.empty() &&
+                  (IsBlank(strValue[0]) || IsBlank(strValue.back()) || ReadBack(strValue) != strValue);
+    return bQuote ? "\"" + strValue + "\"" : strValue;
+}
+
+std::string ChangeOne(const std::string& strText, const CIniChange& change)
+{
+    std::string strBreak = LineBreak(strText);
+    std::string strLine = std::string(change.pszKey) + "=" + Stored(change.strValue);
+    std::vector<CLine> lines = SplitLines(strText);
+    size_t i = 0;
+    std::string strName;
+    for (; i < lines.size(); ++i) {
+        std::string str = strText.substr(lines[i].nStart, lines[i].nEnd - lines[i].nStart);
+        if (IsSection(str, &strName) && _stricmp(strName.c_str(), change.pszSection) == 0)
+            break;
+    }
+    if (i == lines.size()) {
+        if (change.bRemove)
+            return strText;
+        std::string strNew = strText;
+        if (!strNew.empty() && strNew.back() != '\n')
+            strNew += strBreak;
+        if (!strNew.empty())
+            strNew += strBreak;
+        return strNew + "[" + change.pszSection + "]" + strBreak + strLine + strBreak;
+    }
+
+    // A new key goes after the section's last key; in a section without
+    // keys, after the lines right below its name. Comments further down
+    // may speak of something else (another section's example).
+    size_t nLastKey = 0, nLast = i;
+    bool bParagraph = true;
+    for (size_t j = i + 1; j < lines.size(); ++j) {
+        std::string str = strText.substr(lines[j].nStart, lines[j].nEnd - lines[j].nStart);
+        if (IsSection(str, &strName))
+            break;
+        size_t nEquals = 0;
+        if (IsKey(str, change.pszKey, &nEquals)) {
+            std::string strNew = strText;
+            if (change.bRemove)
+                return strNew.erase(lines[j].nStart, lines[j].nNext - lines[j].nStart);
+            if (ReadBack(str.substr(nEquals + 1)) == change.strValue)
+                return strText;
+            size_t nValue = lines[j].nStart + nEquals + 1;
+            while (nValue < lines[j].nEnd && (strText[nValue] == ' ' || strText[nValue] == '\t'))
+                ++nValue;
+            return strNew.replace(nValue, lines[j].nEnd - nValue, Stored(change.strValue));
+        }
+        std::string strTrimmed = Trim(str);
+        bParagraph = bParagraph && !strTrimmed.empty();
+        if (bParagraph)
+            nLast = j;
+        if (strTrimmed.find('=') != std::string::npos && strTrimmed[0] != ';')
+            nLastKey = j;
+    }
+    if (change.bRemove)
+        return strText;
+    if (nLastKey)
+        nLast = nLastKey;
+    std::string strNew = strText;
+    size_t nAt = lines[nLast].nNext;
+    if (nAt == lines[nLast].nEnd)   // the text's last line, without a line break
+        strLine = strBreak + strLine;
+    return strNew.insert(nAt, strLine + strBreak);
+}
+
+}  // namespace
+
+std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes)
+{
+    std::string strNew = strText;
+    for (const CIniChange& change : changes)
+        strNew = ChangeOne(strNew, change);
+    return strNew;
+}
+
+std::string ChangeDecodeTimeText(const std::string& strText, int nMs)
+{
+    // As atoi reads: blanks, a sign, digits.
+    size_t nStart = 0;
+    while (nStart < strText.size() && IsBlank(strText[nStart]))
+        ++nStart;
+    size_t nEnd = nStart < strText.size() && (strText[nStart] == '+' || strText[nStart] == '-')
+                      ? nStart + 1 : nStart;
+    size_t nDigits = nEnd;
+    while (nEnd < strText.size() && isdigit((unsigned char)strText[nEnd]))
+        ++nEnd;
+    std::string strNumber = std::to_string(nMs);
+    if (nEnd == nDigits)
+        return strNumber + LineBreak(strText) + strText;
+    return strText.substr(0, nStart) + strNumber + strText.substr(nEnd);
+}
+
+std::string EncodeSettingValue(const std::wstring& strText, UINT nCodePage)
+{
+    std::string strValue;
+    for (size_t i = 0; i < strText.size();) {
+        unsigned long ch = strText[i];
+        size_t n = 1;
+        if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < strText.size() && strText[i + 1] >= 0xDC00 &&
+            strText[i + 1] < 0xE000) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (strText[i + 1] - 0xDC00);
+            n = 2;
+        }
+        std::wstring strChar = strText.substr(i, n);
+        i += n;
+        if (ch >= 0x20 && ch < 0x7F) {
+            strValue += (char)ch;
+            continue;
+        }
+        // Stored only when it reads back as the same character: a code
+        // page would put a look-alike or "?" in place of one it lacks.
+        char szBytes[16];
+        int nBytes = ch < 0x20 || ch == 0x7F ? 0
+            : WideCharToMultiByte(nCodePage, 0, strChar.data(), (int)n, szBytes, sizeof(szBytes), NULL, NULL);
+        if (nBytes > 0 && Widen(std::string(szBytes, nBytes), nCodePage) == strChar) {
+            strValue.append(szBytes, nBytes);
+        } else {
+            char szEscape[16];
+            snprintf(szEscape, sizeof(szEscape), "{U+%04lX}", ch);
+            strValue += szEscape;
+        }
+    }
+    return strValue;
+}
+
+bool ReadFileBytes(LPCSTR pszPath, std::string& strBytes)
+{
+    strBytes.clear();
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        DWORD dwError = GetLastError();
+        return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
+    }
+    char buffer[4096];
+    DWORD nRead = 0;
+    BOOL bOk;
+    while ((bOk = ReadFile(hFile, buffer, sizeof(buffer), &nRead, NULL)) && nRead > 0)
+        strBytes.append(buffer, nRead);
+    CloseHandle(hFile);
+    return bOk != FALSE;
+}
+
+namespace {
+
+DWORD WriteWholeFile(LPCSTR pszPath, const std::string& strBytes)
+{
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD nWritten = 0;
+    DWORD dwError = 0;
+    if (!WriteFile(hFile, strBytes.data(), (DWORD)strBytes.size(), &nWritten, NULL) ||
+        nWritten != strBytes.size() || !FlushFileBuffers(hFile))
+        dwError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    CloseHandle(hFile);
+    if (dwError)
+        DeleteFileA(pszPath);
+    return dwError;
+}
+
+// A file that may not be written, or a folder in its place, is not replaced.
+DWORD CheckReplaceable(LPCSTR pszPath)
+{
+    DWORD dwAttributes = GetFileAttributesA(pszPath);
+    if (dwAttributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    return dwAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY) ? ERROR_ACCESS_DENIED : 0;
+}
+
+}  // namespace
+
+DWORD WriteFilesTogether(const std::vector<CFileContent>& files, size_t* pnFailed)
+{
+    std::vector<CString> temps, backups;
+    for (const CFileContent& file : files) {
+        temps.push_back(file.strPath + ".new");
+        backups.push_back(file.strPath + ".bak");
+    }
+    DWORD dwError = 0;
+    size_t i = 0;
+    for (; !dwError && i < files.size(); ++i) {
+        dwError = CheckReplaceable(files[i].strPath);
+        if (!dwError)
+            dwError = WriteWholeFile(temps[i], files[i].strBytes);
+    }
+    if (dwError) {
+        *pnFailed = i - 1;
+        for (size_t j = 0; j + 1 < i; ++j)
+            DeleteFileA(temps[j]);
+        return dwError;
+    }
+
+    // Each old file is copied aside before the new one takes its place in
+    // one step, so the file itself is never missing.
+    std::vector<bool> hadOld(files.size(), false);
+    for (i = 0; !dwError && i < files.size(); ++i) {
+        hadOld[i] = GetFileAttributesA(files[i].strPath) != INVALID_FILE_ATTRIBUTES;
+        if ((hadOld[i] && !CopyFileA(files[i].strPath, backups[i], FALSE)) ||
+            !MoveFileExA(temps[i], files[i].strPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            dwError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    }
+    std::vector<bool> keepBackup(files.size(), false);
+    if (dwError) {
+        *pnFailed = i - 1;
+        for (size_t j = 0; j + 1 < i; ++j) {
+            // A copy that cannot be put back stays beside the file.
+            if (hadOld[j])
+                keepBackup[j] = !MoveFileExA(backups[j], files[j].strPath, MOVEFILE_REPLACE_EXISTING);
+            else
+                DeleteFileA(files[j].strPath);
+        }
+        for (size_t j = i - 1; j < files.size(); ++j)
+            DeleteFileA(temps[j]);
+    }
+    for (size_t j = 0; j < files.size(); ++j) {
+        if (!keepBackup[j])
+            DeleteFileA(backups[j]);
+    }
+    return dwError;
 }

@@ -69,6 +69,10 @@ const int kMaxRepeatWindow = 60000;
 // on an unknown escape or a lone brace.
 bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage = CP_ACP);
 
+// A key's value as it stands in the file, escapes and all; false when the
+// key is missing (or longer than any valid value).
+bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue);
+
 // Reads section OUTPUT of the file (Notices is read with the tray notices).
 COutputOptions ReadOutputOptions(LPCSTR pszPath);
 
@@ -83,3 +87,52 @@ struct COutputProfiles {
 };
 
 COutputProfiles ReadOutputProfiles(LPCSTR pszPath);
+
+// ---- Writing -----------------------------------------------------------
+// The settings window changes values in the files' text itself, so that
+// comments, the order of keys, blank lines and keys it does not know stay
+// as they were, byte for byte.
+
+// One change: a key gets a value (in the code page, as stored), or loses
+// its line.
+struct CIniChange {
+    const char* pszSection;
+    const char* pszKey;
+    std::string strValue;
+    bool bRemove;
+};
+
+// The text with the changes made. A key is found as GetPrivateProfileString
+// finds it (names in any case, the first one wins) and keeps what stands up
+// to its value; a missing key is added after the last key of its section
+// (in a section without keys, after the lines right below its name), a
+// missing section at the end. A value with blanks at an end, or in quotes
+// of its own, is put in quotes, which the reader takes off again. New lines
+// end as the text's first line does (CR LF in an empty text).
+std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes);
+
+// configDecodeTime.ini with the number it starts with (as ReadDecodeTime
+// reads it) replaced, or put on a line of its own before the text when it
+// has none; whatever follows the number stays.
+std::string ChangeDecodeTimeText(const std::string& strText, int nMs);
+
+// A value typed in the settings window, as it is stored: the text itself in
+// the code page, except characters the code page cannot store, and control
+// characters, which become {U+XXXX}. Braces stay: the window shows values
+// with their escapes.
+std::string EncodeSettingValue(const std::wstring& strText, UINT nCodePage = CP_ACP);
+
+// The whole file; a missing file is empty. False when it cannot be read.
+bool ReadFileBytes(LPCSTR pszPath, std::string& strBytes);
+
+struct CFileContent {
+    CString strPath;
+    std::string strBytes;
+};
+
+// Writes every file or none. Each is written in full beside its old one
+// ("<name>.new") before any old one is replaced; an old file is replaced
+// only when it may be written (not read-only), and the files replaced
+// before a failure get their old contents back. 0 when done, otherwise
+// the system's error code and *pnFailed the index of the file that failed.
+DWORD WriteFilesTogether(const std::vector<CFileContent>& files, size_t* pnFailed);

@@ -95,6 +95,11 @@ protected: \
     }
 
 #define ON_COMMAND(id, memberFxn) { WM_COMMAND, (UINT)(id), nullptr, &AfxInvoke<&ThisClass::memberFxn> },
+// A control's notification other than a click: the code rides in the id's high word.
+#define ON_CONTROL(wNotifyCode, id, memberFxn) \
+    { WM_COMMAND, (UINT)MAKELONG(id, wNotifyCode), nullptr, &AfxInvoke<&ThisClass::memberFxn> },
+#define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
+#define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_MESSAGE(message, memberFxn) { (UINT)(message), 0, nullptr, &AfxInvoke<&ThisClass::memberFxn> },
 #define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn) \
     { AFX_REGISTERED_MESSAGE, 0, &nMessageVariable, &AfxInvoke<&ThisClass::memberFxn> },
@@ -250,11 +255,11 @@ public:
     // Creates the dialog from its template resource and runs its message
     // loop until EndDialog; returns the result given to EndDialog, or -1.
     virtual INT_PTR DoModal();
-    void EndDialog(int nResult);
-    // Creates a modeless dialog from a template in memory, as a Unicode
-    // window; it lives until DestroyWindow (a modeless dialog's OnCancel
-    // must call it, EndDialog does not end it).
+    // A modeless dialog, a Unicode window like InitModalIndirect's: it lives
+    // on the thread's message loop until DestroyWindow, which its OnOK and
+    // OnCancel must call instead of EndDialog.
     BOOL CreateIndirect(LPCDLGTEMPLATEW lpDialogTemplate, CWnd* pParentWnd = NULL);
+    void EndDialog(int nResult);
 
     virtual BOOL OnInitDialog();
     BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
@@ -317,6 +322,11 @@ CWnd* AfxGetMainWnd();
 // loops do; FALSE on WM_QUIT, which it leaves in the queue for the loop
 // that runs around the caller.
 BOOL AfxPumpMessage();
+// GetMessage in the character set of the window the message is for: a
+// Unicode window's typed characters would otherwise pass through the ANSI
+// code page, which turns those it lacks into "?".
+BOOL AfxGetMessage(MSG* pMsg);
+void AfxDispatchMessage(const MSG* pMsg);
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 // This framework hosts no ActiveX controls; the call is accepted and does nothing.

@@ -12,10 +12,10 @@ CWinThread::CWinThread()
 int CWinThread::Run()
 {
     MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0)) {
+    while (AfxGetMessage(&msg)) {
         if (!AfxPreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            AfxDispatchMessage(&msg);
         }
         if (!PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE))
             CWnd::DeleteTempMap();
@@ -24,16 +24,42 @@ int CWinThread::Run()
     return (int)msg.wParam;
 }
 
+BOOL AfxGetMessage(MSG* pMsg)
+{
+    for (;;) {
+        // The message is looked at first, then taken by its number: the
+        // first one of that number is the one looked at.
+        MSG next;
+        if (!PeekMessageW(&next, NULL, 0, 0, PM_NOREMOVE)) {
+            WaitMessage();
+            continue;
+        }
+        BOOL bTaken = next.hwnd && IsWindowUnicode(next.hwnd)
+            ? PeekMessageW(pMsg, NULL, next.message, next.message, PM_REMOVE)
+            : PeekMessageA(pMsg, NULL, next.message, next.message, PM_REMOVE);
+        if (bTaken)
+            return pMsg->message != WM_QUIT;
+    }
+}
+
+void AfxDispatchMessage(const MSG* pMsg)
+{
+    if (pMsg->hwnd && IsWindowUnicode(pMsg->hwnd))
+        DispatchMessageW(pMsg);
+    else
+        DispatchMessageA(pMsg);
+}
+
 BOOL AfxPumpMessage()
 {
     MSG msg;
-    if (!GetMessageA(&msg, NULL, 0, 0)) {
+    if (!AfxGetMessage(&msg)) {
         PostQuitMessage((int)msg.wParam);
         return FALSE;
     }
     if (!AfxPreTranslateMessage(&msg)) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        AfxDispatchMessage(&msg);
     }
     return TRUE;
 }

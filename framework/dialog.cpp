@@ -92,7 +92,7 @@ int CDialog::RunModalLoop()
             UpdateWindow(m_hWnd);
             bShowIdle = FALSE;
         }
-        if (!GetMessageA(&msg, NULL, 0, 0)) {
+        if (!AfxGetMessage(&msg)) {
             // Leave WM_QUIT for the loop that runs around this one.
             PostQuitMessage((int)msg.wParam);
             m_nModalResult = -1;
@@ -100,7 +100,7 @@ int CDialog::RunModalLoop()
         }
         if (!AfxPreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            AfxDispatchMessage(&msg);
         }
         if (!PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE))
             CWnd::DeleteTempMap();

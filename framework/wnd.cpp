@@ -30,6 +30,8 @@ static bool EntryMatches(const AFX_MSGMAP_ENTRY& e, UINT message, WPARAM wParam,
         return true;
     // Menu items and clicked buttons send code 0, accelerators code 1.
     UINT nCode = HIWORD(wParam);
+    if (HIWORD(e.nID))
+        return e.nID == (UINT)wParam && lParam != 0;
     return e.nID == LOWORD(wParam) && (nCode == 0 || (nCode == 1 && lParam == 0));
 }
 

@@ -4,6 +4,7 @@
 #define IDD_ABOUTBOX        100
 #define IDS_ABOUTBOX        101
 #define IDD_MAIN            102
+#define IDD_SETTINGS        110
 #define IDR_TRAY_MENU       135
 
 // Tray notices.
@@ -15,6 +16,20 @@
 #define IDS_NOTICE_DEVICE_BACK  205
 #define IDS_NOTICE_START_FAILED 206
 #define IDS_NOTICE_TYPING_FAILED 207
+
+// The settings window: its texts filled in at run time, its messages.
+#define IDS_SET_KEEP            230
+#define IDS_SET_DROP            231
+#define IDS_SET_REPLACE         232
+#define IDS_SET_LANG_AUTO       233
+#define IDS_SET_BAD_KEYDELAY    234
+#define IDS_SET_BAD_REPEAT      235
+#define IDS_SET_BAD_HOLDOFF     236
+#define IDS_SET_BAD_ESCAPE      237
+#define IDS_SET_FIELD_PREFIX    238
+#define IDS_SET_FIELD_SUFFIX    239
+#define IDS_SET_NOT_SAVED       240
+#define IDS_SET_SHORTCUT_FAILED 241
 
 // The message box a second copy shows before it ends.
 #define IDS_RUNNING_TITLE       210
@@ -59,3 +74,26 @@
 #define ID_TRAY_PDF417      32779
 #define ID_TRAY_SETTINGS    32780
 #define ID_TRAY_HISTORY     32781
+
+// Controls of the settings window.
+#define IDC_SET_QR          1100
+#define IDC_SET_DM          1101
+#define IDC_SET_BARCODE     1102
+#define IDC_SET_PDF417      1103
+#define IDC_SET_ENTER       1104
+#define IDC_SET_PREFIX      1105
+#define IDC_SET_SUFFIX      1106
+#define IDC_SET_KEYDELAY    1107
+#define IDC_SET_REPEAT      1108
+#define IDC_SET_GS_MODE     1109
+#define IDC_SET_GS_TEXT     1110
+#define IDC_SET_RS_MODE     1111
+#define IDC_SET_RS_TEXT     1112
+#define IDC_SET_EOT_MODE    1113
+#define IDC_SET_EOT_TEXT    1114
+#define IDC_SET_HOLDOFF     1115
+#define IDC_SET_NOTICES     1116
+#define IDC_SET_AUTOSTART   1117
+#define IDC_SET_LANGUAGE    1118
+#define IDC_SET_RELOAD      1119
+#define IDC_SET_APPLY       1120

@@ -43,6 +43,11 @@ def read(path):
         return f.read()
 
 
+def guide(path):
+    """A user guide as plain text, without its pictures, which it cannot show."""
+    return "".join(line for line in read(path).splitlines(True) if not line.startswith("!["))
+
+
 def package(build_dir, out_dir, installer=False):
     staging = tempfile.mkdtemp()
     try:
@@ -56,8 +61,8 @@ def package(build_dir, out_dir, installer=False):
             # Chinese systems the program is made for.
             "typeSet.ini": windows_text(read("engine/typeSet.ini"), "gbk"),
             "configDecodeTime.ini": windows_text(read("engine/configDecodeTime.ini"), "gbk"),
-            "USER-GUIDE.txt": windows_text(read("docs/user-guide.en.md"), "utf-8"),
-            "USER-GUIDE-zh.txt": windows_text(read("docs/user-guide.zh.md"), "utf-8"),
+            "USER-GUIDE.txt": windows_text(guide("docs/user-guide.en.md"), "utf-8"),
+            "USER-GUIDE-zh.txt": windows_text(guide("docs/user-guide.zh.md"), "utf-8"),
             "vistrel.dll-SIMULATOR.txt": windows_text(SIMULATOR_NOTE, "utf-8"),
         }
         for name, data in files.items():

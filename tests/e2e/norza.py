@@ -32,6 +32,7 @@ TEXTS = {
     "not_typed_self": ("未输入:前台是 Norza 的窗口", "Not typed: a Norza window was in front"),
     "retype_busy": ("正在输入另一条扫码,完成后请再按“再次输入”。",
                     "Another code is being typed. Press Type again when it is done."),
+    "settings_title": ("Norza 设置", "Norza Settings"),
 }
 
 

@@ -19,8 +19,9 @@ ENGINE = {"GetAppHandle", "GetDevice", "StartDevice", "ReleaseDevice", "ReleaseL
           "setPDF417"}
 CHINESE, ENGLISH = 2052, 1033
 # The texts the user reads: the About menu entry, the notices, the message box,
-# the history window.
-STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(256, 267))
+# the settings window's choices and messages, the history window.
+STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(230, 242)) + \
+    tuple(range(256, 267))
 
 
 def objdump(path):
@@ -89,7 +90,7 @@ class Resources(unittest.TestCase):
         blocks = sorted({i // 16 + 1 for i in STRING_IDS})
         for type_id, names, languages in (
                 (14, (153, 155, 157, 158, 159, 167, 168), (CHINESE,)), (5, (102,), (CHINESE,)),
-                (5, (100, 140), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
+                (5, (100, 110, 140), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
                 (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
                 for language in languages:
@@ -144,6 +145,40 @@ class Resources(unittest.TestCase):
         self.assertEqual((1, 0xFFFF, 0x00000080, 0x800000C0, 0, 0, 0, 9, 1),
                          (ver, sig, exstyle, style, items, x, y, cx, cy))
         self.assertIn("宋体".encode("utf-16-le"), main)
+
+    def test_settings_window_is_the_same_window_in_both_languages(self):
+        headers = set()
+        for language in (CHINESE, ENGLISH):
+            ver, sig, _, exstyle, style, items, _, _, cx, cy = struct.unpack_from(
+                "<HHIIIHhhhh", resource(5, 110, language), 0)
+            headers.add((ver, sig, exstyle, style, items, cx, cy))
+        self.assertEqual(1, len(headers))
+        ver, sig, exstyle, style, items, cx, cy = headers.pop()
+        self.assertEqual((1, 0xFFFF), (ver, sig))
+        self.assertEqual(0x40000, exstyle)               # WS_EX_APPWINDOW: a taskbar button
+        self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
+        self.assertEqual(40, items)
+
+    def test_tray_menu_layout(self):
+        # The toggles first (checked by position), then the windows, then Restart and Exit.
+        expected = [32771, 32772, 32773, 0, 32780, 32781, 0, 32774, 32775]
+
+        def text_end(data, offset):
+            while data[offset:offset + 2] != b"\0\0":
+                offset += 2
+            return offset + 2
+
+        for language in (CHINESE, ENGLISH):
+            data = resource(4, 135, language)
+            offset = text_end(data, 4 + 2)   # the header, the popup's flags and title
+            ids = []
+            while True:
+                flags, item_id = struct.unpack_from("<HH", data, offset)
+                ids.append(item_id)
+                offset = text_end(data, offset + 4)
+                if flags & 0x80:   # MF_END
+                    break
+            self.assertEqual(expected, ids, language)
 
     def test_version_block(self):
         version = resource(16, 1)

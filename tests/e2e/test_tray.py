@@ -100,13 +100,13 @@ class Menu(TrayCase):
     def test_pdf417_only_shows_no_check_marks(self):
         self.run_norza(flags=(0, 0, 0, 1))
         menu = tray.Menu()
-        self.assertEqual([False] * 7, menu.checked())
+        self.assertEqual([False] * tray.MENU_ITEMS, menu.checked())
         menu.close()
         self.quit(self.proc)
 
     def test_exit_removes_the_icon_and_releases_the_device(self):
         self.run_norza()
-        tray.Menu().click(6)
+        tray.Menu().click(tray.MENU_ITEMS - 1)   # Exit
         self.proc.wait(30)
         self.assertEqual(1, self.count("ReleaseDevice"))
         wait_for(lambda: not norza.tray_visible(), what="the icon to go")

@@ -10,9 +10,9 @@ import harness
 from norza import TRAY_TITLE
 
 ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed")
-# The tray menu's items between its separators: the toggles, the windows,
-# Restart and Exit.
+# The menu's items between its separators: the toggles, the windows, Restart and Exit.
 MENU_GROUPS = (3, 2, 2)
+MENU_ITEMS = sum(MENU_GROUPS)
 
 
 class Screen:
@@ -137,17 +137,19 @@ class Menu:
             bottom += 1
         if right - self.x < 40:
             return None
-        # A separator is a line drawn across the menu; the items between two
-        # share the space evenly.
-        lines = [y for y in range(self.y + 3, bottom)
-                 if all(screen.pixel(x, y) != bg for x in range(self.x + 8, right - 8, 4))]
-        separators = [y for y in lines if y - 1 not in lines]
+        self.right = right
+        # A separator is a thin line of one colour across the menu (not the
+        # band of a highlighted item); the items of a group share the space
+        # between two.
+        lines = [y for y in range(self.y + 3, bottom - 2)
+                 if {screen.pixel(x, y) for x in range(self.x + 12, right - 12, 4)} - {bg}
+                 and len({screen.pixel(x, y) for x in range(self.x + 12, right - 12, 4)}) == 1]
+        separators = [y for y in lines if y - 1 not in lines and y + 2 not in lines]
         if len(separators) != len(MENU_GROUPS) - 1:
             return None
-        bounds = [self.y] + [y for s in separators for y in (s - 3, s + 4)] + [bottom]
-        self.right = right
+        bounds = [self.y] + separators + [bottom]
         rows = []
-        for count, top, end in zip(MENU_GROUPS, bounds[::2], bounds[1::2]):
+        for count, top, end in zip(MENU_GROUPS, bounds, bounds[1:]):
             height = (end - top) / count
             rows += [(int(top + i * height), int(top + (i + 1) * height)) for i in range(count)]
         return rows

@@ -8,6 +8,8 @@
  *   wintool foreground <hwnd>         brings a window to the foreground
  *   wintool foreground                prints the foreground window (0x00000000 if none)
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
+ *   wintool settext <hwnd> <text>     sets a control's text (WM_SETTEXT, Unicode)
+ *   wintool chars <hwnd> <text>       posts the text as typed characters (WM_CHAR, Unicode)
  *   wintool busy-tray <ms>            for that long, a notification area that refuses
  *                                     every icon, found before the real one
  *   wintool clipboard <text>          puts the text on the clipboard, as a user's copy
@@ -30,9 +32,13 @@
 
 static void PrintText(HWND hwnd)
 {
-    WCHAR w[512];
+    WCHAR w[512], *p;
     char u[1536];
     GetWindowTextW(hwnd, w, 512);
+    for (p = w; *p; ++p) {   /* one line per window */
+        if (*p == '\r' || *p == '\n')
+            *p = ' ';
+    }
     WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
     printf("\"%s\"", u);
 }
@@ -119,6 +125,15 @@ static int ListRows(HWND list, int select)
     return 0;
 }
 
+/* The command line's argument as Unicode: main's are in the ANSI code page,
+ * which may lack the characters. */
+static WCHAR *WideArg(int i)
+{
+    int n;
+    WCHAR **args = CommandLineToArgvW(GetCommandLineW(), &n);
+    return args && i < n ? args[i] : L"";
+}
+
 static ULONG_PTR Num(const char *s)
 {
     return (ULONG_PTR)strtoul(s, NULL, 0);
@@ -177,6 +192,14 @@ int main(int argc, char **argv)
         SendMessageW((HWND)Num(argv[2]), WM_GETTEXT, 65536, (LPARAM)w);
         WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
         fwrite(u, 1, strlen(u), stdout);
+    } else if (!strcmp(cmd, "settext") && argc == 4) {
+        return SendMessageW((HWND)Num(argv[2]), WM_SETTEXT, 0, (LPARAM)WideArg(3)) ? 0 : 1;
+    } else if (!strcmp(cmd, "chars") && argc == 4) {
+        const WCHAR *p;
+        for (p = WideArg(3); *p; ++p) {
+            if (!PostMessageW((HWND)Num(argv[2]), WM_CHAR, *p, 1))
+                return 1;
+        }
     } else if (!strcmp(cmd, "clipboard") && argc == 3) {
         int n = MultiByteToWideChar(CP_ACP, 0, argv[2], -1, NULL, 0);
         HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, n * sizeof(WCHAR));
@@ -226,6 +249,7 @@ int main(int argc, char **argv)
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
                         "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd> | "
+                        "settext|chars <hwnd> <text> | "
                         "busy-tray <ms> | clipboard [text] | rows <hwnd> [row] | ping <hwnd> <ms>\n");
         return 2;
     }

@@ -57,6 +57,7 @@ protected:
     }
     afx_msg LRESULT OnRegistered(WPARAM, LPARAM) { Note("registered"); return 5; }
     afx_msg void OnTestCommand() { Note("command"); }
+    afx_msg void OnTestChange() { Note("change"); }
     afx_msg void OnTimer(UINT_PTR nIDEvent)
     {
         KillTimer(m_hWnd, nIDEvent);
@@ -72,6 +73,7 @@ BEGIN_MESSAGE_MAP(CJournalDlg, CDialog)
     ON_MESSAGE(WM_TEST_DEFAULT, OnDefaulted)
     ON_REGISTERED_MESSAGE(g_nRegistered, OnRegistered)
     ON_COMMAND(ID_TEST_COMMAND, OnTestCommand)
+    ON_EN_CHANGE(ID_TEST_COMMAND, OnTestChange)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
@@ -138,17 +140,43 @@ TEST(MessageRouting, DerivedEntriesOverrideAndBaseEntriesRemain)
     EXPECT_EQ(Journal({ "init", "derived", "command", "registered" }), dlg.m_journal);
 }
 
-TEST(MessageRouting, CommandsMatchOnlyMenuAcceleratorAndClickCodes)
+TEST(MessageRouting, CommandsMatchMenuAcceleratorAndClickCodesNotificationsTheirOwn)
 {
     CJournalDlg dlg;
     dlg.m_script = [](CJournalDlg& d) {
         d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, 1), 0);      // accelerator
-        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, 0x300), 1);  // control notification
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, EN_CHANGE), 1);
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND, EN_UPDATE), 1);
         d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND + 1, 0), 0);  // other id
+        d.SendMessage(WM_COMMAND, MAKEWPARAM(ID_TEST_COMMAND + 1, EN_CHANGE), 1);
         d.EndDialog(IDOK);
     };
     dlg.DoModal();
-    EXPECT_EQ(Journal({ "init", "command" }), dlg.m_journal);
+    EXPECT_EQ(Journal({ "init", "command", "change" }), dlg.m_journal);
+}
+
+// Characters typed into a modeless Unicode dialog arrive whole through the
+// thread's loop: taken through the ANSI functions, under code page 1252 a
+// Chinese one would arrive as "?".
+TEST(ModelessDialog, TypedCharactersTheCodePageLacksArriveWhole)
+{
+    HRSRC hRes = FindResourceW(NULL, MAKEINTRESOURCEW(IDD_TEST_EDIT), MAKEINTRESOURCEW(5));
+    ASSERT_NE(nullptr, hRes);
+    CJournalDlg dlg;
+    ASSERT_TRUE(dlg.CreateIndirect(static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(NULL, hRes)))));
+    HWND hEdit = GetDlgItem(dlg.m_hWnd, IDC_TEST_TEXT);
+    const WCHAR typed[] = { 0x7F16, L'x', 0x53F7 };
+    for (WCHAR ch : typed)
+        PostMessageW(hEdit, WM_CHAR, ch, 0);
+    dlg.PostMessage(WM_TEST_MAPPED, 2, 0);
+    while (dlg.m_journal.size() < 2 && AfxPumpMessage()) {
+    }
+    WCHAR sz[16] = {};
+    GetWindowTextW(hEdit, sz, 16);
+    EXPECT_EQ(L"\u7f16x\u53f7", std::wstring(sz));
+    EXPECT_EQ(Journal({ "init", "mapped 2" }), dlg.m_journal);
+    dlg.DestroyWindow();
+    EXPECT_EQ(NULL, dlg.m_hWnd);
 }
 
 TEST(ModalLoop, EndDialogDuringInitReturnsAtOnce)
@@ -174,6 +202,16 @@ TEST(ModalLoop, PostedMessagesEndItTheStandardWays)
         dlg.m_script = [&](CJournalDlg& d) { d.PostMessage(c.message, c.wParam, 0); };
         EXPECT_EQ(c.expected, dlg.DoModal()) << c.name;
     }
+}
+
+TEST(ModalLoop, QuitEndsItAndIsLeftForTheLoopAround)
+{
+    CJournalDlg dlg;
+    dlg.m_script = [](CJournalDlg&) { PostQuitMessage(3); };
+    EXPECT_EQ(-1, dlg.DoModal());
+    MSG msg = {};
+    EXPECT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(3u, msg.wParam);
 }
 
 TEST(ModalLoop, TimersArriveThroughTheTable)

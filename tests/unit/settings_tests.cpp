@@ -124,3 +124,146 @@ TEST_F(OutputSettings, LongValuesAreReadWhole)
     EXPECT_EQ(std::wstring(1022, L'x') + L"{" + std::wstring(5000, L'y') + L"}", o.strPrefix);
     EXPECT_EQ(3, o.nKeyDelay);
 }
+
+// The settings window's writer: values change in place, everything else in
+// the files stays byte for byte.
+TEST(IniWriter, ChangesValuesAndKeepsTheRest)
+{
+    // A comment in GBK, odd spacing, an unknown key and section.
+    const std::string sample =
+        "; \xC9\xE8\xD6\xC3 settings\r\n\r\n[TYPE]\r\n; QR code\r\nQR = 1 \r\nqr=1\r\nDM=1\r\n"
+        "Custom=7\r\n\r\n[OUTPUT]\r\n;Prefix=SN:\r\nKeyDelay=30\r\nGS={TAB}\r\n;Notices=0\r\n\r\n"
+        "[OTHER]\r\nQR=5\r\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<CIniChange> changes;
+        std::string expected;
+    };
+    const Case cases[] = {
+        { "set, add to a section, add a section", sample,
+          { { "TYPE", "qr", "0", false }, { "OUTPUT", "Suffix", "{TAB}", false },
+            { "UI", "Language", "en", false } },
+          "; \xC9\xE8\xD6\xC3 settings\r\n\r\n[TYPE]\r\n; QR code\r\nQR = 0\r\nqr=1\r\nDM=1\r\n"
+          "Custom=7\r\n\r\n[OUTPUT]\r\n;Prefix=SN:\r\nKeyDelay=30\r\nGS={TAB}\r\nSuffix={TAB}\r\n"
+          ";Notices=0\r\n\r\n[OTHER]\r\nQR=5\r\n\r\n[UI]\r\nLanguage=en\r\n" },
+        { "remove, and nothing to remove or change", sample,
+          { { "output", "GS", "", true }, { "OUTPUT", "RS", "", true }, { "UI", "Language", "", true },
+            { "OUTPUT", "KeyDelay", "30", false } },
+          "; \xC9\xE8\xD6\xC3 settings\r\n\r\n[TYPE]\r\n; QR code\r\nQR = 1 \r\nqr=1\r\nDM=1\r\n"
+          "Custom=7\r\n\r\n[OUTPUT]\r\n;Prefix=SN:\r\nKeyDelay=30\r\n;Notices=0\r\n\r\n"
+          "[OTHER]\r\nQR=5\r\n" },
+        { "line feeds, no last line break", "[TYPE]\nQR=1\n[UI]", { { "UI", "Language", "zh", false },
+          { "TYPE", "Enter", "0", false } }, "[TYPE]\nQR=1\nEnter=0\n[UI]\nLanguage=zh\n" },
+        { "no keys yet: below the name, not by a later example",
+          "[OUTPUT]\n; what follows\n;Suffix=\n\n; for one program\n;Suffix={ENTER}\n\n[UI]\n",
+          { { "OUTPUT", "Suffix", "{TAB}", false } },
+          "[OUTPUT]\n; what follows\n;Suffix=\nSuffix={TAB}\n\n; for one program\n;Suffix={ENTER}\n\n[UI]\n" },
+        { "empty text", "", { { "OUTPUT", "Suffix", "", false } }, "[OUTPUT]\r\nSuffix=\r\n" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, ChangeIniText(c.text, c.changes)) << c.name;
+}
+
+class SettingsFiles : public TempFileTest {
+protected:
+    SettingsFiles() : TempFileTest("norza_writer_test_", ".ini") {}
+
+    void Write(const std::string& path, const std::string& content)
+    {
+        FILE* f = fopen(path.c_str(), "wb");
+        fwrite(content.data(), 1, content.size(), f);
+        fclose(f);
+    }
+    std::string Read(const std::string& path)
+    {
+        std::string bytes;
+        EXPECT_TRUE(ReadFileBytes(path.c_str(), bytes));
+        return bytes;
+    }
+};
+
+// What is written reads back, through the program's own readers, as what
+// the window had: blanks, quotes and escapes included.
+TEST_F(SettingsFiles, WrittenValuesReadBackAsTyped)
+{
+    const struct { const wchar_t* typed; const wchar_t* typedOut; } values[] = {
+        { L" A", L" A" }, { L"B ", L"B " }, { L"\"q\"", L"\"q\"" }, { L"'x'", L"'x'" },
+        { L"a=b;c", L"a=b;c" }, { L"{TAB}{{x}}", L"\t{x}" }, { L"\x7F16\x53F7:", L"\x7F16\x53F7:" },
+        { L"caf\xE9 \x20AC", L"caf\xE9 \x20AC" }, { L"\xD83D\xDE00", L"\xD83D\xDE00" }, { L"\x0101", L"\x0101" },
+    };
+    for (const auto& v : values) {
+        std::string value = EncodeSettingValue(v.typed);
+        Write(m_path, ChangeIniText("[OUTPUT]\r\nPrefix=old\r\n", { { "OUTPUT", "Prefix", value, false } }));
+        EXPECT_EQ(v.typedOut, ReadOutputOptions(m_path.c_str()).strPrefix) << value;
+    }
+    for (const char* text : { "300\r\n; hold-off\r\n", "  750ms", "", "abc\n", "-7", "\xEF\xBB\xBF" "300" }) {
+        Write(m_path, ChangeDecodeTimeText(text, 150));
+        int nMs = 0;
+        EXPECT_TRUE(ReadDecodeTime(m_path.c_str(), &nMs));
+        EXPECT_EQ(150, nMs) << text;
+    }
+    EXPECT_EQ("150\r\n; hold-off\r\n", ChangeDecodeTimeText("300\r\n; hold-off\r\n", 150));
+    EXPECT_EQ("  150ms", ChangeDecodeTimeText("  750ms", 150));
+    EXPECT_EQ("150\nabc\n", ChangeDecodeTimeText("abc\n", 150));
+}
+
+TEST(IniWriter, OnlyWhatTheCodePageLacksIsEscaped)
+{
+    struct Case { const wchar_t* typed; UINT nCodePage; std::string expected; };
+    const Case cases[] = {
+        { L"SN:{TAB}}}", 1252, "SN:{TAB}}}" },
+        { L"\x7F16\x53F7", 1252, "{U+7F16}{U+53F7}" },
+        { L"\x7F16\x53F7", 936, "\xB1\xE0\xBA\xC5" },
+        { L"caf\xE9 \x20AC", 1252, "caf\xE9 \x80" },
+        { L"\x0101", 1252, "{U+0101}" },   // not the look-alike "a"
+        { L"\xD83D\xDE00", 936, "{U+1F600}" },
+        { L"a\tb", 65001, "a{U+0009}b" },
+        { L"\x7F16", 65001, "\xE7\xBC\x96" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, EncodeSettingValue(c.typed, c.nCodePage)) << c.nCodePage;
+}
+
+// Both files or neither: a failure on the second file leaves the first as
+// it was, and nothing of the attempt behind.
+TEST_F(SettingsFiles, BothFilesOrNeither)
+{
+    std::string second = m_dir + "norza_writer_test_decode.ini";
+    std::vector<CFileContent> files = { { m_path.c_str(), "[TYPE]\r\nQR=0\r\n" }, { second.c_str(), "150\r\n" } };
+    struct Case { const char* name; std::string blocker; bool bReadOnly; };
+    const Case cases[] = {
+        { "its new file cannot be made", second + ".new", false },
+        { "it is read-only", "", true },
+        { "its old copy cannot be kept", second + ".bak", false },
+    };
+    for (const Case& c : cases) {
+        Write(m_path, "[TYPE]\r\nQR=1\r\n");
+        Write(second, "300\r\n");
+        if (!c.blocker.empty()) {   // a folder that is not empty stands in the way
+            CreateDirectoryA(c.blocker.c_str(), NULL);
+            Write(c.blocker + "\\x", "x");
+        }
+        if (c.bReadOnly)
+            SetFileAttributesA(second.c_str(), FILE_ATTRIBUTE_READONLY);
+        size_t nFailed = 9;
+        EXPECT_NE(0u, WriteFilesTogether(files, &nFailed)) << c.name;
+        EXPECT_EQ(1u, nFailed) << c.name;
+        EXPECT_EQ("[TYPE]\r\nQR=1\r\n", Read(m_path)) << c.name;
+        EXPECT_EQ("300\r\n", Read(second)) << c.name;
+        for (const std::string& left : { m_path + ".new", m_path + ".bak", second + ".new", second + ".bak" })
+            EXPECT_TRUE(left == c.blocker || GetFileAttributesA(left.c_str()) == INVALID_FILE_ATTRIBUTES)
+                << c.name << " left " << left;
+        SetFileAttributesA(second.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((c.blocker + "\\x").c_str());
+        RemoveDirectoryA(c.blocker.c_str());
+    }
+
+    size_t nFailed = 9;
+    DeleteFileA(second.c_str());   // a file that does not exist yet is made
+    EXPECT_EQ(0u, WriteFilesTogether(files, &nFailed));
+    EXPECT_EQ("[TYPE]\r\nQR=0\r\n", Read(m_path));
+    EXPECT_EQ("150\r\n", Read(second));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_path + ".bak").c_str()));
+    DeleteFileA(second.c_str());
+}

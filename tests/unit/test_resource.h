@@ -4,4 +4,5 @@
 #define IDS_TEST_MISSING  399
 #define IDD_TEST_SYSMENU  201
 #define IDD_TEST_CHINESE  202
+#define IDD_TEST_EDIT     203
 #define IDC_TEST_TEXT     1002

@@ -1,0 +1,439 @@
+#include "SettingsDlg.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "resource.h"
+#include "settings.h"
+#include "uitext.h"
+
+namespace {
+
+const char* const kFlagKeys[] = { "QR", "DM", "Barcode", "PDF417", "Enter" };
+const int kFlagIds[] = { IDC_SET_QR, IDC_SET_DM, IDC_SET_BARCODE, IDC_SET_PDF417, IDC_SET_ENTER };
+const char* const kControlKeys[] = { "GS", "RS", "EOT" };
+const int kModeIds[] = { IDC_SET_GS_MODE, IDC_SET_RS_MODE, IDC_SET_EOT_MODE };
+const int kTextIds[] = { IDC_SET_GS_TEXT, IDC_SET_RS_TEXT, IDC_SET_EOT_TEXT };
+const char* const kLanguages[] = { "auto", "zh", "en" };
+
+std::wstring Widen(LPCSTR psz)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, psz, -1, NULL, 0);
+    std::wstring str(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, psz, -1, &str[0], n);
+    str.resize(lstrlenW(str.c_str()));
+    return str;
+}
+
+std::wstring LoadText(UINT nID)
+{
+    WCHAR sz[512];
+    UiLoadString(nID, sz, ARRAYSIZE(sz));
+    return sz;
+}
+
+// One %s of a text from the string table filled in.
+std::wstring FormatText(UINT nID, const std::wstring& str1, const std::wstring& str2 = L"")
+{
+    WCHAR sz[1024];
+    wsprintfW(sz, LoadText(nID).c_str(), str1.c_str(), str2.c_str());
+    return sz;
+}
+
+std::wstring SystemText(DWORD dwError)
+{
+    WCHAR sz[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError, 0, sz,
+                   ARRAYSIZE(sz), NULL);
+    std::wstring str = sz;
+    while (!str.empty() && (str.back() == L'\r' || str.back() == L'\n'))
+        str.pop_back();
+    return str;
+}
+
+// configDecodeTime.ini is read from the current folder.
+CString DecodeTimePath()
+{
+    char szPath[MAX_PATH] = {};
+    GetFullPathNameA("configDecodeTime.ini", MAX_PATH, szPath, NULL);
+    return szPath;
+}
+
+// The shortcut the setup program puts in the user's Startup folder; empty
+// when the folder is unknown.
+std::wstring StartupShortcutPath(bool bCreateFolder)
+{
+    WCHAR szDir[MAX_PATH] = {};
+    int nFolder = CSIDL_STARTUP | (bCreateFolder ? CSIDL_FLAG_CREATE : 0);
+    if (FAILED(SHGetFolderPathW(NULL, nFolder, NULL, SHGFP_TYPE_CURRENT, szDir)))
+        return std::wstring();
+    return std::wstring(szDir) + L"\\Norza.lnk";
+}
+
+// As the setup program makes it: the program, started in its own folder,
+// where it finds configDecodeTime.ini.
+HRESULT CreateShortcut(const std::wstring& strLink)
+{
+    WCHAR szExe[MAX_PATH] = {}, szDir[MAX_PATH] = {};
+    GetModuleFileNameW(NULL, szExe, MAX_PATH);
+    lstrcpynW(szDir, szExe, MAX_PATH);
+    PathRemoveFileSpecW(szDir);
+    HRESULT hrInit = CoInitialize(NULL);
+    IShellLinkW* pLink = NULL;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&pLink));
+    if (SUCCEEDED(hr)) {
+        pLink->SetPath(szExe);
+        pLink->SetWorkingDirectory(szDir);
+        IPersistFile* pFile = NULL;
+        hr = pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile));
+        if (SUCCEEDED(hr)) {
+            hr = pFile->Save(strLink.c_str(), TRUE);
+            pFile->Release();
+        }
+        pLink->Release();
+    }
+    if (SUCCEEDED(hrInit))
+        CoUninitialize();
+    return hr;
+}
+
+// Digits only, within the range.
+bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn)
+{
+    if (str.empty() || str.size() > 9)
+        return false;
+    int n = 0;
+    for (wchar_t ch : str) {
+        if (ch < L'0' || ch > L'9')
+            return false;
+        n = n * 10 + (ch - L'0');
+    }
+    *pn = n;
+    return n >= nMin && n <= nMax;
+}
+
+int Number(const std::wstring& str)
+{
+    int n = 0;
+    ParseNumber(str, 0, 999999999, &n);
+    return n;
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
+    ON_COMMAND(IDC_SET_APPLY, OnApply)
+    ON_COMMAND(IDC_SET_RELOAD, OnReload)
+    ON_EN_CHANGE(IDC_SET_SUFFIX, OnSuffixChange)
+    ON_CBN_SELCHANGE(IDC_SET_GS_MODE, OnModeChange)
+    ON_CBN_SELCHANGE(IDC_SET_RS_MODE, OnModeChange)
+    ON_CBN_SELCHANGE(IDC_SET_EOT_MODE, OnModeChange)
+END_MESSAGE_MAP()
+
+CSettingsDlg::CSettingsDlg()
+    : CDialog(IDD_SETTINGS), m_loaded(), m_hWndTray(NULL)
+{
+}
+
+void CSettingsDlg::Open(CWnd* pTrayWnd)
+{
+    if (!m_hWnd) {
+        m_hWndTray = pTrayWnd->m_hWnd;
+        if (!CreateIndirect(UiLoadDialog(IDD_SETTINGS), pTrayWnd))
+            return;
+    }
+    if (IsIconic())
+        ShowWindow(SW_RESTORE);
+    ShowWindow(SW_SHOW);
+    ::SetForegroundWindow(m_hWnd);
+}
+
+BOOL CSettingsDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    for (int nId : kModeIds) {
+        for (UINT nText : { IDS_SET_KEEP, IDS_SET_DROP, IDS_SET_REPLACE })
+            SendDlgItemMessageW(m_hWnd, nId, CB_ADDSTRING, 0, (LPARAM)LoadText(nText).c_str());
+    }
+    // Each language by its own name.
+    for (const std::wstring& str : { LoadText(IDS_SET_LANG_AUTO), std::wstring(L"\x4E2D\x6587"), std::wstring(L"English") })
+        SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_ADDSTRING, 0, (LPARAM)str.c_str());
+    ReadFiles(m_loaded);
+    ShowValues(m_loaded);
+    return TRUE;
+}
+
+void CSettingsDlg::OnOK()
+{
+    CShown shown = TakeValues();
+    if (Validate(shown) && Save(shown))
+        DestroyWindow();
+}
+
+void CSettingsDlg::OnCancel()
+{
+    DestroyWindow();
+}
+
+void CSettingsDlg::OnApply()
+{
+    CShown shown = TakeValues();
+    if (Validate(shown))
+        Save(shown);
+}
+
+void CSettingsDlg::OnReload()
+{
+    ReadFiles(m_loaded);
+    ShowValues(m_loaded);
+}
+
+void CSettingsDlg::OnSuffixChange()
+{
+    UpdateEnabled();
+}
+
+void CSettingsDlg::OnModeChange()
+{
+    UpdateEnabled();
+}
+
+void CSettingsDlg::ReadFiles(CShown& shown) const
+{
+    CString strPath = TypeSetPath();
+    CString strValue;
+    for (int i = 0; i < kFlagCount; ++i)
+        shown.flags[i] = ReadTypeFlag(kFlagKeys[i], strPath);
+    shown.bSuffixKey = ReadSettingValue("OUTPUT", "Suffix", strPath, strValue);
+    shown.strSuffix = shown.bSuffixKey ? Widen(strValue) : L"";
+    // An empty suffix types nothing after a code, Enter or not.
+    shown.bEnterKey = shown.flags[kFlagCount - 1];
+    if (shown.bSuffixKey && shown.strSuffix.empty())
+        shown.flags[kFlagCount - 1] = FALSE;
+    shown.strPrefix = ReadSettingValue("OUTPUT", "Prefix", strPath, strValue) ? Widen(strValue) : L"";
+    shown.strKeyDelay = ReadSettingValue("OUTPUT", "KeyDelay", strPath, strValue) ? Widen(strValue) : L"0";
+    shown.strRepeat = ReadSettingValue("OUTPUT", "RepeatWindow", strPath, strValue) ? Widen(strValue) : L"0";
+    for (int i = 0; i < kControlCount; ++i) {
+        bool bKey = ReadSettingValue("OUTPUT", kControlKeys[i], strPath, strValue);
+        shown.modes[i] = !bKey ? MODE_KEEP : strValue.IsEmpty() ? MODE_DROP : MODE_REPLACE;
+        shown.texts[i] = shown.modes[i] == MODE_REPLACE ? Widen(strValue) : L"";
+    }
+    int nMs = 50;
+    ReadDecodeTime(DecodeTimePath(), &nMs);
+    shown.strHoldOff = std::to_wstring(nMs);
+    shown.bNotices = ReadNoticesSetting(strPath);
+    shown.bAutostart = GetFileAttributesW(StartupShortcutPath(false).c_str()) != INVALID_FILE_ATTRIBUTES;
+    shown.nLanguage = ReadUiLanguage(strPath);
+}
+
+void CSettingsDlg::ShowValues(const CShown& shown)
+{
+    for (int i = 0; i < kFlagCount; ++i)
+        CheckDlgButton(m_hWnd, kFlagIds[i], shown.flags[i] ? BST_CHECKED : BST_UNCHECKED);
+    SetText(IDC_SET_PREFIX, shown.strPrefix);
+    SetText(IDC_SET_SUFFIX, shown.strSuffix);
+    SetText(IDC_SET_KEYDELAY, shown.strKeyDelay);
+    SetText(IDC_SET_REPEAT, shown.strRepeat);
+    for (int i = 0; i < kControlCount; ++i) {
+        SendDlgItemMessageW(m_hWnd, kModeIds[i], CB_SETCURSEL, shown.modes[i], 0);
+        SetText(kTextIds[i], shown.texts[i]);
+    }
+    SetText(IDC_SET_HOLDOFF, shown.strHoldOff);
+    CheckDlgButton(m_hWnd, IDC_SET_NOTICES, shown.bNotices ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(m_hWnd, IDC_SET_AUTOSTART, shown.bAutostart ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_SETCURSEL, shown.nLanguage, 0);
+    UpdateEnabled();
+}
+
+CSettingsDlg::CShown CSettingsDlg::TakeValues() const
+{
+    CShown shown;
+    for (int i = 0; i < kFlagCount; ++i)
+        shown.flags[i] = IsDlgButtonChecked(m_hWnd, kFlagIds[i]) == BST_CHECKED;
+    shown.bEnterKey = shown.flags[kFlagCount - 1];
+    shown.strPrefix = Text(IDC_SET_PREFIX);
+    shown.strSuffix = Text(IDC_SET_SUFFIX);
+    shown.bSuffixKey = !shown.strSuffix.empty();
+    shown.strKeyDelay = Text(IDC_SET_KEYDELAY);
+    shown.strRepeat = Text(IDC_SET_REPEAT);
+    for (int i = 0; i < kControlCount; ++i) {
+        LRESULT nMode = SendDlgItemMessageW(m_hWnd, kModeIds[i], CB_GETCURSEL, 0, 0);
+        shown.modes[i] = nMode == MODE_DROP || nMode == MODE_REPLACE ? (int)nMode : MODE_KEEP;
+        shown.texts[i] = shown.modes[i] == MODE_REPLACE ? Text(kTextIds[i]) : L"";
+    }
+    shown.strHoldOff = Text(IDC_SET_HOLDOFF);
+    shown.bNotices = IsDlgButtonChecked(m_hWnd, IDC_SET_NOTICES) == BST_CHECKED;
+    shown.bAutostart = IsDlgButtonChecked(m_hWnd, IDC_SET_AUTOSTART) == BST_CHECKED;
+    LRESULT nLanguage = SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_GETCURSEL, 0, 0);
+    shown.nLanguage = nLanguage > 0 && nLanguage < 3 ? (int)nLanguage : 0;
+    return shown;
+}
+
+bool CSettingsDlg::Validate(const CShown& shown)
+{
+    // Top to bottom, as the user reads the window.
+    struct CText { int nId; const std::wstring* pstr; std::wstring strName; };
+    const CText texts[] = {
+        { IDC_SET_PREFIX, &shown.strPrefix, LoadText(IDS_SET_FIELD_PREFIX) },
+        { IDC_SET_SUFFIX, &shown.strSuffix, LoadText(IDS_SET_FIELD_SUFFIX) },
+    };
+    struct CNumber { int nId; const std::wstring* pstr; int nMin, nMax; UINT nMessage; };
+    const CNumber numbers[] = {
+        { IDC_SET_KEYDELAY, &shown.strKeyDelay, 0, kMaxKeyDelay, IDS_SET_BAD_KEYDELAY },
+        { IDC_SET_REPEAT, &shown.strRepeat, 0, kMaxRepeatWindow, IDS_SET_BAD_REPEAT },
+    };
+    const CText controls[] = {
+        { IDC_SET_GS_TEXT, &shown.texts[0], L"GS" },
+        { IDC_SET_RS_TEXT, &shown.texts[1], L"RS" },
+        { IDC_SET_EOT_TEXT, &shown.texts[2], L"EOT" },
+    };
+    std::wstring strExpanded;
+    for (const CText& t : texts) {
+        if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
+            Refuse(t.nId, FormatText(IDS_SET_BAD_ESCAPE, t.strName));
+            return false;
+        }
+    }
+    int n = 0;
+    for (const CNumber& number : numbers) {
+        if (!ParseNumber(*number.pstr, number.nMin, number.nMax, &n)) {
+            Refuse(number.nId, LoadText(number.nMessage));
+            return false;
+        }
+    }
+    for (const CText& t : controls) {
+        if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
+            Refuse(t.nId, FormatText(IDS_SET_BAD_ESCAPE, t.strName));
+            return false;
+        }
+    }
+    if (!ParseNumber(shown.strHoldOff, 50, 5000, &n)) {
+        Refuse(IDC_SET_HOLDOFF, LoadText(IDS_SET_BAD_HOLDOFF));
+        return false;
+    }
+    return true;
+}
+
+bool CSettingsDlg::Save(const CShown& shown)
+{
+    std::vector<CIniChange> changes;
+    for (int i = 0; i < kFlagCount - 1; ++i) {
+        if (shown.flags[i] != m_loaded.flags[i])
+            changes.push_back({ "TYPE", kFlagKeys[i], shown.flags[i] ? "1" : "0", false });
+    }
+    if (shown.bEnterKey != m_loaded.bEnterKey)
+        changes.push_back({ "TYPE", "Enter", shown.bEnterKey ? "1" : "0", false });
+    if (shown.strPrefix != m_loaded.strPrefix)
+        changes.push_back({ "OUTPUT", "Prefix", EncodeSettingValue(shown.strPrefix), shown.strPrefix.empty() });
+    if (shown.bSuffixKey != m_loaded.bSuffixKey || shown.strSuffix != m_loaded.strSuffix)
+        changes.push_back({ "OUTPUT", "Suffix", EncodeSettingValue(shown.strSuffix), !shown.bSuffixKey });
+    if (shown.strKeyDelay != m_loaded.strKeyDelay)
+        changes.push_back({ "OUTPUT", "KeyDelay", std::to_string(Number(shown.strKeyDelay)), false });
+    if (shown.strRepeat != m_loaded.strRepeat)
+        changes.push_back({ "OUTPUT", "RepeatWindow", std::to_string(Number(shown.strRepeat)), false });
+    for (int i = 0; i < kControlCount; ++i) {
+        if (shown.modes[i] != m_loaded.modes[i] || shown.texts[i] != m_loaded.texts[i])
+            changes.push_back({ "OUTPUT", kControlKeys[i], EncodeSettingValue(shown.texts[i]),
+                                shown.modes[i] == MODE_KEEP });
+    }
+    if (shown.bNotices != m_loaded.bNotices)
+        changes.push_back({ "OUTPUT", "Notices", shown.bNotices ? "1" : "0", false });
+    if (shown.nLanguage != m_loaded.nLanguage)
+        changes.push_back({ "UI", "Language", kLanguages[shown.nLanguage], false });
+
+    // Read again now: a hand edit since the window opened stays, but for
+    // the keys changed here.
+    std::vector<CFileContent> files;
+    std::string strOld;
+    CString strPath = TypeSetPath();
+    DWORD dwError = 0;
+    if (!changes.empty()) {
+        if (!ReadFileBytes(strPath, strOld))
+            dwError = GetLastError();
+        else if (strOld.compare(0, 2, "\xFF\xFE") == 0 || strOld.compare(0, 2, "\xFE\xFF") == 0)
+            dwError = ERROR_UNSUPPORTED_TYPE;   // UTF-16, which this writer does not edit
+        else if (ChangeIniText(strOld, changes) != strOld)
+            files.push_back({ strPath, ChangeIniText(strOld, changes) });
+    }
+    if (!dwError && shown.strHoldOff != m_loaded.strHoldOff) {
+        strPath = DecodeTimePath();
+        if (!ReadFileBytes(strPath, strOld))
+            dwError = GetLastError();
+        else
+            files.push_back({ strPath, ChangeDecodeTimeText(strOld, Number(shown.strHoldOff)) });
+    }
+    size_t nFailed = 0;
+    if (!dwError && !files.empty()) {
+        dwError = WriteFilesTogether(files, &nFailed);
+        if (dwError)
+            strPath = files[nFailed].strPath;
+    }
+    if (dwError) {
+        Refuse(0, FormatText(IDS_SET_NOT_SAVED, Widen(strPath), SystemText(dwError)));
+        return false;
+    }
+
+    bool bDone = shown.bAutostart == m_loaded.bAutostart || SetAutostart(shown.bAutostart);
+    m_loaded = shown;
+    if (!bDone)
+        m_loaded.bAutostart = !shown.bAutostart;
+    if (!files.empty())
+        ::SendMessageA(m_hWndTray, WM_SETTINGS_APPLIED, 0, 0);
+    return bDone;
+}
+
+bool CSettingsDlg::SetAutostart(BOOL bOn)
+{
+    std::wstring strLink = StartupShortcutPath(bOn != FALSE);
+    HRESULT hr = E_FAIL;
+    if (!strLink.empty() && bOn)
+        hr = CreateShortcut(strLink);
+    else if (!strLink.empty())
+        hr = DeleteFileW(strLink.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND
+            ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    if (SUCCEEDED(hr))
+        return true;
+    Refuse(IDC_SET_AUTOSTART, FormatText(IDS_SET_SHORTCUT_FAILED, strLink, SystemText(hr)));
+    return false;
+}
+
+void CSettingsDlg::UpdateEnabled()
+{
+    // A suffix takes the place of the Enter.
+    EnableWindow(GetDlgItem(m_hWnd, IDC_SET_ENTER), Text(IDC_SET_SUFFIX).empty());
+    for (int i = 0; i < kControlCount; ++i) {
+        LRESULT nMode = SendDlgItemMessageW(m_hWnd, kModeIds[i], CB_GETCURSEL, 0, 0);
+        EnableWindow(GetDlgItem(m_hWnd, kTextIds[i]), nMode == MODE_REPLACE);
+    }
+}
+
+// The message names the field; the field then has the focus, its text
+// selected for typing over.
+void CSettingsDlg::Refuse(int nIdControl, const std::wstring& strText)
+{
+    WCHAR szCaption[128] = {};
+    GetWindowTextW(m_hWnd, szCaption, ARRAYSIZE(szCaption));
+    MessageBoxW(m_hWnd, strText.c_str(), szCaption, MB_OK | MB_ICONWARNING);
+    HWND hControl = nIdControl ? GetDlgItem(m_hWnd, nIdControl) : NULL;
+    if (hControl && IsWindow(m_hWnd)) {
+        SendMessageW(m_hWnd, WM_NEXTDLGCTL, (WPARAM)hControl, TRUE);
+        SendMessageW(hControl, EM_SETSEL, 0, -1);
+    }
+}
+
+std::wstring CSettingsDlg::Text(int nIdControl) const
+{
+    HWND hControl = GetDlgItem(m_hWnd, nIdControl);
+    std::wstring str(GetWindowTextLengthW(hControl) + 1, L'\0');
+    str.resize(GetWindowTextW(hControl, &str[0], (int)str.size()));
+    return str;
+}
+
+void CSettingsDlg::SetText(int nIdControl, const std::wstring& str)
+{
+    SetDlgItemTextW(m_hWnd, nIdControl, str.c_str());
+}

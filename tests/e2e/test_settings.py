@@ -1,0 +1,210 @@
+#!/usr/bin/env python3
+"""The settings window end to end: opened from the tray menu, it writes both
+settings files in place, both or neither, refuses what is not valid, and
+what it applies is in force at once, without a restart."""
+import glob
+import json
+import os
+import subprocess
+import unittest
+
+import harness
+import norza
+from harness import scanctl, wait_for
+
+WM_COMMAND, WM_KEYDOWN, BM_CLICK, BM_GETCHECK = "0x111", "0x100", "0xf5", "0xf0"
+ID_TRAY_SETTINGS = "32780"
+IDOK = 1
+(IDC_ENTER, IDC_PREFIX, IDC_SUFFIX, IDC_KEYDELAY, IDC_HOLDOFF, IDC_AUTOSTART, IDC_RELOAD,
+ IDC_APPLY) = 1104, 1105, 1106, 1107, 1115, 1117, 1119, 1120
+
+# The files as a user keeps them: comments in the code page, keys and a
+# section the window does not know.
+COMMENT = "设置".encode("gbk") if harness.CODEPAGE == 936 else "réglages".encode("cp1252")
+TYPESET = (b"; Norza " + COMMENT + b"\r\n[TYPE]\r\nQR=1\r\nDM=1\r\nBarcode=1\r\nPDF417=1\r\n"
+           b"Enter=1\r\nScanner=7\r\n\r\n[OUTPUT]\r\n; after each code\r\nKeyDelay=0\r\n\r\n"
+           b"[SHOP]\r\nTill=3\r\n")
+DECODE_TIME = b"300\r\n; " + COMMENT + b"\r\n"
+
+
+class SettingsCase(norza.NorzaCase):
+    def setUp(self):
+        super().setUp()
+        self.write("typeSet.ini", TYPESET)
+        self.write("configDecodeTime.ini", DECODE_TIME)
+        self.proc = self.start_norza()
+
+    def open_window(self):
+        norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_SETTINGS, "0")
+        return wait_for(lambda: self.windows(), what="the settings window")[0]
+
+    def windows(self):
+        return [w for w in norza.windows() if w["title"] == norza.text("settings_title")
+                and any(c["id"] == IDC_APPLY for c in w["children"])]
+
+    def control(self, window, control_id):
+        return [c["hwnd"] for c in window["children"] if c["id"] == control_id][0]
+
+    def set_text(self, window, control_id, text):
+        self.assertEqual(0, norza.wintool("settext", self.control(window, control_id), text)[0])
+
+    def click(self, window, control_id):
+        norza.wintool("post", self.control(window, control_id), BM_CLICK, "0", "0")
+
+    def boxes(self):
+        return [w for w in norza.windows() if w["title"] == norza.text("settings_title")
+                and w["visible"] and not any(c["id"] == IDC_APPLY for c in w["children"])]
+
+    def message(self):
+        """The text of the message box the window shows; closes it."""
+        box = wait_for(self.boxes, what="a message box")[0]
+        text = " ".join(c["text"] for c in box["children"] if c["cls"] == "Static")
+        norza.wintool("post", box["hwnd"], WM_COMMAND, str(IDOK), "0")
+        wait_for(lambda: box["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the box to close")
+        return text
+
+    def read(self, name):
+        with open(os.path.join(self.folder, name), "rb") as f:
+            return f.read()
+
+    def leftovers(self):
+        return [n for n in os.listdir(self.folder) if n.endswith((".new", ".bak"))]
+
+    def screenshot(self, window):
+        if os.environ.get("NORZA_SCREENSHOTS"):
+            left, top, right, bottom = window["rect"]
+            subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
+                right - left, bottom - top, left, top), "+repage", "%s/settings-cp%d.png" % (
+                os.environ["NORZA_SCREENSHOTS"], harness.CODEPAGE)], env=harness.wine_env())
+
+
+class Apply(SettingsCase):
+    def test_apply_writes_in_place_and_takes_effect_at_once(self):
+        target = self.typing_target(fields=2)
+        norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_SETTINGS, "0")
+        window = self.open_window()   # asked twice: still one window, in front
+        self.assertEqual(1, len(self.windows()))
+        self.assertEqual(window["hwnd"], norza.wintool("foreground")[1].strip())
+        self.screenshot(window)
+
+        # A hand edit while the window is open shows on Reload, and stays.
+        edited = TYPESET.replace(b"KeyDelay=0", b"KeyDelay=5")
+        self.write("typeSet.ini", edited)
+        self.click(window, IDC_RELOAD)
+        wait_for(lambda: norza.wintool("text", self.control(window, IDC_KEYDELAY))[1] == "5",
+                 what="the reloaded key delay")
+
+        self.set_text(window, IDC_SUFFIX, "{TAB}")
+        self.set_text(window, IDC_HOLDOFF, "150")
+        self.click(window, IDC_APPLY)
+        wait_for(lambda: "SetDecodeTime 150" in self.journal(), what="the new hold-off")
+        self.assertEqual(edited.replace(b"KeyDelay=5\r\n", b"KeyDelay=5\r\nSuffix={TAB}\r\n"),
+                         self.read("typeSet.ini"))
+        self.assertEqual(b"150\r\n; " + COMMENT + b"\r\n", self.read("configDecodeTime.ini"))
+        self.assertEqual([], self.leftovers())
+
+        # The window in front is the program's own: a code is not typed into it.
+        self.assertEqual(0, scanctl("decode", "qr", "hidden")[0])
+        norza.wait_balloon("notice_self")
+        self.assertEqual("", target.text())
+
+        front = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
+        self.assertEqual(0, norza.wintool("foreground", front)[0])
+        self.assertEqual(0, scanctl("decode", "qr", "123")[0])
+        wait_for(lambda: target.report()["focus"] == 1, what="the focus in the second field")
+        self.assertEqual("123", target.text(0))
+        self.assertEqual(1, self.journal().count("StartDevice"))   # no restart
+
+        # Esc closes the window, as Cancel.
+        norza.wintool("post", self.control(window, IDC_HOLDOFF), WM_KEYDOWN, "0x1b", "0")
+        wait_for(lambda: not self.windows(), what="the window to close")
+        self.quit(self.proc)
+
+    def test_a_chinese_prefix_typed_in_the_window_is_stored_and_typed_exactly(self):
+        window = self.open_window()
+        # Typed, not set: the characters pass the program's message loop.
+        norza.wintool("chars", self.control(window, IDC_PREFIX), "编号:")
+        wait_for(lambda: norza.wintool("text", self.control(window, IDC_PREFIX))[1] == "编号:",
+                 what="the typed prefix")
+        self.click(window, IDC_ENTER)
+        self.click(window, IDOK)
+        wait_for(lambda: not self.windows(), what="OK to close the window")
+        stored = "编号:".encode("gbk") if harness.CODEPAGE == 936 else b"{U+7F16}{U+53F7}:"
+        self.assertIn(b"\r\nEnter=0\r\n", self.read("typeSet.ini"))
+        self.assertIn(b"\r\nKeyDelay=0\r\nPrefix=" + stored + b"\r\n", self.read("typeSet.ini"))
+        target = self.typing_target()
+        self.assertEqual(0, scanctl("decode", "qr", "A1")[0])
+        target.wait_text("编号:A1")
+        self.quit(self.proc)
+
+
+class Refusals(SettingsCase):
+    def test_invalid_input_and_an_unwritable_file_change_nothing(self):
+        window = self.open_window()
+        cases = [(IDC_KEYDELAY, "500", "0", "200"), (IDC_HOLDOFF, "1x", "300", "5000"),
+                 (IDC_PREFIX, "{X}", "", "{TAB}")]
+        for control_id, bad, good, named in cases:
+            with self.subTest(value=bad):
+                self.set_text(window, control_id, bad)
+                self.click(window, IDC_APPLY)
+                self.assertIn(named, self.message())
+                self.set_text(window, control_id, good)
+        self.assertEqual((TYPESET, DECODE_TIME), (self.read("typeSet.ini"), self.read("configDecodeTime.ini")))
+
+        # Both files or neither: the hold-off could be written, typeSet.ini not.
+        path = os.path.join(self.folder, "typeSet.ini")
+        os.chmod(path, 0o444)
+        self.set_text(window, IDC_SUFFIX, "{TAB}")
+        self.set_text(window, IDC_HOLDOFF, "400")
+        self.click(window, IDC_APPLY)
+        self.assertIn("typeSet.ini", self.message())
+        os.chmod(path, 0o644)
+        self.assertEqual((TYPESET, DECODE_TIME), (self.read("typeSet.ini"), self.read("configDecodeTime.ini")))
+        self.assertEqual([], self.leftovers())
+        self.assertEqual(["SetDecodeTime 300"], [c for c in self.journal() if c.startswith("SetDecodeTime")])
+
+        # A message on screen does not hold the program open when it is asked to end.
+        self.set_text(window, IDC_KEYDELAY, "x")
+        self.click(window, IDC_APPLY)
+        wait_for(self.boxes, what="the message")
+        self.quit(self.proc)
+
+
+class StartAtSignIn(SettingsCase):
+    def shortcuts(self):
+        with open(harness.STATE) as f:
+            prefix = json.load(f)["prefix"]
+        links = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming", "**",
+                                       "Norza.lnk"), recursive=True)
+        return [link for link in links if os.path.basename(os.path.dirname(link)).lower() == "startup"]
+
+    def tearDown(self):
+        for link in self.shortcuts():   # nothing may start at a later sign-in of the shared prefix
+            os.remove(link)
+        super().tearDown()
+
+    def test_the_startup_shortcut_starts_the_program_in_its_folder(self):
+        window = self.open_window()
+        self.click(window, IDC_AUTOSTART)
+        self.click(window, IDOK)
+        link = wait_for(self.shortcuts, what="the Startup shortcut")[0]
+        self.quit(self.proc)
+
+        before = len(self.journal())
+        subprocess.run(["wine", "start", "/unix", link], env=harness.wine_env(), timeout=60,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30, what="the start at sign-in")
+        self.assertIn("SetDecodeTime 300", self.journal()[before:])   # its folder's hold-off
+
+        window = self.open_window()
+        self.assertEqual("1", norza.wintool("send", self.control(window, IDC_AUTOSTART), BM_GETCHECK,
+                                            "0", "0")[1].strip())
+        self.click(window, IDC_AUTOSTART)
+        self.click(window, IDC_APPLY)
+        wait_for(lambda: not self.shortcuts(), what="the shortcut to go")
+        self.assertEqual(0, scanctl("quit")[0])
+        wait_for(lambda: not harness.engine_running(), timeout=30, what="the program to end")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
