@@ -56,7 +56,7 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
         m_strDecoded = decode.shaped.strLogged;
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
         // A code that stays in front of the camera is logged, not typed again.
-        if (!m_repeat.IsRepeat(decode.shaped.strCode, decode.pOutput->nRepeatWindow)) {
+        if (!m_repeat.IsRepeat(decode.shaped.strCode, decode.output.nRepeatWindow)) {
             if (!DeliverDecode(decode, &record))
                 return;
             if (record.outcome == SCAN_TYPED)
@@ -102,8 +102,8 @@ PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRec
     if (decode.target.dwProcessId)
         pRecord->strProgram = ProgramFileName(decode.target.dwProcessId);
     // The program in front chooses the output options.
-    decode.pOutput = &m_outputs.For(pRecord->strProgram);
-    decode.shaped = ShapeDecode(strBytes.c_str(), *decode.pOutput, m_bAppendEnter == 1);
+    decode.output = m_outputs.For(pRecord->strProgram);
+    decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1);
     pRecord->strCode = decode.shaped.strCode;
     return decode;
 }
@@ -128,7 +128,7 @@ void CScanWedgeDlg::AddToHistory(const ScanRecord& record)
 NoticeCause CScanWedgeDlg::TypeInto(const PreparedDecode& decode)
 {
     TypingJob job = { decode.target.hFocus, decode.target.keys, decode.shaped.strTyped,
-                      decode.shaped.bShiftEnter, decode.pOutput->nKeyDelay };
+                      decode.shaped.bShiftEnter, decode.output.nKeyDelay };
     if (!m_typist.Start(job))
         return NOTICE_TYPED_FAILED;
     WaitWithMessages(m_typist.DoneEvent(), INFINITE);

@@ -27,7 +27,7 @@
 struct PreparedDecode {
     CTypingTarget target;
     TargetStatus status;
-    const COutputOptions* pOutput;
+    COutputOptions output;    // a copy: settings applied during the typing do not move it
     ShapedDecode shaped;
 };
 

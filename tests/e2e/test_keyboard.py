@@ -106,8 +106,11 @@ class Keyboard(DecodeCase):
         x_keys(xid)
         self.assertEqual(0, norza.wintool("clipboard", "SECRET")[0])
         self.decode("decode", "qr", "keep")
-        for code in codes:
-            self.decode("decode-hex", "qr", code)
+        # Keys go through the input queue, posted characters straight to the
+        # control: the next code waits until the keys are in.
+        self.decode("decode-hex", "qr", codes[0])
+        self.wait_notepad(edit, "keep" + typed[:10])
+        self.decode("decode-hex", "qr", codes[1])
         self.wait_notepad(edit, "keep" + typed)
         time.sleep(0.5)
         self.assertEqual("keep" + typed, norza.wintool("text", edit)[1])
