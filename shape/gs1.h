@@ -1,0 +1,23 @@
+// GS1 element strings: the several fields (GTIN, expiry date, lot, serial...)
+// that pharmacy and logistics codes carry in one symbol, each behind its
+// Application Identifier (AI). Plain text in, fields out: no window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Gs1Element {
+    std::string strAi;     // "01", "3103", "91"
+    std::string strValue;  // the field as it stands in the code, no separator
+};
+
+// Splits a GS1 element string. At the start it accepts one symbology
+// identifier that announces GS1 data (]C1 ]d2 ]Q3 ]e0 ]J1) or one GS (0x1D,
+// a transmitted FNC1). An element whose length the first two digits of its AI
+// predefine needs no separator (a GS after it is tolerated); any other ends
+// at a GS or at the end. Each value is checked against its AI: character set,
+// length, check digit, date and time. On failure it returns false, empties
+// *pElements and says why in *pstrError ("AI 01: check digit"). Either
+// pointer may be NULL.
+bool ParseGs1(const std::wstring& strCode, std::vector<Gs1Element>* pElements,
+              std::string* pstrError);
