@@ -7,12 +7,13 @@
 #include <new>
 
 #include "logfile.h"
+#include "utf8.h"
 #include "vistrel.h"
 
 // Dated now, not typed until it is.
 static ScanRecord NewScanRecord(const std::string& strBytes)
 {
-    ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE };
+    ScanRecord record = { {}, strBytes, std::wstring(), std::wstring(), SCAN_REPEAT, NOTICE_NONE, 0 };
     GetLocalTime(&record.time);
     return record;
 }
@@ -55,6 +56,10 @@ void CScanWedgeDlg::HandleDecode(const std::string& strBytes)
         PreparedDecode decode = PrepareDecode(strBytes, &record);
         m_strDecoded = decode.shaped.strLogged;
         LogWrite("Decode", "Decode:%s", (LPCSTR)m_strDecoded);
+        for (const std::wstring& strError : decode.shaped.ruleErrors)
+            LogWrite("Rule", "%s", (LPCSTR)WideToAnsi(strError));
+        if (decode.shaped.bRejected)
+            LogWrite("Rule", "RULE%d refuses the code", decode.shaped.nRule);
         // A code that stays in front of the camera is logged, not typed again.
         if (!m_repeat.IsRepeat(decode.shaped.strCode, decode.output.nRepeatWindow)) {
             if (!DeliverDecode(decode, &record))
@@ -103,14 +108,21 @@ PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRec
         pRecord->strProgram = ProgramFileName(decode.target.dwProcessId);
     // The program in front chooses the output options.
     decode.output = m_outputs.For(pRecord->strProgram);
-    decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1);
+    decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1, CP_ACP, &m_rules,
+                                pRecord->strProgram);
     pRecord->strCode = decode.shaped.strCode;
+    pRecord->nRule = decode.shaped.nRule;
     return decode;
 }
 
 bool CScanWedgeDlg::DeliverDecode(const PreparedDecode& decode, ScanRecord* pRecord)
 {
-    pRecord->cause = decode.status == TARGET_OK ? TypeInto(decode) : TypingNoticeCause(decode.status);
+    if (decode.shaped.bRejected) {
+        pRecord->cause = NOTICE_REJECTED;
+        m_nRejectedRule = decode.shaped.nRule;
+    } else {
+        pRecord->cause = decode.status == TARGET_OK ? TypeInto(decode) : TypingNoticeCause(decode.status);
+    }
     if (m_bClosing)
         return false;
     pRecord->outcome = pRecord->cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
@@ -128,7 +140,7 @@ void CScanWedgeDlg::AddToHistory(const ScanRecord& record)
 NoticeCause CScanWedgeDlg::TypeInto(const PreparedDecode& decode)
 {
     TypingJob job = { decode.target.hFocus, decode.target.keys, decode.shaped.strTyped,
-                      decode.shaped.bShiftEnter, decode.output.nKeyDelay };
+                      decode.shaped.bShiftEnter, decode.output.nKeyDelay, decode.output.bPaste };
     if (!m_typist.Start(job))
         return NOTICE_TYPED_FAILED;
     WaitWithMessages(m_typist.DoneEvent(), INFINITE);

@@ -26,8 +26,18 @@ static UINT ResultTextId(const ScanRecord& record)
     case NOTICE_TYPED_SELF: return IDS_HISTORY_SELF;
     case NOTICE_TYPED_NO_FOCUS: return IDS_HISTORY_NO_FOCUS;
     case NOTICE_TYPED_ELEVATED: return IDS_HISTORY_ELEVATED;
+    case NOTICE_REJECTED: return IDS_HISTORY_REJECTED;
     default: return IDS_HISTORY_FAILED;
     }
+}
+
+// A record's result as the window shows it: a refusal names its rule.
+static std::wstring ResultText(const ScanRecord& record)
+{
+    WCHAR szFormat[128], szText[160];
+    UiLoadString(ResultTextId(record), szFormat, ARRAYSIZE(szFormat));
+    wsprintfW(szText, szFormat, record.nRule);
+    return szText;
 }
 
 // The time of day, with the date in front when it is not today: the program
@@ -105,10 +115,8 @@ void CHistoryDlg::InsertColumns()
 
 void CHistoryDlg::InsertRow(int nRow, const ScanRecord& record)
 {
-    WCHAR szResult[128];
-    UiLoadString(ResultTextId(record), szResult, ARRAYSIZE(szResult));
     std::wstring texts[] = { TimeText(record.time), VisibleCode(record.strCode), record.strProgram,
-                             szResult };
+                             ResultText(record) };
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
     item.iItem = nRow;
@@ -228,7 +236,7 @@ void CHistoryDlg::OnRetype()
     // The window may have been closed meanwhile; the retyped code is the
     // newest record.
     if (m_hWnd && m_pTray->History().Count() > 0)
-        SetStatus(ResultTextId(m_pTray->History().At(0)));
+        SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, ResultText(m_pTray->History().At(0)).c_str());
 }
 
 void CHistoryDlg::OnTimer(UINT_PTR nIDEvent)

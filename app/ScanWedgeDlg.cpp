@@ -1,9 +1,11 @@
 #include "ScanWedgeDlg.h"
 
 #include "AboutDlg.h"
+#include "logfile.h"
 #include "resource.h"
 #include "status.h"
 #include "uitext.h"
+#include "utf8.h"
 #include "vistrel.h"
 
 // Broadcast when the notification area is (re)created, as after the shell
@@ -40,7 +42,7 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
-      m_hWndUser(NULL), m_bDecoding(FALSE), m_bRetyping(FALSE), m_bClosing(FALSE),
+      m_hWndUser(NULL), m_nRejectedRule(0), m_bDecoding(FALSE), m_bRetyping(FALSE), m_bClosing(FALSE),
       m_nPendingNotice(NOTICE_NONE), m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
 {
 }
@@ -142,7 +144,17 @@ void CScanWedgeDlg::ApplyTypeSettings()
     setPDF417(m_bPDF417);
     if (ReadTypeFlag("Enter", strPath))
         m_bAppendEnter = 1;
-    m_outputs = ReadOutputProfiles(strPath);
+    LoadOutputSettings(strPath);
+}
+
+// What a code becomes: the output options and the rules. A rule with an
+// error is left out, and the log says why.
+void CScanWedgeDlg::LoadOutputSettings(LPCSTR pszPath)
+{
+    m_outputs = ReadOutputProfiles(pszPath);
+    m_rules.Load(ReadRuleSettings(pszPath));
+    for (const std::wstring& strError : m_rules.Errors())
+        LogWrite("Rule", "%s", (LPCSTR)WideToAnsi(strError));
 }
 
 // Saved settings are in force from the next code on, without a restart. A
@@ -169,7 +181,7 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
         }
     }
     m_bAppendEnter = ReadTypeFlag("Enter", strPath);
-    m_outputs = ReadOutputProfiles(strPath);
+    LoadOutputSettings(strPath);
     m_bNotices = ReadNoticesSetting(strPath);
     // Until the engine has started, its start reads the file.
     int nDecodeTime = m_nDecodeTime;
@@ -268,7 +280,9 @@ void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
     nid.dwInfoFlags = cause == NOTICE_DEVICE_BACK ? NIIF_INFO : NIIF_WARNING;
     nid.uTimeout = 20000;   // shells that still honour it clamp it to 10..30 s
     UiLoadString(IDS_NOTICE_TITLE, nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle));
-    UiLoadString(NoticeTextId(cause), nid.szInfo, ARRAYSIZE(nid.szInfo));
+    WCHAR szFormat[ARRAYSIZE(nid.szInfo)];
+    UiLoadString(NoticeTextId(cause), szFormat, ARRAYSIZE(szFormat));
+    wsprintfW(nid.szInfo, szFormat, m_nRejectedRule);
     Shell_NotifyIconW(NIM_MODIFY, &nid);
     m_nBalloonCause = cause;
 }

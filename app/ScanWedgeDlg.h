@@ -107,6 +107,7 @@ private:
     void StopDecoding();
     void ShowNotice(NoticeSubject subject, NoticeCause cause);
     void ShowBalloon(NoticeCause cause);
+    void LoadOutputSettings(LPCSTR pszPath);
     void ShowTrayMenu();
     void GiveBackForeground();
     // Until the user's window is in front with its focus set, for a second
@@ -136,6 +137,8 @@ private:
     CNoticeGate m_gateNotices;
     HWND m_hWndUser;
     COutputProfiles m_outputs;
+    CRules m_rules;
+    int m_nRejectedRule;                   // the rule a refusal notice names
     CRepeatFilter m_repeat;
     CTypist m_typist;
     BOOL m_bDecoding;                      // a decode is typed or held off

@@ -7,7 +7,7 @@
 
 static bool IsTypingNotice(NoticeCause cause)
 {
-    return cause >= NOTICE_TYPED_SELF && cause <= NOTICE_TYPED_FAILED;
+    return cause >= NOTICE_TYPED_SELF && cause <= NOTICE_REJECTED;
 }
 
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)

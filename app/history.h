@@ -22,6 +22,7 @@ struct ScanRecord {
     std::wstring strProgram;    // file name of the program in front ("" if none)
     ScanOutcome outcome;
     NoticeCause cause;          // why it was not typed (NOTICE_NONE otherwise)
+    int nRule;                  // the rule that shaped or refused it; 0: none
 };
 
 // The code as the history window shows it: every control character in sight,

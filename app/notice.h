@@ -14,6 +14,7 @@ enum NoticeCause {
     NOTICE_TYPED_NO_FOCUS,
     NOTICE_TYPED_ELEVATED,
     NOTICE_TYPED_FAILED,
+    NOTICE_REJECTED,        // a rule refuses the code
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED

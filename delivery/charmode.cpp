@@ -13,8 +13,8 @@ const WORD kScanTab = 0x0F, kScanReturn = 0x1C;
 void AddStep(std::vector<CharStep>& steps, CharStep::Kind kind)
 {
     if (steps.empty() || steps.back().kind != kind || kind == CharStep::kKey ||
-        kind == CharStep::kEnterSuffix)
-        steps.push_back(CharStep{ kind, std::string(), std::wstring(), 0 });
+        kind == CharStep::kEnterSuffix || kind == CharStep::kPause)
+        steps.push_back(CharStep{ kind, std::string(), std::wstring(), 0, 0 });
 }
 
 // Only code pages of one or two bytes a character can go through WM_CHAR
@@ -85,6 +85,15 @@ public:
             return false;
         if (bVk == VK_TAB)
             FollowFocus();
+        return true;
+    }
+
+    bool Wait(DWORD dwMs)
+    {
+        if (PauseTyping(m_hCancel, dwMs)) {
+            m_result = TYPING_CANCELLED;
+            return false;
+        }
         return true;
     }
 
@@ -190,7 +199,13 @@ std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter, U
         int nUnits = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
         char bytes[8];
         int nBytes = 0;
-        if (ch == L'\t' || ch == L'\r') {
+        if (ch == kKeyMarker || ch == kPauseMarker) {
+            if (ch == kPauseMarker && i + 1 < text.size()) {
+                AddStep(steps, CharStep::kPause);
+                steps.back().dwMs = text[i + 1];
+            }
+            nUnits = 2;
+        } else if (ch == L'\t' || ch == L'\r') {
             AddStep(steps, CharStep::kKey);
             steps.back().bVk = ch == L'\t' ? VK_TAB : VK_RETURN;
         } else if (ch < 0x80 || (bBytes && (nBytes = CharBytes(nCodePage, &text[i], nUnits, bytes)) > 0)) {
@@ -221,6 +236,7 @@ TypingResult PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, 
         case CharStep::kUnicode: bGoOn = typing.Unicode(step.strWide); break;
         case CharStep::kKey: bGoOn = typing.Key(step.bVk); break;
         case CharStep::kEnterSuffix: bGoOn = typing.EnterSuffix(); break;
+        case CharStep::kPause: bGoOn = typing.Wait(step.dwMs); break;
         }
         if (!bGoOn)
             break;

@@ -13,16 +13,18 @@
 
 // One step of typing: bytes posted as WM_CHAR, UTF-16 units posted as
 // WM_CHAR to the Unicode side of the window, a key posted as WM_KEYDOWN and
-// WM_KEYUP, or the Enter suffix (a lone WM_KEYDOWN).
+// WM_KEYUP, the Enter suffix (a lone WM_KEYDOWN), or a pause.
 struct CharStep {
-    enum Kind { kChars, kUnicode, kKey, kEnterSuffix } kind;
+    enum Kind { kChars, kUnicode, kKey, kEnterSuffix, kPause } kind;
     std::string strBytes;    // kChars
     std::wstring strWide;    // kUnicode
     BYTE bVk;                // kKey
+    DWORD dwMs;              // kPause
 };
 
 // The steps that type the text ('\t' the Tab key, '\r' the Enter key), then
-// Enter when asked. A character goes as bytes when the code page holds it
+// Enter when asked; pauses where the text has them (key combinations need
+// key input and are not planned here). A character goes as bytes when the code page holds it
 // and its characters fit WM_CHAR (one or two bytes), else as UTF-16.
 std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter,
                                         UINT nCodePage = CP_ACP);

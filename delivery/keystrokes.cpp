@@ -38,6 +38,14 @@ public:
     {
         for (size_t i = 0; i < text.size(); ++i) {
             wchar_t ch = text[i];
+            if (ch == kKeyMarker || ch == kPauseMarker) {
+                if (ch == kKeyMarker && i + 1 < text.size())
+                    Combination(LOBYTE(text[i + 1]), HIBYTE(text[i + 1]));
+                else if (i + 1 < text.size())
+                    Pause(text[i + 1]);
+                ++i;
+                continue;
+            }
             if (ch == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
                 ++i;
             if (ch >= 0x80) {
@@ -45,11 +53,42 @@ public:
                 // A surrogate pair is one character: no pause between its halves.
                 if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size())
                     Unicode(text[++i]);
-                m_plan.breaks.push_back(m_plan.inputs.size());
+                Break();
             } else {
                 TypeChar((unsigned char)ch);
             }
         }
+    }
+
+    void Combination(BYTE bVk, BYTE bMods)
+    {
+        static const struct {
+            BYTE bMod, bVk;
+            WORD wScan;
+        } kMods[] = { { KEYMOD_CTRL, VK_LCONTROL, kScanCtrl }, { KEYMOD_ALT, VK_LMENU, kScanAlt },
+                      { KEYMOD_SHIFT, VK_LSHIFT, kScanShift } };
+        for (const auto& m : kMods) {
+            if (bMods & m.bMod)
+                Key(m.bVk, m.wScan, 0);
+        }
+        DWORD dwExtended = IsExtendedKey(bVk) ? KEYEVENTF_EXTENDEDKEY : 0;
+        WORD wScan = m_layout.ScanCode(bVk);
+        Key(bVk, wScan, dwExtended);
+        Key(bVk, wScan, dwExtended | KEYEVENTF_KEYUP);
+        for (size_t i = ARRAYSIZE(kMods); i-- > 0;) {
+            if (bMods & kMods[i].bMod)
+                Key(kMods[i].bVk, kMods[i].wScan, KEYEVENTF_KEYUP);
+        }
+        // Caps Lock would turn Shift+letter around.
+        m_bCharKeys = m_bCharKeys || (bVk >= 'A' && bVk <= 'Z');
+        Break();
+    }
+
+    void Pause(DWORD dwMs)
+    {
+        if (m_plan.breaks.empty())
+            Break();
+        m_plan.pauses.back() += dwMs;
     }
 
     void ShiftEnter()
@@ -57,7 +96,7 @@ public:
         Key(VK_SHIFT, kScanShift, 0);
         Tap(VK_RETURN, kScanReturn);
         Key(VK_SHIFT, kScanShift, KEYEVENTF_KEYUP);
-        m_plan.breaks.push_back(m_plan.inputs.size());
+        Break();
     }
 
     // Puts the keyboard state changes around the planned characters.
@@ -109,6 +148,18 @@ public:
     }
 
 private:
+    void Break()
+    {
+        m_plan.breaks.push_back(m_plan.inputs.size());
+        m_plan.pauses.push_back(0);
+    }
+
+    // The navigation keys share their scan codes with the number pad's.
+    static bool IsExtendedKey(BYTE bVk)
+    {
+        return (bVk >= VK_PRIOR && bVk <= VK_DOWN) || bVk == VK_INSERT || bVk == VK_DELETE;
+    }
+
     void Key(BYTE bVk, WORD wScan, DWORD dwFlags)
     {
         INPUT in = {};
@@ -170,7 +221,7 @@ private:
                 m_bCharKeys = true;
             }
         }
-        m_plan.breaks.push_back(m_plan.inputs.size());
+        Break();
     }
 
     const CKeyLayout& m_layout;
@@ -185,8 +236,10 @@ private:
 
 bool NeedsCharacterMode(const std::wstring& text)
 {
-    for (wchar_t ch : text) {
-        if (ch > 0x7F)
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == kKeyMarker || text[i] == kPauseMarker)
+            ++i;
+        else if (text[i] > 0x7F)
             return true;
     }
     return false;

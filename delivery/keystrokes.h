@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-// True when the text needs character messages: any character outside ASCII.
+#include "typedtext.h"
+
+// True when the text needs character messages: any character outside ASCII
+// (key combinations and pauses aside).
 bool NeedsCharacterMode(const std::wstring& text);
 
 // How a typing ended.
@@ -66,6 +69,7 @@ struct KeyPlan {
     std::vector<INPUT> inputs;
     std::vector<size_t> breaks;   // index just past each character's events
     size_t nTail;                 // where the events that put the keyboard back begin
+    std::vector<DWORD> pauses;    // for each break, ms to wait after it ({DELAY n})
 };
 
 // Plans the key events that type the text into the target, Shift+Enter
@@ -78,6 +82,8 @@ struct KeyPlan {
 // Caps Lock on is turned off around the typing and on again (by Shift where
 // the user's setting says Shift turns it off); held modifiers are released
 // first and pressed again last, a lone Alt or Win release masked by a Ctrl
-// tap. All in one plan, every key event with its scan code.
+// tap. Key combinations press their modifiers around the key; a pause
+// waits after the character before it. All in one plan, every key event
+// with its scan code.
 KeyPlan PlanKeys(const std::wstring& text, bool bShiftEnter, const CKeyLayout& layout,
                  const KeyboardSnapshot& state);

@@ -201,7 +201,8 @@ TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND h
     for (size_t i = 0; i < plan.breaks.size(); ++i) {
         size_t nEnd = plan.breaks[i];
         bool bLast = i + 1 == plan.breaks.size();
-        if (nKeyDelay <= 0 && !bLast && plan.breaks[i + 1] - nStart <= kMaxBatch)
+        DWORD dwPause = i < plan.pauses.size() ? plan.pauses[i] : 0;
+        if (nKeyDelay <= 0 && !dwPause && !bLast && plan.breaks[i + 1] - nStart <= kMaxBatch)
             continue;
         TypingResult result = TYPING_DONE;
         UINT nTaken = 0;
@@ -209,9 +210,14 @@ TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND h
             result = TYPING_CANCELLED;
         else if (hTarget && !IsWindow(hTarget))
             result = TYPING_FAILED;
-        else if ((nTaken = pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT))) !=
-                 nEnd - nStart)
+        else if (nEnd > nStart &&
+                 (nTaken = pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT))) !=
+                     nEnd - nStart)
             result = TYPING_FAILED;
+        else if (dwPause && PauseTyping(hCancel, dwPause)) {
+            result = TYPING_CANCELLED;
+            nStart = nEnd;   // this batch went
+        }
         if (result != TYPING_DONE) {
             // The keys the user holds and Caps Lock must not stay as the
             // typing left them; nothing to put back before anything went.

@@ -7,7 +7,9 @@
 
 TypingResult TypeText(const TypingJob& job, HANDLE hCancel)
 {
-    if (!NeedsCharacterMode(job.strText))
+    // Posted characters would overtake the keys of a combination, which are
+    // input: a text with combinations goes as keys, the rest as Unicode input.
+    if (!NeedsCharacterMode(job.strText) || HasKeyCombination(job.strText))
         return TypeKeys(job.hFocus, job.strText, job.bShiftEnter, job.nKeyDelay, job.keys, hCancel);
     return PlayCharacterMode(job.hFocus, PlanCharacterMode(job.strText, job.bShiftEnter),
                              job.nKeyDelay, hCancel);

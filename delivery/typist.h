@@ -13,13 +13,15 @@
 struct TypingJob {
     HWND hFocus;              // the control to type into
     KeyboardSnapshot keys;    // the keyboard as the typing will meet it
-    std::wstring strText;     // '\t' the Tab key, '\r' the Enter key
+    std::wstring strText;     // as typedtext.h describes
     bool bShiftEnter;         // the Enter suffix follows
     int nKeyDelay;            // ms between characters
+    bool bPaste;              // the text goes through the clipboard
 };
 
-// Types the job's text: as keys when it is all ASCII, else as posted
-// characters. hCancel stops it at the next character.
+// Types the job's text: as keys when it is all ASCII or holds a key
+// combination, else as posted characters. hCancel stops it at the next
+// character.
 TypingResult TypeText(const TypingJob& job, HANDLE hCancel);
 
 class CTypist {

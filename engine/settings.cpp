@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "typedtext.h"
 
 CString TypeSetPath()
 {
@@ -43,7 +44,7 @@ UiLanguageSetting ReadUiLanguage(LPCSTR pszPath)
 }
 
 COutputOptions::COutputOptions()
-    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0)
+    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];
@@ -76,7 +77,7 @@ int CodePointEscape(const char* p, std::wstring& strOut)
     for (; isxdigit((unsigned char)*q) && nDigits < 7; ++q, ++nDigits)
         ch = ch * 16 + (isdigit((unsigned char)*q) ? *q - '0' : (tolower(*q) - 'a' + 10));
     if (*q != '}' || nDigits == 0 || nDigits > 6 || ch == 0 || ch > 0x10FFFF ||
-        (ch >= 0xD800 && ch <= 0xDFFF))
+        (ch >= 0xD800 && ch <= 0xDFFF) || IsNoncharacter((wchar_t)ch))
         return 0;
     if (ch >= 0x10000) {
         strOut += (wchar_t)(0xD800 + ((ch - 0x10000) >> 10));
@@ -85,6 +86,81 @@ int CodePointEscape(const char* p, std::wstring& strOut)
         strOut += (wchar_t)ch;
     }
     return (int)(q + 1 - p);
+}
+
+// Keys a settings text may press by name, alone or with modifiers.
+const struct {
+    const char* pszName;
+    BYTE bVk;
+} kNamedKeys[] = {
+    { "HOME", VK_HOME }, { "END", VK_END }, { "UP", VK_UP }, { "DOWN", VK_DOWN },
+    { "LEFT", VK_LEFT }, { "RIGHT", VK_RIGHT }, { "PGUP", VK_PRIOR }, { "PGDN", VK_NEXT },
+    { "INS", VK_INSERT }, { "DEL", VK_DELETE }, { "BS", VK_BACK }, { "ESC", VK_ESCAPE },
+    { "TAB", VK_TAB }, { "ENTER", VK_RETURN }, { "SPACE", VK_SPACE },
+};
+
+const struct {
+    const char* pszName;
+    BYTE bMod;
+} kModifierNames[] = { { "CTRL+", KEYMOD_CTRL }, { "ALT+", KEYMOD_ALT }, { "SHIFT+", KEYMOD_SHIFT } };
+
+// The virtual key of a key's name: F1..F24, a name above, or, with
+// modifiers, a letter or digit. 0 when there is none.
+BYTE NamedKey(const std::string& strName, bool bCombined)
+{
+    if ((strName[0] == 'F' || strName[0] == 'f') && strName.size() <= 3 &&
+        strName.find_first_not_of("0123456789", 1) == std::string::npos && strName.size() > 1) {
+        int n = atoi(strName.c_str() + 1);
+        return n >= 1 && n <= 24 && strName[1] != '0' ? (BYTE)(VK_F1 + n - 1) : 0;
+    }
+    for (const auto& key : kNamedKeys) {
+        if (lstrcmpiA(strName.c_str(), key.pszName) == 0)
+            return key.bVk;
+    }
+    if (bCombined && strName.size() == 1 && isalnum((unsigned char)strName[0]))
+        return (BYTE)toupper((unsigned char)strName[0]);
+    return 0;
+}
+
+// {F2}, {CTRL+A}, {CTRL+SHIFT+HOME}, {DELAY 300}: a key, a combination or a
+// pause; the length of the escape, 0 when there is none at p. {TAB} and
+// {ENTER} alone are left to the character escapes.
+int KeyEscape(const char* p, std::wstring& strOut)
+{
+    const char* pEnd = p + 1;
+    while (*pEnd && *pEnd != '}' && *pEnd != '{' && (BYTE)*pEnd < 0x80 && pEnd - p < 32)
+        ++pEnd;
+    if (*pEnd != '}' || pEnd == p + 1)
+        return 0;
+    std::string strName(p + 1, pEnd);
+    int nLen = (int)(pEnd + 1 - p);
+    if (_strnicmp(strName.c_str(), "DELAY ", 6) == 0) {
+        const char* pDigits = strName.c_str() + 6;
+        if (!*pDigits || strlen(pDigits) > 4 || strspn(pDigits, "0123456789") != strlen(pDigits) ||
+            (DWORD)atoi(pDigits) > kMaxPause)
+            return 0;
+        AppendPause(strOut, atoi(pDigits));
+        return nLen;
+    }
+    BYTE bMods = 0;
+    for (bool bFound = true; bFound;) {
+        bFound = false;
+        for (const auto& mod : kModifierNames) {
+            size_t n = strlen(mod.pszName);
+            if (strName.size() > n && _strnicmp(strName.c_str(), mod.pszName, n) == 0 &&
+                !(bMods & mod.bMod)) {
+                bMods |= mod.bMod;
+                strName.erase(0, n);
+                bFound = true;
+            }
+        }
+    }
+    bool bAlone = lstrcmpiA(strName.c_str(), "TAB") == 0 || lstrcmpiA(strName.c_str(), "ENTER") == 0;
+    BYTE bVk = NamedKey(strName, bMods != 0);
+    if (!bVk || (bAlone && !bMods))
+        return 0;
+    AppendKey(strOut, bVk, bMods);
+    return nLen;
 }
 
 }  // namespace
@@ -111,6 +187,8 @@ bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage)
         strExpanded += Widen(strRun, nCodePage);
         strRun.clear();
         int nLen = CodePointEscape(p, strExpanded);
+        if (!nLen && *p == '{' && p[1] != '{')
+            nLen = KeyEscape(p, strExpanded);
         for (size_t i = 0; !nLen && i < ARRAYSIZE(kEscapes); ++i) {
             size_t nName = strlen(kEscapes[i].pszName);
             if (_strnicmp(p, kEscapes[i].pszName, nName) == 0) {
@@ -194,7 +272,28 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, LPCSTR pszPath, COutputOptio
         if (ReadOutputText(pszSection, kControlKeys[i], pszPath, options.controls[i].strWith))
             options.controls[i].bKeep = false;
     }
+    CString strMethod;
+    if (ReadOutputValue(pszSection, "Method", pszPath, strMethod) == VALUE_READ) {
+        if (lstrcmpiA(strMethod, "paste") == 0)
+            options.bPaste = true;
+        else if (lstrcmpiA(strMethod, "type") == 0)
+            options.bPaste = false;
+    }
     return options;
+}
+
+// The names of the file's sections, each ended by a NUL.
+std::string SectionNames(LPCSTR pszPath)
+{
+    std::string names(4096, '\0');
+    for (;;) {
+        DWORD n = GetPrivateProfileSectionNamesA(&names[0], (DWORD)names.size(), pszPath);
+        if (n + 2 < names.size() || names.size() >= kMaxValue) {
+            names.resize(n);
+            return names;
+        }
+        names.assign(names.size() * 4, '\0');
+    }
 }
 
 std::wstring Lowered(std::wstring str)
@@ -220,15 +319,7 @@ COutputProfiles ReadOutputProfiles(LPCSTR pszPath)
 {
     COutputProfiles profiles;
     profiles.base = ReadOutputOptions(pszPath);
-    std::string names(4096, '\0');
-    for (;;) {
-        DWORD n = GetPrivateProfileSectionNamesA(&names[0], (DWORD)names.size(), pszPath);
-        if (n + 2 < names.size() || names.size() >= kMaxValue) {
-            names.resize(n);
-            break;
-        }
-        names.assign(names.size() * 4, '\0');
-    }
+    std::string names = SectionNames(pszPath);
     static const char kPrefix[] = "OUTPUT:";
     for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
         if (_strnicmp(p, kPrefix, sizeof(kPrefix) - 1) != 0 || !p[sizeof(kPrefix) - 1])
@@ -241,6 +332,35 @@ COutputProfiles ReadOutputProfiles(LPCSTR pszPath)
             profiles.programs.emplace_back(strProgram, ReadOutputSection(p, pszPath, profiles.base));
     }
     return profiles;
+}
+
+std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath)
+{
+    // Only the sections there are: 99 numbers times four keys read one by
+    // one would read the file hundreds of times.
+    bool abPresent[kMaxRules + 1] = {};
+    std::string names = SectionNames(pszPath);
+    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
+        if (_strnicmp(p, "RULE", 4) != 0 || !p[4] || p[4] == '0' || strlen(p + 4) > 2 ||
+            strspn(p + 4, "0123456789") != strlen(p + 4))
+            continue;
+        abPresent[atoi(p + 4)] = true;
+    }
+    std::vector<CRuleSetting> rules;
+    for (int n = 1; n <= kMaxRules; ++n) {
+        if (!abPresent[n])
+            continue;
+        CString strSection;
+        strSection.Format("RULE%d", n);
+        CRuleSetting rule;
+        rule.nNumber = n;
+        ReadOutputValue(strSection, "Match", pszPath, rule.strMatch);
+        ReadOutputValue(strSection, "Program", pszPath, rule.strProgram);
+        rule.bOutput = ReadOutputValue(strSection, "Output", pszPath, rule.strOutput) == VALUE_READ;
+        ReadOutputValue(strSection, "Action", pszPath, rule.strAction);
+        rules.push_back(rule);
+    }
+    return rules;
 }
 
 const COutputOptions& COutputProfiles::For(const std::wstring& strProgram) const

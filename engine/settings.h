@@ -55,6 +55,7 @@ struct COutputOptions {
     int nKeyDelay;            // ms between typed characters, 0..200
     int nRepeatWindow;        // ms; 0: every decode is typed
     CControlOutput controls[kControlCount];   // GS, RS, EOT
+    bool bPaste;              // Method=paste: through the clipboard, not typed
 };
 
 const int kMaxKeyDelay = 200;
@@ -63,8 +64,12 @@ const int kMaxRepeatWindow = 60000;
 // Turns a settings value in the code page into what it types: {TAB} a tab
 // (the Tab key), {ENTER} a CR (the plain Enter key), {GS} {RS} {EOT} the
 // control characters 0x1D 0x1E 0x04, {U+XXXX} the character of that code
-// point (for characters the code page lacks), {{ and }} a brace; case does
-// not matter. The value is read character by character, so the second byte
+// point (for characters the code page lacks), {{ and }} a brace; keys by
+// name ({F1}..{F24} {HOME} {END} {UP} {DOWN} {LEFT} {RIGHT} {PGUP} {PGDN}
+// {INS} {DEL} {BS} {ESC}) and with modifiers ({CTRL+A}, {ALT+F4},
+// {CTRL+SHIFT+HOME}: a letter, a digit or a named key, also TAB, ENTER and
+// SPACE), and pauses ({DELAY n}, n at most 2000 ms), in-band as
+// typedtext.h describes; case does not matter. The value is read character by character, so the second byte
 // of a double-byte character is never a brace. False, leaving strOut alone,
 // on an unknown escape or a lone brace.
 bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage = CP_ACP);
@@ -87,6 +92,21 @@ struct COutputProfiles {
 };
 
 COutputProfiles ReadOutputProfiles(LPCSTR pszPath);
+
+// Sections [RULE1] .. [RULE99] as they stand, in the order of their numbers;
+// the shaping stage makes rules of them. Values are in the code page.
+struct CRuleSetting {
+    int nNumber;
+    CString strMatch;     // a regular expression, or GS1
+    CString strProgram;   // program file names, separated by ';'; empty: any
+    CString strOutput;    // the template; bOutput false: the code as it is
+    bool bOutput;
+    CString strAction;    // "type" (or empty) or "reject"
+};
+
+const int kMaxRules = 99;
+
+std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath);
 
 // ---- Writing -----------------------------------------------------------
 // The settings window changes values in the files' text itself, so that

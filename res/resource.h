@@ -16,6 +16,7 @@
 #define IDS_NOTICE_DEVICE_BACK  205
 #define IDS_NOTICE_START_FAILED 206
 #define IDS_NOTICE_TYPING_FAILED 207
+#define IDS_NOTICE_REJECTED     208
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230
@@ -48,6 +49,7 @@
 #define IDS_HISTORY_ELEVATED    264
 #define IDS_HISTORY_FAILED      265
 #define IDS_HISTORY_BUSY        266
+#define IDS_HISTORY_REJECTED    267
 #define IDC_HISTORY_LIST        1201
 #define IDC_HISTORY_COPY        1202
 #define IDC_HISTORY_RETYPE      1203

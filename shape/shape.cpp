@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "typedtext.h"
 #include "utf8.h"
 
 namespace {
@@ -45,12 +46,15 @@ bool IsKeptControl(wchar_t ch)
     return false;
 }
 
-// GS, RS and EOT as the options say.
+// GS, RS and EOT as the options say. Noncharacters are left out: they
+// would stand for keys and pauses.
 std::wstring ReplaceControls(const std::wstring& strCode, const COutputOptions& options)
 {
     std::wstring out;
     out.reserve(strCode.size());
     for (wchar_t ch : strCode) {
+        if (IsNoncharacter(ch))
+            continue;
         const CControlOutput* pFound = NULL;
         for (const CControlOutput& c : options.controls) {
             if (ch == (unsigned char)c.ch && !c.bKeep)
@@ -72,7 +76,9 @@ std::wstring KeysAndCharacters(const std::wstring& text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         wchar_t ch = text[i];
-        if (ch == L'\r' || ch == L'\n') {
+        if ((ch == kKeyMarker || ch == kPauseMarker) && i + 1 < text.size()) {
+            out.append(text, i++, 2);
+        } else if (ch == L'\r' || ch == L'\n') {
             if (ch == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
                 ++i;
             out += L'\r';
@@ -86,7 +92,8 @@ std::wstring KeysAndCharacters(const std::wstring& text)
 }  // namespace
 
 ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
-                         bool bAppendEnter, UINT nCodePage)
+                         bool bAppendEnter, UINT nCodePage, const CRules* pRules,
+                         const std::wstring& strProgram)
 {
     const char* pText = pszDecode ? pszDecode : "";
     int nLength = (int)strlen(pText);
@@ -102,7 +109,19 @@ ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
         // The log is in the ANSI code page, whatever the decode's bytes were.
         shaped.strLogged = nReading == GetACP() ? CString(pText) : WideToAnsi(shaped.strCode);
     }
-    std::wstring strTyped = options.strPrefix + ReplaceControls(shaped.strCode, options);
+    std::wstring strTyped = options.strPrefix;
+    RuleOutcome rule = pRules ? pRules->Apply(shaped.strCode, strProgram) : RuleOutcome();
+    shaped.nRule = rule.nRule;
+    shaped.bRejected = rule.bReject;
+    shaped.ruleErrors = rule.errors;
+    if (rule.bReject) {
+        shaped.bShiftEnter = false;
+        return shaped;
+    }
+    if (!rule.nRule)
+        rule.pieces.push_back(RulePiece{ true, shaped.strCode });
+    for (const RulePiece& piece : rule.pieces)
+        strTyped += piece.bFromCode ? ReplaceControls(piece.strText, options) : piece.strText;
     if (options.bSuffix)
         strTyped += options.strSuffix;
     shaped.strTyped = KeysAndCharacters(strTyped);

@@ -7,13 +7,19 @@
 
 #include <string>
 
+#include "rules.h"
 #include "settings.h"
 
 struct ShapedDecode {
     std::wstring strCode;     // the decode read as text (UTF-8 or the code page)
     CString strLogged;        // the decode in the ANSI code page, as the log keeps it
-    std::wstring strTyped;    // prefix, code and suffix: '\t' the Tab key, '\r' the Enter key
+    std::wstring strTyped;    // prefix, code and suffix, as typedtext.h describes
     bool bShiftEnter;         // Shift+Enter follows (the Enter suffix)
+    int nRule;                // the rule that shaped it; 0: none
+    bool bRejected;           // that rule refuses the code: nothing is typed
+    std::vector<std::wstring> ruleErrors;   // rules cut off on this code
+
+    ShapedDecode() : bShiftEnter(false), nRule(0), bRejected(false) {}
 };
 
 // Reads the decode's bytes (NULL: none) and shapes what is typed.
@@ -24,10 +30,14 @@ struct ShapedDecode {
 //   RS and EOT are kept, dropped or replaced as the options say; every other
 //   control character (0x01..0x1F, 0x7F) is left out, since edit controls
 //   take them as commands (paste, undo, cut, backspace). The log keeps them.
+// - The first of the rules (if any) that applies to the program in front
+//   and matches the code puts its output in the code's place, or refuses
+//   the code.
 // - The prefix and suffix go around the code, and what they type obeys the
 //   same rules; a suffix takes the place of the Enter suffix.
 ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
-                         bool bAppendEnter, UINT nCodePage = CP_ACP);
+                         bool bAppendEnter, UINT nCodePage = CP_ACP, const CRules* pRules = NULL,
+                         const std::wstring& strProgram = std::wstring());
 
 // Tells whether a decode only repeats the one before it: the same text,
 // within the window after that one was typed. A different text in between

@@ -470,11 +470,11 @@ TEST(KeyPlan, PausesFallBetweenCharactersAndTheStateComesBackLast)
     ASSERT_EQ(5u, plan.breaks.size());
     EXPECT_EQ(plan.inputs.size(), plan.breaks.back());
     EXPECT_EQ("-A2:1D +14:3A -14:3A +S +33:04 -33:04 -S", Events({ std::vector<INPUT>(
-        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0]), {}, 0 }));
+        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0]), {}, 0, {} }));
     EXPECT_EQ("+R -R +14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
-        plan.inputs.begin() + plan.breaks[3], plan.inputs.end()), {}, 0 }));
+        plan.inputs.begin() + plan.breaks[3], plan.inputs.end()), {}, 0, {} }));
     EXPECT_EQ("+14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
-        plan.inputs.begin() + plan.nTail, plan.inputs.end()), {}, 0 }));
+        plan.inputs.begin() + plan.nTail, plan.inputs.end()), {}, 0, {} }));
     // Characters outside ASCII go as Unicode input, a surrogate pair whole.
     KeyPlan wide = PlanKeys(L"\x4E2D\xD83D\xDE00", false, CRecordedLayout(kUs), Clean());
     EXPECT_EQ("u+4E2D u-4E2D u+D83D u-D83D u+DE00 u-DE00", Events(wide));
@@ -581,7 +581,7 @@ TEST(SendPlan, OneBatchPerDecodeUnlessPacedOrVeryLong)
     EXPECT_EQ(TYPING_DONE, SendPlan(plan, 1, NULL, NULL, RecordBatch));
     EXPECT_EQ(8u, g_batches.size());
     EXPECT_EQ(Events(plan), Joined());
-    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {}, 0 }));
+    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {}, 0, {} }));
 
     // Very long: batches of whole characters.
     std::string text(20000, 'a');
@@ -611,13 +611,13 @@ TEST(SendPlan, AStoppedTypingStillPutsTheKeyboardBack)
     g_batches.clear();
     EXPECT_EQ(TYPING_CANCELLED, SendPlan(plan, 50, hCancel, NULL, RecordBatch));
     ASSERT_EQ(2u, g_batches.size());
-    EXPECT_EQ(tail, Events({ g_batches[1], {}, 0 }));
+    EXPECT_EQ(tail, Events({ g_batches[1], {}, 0, {} }));
     CloseHandle(hCancel);
     // Events not all taken: a failure, and the tail goes after it.
     g_batches.clear();
     EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 1, NULL, NULL, RefuseAfterTwo));
     ASSERT_EQ(4u, g_batches.size());
-    EXPECT_EQ(tail, Events({ g_batches[3], {}, 0 }));
+    EXPECT_EQ(tail, Events({ g_batches[3], {}, 0, {} }));
     // The target window gone before anything went: nothing to put back.
     g_batches.clear();
     EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 0, NULL, (HWND)(UINT_PTR)0x7FFFFFF0, RecordBatch));
@@ -682,6 +682,8 @@ TEST(ShapeDecode, NoControlCharacterActsOnTheForm)
         EXPECT_TRUE(shaped.bShiftEnter);
     }
     EXPECT_EQ(L"", ShapeDecode(NULL, options, false).strTyped);
+    // A noncharacter in a code would stand for a key: left out.
+    EXPECT_EQ(L"ab", ShapeDecode("a\xEF\xB7\x90" "b", options, false).strTyped);
 }
 
 TEST(ShapeDecode, PrefixAndSuffixGoAroundTheCodeInOneText)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "settings.h"
+#include "typedtext.h"
 #include "temp_file_test.h"
 
 TEST(Escapes, ExpandToKeysControlsCharactersAndBraces)
@@ -19,9 +20,35 @@ TEST(Escapes, ExpandToKeysControlsCharactersAndBraces)
     EXPECT_EQ(L"", out);
     out = L"kept";
     for (const char* bad : { "{TABS}", "{", "a}b", "{TAB", "{ TAB}", "{}", "}", "{U+}", "{U+D800}",
-                             "{U+110000}", "{U+0}", "{U+1234567}", "{U+12G}" })
+                             "{U+110000}", "{U+0}", "{U+1234567}", "{U+12G}", "{U+FDD0}", "{F0}",
+                             "{F25}", "{F01}", "{CTRL+}", "{CTRL+AB}", "{CTRL+CTRL+A}", "{A}",
+                             "{CTRL+\xD6\xD0}", "{WIN+R}", "{DELAY}", "{DELAY 2001}", "{DELAY -1}",
+                             "{DELAY 1.5}", "{DELAY  5}" })
         EXPECT_FALSE(ExpandEscapes(bad, out)) << bad;
     EXPECT_EQ(L"kept", out);
+}
+
+TEST(Escapes, KeysCombinationsAndPausesGoInBand)
+{
+    std::wstring expected;
+    AppendKey(expected, VK_F2, 0);
+    expected += L"x";
+    AppendKey(expected, 'A', KEYMOD_CTRL);
+    AppendKey(expected, VK_HOME, KEYMOD_CTRL | KEYMOD_SHIFT);
+    AppendKey(expected, VK_TAB, KEYMOD_SHIFT);
+    AppendPause(expected, 9);   // a pause of 9 ms is no Tab
+    AppendKey(expected, VK_F24, KEYMOD_ALT);
+    AppendKey(expected, '7', KEYMOD_ALT);
+    AppendPause(expected, 2000);
+    expected += L"	";
+    std::wstring out;
+    ASSERT_TRUE(ExpandEscapes("{F2}x{ctrl+a}{SHIFT+CTRL+Home}{SHIFT+TAB}{DELAY 9}{Alt+F24}{ALT+7}"
+                              "{delay 2000}{TAB}", out));
+    EXPECT_EQ(expected, out);
+    EXPECT_TRUE(HasKeyCombination(out));
+    out.clear();
+    AppendPause(out, '\t');
+    EXPECT_FALSE(HasKeyCombination(out));
 }
 
 TEST(Escapes, ReadCharacterByCharacterInTheCodePage)
@@ -123,6 +150,27 @@ TEST_F(OutputSettings, LongValuesAreReadWhole)
     COutputOptions o = Read("[OUTPUT]\nPrefix=" + prefix + "\nKeyDelay=3\n");
     EXPECT_EQ(std::wstring(1022, L'x') + L"{" + std::wstring(5000, L'y') + L"}", o.strPrefix);
     EXPECT_EQ(3, o.nKeyDelay);
+}
+
+TEST_F(OutputSettings, RulesAndMethodAreReadAsTheyStand)
+{
+    Read("[RULE10]\nMatch=B\n[OUTPUT]\nMethod=PASTE\n[RULE2]\nMatch=LOT=(\\w+)\nProgram=a.exe; b.exe\n"
+         "Output=$1{TAB}\nAction=reject\n[RULE0]\nMatch=x\n[RULE100]\nMatch=x\n[RULE05]\nMatch=x\n"
+         "[RULEX]\nMatch=x\n[OUTPUT:a.exe]\nMethod=type\n[OUTPUT:b.exe]\nMethod=clipboard\n");
+    std::vector<CRuleSetting> rules = ReadRuleSettings(m_path.c_str());
+    ASSERT_EQ(2u, rules.size());   // in the order of their numbers, 1..99 only
+    EXPECT_EQ(2, rules[0].nNumber);
+    EXPECT_STREQ("LOT=(\\w+)", rules[0].strMatch);
+    EXPECT_STREQ("a.exe; b.exe", rules[0].strProgram);
+    EXPECT_TRUE(rules[0].bOutput);
+    EXPECT_STREQ("$1{TAB}", rules[0].strOutput);
+    EXPECT_STREQ("reject", rules[0].strAction);
+    EXPECT_EQ(10, rules[1].nNumber);
+    EXPECT_FALSE(rules[1].bOutput);
+    COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
+    EXPECT_TRUE(profiles.base.bPaste);
+    EXPECT_FALSE(profiles.For(L"a.exe").bPaste);
+    EXPECT_TRUE(profiles.For(L"b.exe").bPaste);   // an unknown method keeps the one before
 }
 
 // The settings window's writer: values change in place, everything else in
