@@ -65,8 +65,8 @@ public:
         static const struct {
             BYTE bMod, bVk;
             WORD wScan;
-        } kMods[] = { { KEYMOD_CTRL, VK_LCONTROL, kScanCtrl }, { KEYMOD_ALT, VK_LMENU, kScanAlt },
-                      { KEYMOD_SHIFT, VK_LSHIFT, kScanShift } };
+        } kMods[] = { { KEYMOD_CTRL, VK_CONTROL, kScanCtrl }, { KEYMOD_ALT, VK_MENU, kScanAlt },
+                      { KEYMOD_SHIFT, VK_SHIFT, kScanShift } };
         for (const auto& m : kMods) {
             if (bMods & m.bMod)
                 Key(m.bVk, m.wScan, 0);

@@ -33,6 +33,8 @@ TEXTS = {
     "retype_busy": ("正在输入另一条扫码,完成后请再按“再次输入”。",
                     "Another code is being typed. Press Type again when it is done."),
     "settings_title": ("Norza 设置", "Norza Settings"),
+    "notice_rejected_2": ("扫码内容未输入:被规则 RULE2 拒绝。内容已记入 log.log。",
+                          "Scan not typed: rule RULE2 refuses it. The scan is saved in log.log."),
 }
 
 

@@ -297,6 +297,36 @@ class OutputOptions(DecodeCase):
                 self.quit(proc)
 
 
+class Rules(DecodeCase):
+    def test_rules_combinations_pauses_and_gs1_shape_each_code(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n"
+                   "[RULE1]\nMatch=ID=\\d+;LOT=(\\w+);EXP=\\d+\nOutput=$1\n"
+                   "[RULE2]\nMatch=BAD-.*\nAction=reject\n"
+                   "[RULE3]\nMatch=GS1\nOutput={AI:01}{TAB}{AI:10}\n"
+                   "[RULE4]\nMatch=CLR(.*)\nOutput={CTRL+A}$1{DELAY 300}!\n")
+        self.proc = self.start_norza()
+        target = self.typing_target(2)
+        # GS1 with its symbology identifier and a GS: GTIN and lot in two fields.
+        self.decode("decode-hex", "dm", (b"]d20109506000134352" b"10ABC123\x1d" b"17271231").hex())
+        wait_for(lambda: target.text(1) == "ABC123", what="the lot in the second field")
+        self.assertEqual("09506000134352", target.text(0))
+        # A wrong check digit is no GS1: typed as it is. One group of a rule.
+        self.decode("decode", "qr", "]d20109506000134353" "10X")
+        self.decode("decode", "qr", "ID=42;LOT=L0T7;EXP=261231")
+        target.wait_text("ABC123]d20109506000134353" "10XL0T7", field=1)
+        # Refused: logged, a notice naming the rule, nothing typed.
+        self.decode("decode", "qr", "BAD-1")
+        norza.wait_balloon("notice_rejected_2")
+        self.assertIn(b"[Decode]Decode:BAD-1", self.log())
+        # Ctrl+A replaces what the field held; the pause shows in the message times.
+        self.decode("decode", "qr", "CLRnew")
+        target.wait_text("new!", field=1)
+        report = target.report()
+        times = {code: t for (kind, code), t in zip(report["events"], report["times"]) if kind == "char"}
+        self.assertGreaterEqual(times["21"] - times["77"], 290, report)   # 'w' to '!'
+        self.assertEqual("09506000134352", target.text(0))
+
+
 class Notepad(DecodeCase):
     def test_text_arrives_in_a_real_application(self):
         self.write("typeSet.ini", "[TYPE]\nEnter=1\n")

@@ -94,6 +94,10 @@ static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             CountCharacter();
         return r;
     }
+    /* Select all on Ctrl+A, as the edit controls of common controls 6 and
+     * most forms do (the plain edit control does not). */
+    if (msg == WM_KEYDOWN && wParam == 'A' && (GetKeyState(VK_CONTROL) & 0x8000))
+        SendMessageW(hwnd, EM_SETSEL, 0, -1);
     switch (msg) {
     case WM_KEYDOWN:    NoteEvent("down", wParam, lParam); break;
     case WM_KEYUP:      NoteEvent("up", wParam, lParam); break;

@@ -1,6 +1,8 @@
 #include <afxwin.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <stdio.h>
 #include <string.h>
 
@@ -600,6 +602,46 @@ UINT WINAPI RefuseAfterTwo(UINT cInputs, LPINPUT pInputs, int cb)
 {
     RecordBatch(cInputs, pInputs, cb);
     return g_batches.size() == 3 ? cInputs - 1 : cInputs;
+}
+
+TEST(SendPlan, CombinationsAndPausesFromSettingsTexts)
+{
+    std::wstring text;
+    AppendKey(text, 'A', KEYMOD_CTRL);
+    text += L"b";
+    AppendPause(text, 300);
+    text += L"c";
+    AppendKey(text, VK_TAB, KEYMOD_SHIFT);
+    const KeyboardSnapshot state = { true, HELD_LSHIFT, false, false };   // Caps Lock on, Shift held
+    KeyPlan plan = PlanKeys(text, false, CRecordedLayout(kUs), state);
+    Outcome out = Type(kUs, plan, state);
+    // Ctrl+A is a shortcut, without the held Shift; the letters keep their case.
+    EXPECT_EQ("[C+a]bc", out.text.substr(0, 7));
+    EXPECT_EQ(state.nHeld, out.nHeld);
+    EXPECT_TRUE(out.bCapsLock);
+    EXPECT_NE(std::string::npos, Events(plan).find("+S +T -T -S"));
+
+    // The pause splits the events there and only there, and waits.
+    g_batches.clear();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 0, NULL, NULL, RecordBatch));
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(ms.count(), 295);
+    ASSERT_EQ(2u, g_batches.size());
+    EXPECT_EQ(Events(plan), Joined());
+    // Stopped during the pause: the keyboard state is put back at once.
+    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    g_batches.clear();
+    EXPECT_EQ(TYPING_CANCELLED, SendPlan(plan, 0, hCancel, NULL, RecordBatch));
+    CloseHandle(hCancel);
+    ASSERT_EQ(2u, g_batches.size());
+    KeyPlan sent;
+    for (const auto& b : g_batches)
+        sent.inputs.insert(sent.inputs.end(), b.begin(), b.end());
+    Outcome stopped = Type(kUs, sent, state);
+    EXPECT_EQ("[C+a]b", stopped.text);
+    EXPECT_EQ(state.nHeld, stopped.nHeld);
+    EXPECT_TRUE(stopped.bCapsLock);
 }
 
 TEST(SendPlan, AStoppedTypingStillPutsTheKeyboardBack)
