@@ -99,6 +99,14 @@ public:
         Break();
     }
 
+    void CtrlKey(BYTE bVk)
+    {
+        Key(VK_CONTROL, kScanCtrl, 0);
+        Tap(bVk, m_layout.ScanCode(bVk));
+        Key(VK_CONTROL, kScanCtrl, KEYEVENTF_KEYUP);
+        m_plan.breaks.push_back(m_plan.inputs.size());
+    }
+
     // Puts the keyboard state changes around the planned characters.
     void Wrap()
     {
@@ -107,8 +115,11 @@ public:
             return;
         std::vector<INPUT> body;
         body.swap(m_plan.inputs);
-        bool bCaps = m_state.bCapsLock && m_bCharKeys;
         UINT nHeld = m_state.nHeld;
+        // Caps Lock matters to character keys, and where Shift turns it off,
+        // to a held Shift pressed again.
+        bool bShiftAgain = m_state.bShiftLock && (nHeld & (HELD_LSHIFT | HELD_RSHIFT));
+        bool bCaps = m_state.bCapsLock && (m_bCharKeys || bShiftAgain);
         UINT nRelease = nHeld;
 
         if (nHeld & kMenuKeys) {
@@ -253,6 +264,15 @@ KeyPlan PlanKeys(const std::wstring& text, bool bShiftEnter, const CKeyLayout& l
     planner.TypeText(text);
     if (bShiftEnter)
         planner.ShiftEnter();
+    planner.Wrap();
+    return plan;
+}
+
+KeyPlan PlanShortcut(BYTE bVk, const CKeyLayout& layout, const KeyboardSnapshot& state)
+{
+    KeyPlan plan;
+    CPlanner planner(layout, state, plan);
+    planner.CtrlKey(bVk);
     planner.Wrap();
     return plan;
 }

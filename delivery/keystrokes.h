@@ -87,3 +87,9 @@ struct KeyPlan {
 // with its scan code.
 KeyPlan PlanKeys(const std::wstring& text, bool bShiftEnter, const CKeyLayout& layout,
                  const KeyboardSnapshot& state);
+
+// Plans Ctrl and the key bVk (a letter's virtual key) as one shortcut, the
+// held modifiers released around it as for a text. Caps Lock changes no
+// shortcut and is left alone, unless a held Shift pressed again would turn
+// it off.
+KeyPlan PlanShortcut(BYTE bVk, const CKeyLayout& layout, const KeyboardSnapshot& state);

@@ -532,6 +532,25 @@ TEST(KeyPlan, HeldModifiersAreReleasedAndPressedAgain)
               Events(Plan(kUs, "1", { false, HELD_LALT, false, false })));
 }
 
+TEST(KeyPlan, PasteShortcutIsCtrlVWhateverTheKeyboardState)
+{
+    const KeyboardSnapshot states[] = {
+        Clean(), { true, 0, false, false }, { true, HELD_LSHIFT, false, true },
+        { false, HELD_LALT | HELD_RCTRL, false, false },
+        { true, HELD_LWIN | HELD_RSHIFT, true, false },
+    };
+    for (const KeyboardSnapshot& state : states) {
+        KeyPlan plan = PlanShortcut('V', CRecordedLayout(kFrench), state);
+        Outcome out = Type(kFrench, plan, state);
+        EXPECT_EQ("[C+v]", out.text) << "held " << state.nHeld;
+        EXPECT_EQ(state.bCapsLock, out.bCapsLock) << "held " << state.nHeld;
+        EXPECT_EQ(state.nHeld, out.nHeld);
+        EXPECT_EQ(0u, out.nArmed);
+    }
+    // With nothing held and no Shift to undo, Caps Lock is left alone.
+    EXPECT_EQ("+C +56:2F -56:2F -C", Events(PlanShortcut('V', CRecordedLayout(kFrench), states[1])));
+}
+
 TEST(KeyPlan, DeadKeysGoAsUnicodeInput)
 {
     const char* text = "x^e ~n `a";

@@ -1,0 +1,236 @@
+// Pasting into an edit control of this process on the desktop: the paste runs
+// on a thread of its own, as the typist's does, while this thread answers
+// the edit control's messages.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+
+#include "paste.h"
+
+namespace {
+
+const wchar_t kUserText[] = L"the user's copy \x7528\x6237";
+const BYTE kUserData[] = { 0x4E, 0x00, 0x7A, 0xFF, 0x01 };
+
+UINT DataFormat() { return RegisterClipboardFormatA("NorzaTestData"); }
+
+std::wstring ChineseText(size_t nChars)
+{
+    std::wstring text;
+    for (size_t i = 0; i < nChars; ++i)
+        text += (wchar_t)(0x4E00 + (i * 7919) % 20000);
+    return text;
+}
+
+HGLOBAL Global(const void* pData, size_t cb)
+{
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, cb);
+    memcpy(GlobalLock(h), pData, cb);
+    GlobalUnlock(h);
+    return h;
+}
+
+HENHMETAFILE Picture()
+{
+    HDC hdc = CreateEnhMetaFileA(NULL, NULL, NULL, NULL);
+    Rectangle(hdc, 1, 2, 30, 40);
+    return CloseEnhMetaFile(hdc);
+}
+
+// The user's clipboard: Unicode text, private data and a picture; or nothing.
+void PutUserClipboard(HWND hOwner, bool bEmpty = false)
+{
+    ASSERT_TRUE(OpenClipboard(hOwner));
+    EmptyClipboard();
+    if (!bEmpty) {
+        SetClipboardData(CF_UNICODETEXT, Global(kUserText, sizeof(kUserText)));
+        SetClipboardData(DataFormat(), Global(kUserData, sizeof(kUserData)));
+        SetClipboardData(CF_ENHMETAFILE, Picture());
+    }
+    CloseClipboard();
+}
+
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!OpenClipboard(NULL))
+        return L"<locked>";
+    HANDLE h = GetClipboardData(CF_UNICODETEXT);
+    if (const wchar_t* p = h ? (const wchar_t*)GlobalLock(h) : NULL) {
+        text = p;
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void ExpectUserClipboard()
+{
+    EXPECT_EQ(kUserText, ClipboardText());
+    ASSERT_TRUE(OpenClipboard(NULL));
+    HANDLE h = GetClipboardData(DataFormat());
+    ASSERT_TRUE(h);
+    EXPECT_TRUE(GlobalSize(h) >= sizeof(kUserData) &&
+                !memcmp(GlobalLock(h), kUserData, sizeof(kUserData)));
+    GlobalUnlock(h);
+    HENHMETAFILE hPicture = (HENHMETAFILE)GetClipboardData(CF_ENHMETAFILE), hOriginal = Picture();
+    EXPECT_TRUE(hPicture);
+    EXPECT_EQ(GetEnhMetaFileBits(hOriginal, 0, NULL), GetEnhMetaFileBits(hPicture, 0, NULL));
+    DeleteEnhMetaFile(hOriginal);
+    CloseClipboard();
+}
+
+// Whether the text the edit control pasted was marked for clipboard history;
+// with bCopyAfterPaste "the user" copies something right after the paste.
+struct {
+    WNDPROC pfnEdit;
+    bool bCopyAfterPaste;
+    bool bUnrecorded;
+} g_edit;
+
+LRESULT CALLBACK WatchedEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_PASTE)
+        return CallWindowProcW(g_edit.pfnEdit, hwnd, msg, wParam, lParam);
+    g_edit.bUnrecorded = true;
+    for (const char* pszMark : { "ExcludeClipboardContentFromMonitorProcessing",
+                                 "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard" })
+        g_edit.bUnrecorded &=
+            IsClipboardFormatAvailable(RegisterClipboardFormatA(pszMark)) != FALSE;
+    LRESULT lResult = CallWindowProcW(g_edit.pfnEdit, hwnd, msg, wParam, lParam);
+    if (g_edit.bCopyAfterPaste && OpenClipboard(hwnd)) {
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, Global(L"copied meanwhile", sizeof(L"copied meanwhile")));
+        CloseClipboard();
+    }
+    return lResult;
+}
+
+HANDLE g_hCancel;
+
+void CALLBACK CancelPaste(HWND hwnd, UINT, UINT_PTR nId, DWORD)
+{
+    KillTimer(hwnd, nId);
+    SetEvent(g_hCancel);
+}
+
+class PasteInto : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_hWnd = CreateWindowExW(0, L"STATIC", L"paste target", WS_POPUP | WS_VISIBLE, 0, 0, 400,
+                                 300, NULL, NULL, NULL, NULL);
+        m_hEdit = CreateWindowExW(0, L"EDIT", L"",
+                                  WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 400,
+                                  300, m_hWnd, NULL, NULL, NULL);
+        g_edit = { (WNDPROC)SetWindowLongPtrW(m_hEdit, GWLP_WNDPROC, (LONG_PTR)WatchedEditProc),
+                   false, false };
+        ASSERT_TRUE(SetForegroundWindow(m_hWnd));
+        SetFocus(m_hEdit);
+        ASSERT_EQ(m_hEdit, GetFocus());
+    }
+    void TearDown() override { DestroyWindow(m_hWnd); }
+
+    // Pastes from another thread, answering this thread's messages meanwhile.
+    TypingResult Paste(const std::wstring& text, HANDLE hCancel = NULL)
+    {
+        m_job = { text, m_hEdit, hCancel, TYPING_FAILED };
+        DWORD dwStart = GetTickCount();
+        HANDLE hThread = CreateThread(NULL, 0, Run, &m_job, 0, NULL);
+        while (MsgWaitForMultipleObjects(1, &hThread, FALSE, 10000, QS_ALLINPUT) ==
+               WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hThread, 0)) << "the paste took over 10 s";
+        WaitForSingleObject(hThread, INFINITE);
+        CloseHandle(hThread);
+        m_dwMs = GetTickCount() - dwStart;
+        return m_job.result;
+    }
+
+    std::wstring EditText() const
+    {
+        std::wstring text(GetWindowTextLengthW(m_hEdit) + 1, L'\0');
+        text.resize(GetWindowTextW(m_hEdit, &text[0], (int)text.size()));
+        return text;
+    }
+
+    HWND m_hWnd, m_hEdit;
+    DWORD m_dwMs;
+
+private:
+    struct Job {
+        std::wstring text;
+        HWND hFocus;
+        HANDLE hCancel;
+        TypingResult result;
+    } m_job;
+
+    static DWORD WINAPI Run(LPVOID pParam)
+    {
+        Job* pJob = (Job*)pParam;
+        pJob->result = PasteText(pJob->text, pJob->hFocus, KeyboardSnapshot(), pJob->hCancel);
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(PasteInto, TheTargetGetsTheTextAndTheUserTheirClipboard)
+{
+    PutUserClipboard(m_hWnd);
+    std::wstring text = ChineseText(1000) + L"\r" + ChineseText(1047);
+    EXPECT_EQ(TYPING_DONE, Paste(text));
+    std::wstring pasted = EditText();
+    EXPECT_TRUE(pasted == ChineseText(1000) + L"\r\n" + ChineseText(1047))
+        << pasted.size() << " characters arrived";
+    EXPECT_TRUE(g_edit.bUnrecorded) << "the text was not marked for clipboard history";
+    ExpectUserClipboard();
+    printf("2,048 characters pasted in %lu ms\n", (unsigned long)m_dwMs);
+}
+
+TEST_F(PasteInto, ACopyMadeDuringThePasteIsKept)
+{
+    PutUserClipboard(m_hWnd);
+    g_edit.bCopyAfterPaste = true;
+    EXPECT_EQ(TYPING_DONE, Paste(ChineseText(50)));
+    EXPECT_EQ(ChineseText(50), EditText());
+    EXPECT_EQ(L"copied meanwhile", ClipboardText());
+}
+
+TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
+{
+    // The clipboard held by another window all along.
+    PutUserClipboard(m_hWnd);
+    ASSERT_TRUE(OpenClipboard(m_hWnd));
+    EXPECT_EQ(TYPING_FAILED, Paste(L"locked out"));
+    EXPECT_LT(m_dwMs, 2500u);
+    CloseClipboard();
+    ExpectUserClipboard();
+    EXPECT_EQ(L"", EditText());
+
+    // A target that never asks for the text: cancelled while waiting for it,
+    // then waited for in vain, from an empty clipboard.
+    SendMessageW(m_hEdit, EM_SETREADONLY, TRUE, 0);
+    g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
+    SetTimer(m_hWnd, 1, 300, CancelPaste);
+    EXPECT_EQ(TYPING_CANCELLED, Paste(L"cancelled", g_hCancel));
+    EXPECT_LT(m_dwMs, 1800u);
+    CloseHandle(g_hCancel);
+    ExpectUserClipboard();
+
+    PutUserClipboard(m_hWnd, true);
+    EXPECT_EQ(TYPING_FAILED, Paste(L"never asked for"));
+    EXPECT_LT(m_dwMs, 5000u);
+    ASSERT_TRUE(OpenClipboard(NULL));
+    EXPECT_EQ(0, CountClipboardFormats());
+    CloseClipboard();
+    EXPECT_EQ(L"", EditText());
+}
