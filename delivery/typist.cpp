@@ -3,10 +3,45 @@
 #include <process.h>
 
 #include "charmode.h"
+#include "paste.h"
 #include "typekeys.h"
+
+namespace {
+
+bool IsKeyItem(wchar_t ch)
+{
+    return ch == L'\t' || ch == L'\r' || ch == kKeyMarker || ch == kPauseMarker;
+}
+
+// The runs of text go through the clipboard; Tab, Enter, key combinations
+// and pauses between them are keys, as in the other modes.
+TypingResult PasteWithKeys(const TypingJob& job, HANDLE hCancel)
+{
+    const std::wstring& text = job.strText;
+    for (size_t i = 0; i < text.size();) {
+        size_t n = 0;
+        TypingResult result;
+        if (!IsKeyItem(text[i])) {
+            while (i + n < text.size() && !IsKeyItem(text[i + n]))
+                ++n;
+            result = PasteText(text.substr(i, n), job.hFocus, job.keys, hCancel);
+        } else {
+            n = text[i] == kKeyMarker || text[i] == kPauseMarker ? 2 : 1;
+            result = TypeKeys(job.hFocus, text.substr(i, n), false, 0, job.keys, hCancel);
+        }
+        if (result != TYPING_DONE)
+            return result;
+        i += n;
+    }
+    return job.bShiftEnter ? TypeKeys(job.hFocus, std::wstring(), true, 0, job.keys, hCancel) : TYPING_DONE;
+}
+
+}  // namespace
 
 TypingResult TypeText(const TypingJob& job, HANDLE hCancel)
 {
+    if (job.bPaste)
+        return PasteWithKeys(job, hCancel);
     // Posted characters would overtake the keys of a combination, which are
     // input: a text with combinations goes as keys, the rest as Unicode input.
     if (!NeedsCharacterMode(job.strText) || HasKeyCombination(job.strText))

@@ -20,8 +20,8 @@ struct TypingJob {
 };
 
 // Types the job's text: as keys when it is all ASCII or holds a key
-// combination, else as posted characters. hCancel stops it at the next
-// character.
+// combination, else as posted characters; or pastes it when the job says
+// so. hCancel stops it at the next character.
 TypingResult TypeText(const TypingJob& job, HANDLE hCancel);
 
 class CTypist {

@@ -318,12 +318,13 @@ class Rules(DecodeCase):
         self.decode("decode", "qr", "BAD-1")
         norza.wait_balloon("notice_rejected_2")
         self.assertIn(b"[Decode]Decode:BAD-1", self.log())
-        # Ctrl+A replaces what the field held; the pause shows in the message times.
+        # Ctrl+A replaces what the field held; the pause shows in the times the
+        # system stamped on the key presses as they were sent.
         self.decode("decode", "qr", "CLRnew")
         target.wait_text("new!", field=1)
         report = target.report()
-        times = {code: t for (kind, code), t in zip(report["events"], report["times"]) if kind == "char"}
-        self.assertGreaterEqual(times["21"] - times["77"], 290, report)   # 'w' to '!'
+        downs = {code: t for (kind, code), t in zip(report["events"], report["times"]) if kind == "down"}
+        self.assertGreaterEqual(downs["31"] - downs["57"], 295, report["times"][-12:])   # 'w' to '!'
         self.assertEqual("09506000134352", target.text(0))
 
 
@@ -356,6 +357,18 @@ class Notepad(DecodeCase):
         expected = text.replace(b"\r\n", b"").decode("cp%d" % harness.CODEPAGE)
         wait_for(lambda: norza.wintool("text", edit)[1].replace("\r\n", "") == expected,
                  timeout=240, interval=2, what="all %d bytes in notepad" % size)
+
+
+    def test_paste_output_gives_the_users_clipboard_back(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT:notepad.exe]\nMethod=paste\n")
+        self.start_norza()
+        edit = self.start_notepad()
+        self.assertEqual(0, norza.wintool("clipboard", "the user's own")[0])
+        code = "".join(chr(0x4E00 + i * 7 % 5000) for i in range(700))   # 2,100 bytes of UTF-8
+        self.write("code.txt", code.encode())
+        self.decode("decode-file", "qr", harness.winpath(os.path.join(self.folder, "code.txt")))
+        wait_for(lambda: norza.wintool("text", edit)[1] == code, timeout=20, what="the pasted code")
+        wait_for(lambda: norza.wintool("clipboard")[1] == "the user's own", what="the user's clipboard")
 
 
 @unittest.skipUnless(harness.CODEPAGE == 65001, "runs under a UTF-8 ANSI code page")
