@@ -79,8 +79,8 @@ public:
             if (bMods & kMods[i].bMod)
                 Key(kMods[i].bVk, kMods[i].wScan, KEYEVENTF_KEYUP);
         }
-        // Caps Lock would turn Shift+letter around.
-        m_bCharKeys = m_bCharKeys || (bVk >= 'A' && bVk <= 'Z');
+        // Caps Lock would turn Shift+letter around; shortcuts it leaves alone.
+        m_bCharKeys = m_bCharKeys || (bMods == KEYMOD_SHIFT && bVk >= 'A' && bVk <= 'Z');
         Break();
     }
 
@@ -97,14 +97,6 @@ public:
         Tap(VK_RETURN, kScanReturn);
         Key(VK_SHIFT, kScanShift, KEYEVENTF_KEYUP);
         Break();
-    }
-
-    void CtrlKey(BYTE bVk)
-    {
-        Key(VK_CONTROL, kScanCtrl, 0);
-        Tap(bVk, m_layout.ScanCode(bVk));
-        Key(VK_CONTROL, kScanCtrl, KEYEVENTF_KEYUP);
-        m_plan.breaks.push_back(m_plan.inputs.size());
     }
 
     // Puts the keyboard state changes around the planned characters.
@@ -270,9 +262,7 @@ KeyPlan PlanKeys(const std::wstring& text, bool bShiftEnter, const CKeyLayout& l
 
 KeyPlan PlanShortcut(BYTE bVk, const CKeyLayout& layout, const KeyboardSnapshot& state)
 {
-    KeyPlan plan;
-    CPlanner planner(layout, state, plan);
-    planner.CtrlKey(bVk);
-    planner.Wrap();
-    return plan;
+    std::wstring text;
+    AppendKey(text, bVk, KEYMOD_CTRL);
+    return PlanKeys(text, false, layout, state);
 }
