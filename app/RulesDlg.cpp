@@ -394,8 +394,8 @@ BOOL CRulesDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     AddColumns(GetDlgItem(m_hWnd, IDC_RULES_LIST),
-               { { IDS_RULES_COL_NUMBER, 9 }, { IDS_RULES_COL_MATCH, 30 }, { IDS_RULES_COL_PROGRAM, 19 },
-                 { IDS_RULES_COL_ACTION, 12 }, { IDS_RULES_COL_OUTPUT, 30 } });
+               { { IDS_RULES_COL_NUMBER, 13 }, { IDS_RULES_COL_MATCH, 26 }, { IDS_RULES_COL_PROGRAM, 20 },
+                 { IDS_RULES_COL_ACTION, 11 }, { IDS_RULES_COL_OUTPUT, 30 } });
     AddColumns(GetDlgItem(m_hWnd, IDC_PROGRAMS_LIST), { { IDS_RULES_COL_PROGRAM, 28 }, { IDS_RULES_COL_KEYS, 72 } });
     ShowRules(0);
     ShowPrograms(0);

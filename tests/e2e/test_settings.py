@@ -72,12 +72,12 @@ class SettingsCase(norza.NorzaCase):
     def leftovers(self):
         return [n for n in os.listdir(self.folder) if n.endswith((".new", ".bak"))]
 
-    def screenshot(self, window):
+    def screenshot(self, window, name="settings"):
         if os.environ.get("NORZA_SCREENSHOTS"):
             left, top, right, bottom = window["rect"]
             subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-                right - left, bottom - top, left, top), "+repage", "%s/settings-cp%d.png" % (
-                os.environ["NORZA_SCREENSHOTS"], harness.CODEPAGE)], env=harness.wine_env())
+                right - left, bottom - top, left, top), "+repage", "%s/%s-cp%d.png" % (
+                os.environ["NORZA_SCREENSHOTS"], name, harness.CODEPAGE)], env=harness.wine_env())
 
 
 class Apply(SettingsCase):
@@ -178,6 +178,8 @@ class Rules(SettingsCase):
                                  and w["visible"]], what=title)[0]
 
     def test_a_rule_added_and_tried_in_the_window_is_saved_and_in_force_at_once(self):
+        kept = b"\r\n; test labels\r\nMatch=TEST.*\r\nAction=reject\r\n\r\n[OUTPUT:EXCEL.EXE]\r\nSuffix={ENTER}\r\n"
+        self.write("typeSet.ini", TYPESET + b"\r\n[RULE5]" + kept)
         target = self.typing_target(fields=2)
         window = self.open_window()
         self.click(window, IDC_RULES)
@@ -204,13 +206,14 @@ class Rules(SettingsCase):
             self.set_text(rules, IDC_RULES_PROGRAM, program)
             self.set_text(rules, IDC_RULES_SAMPLE, sample)
             wait_for(lambda: result().split("\r\n") == expected, what="%r in the test box, not %r" % (expected, result()))
+        self.screenshot(rules, "rules")
         self.click(rules, IDOK)
         wait_for(lambda: rules["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the rules to close")
         self.click(window, IDOK)
         wait_for(lambda: not self.windows(), what="OK to close the window")
-        self.assertTrue(self.read("typeSet.ini").startswith(TYPESET))
-        self.assertIn(b"\r\n[RULE1]\r\nMatch=ID=\\w+;LOT=(\\w+);.*\r\nProgram=typetarget.exe\r\n"
-                      b"Output=$1{F2}{TAB}\r\n", self.read("typeSet.ini"))
+        # Numbered in list order: the rule there was keeps its comment under its new number.
+        self.assertEqual(TYPESET + b"\r\n[RULE1]" + kept + b"\r\n[RULE2]\r\nMatch=ID=\\w+;LOT=(\\w+);.*\r\n"
+                         b"Program=typetarget.exe\r\nOutput=$1{F2}{TAB}\r\n", self.read("typeSet.ini"))
 
         front = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
         self.assertEqual(0, norza.wintool("foreground", front)[0])
