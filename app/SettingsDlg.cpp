@@ -6,8 +6,12 @@
 
 #include <vector>
 
+#include "history.h"
 #include "resource.h"
+#include "rules.h"
 #include "settings.h"
+#include "shape.h"
+#include "typedtext.h"
 #include "uitext.h"
 
 namespace {
@@ -26,21 +30,6 @@ std::wstring Widen(LPCSTR psz)
     MultiByteToWideChar(CP_ACP, 0, psz, -1, &str[0], n);
     str.resize(lstrlenW(str.c_str()));
     return str;
-}
-
-std::wstring LoadText(UINT nID)
-{
-    WCHAR sz[512];
-    UiLoadString(nID, sz, ARRAYSIZE(sz));
-    return sz;
-}
-
-// One %s of a text from the string table filled in.
-std::wstring FormatText(UINT nID, const std::wstring& str1, const std::wstring& str2 = L"")
-{
-    WCHAR sz[1024];
-    wsprintfW(sz, LoadText(nID).c_str(), str1.c_str(), str2.c_str());
-    return sz;
 }
 
 std::wstring SystemText(DWORD dwError)
@@ -101,6 +90,22 @@ HRESULT CreateShortcut(const std::wstring& strLink)
     return hr;
 }
 
+// A sample code as a scanner hands it over: in the code page when it holds
+// every character, else in UTF-8.
+std::string Narrow(const std::wstring& str, UINT nCodePage)
+{
+    int n = WideCharToMultiByte(nCodePage, 0, str.c_str(), -1, NULL, 0, NULL, NULL);
+    std::string strBytes(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(nCodePage, 0, str.c_str(), -1, &strBytes[0], n, NULL, NULL);
+    return strBytes.c_str();
+}
+
+std::string ScannerBytes(const std::wstring& strCode)
+{
+    std::string strBytes = Narrow(strCode, CP_ACP);
+    return Widen(strBytes.c_str()) == strCode ? strBytes : Narrow(strCode, CP_UTF8);
+}
+
 // Digits only, within the range.
 bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn)
 {
@@ -128,6 +133,7 @@ int Number(const std::wstring& str)
 BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
     ON_COMMAND(IDC_SET_APPLY, OnApply)
     ON_COMMAND(IDC_SET_RELOAD, OnReload)
+    ON_COMMAND(IDC_SET_RULES, OnRules)
     ON_EN_CHANGE(IDC_SET_SUFFIX, OnSuffixChange)
     ON_CBN_SELCHANGE(IDC_SET_GS_MODE, OnModeChange)
     ON_CBN_SELCHANGE(IDC_SET_RS_MODE, OnModeChange)
@@ -149,7 +155,8 @@ void CSettingsDlg::Open(CWnd* pTrayWnd)
     if (IsIconic())
         ShowWindow(SW_RESTORE);
     ShowWindow(SW_SHOW);
-    ::SetForegroundWindow(m_hWnd);
+    // The rules dialog, or a message over it, when one is open.
+    ::SetForegroundWindow(GetLastActivePopup(m_hWnd));
 }
 
 BOOL CSettingsDlg::OnInitDialog()
@@ -157,10 +164,10 @@ BOOL CSettingsDlg::OnInitDialog()
     CDialog::OnInitDialog();
     for (int nId : kModeIds) {
         for (UINT nText : { IDS_SET_KEEP, IDS_SET_DROP, IDS_SET_REPLACE })
-            SendDlgItemMessageW(m_hWnd, nId, CB_ADDSTRING, 0, (LPARAM)LoadText(nText).c_str());
+            SendDlgItemMessageW(m_hWnd, nId, CB_ADDSTRING, 0, (LPARAM)UiText(nText).c_str());
     }
     // Each language by its own name.
-    for (const std::wstring& str : { LoadText(IDS_SET_LANG_AUTO), std::wstring(L"\x4E2D\x6587"), std::wstring(L"English") })
+    for (const std::wstring& str : { UiText(IDS_SET_LANG_AUTO), std::wstring(L"\x4E2D\x6587"), std::wstring(L"English") })
         SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_ADDSTRING, 0, (LPARAM)str.c_str());
     ReadFiles(m_loaded);
     ShowValues(m_loaded);
@@ -190,6 +197,68 @@ void CSettingsDlg::OnReload()
 {
     ReadFiles(m_loaded);
     ShowValues(m_loaded);
+}
+
+void CSettingsDlg::OnRules()
+{
+    CRulesDlg dlg(this, m_page, [this](const CRulesPage& page, const std::wstring& strSample,
+                                       const std::wstring& strProgram) {
+        return TestCode(page, strSample, strProgram);
+    });
+    // The program may be ending while the dialog is up.
+    if (dlg.DoModal() == IDOK && IsWindow(m_hWnd))
+        m_page = dlg.Page();
+}
+
+// What the sample would type with the window's values as they stand,
+// written or not: the readers themselves read the text the window would
+// write, so the test shows what the saved settings will do.
+std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& strSample,
+                                    const std::wstring& strProgram)
+{
+    std::wstring strCode;
+    if (!ExpandEscapes(EncodeSettingValue(strSample).c_str(), strCode))
+        return UiText(IDS_RULES_BAD_SAMPLE);
+    CShown shown = TakeValues();
+    shown.page = page;
+    std::string strText;
+    char szDir[MAX_PATH] = {}, szPath[MAX_PATH] = {};
+    size_t nFailed = 0;
+    DWORD dwError = 0;
+    if (!ReadFileBytes(TypeSetPath(), strText) || !GetTempPathA(MAX_PATH, szDir) ||
+        !GetTempFileNameA(szDir, "nza", 0, szPath))
+        dwError = GetLastError();
+    else
+        dwError = WriteFilesTogether({ { szPath, ChangeIniText(strText, TypeSetChanges(shown)) } }, &nFailed);
+    if (dwError) {
+        DeleteFileA(szPath);
+        return SystemText(dwError);
+    }
+    COutputProfiles profiles = ReadOutputProfiles(szPath);
+    CRules rules;
+    rules.Load(ReadRuleSettings(szPath));
+    bool bEnter = ReadTypeFlag("Enter", szPath) != 0;
+    DeleteFileA(szPath);
+
+    const COutputOptions& options = profiles.For(strProgram);
+    ShapedDecode shaped = ShapeDecode(ScannerBytes(strCode).c_str(), options, bEnter, CP_ACP, &rules, strProgram);
+    std::wstring strResult = VisibleCode(shaped.strTyped);
+    if (shaped.bShiftEnter)
+        strResult += KeyEscapeName(KEYMOD_SHIFT << 8 | VK_RETURN);
+    strResult += L"\r\n";
+    if (shaped.bRejected)
+        strResult += UiFormat(IDS_RULES_REFUSES, std::to_wstring(shaped.nRule));
+    else if (shaped.nRule)
+        strResult += UiFormat(IDS_RULES_MATCHED, std::to_wstring(shaped.nRule));
+    else
+        strResult += UiText(IDS_RULES_NO_RULE);
+    if (options.bPaste && !shaped.bRejected)
+        strResult += L"\r\n" + UiText(IDS_RULES_PASTE);
+    std::vector<std::wstring> errors = rules.Errors();
+    errors.insert(errors.end(), shaped.ruleErrors.begin(), shaped.ruleErrors.end());
+    for (const std::wstring& strError : errors)
+        strResult += L"\r\n" + strError;
+    return strResult;
 }
 
 void CSettingsDlg::OnSuffixChange()
@@ -228,6 +297,7 @@ void CSettingsDlg::ReadFiles(CShown& shown) const
     shown.bNotices = ReadNoticesSetting(strPath);
     shown.bAutostart = GetFileAttributesW(StartupShortcutPath(false).c_str()) != INVALID_FILE_ATTRIBUTES;
     shown.nLanguage = ReadUiLanguage(strPath);
+    shown.page = ReadRulesPage(strPath);
 }
 
 void CSettingsDlg::ShowValues(const CShown& shown)
@@ -246,6 +316,7 @@ void CSettingsDlg::ShowValues(const CShown& shown)
     CheckDlgButton(m_hWnd, IDC_SET_NOTICES, shown.bNotices ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(m_hWnd, IDC_SET_AUTOSTART, shown.bAutostart ? BST_CHECKED : BST_UNCHECKED);
     SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_SETCURSEL, shown.nLanguage, 0);
+    m_page = shown.page;
     UpdateEnabled();
 }
 
@@ -270,6 +341,7 @@ CSettingsDlg::CShown CSettingsDlg::TakeValues() const
     shown.bAutostart = IsDlgButtonChecked(m_hWnd, IDC_SET_AUTOSTART) == BST_CHECKED;
     LRESULT nLanguage = SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_GETCURSEL, 0, 0);
     shown.nLanguage = nLanguage > 0 && nLanguage < 3 ? (int)nLanguage : 0;
+    shown.page = m_page;
     return shown;
 }
 
@@ -278,8 +350,8 @@ bool CSettingsDlg::Validate(const CShown& shown)
     // Top to bottom, as the user reads the window.
     struct CText { int nId; const std::wstring* pstr; std::wstring strName; };
     const CText texts[] = {
-        { IDC_SET_PREFIX, &shown.strPrefix, LoadText(IDS_SET_FIELD_PREFIX) },
-        { IDC_SET_SUFFIX, &shown.strSuffix, LoadText(IDS_SET_FIELD_SUFFIX) },
+        { IDC_SET_PREFIX, &shown.strPrefix, UiText(IDS_SET_FIELD_PREFIX) },
+        { IDC_SET_SUFFIX, &shown.strSuffix, UiText(IDS_SET_FIELD_SUFFIX) },
     };
     struct CNumber { int nId; const std::wstring* pstr; int nMin, nMax; UINT nMessage; };
     const CNumber numbers[] = {
@@ -294,31 +366,31 @@ bool CSettingsDlg::Validate(const CShown& shown)
     std::wstring strExpanded;
     for (const CText& t : texts) {
         if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
-            Refuse(t.nId, FormatText(IDS_SET_BAD_ESCAPE, t.strName));
+            Refuse(t.nId, UiFormat(IDS_SET_BAD_ESCAPE, t.strName));
             return false;
         }
     }
     int n = 0;
     for (const CNumber& number : numbers) {
         if (!ParseNumber(*number.pstr, number.nMin, number.nMax, &n)) {
-            Refuse(number.nId, LoadText(number.nMessage));
+            Refuse(number.nId, UiText(number.nMessage));
             return false;
         }
     }
     for (const CText& t : controls) {
         if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
-            Refuse(t.nId, FormatText(IDS_SET_BAD_ESCAPE, t.strName));
+            Refuse(t.nId, UiFormat(IDS_SET_BAD_ESCAPE, t.strName));
             return false;
         }
     }
     if (!ParseNumber(shown.strHoldOff, 50, 5000, &n)) {
-        Refuse(IDC_SET_HOLDOFF, LoadText(IDS_SET_BAD_HOLDOFF));
+        Refuse(IDC_SET_HOLDOFF, UiText(IDS_SET_BAD_HOLDOFF));
         return false;
     }
     return true;
 }
 
-bool CSettingsDlg::Save(const CShown& shown)
+std::vector<CIniChange> CSettingsDlg::TypeSetChanges(const CShown& shown) const
 {
     std::vector<CIniChange> changes;
     for (int i = 0; i < kFlagCount - 1; ++i) {
@@ -344,6 +416,13 @@ bool CSettingsDlg::Save(const CShown& shown)
         changes.push_back({ "OUTPUT", "Notices", shown.bNotices ? "1" : "0", false });
     if (shown.nLanguage != m_loaded.nLanguage)
         changes.push_back({ "UI", "Language", kLanguages[shown.nLanguage], false });
+    AddRulesPageChanges(shown.page, m_loaded.page, changes);
+    return changes;
+}
+
+bool CSettingsDlg::Save(const CShown& shown)
+{
+    std::vector<CIniChange> changes = TypeSetChanges(shown);
 
     // Read again now: a hand edit since the window opened stays, but for
     // the keys changed here.
@@ -373,12 +452,14 @@ bool CSettingsDlg::Save(const CShown& shown)
             strPath = files[nFailed].strPath;
     }
     if (dwError) {
-        Refuse(0, FormatText(IDS_SET_NOT_SAVED, Widen(strPath), SystemText(dwError)));
+        Refuse(0, UiFormat(IDS_SET_NOT_SAVED, Widen(strPath), SystemText(dwError)));
         return false;
     }
 
     bool bDone = shown.bAutostart == m_loaded.bAutostart || SetAutostart(shown.bAutostart);
     m_loaded = shown;
+    MarkRulesPageSaved(m_loaded.page);
+    m_page = m_loaded.page;
     if (!bDone)
         m_loaded.bAutostart = !shown.bAutostart;
     if (!files.empty())
@@ -397,7 +478,7 @@ bool CSettingsDlg::SetAutostart(BOOL bOn)
             ? S_OK : HRESULT_FROM_WIN32(GetLastError());
     if (SUCCEEDED(hr))
         return true;
-    Refuse(IDC_SET_AUTOSTART, FormatText(IDS_SET_SHORTCUT_FAILED, strLink, SystemText(hr)));
+    Refuse(IDC_SET_AUTOSTART, UiFormat(IDS_SET_SHORTCUT_FAILED, strLink, SystemText(hr)));
     return false;
 }
 
@@ -411,18 +492,9 @@ void CSettingsDlg::UpdateEnabled()
     }
 }
 
-// The message names the field; the field then has the focus, its text
-// selected for typing over.
 void CSettingsDlg::Refuse(int nIdControl, const std::wstring& strText)
 {
-    WCHAR szCaption[128] = {};
-    GetWindowTextW(m_hWnd, szCaption, ARRAYSIZE(szCaption));
-    MessageBoxW(m_hWnd, strText.c_str(), szCaption, MB_OK | MB_ICONWARNING);
-    HWND hControl = nIdControl ? GetDlgItem(m_hWnd, nIdControl) : NULL;
-    if (hControl && IsWindow(m_hWnd)) {
-        SendMessageW(m_hWnd, WM_NEXTDLGCTL, (WPARAM)hControl, TRUE);
-        SendMessageW(hControl, EM_SETSEL, 0, -1);
-    }
+    RefuseField(m_hWnd, nIdControl, strText);
 }
 
 std::wstring CSettingsDlg::Text(int nIdControl) const

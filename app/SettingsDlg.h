@@ -7,6 +7,9 @@
 #include <afxwin.h>
 
 #include <string>
+#include <vector>
+
+#include "RulesDlg.h"
 
 // Sent to the tray window once the files hold new settings, which it then
 // reads and puts in force.
@@ -26,6 +29,7 @@ protected:
 
     afx_msg void OnApply();
     afx_msg void OnReload();
+    afx_msg void OnRules();
     afx_msg void OnSuffixChange();
     afx_msg void OnModeChange();
     DECLARE_MESSAGE_MAP()
@@ -50,6 +54,7 @@ private:
         BOOL bNotices;
         BOOL bAutostart;
         int nLanguage;            // auto, zh, en
+        CRulesPage page;          // rules and program sections
     };
 
     void ReadFiles(CShown& shown) const;
@@ -57,6 +62,9 @@ private:
     CShown TakeValues() const;
     // Refuses the first invalid field, next to it; true when all are valid.
     bool Validate(const CShown& shown);
+    // typeSet.ini's changes for what differs from m_loaded.
+    std::vector<CIniChange> TypeSetChanges(const CShown& shown) const;
+    std::wstring TestCode(const CRulesPage& page, const std::wstring& strSample, const std::wstring& strProgram);
     // Writes what differs from m_loaded; true when done.
     bool Save(const CShown& shown);
     bool SetAutostart(BOOL bOn);
@@ -66,5 +74,6 @@ private:
     void SetText(int nIdControl, const std::wstring& str);
 
     CShown m_loaded;
+    CRulesPage m_page;            // as edited, not yet written
     HWND m_hWndTray;
 };

@@ -1,5 +1,8 @@
 #include "history.h"
 
+#include "settings.h"
+#include "typedtext.h"
+
 void CScanHistory::Add(const ScanRecord& record)
 {
     m_records.push_front(record);
@@ -14,6 +17,12 @@ std::wstring VisibleCode(const std::wstring& strCode)
     out.reserve(strCode.size());
     for (size_t i = 0; i < strCode.size(); ++i) {
         wchar_t ch = strCode[i];
+        if ((ch == kKeyMarker || ch == kPauseMarker) && i + 1 < strCode.size()) {
+            ++i;
+            out += ch == kKeyMarker ? KeyEscapeName(strCode[i])
+                                    : L"{DELAY " + std::to_wstring((unsigned)strCode[i]) + L"}";
+            continue;
+        }
         if (ch >= 0x20 && ch != 0x7F) {
             out += ch;
             continue;

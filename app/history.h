@@ -27,7 +27,8 @@ struct ScanRecord {
 
 // The code as the history window shows it: every control character in sight,
 // named as the settings files name it ({TAB}, {ENTER} for a line break, {GS},
-// {RS}, {EOT}, else {U+XXXX}), the rest unchanged.
+// {RS}, {EOT}, else {U+XXXX}), the rest unchanged. A typed text's in-band
+// keys and pauses (typedtext.h) show as {CTRL+A}, {F2}, {DELAY n}.
 std::wstring VisibleCode(const std::wstring& strCode);
 
 class CScanHistory {

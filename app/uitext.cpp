@@ -71,6 +71,20 @@ int UiLoadString(UINT nID, LPWSTR pszBuffer, int cchBuffer)
     return nLength;
 }
 
+std::wstring UiText(UINT nID)
+{
+    WCHAR sz[512];
+    UiLoadString(nID, sz, ARRAYSIZE(sz));
+    return sz;
+}
+
+std::wstring UiFormat(UINT nID, const std::wstring& str1, const std::wstring& str2)
+{
+    WCHAR sz[1024];
+    wsprintfW(sz, UiText(nID).c_str(), str1.c_str(), str2.c_str());
+    return sz;
+}
+
 HMENU UiLoadMenu(UINT nID)
 {
     const void* pTemplate = LockUiResource(RT_MENU, nID);

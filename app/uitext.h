@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "settings.h"
 
 // Chinese when the setting says so, or says auto and the user's interface
@@ -16,6 +18,10 @@ void UiSelectLanguage(UiLanguageSetting setting);
 // The string, cut to fit the buffer and always terminated; the number of
 // characters copied, 0 when there is no such string.
 int UiLoadString(UINT nID, LPWSTR pszBuffer, int cchBuffer);
+
+// The string by id, and with up to two %s filled in.
+std::wstring UiText(UINT nID);
+std::wstring UiFormat(UINT nID, const std::wstring& str1, const std::wstring& str2 = L"");
 
 // A menu the caller destroys, or NULL.
 HMENU UiLoadMenu(UINT nID);

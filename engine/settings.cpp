@@ -363,6 +363,54 @@ std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath)
     return rules;
 }
 
+const char* const kProgramKeys[kProgramKeyCount] = {
+    "Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method",
+};
+
+std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath)
+{
+    std::vector<CProgramSetting> programs;
+    std::string names = SectionNames(pszPath);
+    static const char kPrefix[] = "OUTPUT:";
+    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
+        if (_strnicmp(p, kPrefix, sizeof(kPrefix) - 1) != 0 || !p[sizeof(kPrefix) - 1])
+            continue;
+        bool bSeen = false;
+        for (const CProgramSetting& program : programs)
+            bSeen = bSeen || lstrcmpiA(program.strProgram, p + sizeof(kPrefix) - 1) == 0;
+        if (bSeen)
+            continue;
+        CProgramSetting program;
+        program.strProgram = p + sizeof(kPrefix) - 1;
+        for (int i = 0; i < kProgramKeyCount; ++i)
+            program.abSet[i] = ReadOutputValue(p, kProgramKeys[i], pszPath, program.values[i]) == VALUE_READ;
+        programs.push_back(program);
+    }
+    return programs;
+}
+
+std::wstring KeyEscapeName(wchar_t chKey)
+{
+    BYTE bVk = (BYTE)(chKey & 0xFF), bMods = (BYTE)(chKey >> 8);
+    std::string strName = "{";
+    for (const auto& mod : kModifierNames) {
+        if (bMods & mod.bMod)
+            strName += mod.pszName;
+    }
+    char szKey[16] = {};
+    if (bVk >= VK_F1 && bVk <= VK_F24)
+        snprintf(szKey, sizeof(szKey), "F%d", bVk - VK_F1 + 1);
+    else if ((bVk >= '0' && bVk <= '9') || (bVk >= 'A' && bVk <= 'Z'))
+        szKey[0] = (char)bVk;
+    for (const auto& key : kNamedKeys) {
+        if (key.bVk == bVk)
+            lstrcpynA(szKey, key.pszName, sizeof(szKey));
+    }
+    if (!szKey[0])   // not a key a settings text can name
+        snprintf(szKey, sizeof(szKey), "VK %d", bVk);
+    return Widen(strName + szKey + "}", CP_ACP);
+}
+
 const COutputOptions& COutputProfiles::For(const std::wstring& strProgram) const
 {
     std::wstring strLower = Lowered(strProgram);
@@ -508,7 +556,7 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
     std::string strName;
     for (; i < lines.size(); ++i) {
         std::string str = strText.substr(lines[i].nStart, lines[i].nEnd - lines[i].nStart);
-        if (IsSection(str, &strName) && _stricmp(strName.c_str(), change.pszSection) == 0)
+        if (IsSection(str, &strName) && _stricmp(strName.c_str(), change.strSection.c_str()) == 0)
             break;
     }
     if (i == lines.size()) {
@@ -519,7 +567,7 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
             strNew += strBreak;
         if (!strNew.empty())
             strNew += strBreak;
-        return strNew + "[" + change.pszSection + "]" + strBreak + strLine + strBreak;
+        return strNew + "[" + change.strSection.c_str() + "]" + strBreak + strLine + strBreak;
     }
 
     // A new key goes after the section's last key; in a section without
@@ -563,11 +611,63 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
 
 }  // namespace
 
+namespace {
+
+// The section-wide change for a section's name, or NULL.
+const CIniChange* SectionChange(const std::vector<CIniChange>& changes, const std::string& strName)
+{
+    for (const CIniChange& change : changes) {
+        if (!change.pszKey && _stricmp(change.strSection.c_str(), strName.c_str()) == 0)
+            return &change;
+    }
+    return NULL;
+}
+
+std::string ChangeSections(const std::string& strText, const std::vector<CIniChange>& changes)
+{
+    std::vector<CLine> lines = SplitLines(strText);
+    std::string strNew;
+    size_t nCopied = 0;   // strText is copied up to here
+    std::string strName;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string str = strText.substr(lines[i].nStart, lines[i].nEnd - lines[i].nStart);
+        const CIniChange* pChange = IsSection(str, &strName) ? SectionChange(changes, strName) : NULL;
+        if (!pChange)
+            continue;
+        strNew.append(strText, nCopied, lines[i].nStart - nCopied);
+        if (!pChange->bRemove) {
+            size_t nOpen = str.find('['), nClose = str.find(']');
+            strNew += str.substr(0, nOpen + 1) + pChange->strValue +
+                      (nClose == std::string::npos ? "]" : str.substr(nClose));
+            nCopied = lines[i].nEnd;
+            continue;
+        }
+        size_t nEnd = i;   // the last line that goes
+        for (size_t j = i + 1; j < lines.size(); ++j) {
+            std::string strLine = Trim(strText.substr(lines[j].nStart, lines[j].nEnd - lines[j].nStart));
+            if (IsSection(strLine, &strName))
+                break;
+            if (strLine.find('=') != std::string::npos && strLine[0] != ';')
+                nEnd = j;
+        }
+        while (nEnd + 1 < lines.size() &&
+               Trim(strText.substr(lines[nEnd + 1].nStart, lines[nEnd + 1].nEnd - lines[nEnd + 1].nStart)).empty())
+            ++nEnd;
+        nCopied = lines[nEnd].nNext;
+        i = nEnd;
+    }
+    return strNew + strText.substr(nCopied);
+}
+
+}  // namespace
+
 std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes)
 {
-    std::string strNew = strText;
-    for (const CIniChange& change : changes)
-        strNew = ChangeOne(strNew, change);
+    std::string strNew = ChangeSections(strText, changes);
+    for (const CIniChange& change : changes) {
+        if (change.pszKey)
+            strNew = ChangeOne(strNew, change);
+    }
     return strNew;
 }
 

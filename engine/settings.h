@@ -108,15 +108,35 @@ const int kMaxRules = 99;
 
 std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath);
 
+// The keys of a section [OUTPUT:<program file name>], as the settings window
+// edits them.
+const int kProgramKeyCount = 8;
+extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method
+
+struct CProgramSetting {
+    CString strProgram;                    // as the section's name has it
+    bool abSet[kProgramKeyCount];          // the section has the key
+    CString values[kProgramKeyCount];      // as they stand, escapes and all
+};
+
+// The sections [OUTPUT:<program file name>], in the file's order; of two
+// with the same name (any case) the first, as the reader takes it.
+std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath);
+
+// An in-band key (modifiers << 8 | virtual key, see typedtext.h) by the
+// name a settings text gives it: {F2}, {CTRL+A}, {CTRL+SHIFT+HOME}.
+std::wstring KeyEscapeName(wchar_t chKey);
+
 // ---- Writing -----------------------------------------------------------
 // The settings window changes values in the files' text itself, so that
 // comments, the order of keys, blank lines and keys it does not know stay
 // as they were, byte for byte.
 
 // One change: a key gets a value (in the code page, as stored), or loses
-// its line.
+// its line. Without a key (pszKey NULL) the change is to the whole section:
+// it goes (bRemove), or takes the name strValue.
 struct CIniChange {
-    const char* pszSection;
+    std::string strSection;
     const char* pszKey;
     std::string strValue;
     bool bRemove;
@@ -129,6 +149,11 @@ struct CIniChange {
 // missing section at the end. A value with blanks at an end, or in quotes
 // of its own, is put in quotes, which the reader takes off again. New lines
 // end as the text's first line does (CR LF in an empty text).
+// Changes to whole sections are made first, all in one step, on the names
+// the text has, so that two sections may swap names; every section of a
+// name goes or is renamed. A section that goes takes its lines down to its
+// last key and the blank lines after it: comments further down speak of
+// what follows.
 std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes);
 
 // configDecodeTime.ini with the number it starts with (as ReadDecodeTime

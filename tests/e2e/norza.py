@@ -35,6 +35,11 @@ TEXTS = {
     "settings_title": ("Norza 设置", "Norza Settings"),
     "notice_rejected_2": ("扫码内容未输入:被规则 RULE2 拒绝。内容已记入 log.log。",
                           "Scan not typed: rule RULE2 refuses it. The scan is saved in log.log."),
+    "rules_title": ("规则与程序设置 - Norza", "Rules and programs - Norza"),
+    "rule_title": ("规则", "Rule"),
+    "rule_matched": ("规则 RULE2 匹配", "RULE2 matched"),
+    "bad_match": ("匹配不是有效的正则表达式。", "Match is not a valid regular expression."),
+    "no_rule": ("没有规则匹配：按输出选项输入", "No rule: typed with the output options"),
 }
 
 

@@ -21,7 +21,7 @@ CHINESE, ENGLISH = 2052, 1033
 # The texts the user reads: the About menu entry, the notices, the message box,
 # the settings window's choices and messages, the history window.
 STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(230, 242)) + \
-    tuple(range(256, 267))
+    tuple(range(256, 267)) + tuple(range(280, 303))
 
 
 def objdump(path):
@@ -90,7 +90,7 @@ class Resources(unittest.TestCase):
         blocks = sorted({i // 16 + 1 for i in STRING_IDS})
         for type_id, names, languages in (
                 (14, (153, 155, 157, 158, 159, 167, 168), (CHINESE,)), (5, (102,), (CHINESE,)),
-                (5, (100, 110, 140), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
+                (5, (100, 110, 140, 150, 151, 152), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
                 (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
                 for language in languages:
@@ -157,7 +157,7 @@ class Resources(unittest.TestCase):
         self.assertEqual((1, 0xFFFF), (ver, sig))
         self.assertEqual(0x40000, exstyle)               # WS_EX_APPWINDOW: a taskbar button
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
-        self.assertEqual(40, items)
+        self.assertEqual(41, items)
 
     def test_tray_menu_layout(self):
         # The toggles first (checked by position), then the windows, then Restart and Exit.

@@ -16,7 +16,9 @@ WM_COMMAND, WM_KEYDOWN, BM_CLICK, BM_GETCHECK = "0x111", "0x100", "0xf5", "0xf0"
 ID_TRAY_SETTINGS = "32780"
 IDOK = 1
 (IDC_ENTER, IDC_PREFIX, IDC_SUFFIX, IDC_KEYDELAY, IDC_HOLDOFF, IDC_AUTOSTART, IDC_RELOAD,
- IDC_APPLY) = 1104, 1105, 1106, 1107, 1115, 1117, 1119, 1120
+ IDC_APPLY, IDC_RULES) = 1104, 1105, 1106, 1107, 1115, 1117, 1119, 1120, 1121
+IDC_RULES_ADD, IDC_RULES_SAMPLE, IDC_RULES_PROGRAM, IDC_RULES_RESULT = 1301, 1310, 1311, 1312
+IDC_RULE_MATCH, IDC_RULE_PROGRAM, IDC_RULE_OUTPUT = 1320, 1321, 1323
 
 # The files as a user keeps them: comments in the code page, keys and a
 # section the window does not know.
@@ -70,12 +72,12 @@ class SettingsCase(norza.NorzaCase):
     def leftovers(self):
         return [n for n in os.listdir(self.folder) if n.endswith((".new", ".bak"))]
 
-    def screenshot(self, window):
+    def screenshot(self, window, name="settings"):
         if os.environ.get("NORZA_SCREENSHOTS"):
             left, top, right, bottom = window["rect"]
             subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
-                right - left, bottom - top, left, top), "+repage", "%s/settings-cp%d.png" % (
-                os.environ["NORZA_SCREENSHOTS"], harness.CODEPAGE)], env=harness.wine_env())
+                right - left, bottom - top, left, top), "+repage", "%s/%s-cp%d.png" % (
+                os.environ["NORZA_SCREENSHOTS"], name, harness.CODEPAGE)], env=harness.wine_env())
 
 
 class Apply(SettingsCase):
@@ -167,6 +169,58 @@ class Refusals(SettingsCase):
         self.set_text(window, IDC_KEYDELAY, "x")
         self.click(window, IDC_APPLY)
         wait_for(self.boxes, what="the message")
+        self.quit(self.proc)
+
+
+class Rules(SettingsCase):
+    def dialog(self, title):
+        return wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text(title)
+                                 and w["visible"]], what=title)[0]
+
+    def test_a_rule_added_and_tried_in_the_window_is_saved_and_in_force_at_once(self):
+        kept = b"\r\n; test labels\r\nMatch=TEST.*\r\nAction=reject\r\n\r\n[OUTPUT:EXCEL.EXE]\r\nSuffix={ENTER}\r\n"
+        self.write("typeSet.ini", TYPESET + b"\r\n[RULE5]" + kept)
+        target = self.typing_target(fields=2)
+        window = self.open_window()
+        self.click(window, IDC_RULES)
+        rules = self.dialog("rules_title")
+        self.click(rules, IDC_RULES_ADD)
+        rule = self.dialog("rule_title")
+        self.set_text(rule, IDC_RULE_MATCH, "ID=(")
+        self.set_text(rule, IDC_RULE_PROGRAM, "typetarget.exe")
+        self.set_text(rule, IDC_RULE_OUTPUT, "$1{F2}{TAB}")
+        self.click(rule, IDOK)   # refused: the pattern does not compile
+        box = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text("rule_title")
+                                and w["hwnd"] != rule["hwnd"] and w["visible"]], what="the refusal")[0]
+        self.assertIn(norza.text("bad_match"), " ".join(c["text"] for c in box["children"]))
+        norza.wintool("post", box["hwnd"], WM_COMMAND, str(IDOK), "0")
+        self.set_text(rule, IDC_RULE_MATCH, r"ID=\w+;LOT=(\w+);.*")
+        self.click(rule, IDOK)
+        wait_for(lambda: rule["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the rule to be taken")
+
+        # The test box: the rule, not yet saved, for its program only.
+        result = lambda: norza.wintool("text", self.control(rules, IDC_RULES_RESULT))[1]
+        for program, sample, expected in [
+                ("other.exe", "ID=7;LOT=B7;EXP=2612", ["ID=7;LOT=B7;EXP=2612{SHIFT+ENTER}", norza.text("no_rule")]),
+                ("typetarget.exe", "ID=7;LOT=A12;EXP=2601", ["A12{F2}{TAB}{SHIFT+ENTER}", norza.text("rule_matched")])]:
+            self.set_text(rules, IDC_RULES_PROGRAM, program)
+            self.set_text(rules, IDC_RULES_SAMPLE, sample)
+            wait_for(lambda: result().split("\r\n") == expected, what="%r in the test box, not %r" % (expected, result()))
+        self.screenshot(rules, "rules")
+        self.click(rules, IDOK)
+        wait_for(lambda: rules["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the rules to close")
+        self.click(window, IDOK)
+        wait_for(lambda: not self.windows(), what="OK to close the window")
+        # Numbered in list order: the rule there was keeps its comment under its new number.
+        self.assertEqual(TYPESET + b"\r\n[RULE1]" + kept + b"\r\n[RULE2]\r\nMatch=ID=\\w+;LOT=(\\w+);.*\r\n"
+                         b"Program=typetarget.exe\r\nOutput=$1{F2}{TAB}\r\n", self.read("typeSet.ini"))
+
+        front = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
+        self.assertEqual(0, norza.wintool("foreground", front)[0])
+        self.assertEqual(0, scanctl("decode", "qr", "ID=7;LOT=A12;EXP=2601")[0])
+        wait_for(lambda: target.report()["focus"] == 1, what="the focus in the second field")
+        self.assertEqual("A12", target.text(0))
+        self.assertEqual(1, self.journal().count("StartDevice"))   # no restart
         self.quit(self.proc)
 
 

@@ -147,6 +147,12 @@ TEST(ScanHistory, ControlCharactersAreShownByTheirSettingsNames)
     EXPECT_EQ(L"01{GS}21{RS}x{EOT}", VisibleCode(L"01\x1d" L"21\x1ex\x04"));
     EXPECT_EQ(L"a{TAB}b{ENTER}c{ENTER}d{ENTER}{ENTER}e", VisibleCode(L"a\tb\r\nc\rd\n\ne"));
     EXPECT_EQ(L"{U+001B}{U+007F}{U+0000}\x4e2d{}", VisibleCode(std::wstring(L"\x1b\x7f\0\x4e2d{}", 6)));
+    // A typed text's keys and pauses read back as the escapes that made them.
+    for (const char* pszTyped : { "{CTRL+A}x{DELAY 300}{F2}{ENTER}", "{CTRL+ALT+SHIFT+HOME}{SHIFT+TAB}{ALT+F4}{DEL}" }) {
+        std::wstring strTyped;
+        ASSERT_TRUE(ExpandEscapes(pszTyped, strTyped));
+        EXPECT_EQ(std::wstring(pszTyped, pszTyped + strlen(pszTyped)), VisibleCode(strTyped));
+    }
 }
 
 class NoticesSetting : public TempFileTest {

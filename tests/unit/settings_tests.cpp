@@ -208,6 +208,15 @@ TEST(IniWriter, ChangesValuesAndKeepsTheRest)
           { { "OUTPUT", "Suffix", "{TAB}", false } },
           "[OUTPUT]\n; what follows\n;Suffix=\nSuffix={TAB}\n\n; for one program\n;Suffix={ENTER}\n\n[UI]\n" },
         { "empty text", "", { { "OUTPUT", "Suffix", "", false } }, "[OUTPUT]\r\nSuffix=\r\n" },
+        { "a section goes, every one of its name, not the comment on the next",
+          "[RULE1]\r\n; lots\r\nMatch=a\r\nX=1\r\n\r\n; the next\r\n[RULE2]\r\nMatch=b\r\n[rule1]\r\nMatch=c\r\n",
+          { { "RULE1", NULL, "", true } }, "; the next\r\n[RULE2]\r\nMatch=b\r\n" },
+        { "names swap in one step, keys follow the new names",
+          "[RULE1]\r\nMatch=a\r\n\r\n[ RULE2 ] ; two\r\nMatch=b\r\n",
+          { { "RULE1", NULL, "RULE2", false }, { "RULE2", NULL, "RULE1", false }, { "RULE1", "Action", "reject", false } },
+          "[RULE2]\r\nMatch=a\r\n\r\n[RULE1] ; two\r\nMatch=b\r\nAction=reject\r\n" },
+        { "the last section without a line break, and one that is not there", "[A]\nx=1\n[B]\ny=2",
+          { { "B", NULL, "", true }, { "C", NULL, "", true } }, "[A]\nx=1\n" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.expected, ChangeIniText(c.text, c.changes)) << c.name;
