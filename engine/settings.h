@@ -69,9 +69,9 @@ const int kMaxRepeatWindow = 60000;
 // {INS} {DEL} {BS} {ESC}) and with modifiers ({CTRL+A}, {ALT+F4},
 // {CTRL+SHIFT+HOME}: a letter, a digit or a named key, also TAB, ENTER and
 // SPACE), and pauses ({DELAY n}, n at most 2000 ms), in-band as
-// typedtext.h describes; case does not matter. The value is read character by character, so the second byte
-// of a double-byte character is never a brace. False, leaving strOut alone,
-// on an unknown escape or a lone brace.
+// typedtext.h describes; case does not matter. The value is read character
+// by character, so the second byte of a double-byte character is never a
+// brace. False, leaving strOut alone, on an unknown escape or a lone brace.
 bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage = CP_ACP);
 
 // A key's value as it stands in the file, escapes and all; false when the

@@ -265,8 +265,9 @@ std::string Split(const std::wstring& strCode, std::vector<Gs1Element>* pElement
     }
     if (pos == 0 && s[0] == ']')
         return "not GS1 data";
-    if (pos == 0 && s[0] == kGs)
-        pos = 1;
+    // Some scanners send the FNC1 that the identifier already announces.
+    if (pos < s.size() && s[pos] == kGs)
+        ++pos;
     if (pos == s.size())
         return "no element";
 

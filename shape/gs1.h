@@ -12,9 +12,9 @@ struct Gs1Element {
 };
 
 // Splits a GS1 element string. At the start it accepts one symbology
-// identifier that announces GS1 data (]C1 ]d2 ]Q3 ]e0 ]J1) or one GS (0x1D,
-// a transmitted FNC1). An element whose length the first two digits of its AI
-// predefine needs no separator (a GS after it is tolerated); any other ends
+// identifier that announces GS1 data (]C1 ]d2 ]Q3 ]e0 ]J1), one GS (0x1D,
+// a transmitted FNC1), or both. An element whose length the first two
+// digits of its AI predefine needs no separator (a GS after it is tolerated); any other ends
 // at a GS or at the end. Each value is checked against its AI: character set,
 // length, check digit, date and time. On failure it returns false, empties
 // *pElements and says why in *pstrError ("AI 01: check digit"). Either

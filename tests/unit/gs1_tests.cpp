@@ -29,8 +29,9 @@ struct Case {
 TEST(Gs1, SplitsRealElementStrings)
 {
     const Case cases[] = {
-        // DataMatrix: fixed fields run on, expiry with day 00, lot to the end.
-        { L"]d2" L"0109506000134352" L"17250700" L"10ABC123",
+        // DataMatrix: fixed fields run on, expiry with day 00, lot to the end;
+        // the FNC1 the identifier stands for sent as well.
+        { L"]d2" GS L"0109506000134352" L"17250700" L"10ABC123",
           "(01)09506000134352(17)250700(10)ABC123" },
         // Transmitted FNC1 first, GS after each variable field, also the last.
         { GS L"0109506000134352" L"10LOT-7/B" GS L"21Sn%1" GS,
