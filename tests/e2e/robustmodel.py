@@ -1,7 +1,8 @@
 """What Norza must make of any input, worked out apart from the program:
 random decode texts and settings files, and the text each decode logs, the
-switches and output options typeSet.ini gives and the hold-off
-configDecodeTime.ini gives.
+switches, output options and rules typeSet.ini gives and the hold-off
+configDecodeTime.ini gives. Rules are drawn from a small grammar of patterns
+that Python's re and ECMAScript read alike, so that re.fullmatch tells.
 
 The settings rules are the ones the program relies on from Windows, as Wine
 applies them (each checked against Wine's own calls):

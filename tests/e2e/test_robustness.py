@@ -302,8 +302,10 @@ class LongDecodeRun(unittest.TestCase):
 class RandomSettings(norza.NorzaCase):
     """Random typeSet.ini and configDecodeTime.ini files, each pair given to a
     fresh start of the program: the switches and hold-off it hands the engine
-    are the ones worked out from the files, and the Enter switch and the
-    output options show in what two decodes type into a typing target."""
+    are the ones worked out from the files; the Enter switch, the output
+    options (those of the typing target's own section where it has one) and
+    the rules show in what two decodes type into a typing target, and the
+    log names the rules left out and the one that refuses the code."""
 
     def place(self, name, data, folder):
         path = os.path.join(self.folder, name)
