@@ -1,7 +1,8 @@
 """What Norza must make of any input, worked out apart from the program:
 random decode texts and settings files, and the text each decode logs, the
-switches and output options typeSet.ini gives and the hold-off
-configDecodeTime.ini gives.
+switches, output options and rules typeSet.ini gives and the hold-off
+configDecodeTime.ini gives. Rules are drawn from a small grammar of patterns
+that Python's re and ECMAScript read alike, so that re.fullmatch tells.
 
 The settings rules are the ones the program relies on from Windows, as Wine
 applies them (each checked against Wine's own calls):
@@ -20,7 +21,9 @@ applies them (each checked against Wine's own calls):
   the first NUL and taken by atoi: blanks, one sign, digits, wrapping around
   in 32 bits.
 """
+import functools
 import random
+import re
 import struct
 
 import harness
@@ -188,6 +191,13 @@ LINE_ENDS = {0x0A, 0x0D}
 OTHER_CHARACTER = 0x110000   # stands for any character that is none of the above
 
 
+@functools.lru_cache(maxsize=4)
+def read_profile(data):
+    """The sections of a file's bytes: the same file is looked at several
+    times, and a huge one takes seconds."""
+    return parse_profile(profile_units(data))
+
+
 def profile_units(data):
     """The characters GetPrivateProfileString reads from the file, as code
     points; non-ASCII characters of an ANSI file as OTHER_CHARACTER."""
@@ -287,7 +297,7 @@ def type_flags(data):
     characters of an ANSI file go back to their own bytes."""
     if data is None:
         return (1,) * len(TYPE_KEYS)
-    sections = parse_profile(profile_units(data))
+    sections = read_profile(data)
     flags = []
     for key in TYPE_KEYS:
         value = profile_value(sections, "TYPE", key)
@@ -329,20 +339,76 @@ def key_line(rng, key):
 
 # Section OUTPUT: what is typed around a decode and in place of its control
 # characters, read with a buffer of 1024 characters. A missing or invalid
-# value leaves the key at its default.
-OUTPUT_KEYS = ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT")
+# value leaves the key at its default; in a section [OUTPUT:<file name>], at
+# the value of OUTPUT while that program is in front.
+OUTPUT_KEYS = ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method")
 CONTROLS = {"GS": "\x1d", "RS": "\x1e", "EOT": "\x04"}
 ESCAPES = {"{TAB}": "\t", "{ENTER}": "\r", "{GS}": "\x1d", "{RS}": "\x1e", "{EOT}": "\x04",
            "{{": "{", "}}": "}"}
+NAMED_KEYS = ("HOME", "END", "UP", "DOWN", "LEFT", "RIGHT", "PGUP", "PGDN", "INS", "DEL", "BS",
+              "ESC", "TAB", "ENTER", "SPACE")
+MODIFIERS = ("CTRL+", "ALT+", "SHIFT+")
+KEY = "\ue000"   # a key pressed by name, whose effect on the target is not told here
+MAX_PAUSE = 2000
+# Keys by name edit the typing target's field: only where they are never typed.
+KEY_VALUES = ["{HOME}", "{CTRL+A}", "{F5}", "{ctrl+shift+home}", "{SPACE}", "{ESC}", "{END}"]
 OUTPUT_VALUES = {
     "text": ["", "a", "x1", "{TAB}", "{enter}", "{Tab}{ENTER}", "{{", "}}", "-{TAB}-", "{gs}",
-             "\" b \"", "'q'", "{X}", "{", "}", "a{TAB", "{ TAB}", "{}", "b\0{X}"],
+             "\" b \"", "'q'", "{X}", "{", "}", "a{TAB", "{ TAB}", "{}", "b\0{X}", "{DELAY 5}#",
+             "{U+0041}", "{u+7e}{delay 0}", "{DELAY 2001}", "{U+D800}", "{F25}", "{CTRL+}"],
     "KeyDelay": ["0", "5", "20", "40", "200", "201", "-1", "x", "1.5", "", "+3", "07",
                  "99999999999"],
     # Far from the gap between two decodes either way: 1 ms always passed,
     # 30 s never.
     "RepeatWindow": ["0", "1", "30000", "60000", "60001", "-5", "x", "", "2e3", "\"60000\""],
+    "Method": ["type", "TYPE", "", "typing", "1"],
 }
+
+
+def code_point_escape(value, i):
+    """(length, character) of a {U+XXXX} at i, or None."""
+    m = re.match(r"\{[Uu]\+([0-9A-Fa-f]{1,6})\}", value[i:])
+    ch = int(m[1], 16) if m else 0
+    if ch == 0 or ch > 0x10FFFF or 0xD800 <= ch <= 0xDFFF or 0xFDD0 <= ch & 0xFFFF <= 0xFDEF:
+        return None
+    return len(m[0]), chr(ch)
+
+
+def named_key(name, combined):
+    if len(name) > 1 and name[0] in "Ff" and len(name) <= 3 and \
+            all(c in "0123456789" for c in name[1:]):
+        return name[1] != "0" and 1 <= int(name[1:]) <= 24
+    if name.upper() in NAMED_KEYS:
+        return True
+    return combined and len(name) == 1 and name.isascii() and name.isalnum()
+
+
+def key_escape(value, i):
+    """(length, KEY or "" for a pause) of a key, key combination or pause at
+    i, or None."""
+    j = i + 1
+    while j < len(value) and value[j] not in "{}" and value[j].isascii() and j - i < 32:
+        j += 1
+    if j == len(value) or value[j] != "}" or j == i + 1:
+        return None
+    name, length = value[i + 1:j], j + 1 - i
+    if name[:6].upper() == "DELAY ":
+        digits = name[6:]
+        if 1 <= len(digits) <= 4 and all(c in "0123456789" for c in digits) and \
+                int(digits) <= MAX_PAUSE:
+            return length, ""
+        return None
+    mods, found = set(), True
+    while found:
+        found = False
+        for mod in MODIFIERS:
+            if len(name) > len(mod) and name[:len(mod)].upper() == mod and mod not in mods:
+                mods.add(mod)
+                name = name[len(mod):]
+                found = True
+    if not named_key(name, bool(mods)) or (name.upper() in ("TAB", "ENTER") and not mods):
+        return None
+    return length, KEY
 
 
 def expand_escapes(value):
@@ -352,72 +418,369 @@ def expand_escapes(value):
             out += value[i]
             i += 1
             continue
-        name = next((n for n in ESCAPES if value[i:i + len(n)].upper() == n), None)
-        if name is None:
+        found = code_point_escape(value, i)
+        if found is None and value[i] == "{" and value[i + 1:i + 2] != "{":
+            found = key_escape(value, i)
+        if found is None:
+            name = next((n for n in ESCAPES if value[i:i + len(n)].upper() == n), None)
+            found = None if name is None else (len(name), ESCAPES[name])
+        if found is None:
             return None
-        out += ESCAPES[name]
-        i += len(name)
+        out += found[1]
+        i += found[0]
     return out
 
 
 def output_number(value, top):
-    if value is None or not 1 <= len(value) <= 9 or any(c not in "0123456789" for c in value):
-        return 0
-    return int(value) if int(value) <= top else 0
+    """The number, or None when the value is not one the key takes."""
+    if not 1 <= len(value) <= 9 or any(c not in "0123456789" for c in value):
+        return None
+    return int(value) if int(value) <= top else None
 
 
-def output_options(data):
-    """The output options the program takes from typeSet.ini: prefix, suffix
-    (None: not set), key_delay, repeat_window and controls (character: None
-    to keep it, else what replaces it). None when a value holds a character
-    outside ASCII, whose typing cannot be told here."""
-    values = {key: None for key in OUTPUT_KEYS}
-    if data is not None:
-        sections = parse_profile(profile_units(data))
-        for key in OUTPUT_KEYS:
-            units = profile_lookup(sections, "OUTPUT", key, 1024)
-            if units is not None and any(u >= 0x80 for u in units):
-                return None
-            values[key] = None if units is None else "".join(map(chr, units))
-    texts = {key: None if values[key] is None else expand_escapes(values[key])
-             for key in ("Prefix", "Suffix") + tuple(CONTROLS)}
-    return {"prefix": texts["Prefix"] or "", "suffix": texts["Suffix"],
-            "key_delay": output_number(values["KeyDelay"], 200),
-            "repeat_window": output_number(values["RepeatWindow"], 60000),
-            "controls": {ch: texts[key] for key, ch in CONTROLS.items()}}
+def section_names(sections):
+    """What GetPrivateProfileSectionNames lists: each named section's name up
+    to a NUL; only ASCII ones, as no other can name a rule or a program."""
+    names = [c_string(name) for name, _ in sections]
+    return ["".join(map(chr, n)) for n in names if n and all(u < 0x80 for u in n)]
 
 
-def typed_text(options, enter, text):
-    """The characters a decode of the text (ASCII) types: Tab and Enter keys
-    as their characters."""
-    text = "".join(ch if options["controls"].get(ch) is None else options["controls"][ch]
-                   for ch in text)
-    suffix = options["suffix"]
-    return options["prefix"] + text + (("\r" if enter else "") if suffix is None else suffix)
+def overlay_output(options, sections, section):
+    """Puts the valid values of the section's keys in the options; False when
+    a value holds a character outside ASCII."""
+    for key in OUTPUT_KEYS:
+        units = profile_lookup(sections, section, key, 1024)
+        if units is None:
+            continue
+        if any(u >= 0x80 for u in units):
+            return False
+        value = "".join(map(chr, units))
+        if key in ("KeyDelay", "RepeatWindow"):
+            number = output_number(value, 200 if key == "KeyDelay" else 60000)
+            if number is not None:
+                options["key_delay" if key == "KeyDelay" else "repeat_window"] = number
+        elif key == "Method":
+            if value.lower() in ("type", "paste"):
+                options["paste"] = value.lower() == "paste"
+        elif expand_escapes(value) is not None:
+            text = expand_escapes(value)
+            if key in CONTROLS:
+                options["controls"][CONTROLS[key]] = text
+            else:
+                options[key.lower()] = text
+    return True
 
 
-def output_lines(rng):
+def output_options(data, program=None):
+    """The output options the program takes from typeSet.ini with the
+    program (file name) in front: prefix, suffix (None: not set), key_delay,
+    repeat_window, paste and controls (character: None to keep it, else what
+    replaces it). None when a value that counts holds a character outside
+    ASCII, whose typing cannot be told here."""
+    options = {"prefix": "", "suffix": None, "key_delay": 0, "repeat_window": 0, "paste": False,
+               "controls": {ch: None for ch in CONTROLS.values()}}
+    if data is None:
+        return options
+    sections = read_profile(data)
+    chosen = ["OUTPUT"] + [name for name in section_names(sections)
+                           if program and name[:7].upper() == "OUTPUT:" and
+                           name[7:].lower() == program.lower()][:1]
+    return options if all(overlay_output(options, sections, s) for s in chosen) else None
+
+
+def keys_and_characters(text):
+    """Line breaks as one Enter each, and no control character but Tab, GS,
+    RS and EOT."""
+    text = text.replace("\r\n", "\r").replace("\n", "\r")
+    return "".join(ch for ch in text if ch in "\t\r\x1d\x1e\x04" or " " <= ch != "\x7f")
+
+
+def output_lines(rng, header=None, anything=False):
+    """Section OUTPUT, or the section of that header; anything: values too
+    that would make the typing unpredictable, for a section that never
+    applies."""
     ascii_blanks = [b for b in BLANKS if b.isascii()]
-    lines = [rng.choice(ascii_blanks) + rng.choice(["[OUTPUT]", "[output]", "[ Output ]"])]
+    header = header or rng.choice(["[OUTPUT]", "[output]", "[ Output ]"])
+    lines = [rng.choice(ascii_blanks) + header]
     for key in OUTPUT_KEYS:
         if rng.random() < 0.6:
             pool = OUTPUT_VALUES.get(key, OUTPUT_VALUES["text"])
+            if anything:
+                pool = pool + (["paste", "Paste"] if key == "Method" else KEY_VALUES)
             name = rng.choice([key, key, key.lower(), key + "\0x", key[0] + " " + key[1:]])
             lines.append(rng.choice(ascii_blanks) + name + "=" + rng.choice(pool) +
                          rng.choice(ascii_blanks))
     return lines
 
 
-def random_type_set(rng, huge_mb=2):
+# --- rules and program sections -------------------------------------------------
+
+TARGET_PROGRAM = "typetarget.exe"
+# What the random settings' decodes carry, with the code's GS1 elements (None:
+# not GS1). None holds a "z": a "z" typed from elsewhere marks the end.
+CODES = [("k\x1d\x1e\x04", None), ("Lot-42\x1dx9", None), ("ID=7;LOT=A12", None),
+         ("]d21727123110A1\x1d21X", {"17": "271231", "10": "A1", "21": "X"})]
+REGEX_SPECIAL = "\\^$.|?*+()[]{}"
+TEMPLATE_PIECES = ["$0", "$1", "$2", "$3", "$9", "$$", "$", "x", "-", "#", "<>", " ", "{TAB}",
+                   "{enter}", "{GS}", "{rs}", "{EOT}", "{{", "}}", "{DELAY 5}", "{delay 0}",
+                   "{U+0041}", "{u+7e}", "{AI:17}", "{AI:10}", "{ai:21}", "{AI:3103}", "'q'"]
+BAD_TEMPLATE_PIECES = ["{X}", "{AI:1}", "{AI:12345}", "a{TAB", "}", "{$1}", "{DELAY 2001}",
+                       "{CTRL+}", "{U+D800}", "{F25}", "{AI:17"]
+ACTIONS = ["", "type", "Type", "reject", "REJECT", "reject", "drop", "0"]
+RULE_NUMBERS = ["1", "2", "3", "4", "5", "9", "10", "42", "99"]
+NOT_RULE_NUMBERS = ["0", "100", "05", "007", "", " 3", "1a", "-1"]
+
+
+def random_case(rng, text):
+    return "".join(c.upper() if rng.randrange(2) else c for c in text)
+
+
+def regex_literal(text):
+    return "".join("\\x%02X" % ord(c) if c < " " else "\\" + c if c in REGEX_SPECIAL else c
+                   for c in text)
+
+
+def run_pattern(rng, run):
+    """A piece of pattern for a run of the code: the run itself, a class its
+    characters belong to, repeated, or now and then one they miss."""
+    if rng.random() < 0.4:
+        return regex_literal(run)
+    if run.isdigit():
+        fits = [r"\d+", r"\d*", "[0-9]+", r"\w+", r"\d" * len(run)]
+    elif run.isalpha():
+        fits = ["[A-Z]+" if run.isupper() else "[a-z]+", "[A-Za-z]+", r"\w+", r"\w*"]
+    else:
+        fits = [r"\W", r"\W+", r"\W?"]
+    return rng.choice(["[A-Z]?", r"\d", r"\w", "x"] if rng.random() < 0.1 else fits)
+
+
+def random_pattern(rng, code):
+    """A regular expression of the small grammar on which Python's re and
+    ECMAScript agree: literals, \\d \\w \\W, classes, groups (none inside a
+    repeated one), + * ?, alternation. Made after the code, so it matches
+    it often, or after another code."""
+    if rng.random() < 0.15:
+        code = rng.choice(CODES)[0]
+    parts = []
+    for run in re.findall(r"[A-Z]+|[a-z]+|[0-9]+|.", code, re.S):
+        part, shape = run_pattern(rng, run), rng.random()
+        if shape < 0.25:
+            part = "(" + part + ")"
+        elif shape < 0.35:
+            part = "(" + part + "|" + regex_literal(rng.choice(["A12", "x", "42", "-"])) + ")"
+        elif shape < 0.42:
+            part = "(" + regex_literal(run) + ")" + rng.choice("+?")
+        parts.append(part)
+    pattern = "".join(parts)
+    if rng.random() < 0.15:
+        pattern += "|" + regex_literal(rng.choice(CODES)[0])
+    return pattern
+
+
+def random_match(rng, code):
+    shape = rng.random()
+    if shape < 0.08:
+        return "GS1"
+    if shape < 0.1:
+        return "gs1"   # only GS1 itself names GS1; this one is a pattern
+    if shape < 0.13:
+        return ""
+    pattern = random_pattern(rng, code)
+    if shape < 0.2:   # does not compile
+        return rng.choice(["(" + pattern, pattern + ")", "*" + pattern, pattern + "[",
+                           "+" + pattern])
+    return pattern
+
+
+def random_template(rng):
+    pieces = [rng.choice(TEMPLATE_PIECES) for _ in range(rng.randrange(5))]
+    for pool, chance in [(BAD_TEMPLATE_PIECES, 0.1), (KEY_VALUES, 0.08)]:
+        if rng.random() < chance:
+            pieces.insert(rng.randrange(len(pieces) + 1), rng.choice(pool))
+    value = "".join(pieces)
+    return '"%s"' % value if rng.random() < 0.15 else value
+
+
+def rule_lines(rng, code):
+    """One rule section, valid or not, some of the time not a rule at all."""
+    number = rng.choice(RULE_NUMBERS if rng.random() < 0.85 else NOT_RULE_NUMBERS)
+    target = random_case(rng, TARGET_PROGRAM)
+    values = [("Match", random_match(rng, code), 0.95),
+              ("Program", rng.choice(["", target, "other.exe", target + "; other.exe",
+                                      "other.exe ;\t" + target, ";", "typetarget",
+                                      target + ".bak", "x.exe;;" + target]), 0.5),
+              ("Output", random_template(rng), 0.75),
+              ("Action", rng.choice(ACTIONS), 0.5)]
+    lines = [rng.choice([key, key.lower(), key.upper()]) + "=" + value
+             for key, value, chance in values if rng.random() < chance]
+    rng.shuffle(lines)
+    return [rng.choice(["[RULE%s]", "[rule%s]", "[ Rule%s ]"]) % number] + lines
+
+
+def program_section_lines(rng):
+    target = random_case(rng, TARGET_PROGRAM)
+    name = rng.choice(["OUTPUT:" + target, "OUTPUT:" + target, "output:" + target,
+                       "OUTPUT: " + target, "OUTPUT:typetarget", "OUTPUT:other.exe", "OUTPUT:",
+                       "OUTPUT :" + target])
+    return output_lines(rng, "[%s]" % name, anything=name.lower() != "output:" + TARGET_PROGRAM)
+
+
+def parse_template(value):
+    """The parts of a rule's output ("text", text), ("group", n), ("ai", AI);
+    None when it has an unknown escape."""
+    parts, run, i = [], "", 0
+
+    def flush():
+        nonlocal run
+        text = expand_escapes(run)
+        if run and text is not None:
+            parts.append(("text", text))
+        run = "" if text is not None else run
+        return text is not None
+
+    while i < len(value):
+        if value[i] == "$" and value[i + 1:i + 2] in tuple("0123456789"):
+            if not flush():
+                return None
+            parts.append(("group", int(value[i + 1])))
+            i += 2
+        elif value[i:i + 2] == "$$":
+            run += "$"
+            i += 2
+        elif value[i:i + 4].upper() == "{AI:":
+            digits = re.match("[0-9]*", value[i + 4:])[0]
+            if not 2 <= len(digits) <= 4 or value[i + 4 + len(digits):][:1] != "}" or not flush():
+                return None
+            parts.append(("ai", digits))
+            i += 5 + len(digits)
+        elif value[i:i + 2] == "{{":
+            run += "{{"
+            i += 2
+        elif value[i] == "{":
+            end = value.find("}", i)
+            if end < 0:
+                return None
+            run += value[i:end + 1]
+            i = end + 1
+        else:
+            run += value[i]
+            i += 1
+    return parts if flush() else None
+
+
+def make_rule(number, values):
+    """The rule of a section's values (None: the key is missing), or None
+    when it has an error."""
+    match = values["Match"] or ""
+    if (values["Action"] or "").lower() not in ("", "type", "reject") or not match:
+        return None
+    pattern = None
+    if match != "GS1":
+        try:
+            pattern = re.compile(match, re.ASCII)
+        except re.error:
+            return None
+    output = None if values["Output"] is None else parse_template(values["Output"])
+    if values["Output"] is not None and output is None:
+        return None
+    programs = [p.strip(" \t").lower() for p in (values["Program"] or "").split(";")]
+    return {"number": number, "pattern": pattern, "output": output,
+            "programs": [p for p in programs if p],
+            "reject": (values["Action"] or "").lower() == "reject"}
+
+
+def rules(data):
+    """([rules in number order], [numbers of the sections left out for an
+    error]) of sections [RULE1]..[RULE99]; None when a value holds a
+    character outside ASCII."""
+    if data is None:
+        return [], []
+    sections = read_profile(data)
+    numbers = sorted({int(name[4:]) for name in section_names(sections)
+                      if name[:4].upper() == "RULE" and re.fullmatch("[1-9][0-9]?", name[4:])})
+    made, left_out = [], []
+    for number in numbers:
+        values = {}
+        for key in ("Match", "Program", "Output", "Action"):
+            units = profile_lookup(sections, "RULE%d" % number, key, 1024)
+            if units is not None and any(u >= 0x80 for u in units):
+                return None
+            values[key] = None if units is None else "".join(map(chr, units))
+        rule = make_rule(number, values)
+        if rule is None:
+            left_out.append(number)
+        else:
+            made.append(rule)
+    return made, left_out
+
+
+def rule_outcome(made, code, gs1, program):
+    """(number of the rule that shapes the code, 0 for none; its pieces as
+    (from the code, text), None when it refuses the code)."""
+    for rule in made:
+        if rule["programs"] and program.lower() not in rule["programs"]:
+            continue
+        if rule["pattern"] is None:
+            if gs1 is None:
+                continue
+            groups = [code]
+        else:
+            m = rule["pattern"].fullmatch(code)
+            if not m:
+                continue
+            groups = [m[0]] + [g or "" for g in m.groups()]
+        if rule["reject"]:
+            return rule["number"], None
+        if rule["output"] is None:
+            return rule["number"], [(True, code)]
+        pieces = []
+        for kind, value in rule["output"]:
+            if kind == "text":
+                pieces.append((False, value))
+            elif kind == "group" and value < len(groups) and (value == 0 or rule["pattern"]):
+                pieces.append((True, groups[value]))
+            elif kind == "ai" and gs1 and value in gs1:
+                pieces.append((True, gs1[value]))
+        return rule["number"], pieces
+    return 0, [(True, code)]
+
+
+def settings_outcome(data, code, gs1, program=TARGET_PROGRAM):
+    """What typeSet.ini (None: none) makes of a decode of the code (ASCII,
+    with its GS1 elements or None) while the program is in front: flags,
+    options, left_out (rules logged as left out), rule (the one that shaped
+    the code, 0: none) and typed (the characters, Tab and Enter keys as
+    theirs; None when the rule refuses the code). None when that cannot be
+    told here."""
+    flags, options, made = type_flags(data), output_options(data, program), rules(data)
+    if flags is None or options is None or made is None or options["paste"]:
+        return None
+    number, pieces = rule_outcome(made[0], code, gs1, program)
+    typed = None
+    if pieces is not None:
+        controls = options["controls"]
+        text = "".join("".join(c if controls.get(c) is None else controls[c] for c in t)
+                       if from_code else t for from_code, t in pieces)
+        suffix = options["suffix"]
+        typed = keys_and_characters(options["prefix"] + text + (suffix or "")) + \
+            ("\r" if flags[4] and suffix is None else "")
+        if not typed.isascii():
+            return None
+    return {"flags": flags, "options": options, "left_out": made[1], "rule": number,
+            "typed": typed}
+
+
+def random_type_set(rng, code, huge_mb=2):
     """(description, bytes or None for no file, True to make it a folder),
-    drawn again until what it gives can be told."""
+    drawn again until what it makes of a decode of the code (an item of
+    CODES) can be told."""
     while True:
-        description, data, folder = any_type_set(rng, huge_mb)
-        if folder or (type_flags(data) is not None and output_options(data) is not None):
+        description, data, folder = any_type_set(rng, code[0], huge_mb)
+        if folder or settings_outcome(data, *code) is not None:
             return description, data, folder
 
 
-def any_type_set(rng, huge_mb):
+def any_type_set(rng, code, huge_mb):
     shape = rng.choices(["ini", "binary", "missing", "folder"], [88, 6, 3, 3])[0]
     if shape == "missing":
         return "no typeSet.ini", None, False
@@ -450,9 +813,14 @@ def any_type_set(rng, huge_mb):
     if rng.random() < 0.15:
         lines.append(rng.choice(HEADERS))   # a later section of the same name
         lines += [key_line(rng, rng.choice(TYPE_KEYS)) for _ in range(rng.randrange(1, 4))]
-    if rng.random() < 0.6:
+    blocks = [output_lines(rng)] if rng.random() < 0.6 else []
+    if rng.random() < 0.35:
+        blocks.append(program_section_lines(rng))
+    rule_count = rng.randrange(1, 5) if rng.random() < 0.7 else 0
+    blocks += [rule_lines(rng, code) for _ in range(rule_count)]
+    for block in blocks:
         at = rng.randrange(len(lines) + 1) if rng.random() < 0.3 else len(lines)
-        lines[at:at] = output_lines(rng)
+        lines[at:at] = block
     huge = rng.random() < 0.05
     if huge:
         filler = "#" + "0123456789abcdef=" * 4 + "##"
@@ -472,9 +840,9 @@ def any_type_set(rng, huge_mb):
         data = b"\xff\xfe" + text.encode("utf-16-le", "surrogatepass")
     else:
         data = text.encode("utf-16-le", "surrogatepass")   # no BOM: read as ANSI
-    description = "%s, %s line ends, %d lines%s" % (
+    description = "%s, %s line ends, %d lines, %d rule sections%s" % (
         encoding, {"\n": "LF", "\r\n": "CR LF", "\r": "CR", None: "mixed"}[eol], len(lines),
-        ", %d MB" % (len(data) // 2 ** 20) if huge else "")
+        rule_count, ", %d MB" % (len(data) // 2 ** 20) if huge else "")
     return description, data, False
 
 

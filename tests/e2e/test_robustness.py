@@ -54,7 +54,8 @@ DELIVERED = re.compile(r"delivered (\d+)$")
 SETTERS = ("setQRable", "setDMable", "setBarcode", "setPDF417")
 SILENCED = ["%s 0" % s for s in SETTERS]
 SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]
-DECODE = b"k\x1d\x1e\x04"   # what the random settings' decodes type, twice
+RULE_LEFT_OUT = re.compile(rb"\[Rule\]RULE(\d+): ")
+RULE_REFUSES = re.compile(rb"\[Rule\]RULE(\d+) refuses the code")
 
 SUMMARY = []
 
@@ -301,8 +302,10 @@ class LongDecodeRun(unittest.TestCase):
 class RandomSettings(norza.NorzaCase):
     """Random typeSet.ini and configDecodeTime.ini files, each pair given to a
     fresh start of the program: the switches and hold-off it hands the engine
-    are the ones worked out from the files, and the Enter switch and the
-    output options show in what two decodes type into a typing target."""
+    are the ones worked out from the files; the Enter switch, the output
+    options (those of the typing target's own section where it has one) and
+    the rules show in what two decodes type into a typing target, and the
+    log names the rules left out and the one that refuses the code."""
 
     def place(self, name, data, folder):
         path = os.path.join(self.folder, name)
@@ -322,9 +325,9 @@ class RandomSettings(norza.NorzaCase):
             proc.kill()
             proc.wait(10)
 
-    def typed(self, target, target_hwnd, flags):
+    def typed(self, target, target_hwnd, flags, code):
         """The key events and the characters with their message times that
-        two decodes of "k", GS, RS, EOT type, then those of a later "z" from
+        two decodes of the code type, then those of a later "z" from
         elsewhere, which marks that everything before has arrived."""
         if not any(flags[:4]):
             norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_QR, "0")
@@ -333,8 +336,8 @@ class RandomSettings(norza.NorzaCase):
         sym = model.SYMBOLOGIES[list(flags[:4]).index(1)]
         self.assertEqual(0, norza.wintool("foreground", target_hwnd)[0])
         before = len(target.report()["events"])
-        rc, out, err = scanctl("batch", input=("decode-hex %s %s\n" % (sym, DECODE.hex()) * 2)
-                               .encode())
+        line = "decode-hex %s %s\n" % (sym, code.encode().hex())
+        rc, out, err = scanctl("batch", input=(line * 2).encode())
         self.assertEqual(2, len([line for line in out.splitlines() if DELIVERED.match(line)]),
                          out + err)
         self.assertEqual(0, harness.run(SENDKEYS, "z")[0])
@@ -353,12 +356,15 @@ class RandomSettings(norza.NorzaCase):
                                what="the typing target's window")[0]
         seen_flags, seen_times, seen_output, started = set(), set(), set(), time.time()
         shapes = {"huge": 0, "folder or missing": 0, "binary": 0, "BOM": 0, "CR only": 0}
+        rules = {"left out": 0, "shaped the code": 0, "refused it": 0, "program section": 0}
+        log_path = os.path.join(self.folder, "log.log")
         for i in range(CONFIGS):
-            type_name, type_data, type_folder = model.random_type_set(rng, HUGE_MB)
+            code = rng.choice(model.CODES)
+            type_name, type_data, type_folder = model.random_type_set(rng, code, HUGE_MB)
             time_name, time_data, time_folder = model.settle_hold_off(
                 rng, lambda r: model.random_decode_time(r, HUGE_MB))
-            flags = model.type_flags(None if type_folder else type_data)
-            output = model.output_options(None if type_folder else type_data)
+            outcome = model.settings_outcome(None if type_folder else type_data, *code)
+            flags, output = outcome["flags"], outcome["options"]
             seen_output.add(repr(output))
             hold_off = model.decode_time(None if time_folder else time_data)
             seen_flags.add(flags)
@@ -368,11 +374,18 @@ class RandomSettings(norza.NorzaCase):
                                ("binary", "random bytes" in type_name + time_name),
                                ("BOM", "BOM" in type_name), ("CR only", "CR line" in type_name)]:
                 shapes[shape] += hit
-            with self.subTest(config=i, seed=SEED, typeSet=type_name, decodeTime=time_name):
+            rules["left out"] += len(outcome["left_out"])
+            rules["shaped the code"] += outcome["rule"] > 0 and outcome["typed"] is not None
+            rules["refused it"] += outcome["typed"] is None
+            rules["program section"] += output != model.output_options(
+                None if type_folder else type_data)
+            with self.subTest(config=i, seed=SEED, code=code[0], typeSet=type_name,
+                              decodeTime=time_name):
                 self.place("typeSet.ini", type_data, type_folder)
                 self.place("configDecodeTime.ini", time_data, time_folder)
                 if os.path.exists(self.journal_path):
                     os.remove(self.journal_path)
+                log_start = os.path.getsize(log_path) if os.path.exists(log_path) else 0
                 proc = self.start(self.exe, cwd=self.folder)
                 try:
                     wait_for(lambda: "SetBeep 1" in self.journal(), timeout=30,
@@ -382,23 +395,31 @@ class RandomSettings(norza.NorzaCase):
                         ["%s %d" % call for call in zip(SETTERS, flags)] +
                         ["SetBeepTime 200", "SetDecodeTime %d" % hold_off, "SetBeep 1"],
                         names(self.journal())[:10])
-                    keys, chars = self.typed(target, target_hwnd, flags)
-                    once = model.typed_text(output, flags[4], DECODE.decode())
-                    twice = output["repeat_window"] < 1000   # 0 (off) or 1 ms
-                    self.assertEqual(once * (2 if twice else 1) + "z",
+                    keys, chars = self.typed(target, target_hwnd, flags, code[0])
+                    once = outcome["typed"]
+                    # A refused code is not typed, so the next is no repeat.
+                    twice = once is None or output["repeat_window"] < 1000   # 0 (off) or 1 ms
+                    self.assertEqual((once or "") * (2 if twice else 1) + "z",
                                      "".join(ch for ch, _ in chars))
-                    self.assertEqual(output["suffix"] is None and bool(flags[4]),
-                                     contains(keys, SHIFT_ENTER))
-                    if output["key_delay"] >= 20 and len(once) > 2:
+                    self.assertEqual(once is not None and output["suffix"] is None and
+                                     bool(flags[4]), contains(keys, SHIFT_ENTER))
+                    if once and output["key_delay"] >= 20 and len(once) > 2:
                         times = [t for _, t in chars[:len(once)]]
                         self.assertTrue(paced(times, output["key_delay"]),
                                         (output["key_delay"], times))
+                    with open(log_path, "rb") as f:
+                        log = f.read()[log_start:]
+                    self.assertEqual(outcome["left_out"],
+                                     [int(n) for n in RULE_LEFT_OUT.findall(log)])
+                    self.assertEqual([outcome["rule"]] * 2 if once is None else [],
+                                     [int(n) for n in RULE_REFUSES.findall(log)])
                 finally:
                     self.stop(proc)
         report("settings pairs tried %d in %.0f s (%s); %d different switch sets, %d different "
-               "hold-offs, %d different output options; all as worked out" % (
+               "hold-offs, %d different output options; rules %s; all as worked out" % (
                    CONFIGS, time.time() - started, ", ".join("%s %d" % s for s in shapes.items()),
-                   len(seen_flags), len(seen_times), len(seen_output)))
+                   len(seen_flags), len(seen_times), len(seen_output),
+                   ", ".join("%s %d" % r for r in rules.items())))
 
 
 class OddEngineResults(norza.NorzaCase):
