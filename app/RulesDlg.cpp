@@ -21,15 +21,6 @@ const int kValueIds[kProgramKeyCount] = {
 };
 const wchar_t* const kMethods[] = { L"type", L"paste" };
 
-std::wstring Widen(LPCSTR psz)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, psz, -1, NULL, 0);
-    std::wstring str(n > 0 ? n : 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, psz, -1, &str[0], n);
-    str.resize(lstrlenW(str.c_str()));
-    return str;
-}
-
 std::wstring Text(HWND hDlg, int nId)
 {
     HWND hControl = GetDlgItem(hDlg, nId);
@@ -224,7 +215,7 @@ protected:
                 RefuseField(m_hWnd, kValueIds[i],
                             i == KEY_KEYDELAY ? UiText(IDS_SET_BAD_KEYDELAY)
                             : i == KEY_REPEAT ? UiText(IDS_SET_BAD_REPEAT)
-                            : UiFormat(IDS_SET_BAD_ESCAPE, Widen(kProgramKeys[i])));
+                            : UiFormat(IDS_SET_BAD_ESCAPE, AfxWiden(kProgramKeys[i])));
                 return;
             }
         }
@@ -287,15 +278,15 @@ CRulesPage ReadRulesPage(LPCSTR pszPath)
 {
     CRulesPage page;
     for (const CRuleSetting& setting : ReadRuleSettings(pszPath)) {
-        page.rules.push_back({ setting.nNumber, Widen(setting.strMatch), Widen(setting.strProgram),
-                               Widen(setting.strOutput), setting.bOutput, Widen(setting.strAction) });
+        page.rules.push_back({ setting.nNumber, AfxWiden(setting.strMatch), AfxWiden(setting.strProgram),
+                               AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction) });
     }
     for (const CProgramSetting& setting : ReadProgramSettings(pszPath)) {
         CProgramRow row;
-        row.strOriginal = row.strProgram = Widen(setting.strProgram);
+        row.strOriginal = row.strProgram = AfxWiden(setting.strProgram);
         for (int i = 0; i < kProgramKeyCount; ++i) {
             row.abSet[i] = setting.abSet[i];
-            row.values[i] = Widen(setting.values[i]);
+            row.values[i] = AfxWiden(setting.values[i]);
         }
         page.programs.push_back(row);
     }
@@ -427,7 +418,7 @@ void CRulesDlg::ShowPrograms(int nSelect)
         std::wstring strKeys;
         for (int i = 0; i < kProgramKeyCount; ++i) {
             if (row.abSet[i])
-                strKeys += (strKeys.empty() ? L"" : L"  ") + Widen(kProgramKeys[i]) + L"=" + row.values[i];
+                strKeys += (strKeys.empty() ? L"" : L"  ") + AfxWiden(kProgramKeys[i]) + L"=" + row.values[i];
         }
         rows.push_back({ row.strProgram, strKeys });
         SendMessageW(hCombo, CB_ADDSTRING, 0, (LPARAM)row.strProgram.c_str());

@@ -23,15 +23,6 @@ const int kModeIds[] = { IDC_SET_GS_MODE, IDC_SET_RS_MODE, IDC_SET_EOT_MODE };
 const int kTextIds[] = { IDC_SET_GS_TEXT, IDC_SET_RS_TEXT, IDC_SET_EOT_TEXT };
 const char* const kLanguages[] = { "auto", "zh", "en" };
 
-std::wstring Widen(LPCSTR psz)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, psz, -1, NULL, 0);
-    std::wstring str(n > 0 ? n : 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, psz, -1, &str[0], n);
-    str.resize(lstrlenW(str.c_str()));
-    return str;
-}
-
 std::wstring SystemText(DWORD dwError)
 {
     WCHAR sz[512] = {};
@@ -103,7 +94,7 @@ std::string Narrow(const std::wstring& str, UINT nCodePage)
 std::string ScannerBytes(const std::wstring& strCode)
 {
     std::string strBytes = Narrow(strCode, CP_ACP);
-    return Widen(strBytes.c_str()) == strCode ? strBytes : Narrow(strCode, CP_UTF8);
+    return AfxWiden(strBytes.c_str()) == strCode ? strBytes : Narrow(strCode, CP_UTF8);
 }
 
 // Digits only, within the range.
@@ -278,18 +269,18 @@ void CSettingsDlg::ReadFiles(CShown& shown) const
     for (int i = 0; i < kFlagCount; ++i)
         shown.flags[i] = ReadTypeFlag(kFlagKeys[i], strPath);
     shown.bSuffixKey = ReadSettingValue("OUTPUT", "Suffix", strPath, strValue);
-    shown.strSuffix = shown.bSuffixKey ? Widen(strValue) : L"";
+    shown.strSuffix = shown.bSuffixKey ? AfxWiden(strValue) : L"";
     // An empty suffix types nothing after a code, Enter or not.
     shown.bEnterKey = shown.flags[kFlagCount - 1];
     if (shown.bSuffixKey && shown.strSuffix.empty())
         shown.flags[kFlagCount - 1] = FALSE;
-    shown.strPrefix = ReadSettingValue("OUTPUT", "Prefix", strPath, strValue) ? Widen(strValue) : L"";
-    shown.strKeyDelay = ReadSettingValue("OUTPUT", "KeyDelay", strPath, strValue) ? Widen(strValue) : L"0";
-    shown.strRepeat = ReadSettingValue("OUTPUT", "RepeatWindow", strPath, strValue) ? Widen(strValue) : L"0";
+    shown.strPrefix = ReadSettingValue("OUTPUT", "Prefix", strPath, strValue) ? AfxWiden(strValue) : L"";
+    shown.strKeyDelay = ReadSettingValue("OUTPUT", "KeyDelay", strPath, strValue) ? AfxWiden(strValue) : L"0";
+    shown.strRepeat = ReadSettingValue("OUTPUT", "RepeatWindow", strPath, strValue) ? AfxWiden(strValue) : L"0";
     for (int i = 0; i < kControlCount; ++i) {
         bool bKey = ReadSettingValue("OUTPUT", kControlKeys[i], strPath, strValue);
         shown.modes[i] = !bKey ? MODE_KEEP : strValue.IsEmpty() ? MODE_DROP : MODE_REPLACE;
-        shown.texts[i] = shown.modes[i] == MODE_REPLACE ? Widen(strValue) : L"";
+        shown.texts[i] = shown.modes[i] == MODE_REPLACE ? AfxWiden(strValue) : L"";
     }
     int nMs = 50;
     ReadDecodeTime(DecodeTimePath(), &nMs);
@@ -452,7 +443,7 @@ bool CSettingsDlg::Save(const CShown& shown)
             strPath = files[nFailed].strPath;
     }
     if (dwError) {
-        Refuse(0, UiFormat(IDS_SET_NOT_SAVED, Widen(strPath), SystemText(dwError)));
+        Refuse(0, UiFormat(IDS_SET_NOT_SAVED, AfxWiden(strPath), SystemText(dwError)));
         return false;
     }
 

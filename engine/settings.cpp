@@ -54,17 +54,6 @@ COutputOptions::COutputOptions()
 
 namespace {
 
-std::wstring Widen(const std::string& str, UINT nCodePage)
-{
-    std::wstring wide;
-    int n = str.empty() ? 0 : MultiByteToWideChar(nCodePage, 0, str.data(), (int)str.size(), NULL, 0);
-    if (n > 0) {
-        wide.resize(n);
-        MultiByteToWideChar(nCodePage, 0, str.data(), (int)str.size(), &wide[0], n);
-    }
-    return wide;
-}
-
 // {U+XXXX}: one to six hex digits naming a character (not a surrogate half,
 // not NUL); the length of the escape, 0 when there is none at p.
 int CodePointEscape(const char* p, std::wstring& strOut)
@@ -184,7 +173,7 @@ bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage)
             p += n;
             continue;
         }
-        strExpanded += Widen(strRun, nCodePage);
+        strExpanded += AfxWiden(strRun.data(), (int)strRun.size(), nCodePage);
         strRun.clear();
         int nLen = CodePointEscape(p, strExpanded);
         if (!nLen && *p == '{' && p[1] != '{')
@@ -200,7 +189,7 @@ bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage)
             return false;
         p += nLen;
     }
-    strOut = strExpanded + Widen(strRun, nCodePage);
+    strOut = strExpanded + AfxWiden(strRun.data(), (int)strRun.size(), nCodePage);
     return true;
 }
 
@@ -324,7 +313,7 @@ COutputProfiles ReadOutputProfiles(LPCSTR pszPath)
     for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
         if (_strnicmp(p, kPrefix, sizeof(kPrefix) - 1) != 0 || !p[sizeof(kPrefix) - 1])
             continue;
-        std::wstring strProgram = Lowered(Widen(p + sizeof(kPrefix) - 1, CP_ACP));
+        std::wstring strProgram = Lowered(AfxWiden(p + sizeof(kPrefix) - 1));
         bool bSeen = false;
         for (const auto& program : profiles.programs)
             bSeen = bSeen || program.first == strProgram;
@@ -408,7 +397,7 @@ std::wstring KeyEscapeName(wchar_t chKey)
     }
     if (!szKey[0])   // not a key a settings text can name
         snprintf(szKey, sizeof(szKey), "VK %d", bVk);
-    return Widen(strName + szKey + "}", CP_ACP);
+    return AfxWiden((strName + szKey + "}").c_str());
 }
 
 const COutputOptions& COutputProfiles::For(const std::wstring& strProgram) const
@@ -710,7 +699,7 @@ std::string EncodeSettingValue(const std::wstring& strText, UINT nCodePage)
         char szBytes[16];
         int nBytes = ch < 0x20 || ch == 0x7F ? 0
             : WideCharToMultiByte(nCodePage, 0, strChar.data(), (int)n, szBytes, sizeof(szBytes), NULL, NULL);
-        if (nBytes > 0 && Widen(std::string(szBytes, nBytes), nCodePage) == strChar) {
+        if (nBytes > 0 && AfxWiden(szBytes, nBytes, nCodePage) == strChar) {
             strValue.append(szBytes, nBytes);
         } else {
             char szEscape[16];

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <stdarg.h>
 
+#include <string>
+
 class CException {
 public:
     virtual ~CException() {}
@@ -30,6 +32,9 @@ public:
     int m_cause;
     LONG m_lOsError;
 };
+
+// Text in a code page as UTF-16; nLength -1 takes it up to its NUL.
+std::wstring AfxWiden(const char* pText, int nLength = -1, UINT nCodePage = CP_ACP);
 
 // Copy-on-write string: copies share one buffer until one of them changes.
 class CString {

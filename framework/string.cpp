@@ -243,3 +243,16 @@ BOOL CString::LoadString(UINT nID)
         free(buf);
     }
 }
+
+std::wstring AfxWiden(const char* pText, int nLength, UINT nCodePage)
+{
+    if (nLength < 0)
+        nLength = lstrlenA(pText);
+    std::wstring wide;
+    int n = nLength > 0 ? MultiByteToWideChar(nCodePage, 0, pText, nLength, NULL, 0) : 0;
+    if (n > 0) {
+        wide.resize(n);
+        MultiByteToWideChar(nCodePage, 0, pText, nLength, &wide[0], n);
+    }
+    return wide;
+}

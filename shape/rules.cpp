@@ -63,17 +63,6 @@ public:
 
 typedef std::basic_regex<wchar_t, CCountingTraits> CPattern;
 
-std::wstring Widen(const CString& str, UINT nCodePage)
-{
-    std::wstring wide;
-    int n = str.IsEmpty() ? 0 : MultiByteToWideChar(nCodePage, 0, str, str.GetLength(), NULL, 0);
-    if (n > 0) {
-        wide.resize(n);
-        MultiByteToWideChar(nCodePage, 0, str, str.GetLength(), &wide[0], n);
-    }
-    return wide;
-}
-
 std::wstring Lowered(std::wstring str)
 {
     if (!str.empty())
@@ -205,7 +194,7 @@ void CRules::Load(const std::vector<CRuleSetting>& settings, UINT nCodePage)
             try {
                 char top;
                 StartMatch(&top);
-                rule->pattern.assign(Widen(setting.strMatch, nCodePage),
+                rule->pattern.assign(AfxWiden(setting.strMatch, -1, nCodePage),
                                      std::regex_constants::ECMAScript | std::regex_constants::collate);
             } catch (const std::regex_error&) {
                 pszError = L"Match is not a valid regular expression";
@@ -220,7 +209,7 @@ void CRules::Load(const std::vector<CRuleSetting>& settings, UINT nCodePage)
             m_errors.push_back(RuleName(setting.nNumber) + L": " + pszError);
             continue;
         }
-        std::wstring strPrograms = Lowered(Widen(setting.strProgram, nCodePage));
+        std::wstring strPrograms = Lowered(AfxWiden(setting.strProgram, -1, nCodePage));
         for (size_t nStart = 0; nStart <= strPrograms.size();) {
             size_t nEnd = strPrograms.find(L';', nStart);
             if (nEnd == std::wstring::npos)

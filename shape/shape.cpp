@@ -8,17 +8,6 @@
 
 namespace {
 
-std::wstring Widen(UINT nCodePage, const char* pText, int nLength)
-{
-    std::wstring wide;
-    int n = nLength > 0 ? MultiByteToWideChar(nCodePage, 0, pText, nLength, NULL, 0) : 0;
-    if (n > 0) {
-        wide.resize(n);
-        MultiByteToWideChar(nCodePage, 0, pText, nLength, &wide[0], n);
-    }
-    return wide;
-}
-
 // Bytes that are not UTF-8 under a UTF-8 code page come from a scanner set
 // up for the code page the user's language had before: GBK on a Chinese
 // system, 1252 on a Western one.
@@ -100,12 +89,12 @@ ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
     ShapedDecode shaped;
     if (TakeAsUtf8(pText, nLength, nCodePage)) {
         int nBom = nLength >= 3 && memcmp(pText, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-        shaped.strCode = Widen(CP_UTF8, pText + nBom, nLength - nBom);
+        shaped.strCode = AfxWiden(pText + nBom, nLength - nBom, CP_UTF8);
         shaped.strLogged = pText;
         Utf8ToAnsi(shaped.strLogged);
     } else {
         UINT nReading = ReadingCodePage(nCodePage);
-        shaped.strCode = Widen(nReading, pText, nLength);
+        shaped.strCode = AfxWiden(pText, nLength, nReading);
         // The log is in the ANSI code page, whatever the decode's bytes were.
         shaped.strLogged = nReading == GetACP() ? CString(pText) : WideToAnsi(shaped.strCode);
     }
