@@ -17,8 +17,10 @@ BUILD_DIR = os.environ.get("NORZA_BUILD_DIR",
                            os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 BIN_DIR = os.path.join(BUILD_DIR, "bin")
 TOOLS_DIR = os.path.join(BUILD_DIR, "tests", "bin")
-STATE = os.environ.get("NORZA_E2E_STATE", os.path.join(BUILD_DIR, "e2e", "state.json"))
 CODEPAGE = int(os.environ.get("NORZA_CODEPAGE", "1252"))
+# By default the lane CTest runs this code page in (65001 shares 1252's).
+STATE = os.environ.get("NORZA_E2E_STATE", os.path.join(
+    BUILD_DIR, "e2e", "cp%d" % (936 if CODEPAGE == 936 else 1252), "state.json"))
 LOCALES = {1252: "en_US.UTF-8", 936: "zh_CN.UTF-8", 65001: "hi_IN.UTF-8"}
 
 
