@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The full robustness run: 10,000 random decodes, 1,000 random pairs of
 # settings files, the engine's out-of-range answers and the log faults, under
-# both ANSI code pages. Takes about an hour.
+# both ANSI code pages. Takes one and a half to two hours.
 #
 #   bash scripts/robustness.sh [build-folder]        (default: build)
 #
