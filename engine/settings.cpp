@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "typedtext.h"
 
 CString TypeSetPath()
@@ -292,6 +294,28 @@ std::wstring Lowered(std::wstring str)
     return str;
 }
 
+const char kProgramPrefix[] = "OUTPUT:";
+const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
+
+// The sections [OUTPUT:<program file name>] in the file's order; of two with
+// the same name (any case) only the first, as for keys.
+std::vector<std::string> ProgramSections(LPCSTR pszPath)
+{
+    std::vector<std::string> sections;
+    std::vector<std::wstring> seen;
+    std::string names = SectionNames(pszPath);
+    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
+        if (_strnicmp(p, kProgramPrefix, kProgramPrefixLength) != 0 || !p[kProgramPrefixLength])
+            continue;
+        std::wstring strName = Lowered(AfxWiden(p + kProgramPrefixLength));
+        if (std::find(seen.begin(), seen.end(), strName) == seen.end()) {
+            seen.push_back(strName);
+            sections.push_back(p);
+        }
+    }
+    return sections;
+}
+
 }  // namespace
 
 bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
@@ -308,17 +332,9 @@ COutputProfiles ReadOutputProfiles(LPCSTR pszPath)
 {
     COutputProfiles profiles;
     profiles.base = ReadOutputOptions(pszPath);
-    std::string names = SectionNames(pszPath);
-    static const char kPrefix[] = "OUTPUT:";
-    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
-        if (_strnicmp(p, kPrefix, sizeof(kPrefix) - 1) != 0 || !p[sizeof(kPrefix) - 1])
-            continue;
-        std::wstring strProgram = Lowered(AfxWiden(p + sizeof(kPrefix) - 1));
-        bool bSeen = false;
-        for (const auto& program : profiles.programs)
-            bSeen = bSeen || program.first == strProgram;
-        if (!bSeen)   // as for keys, the first section of a name counts
-            profiles.programs.emplace_back(strProgram, ReadOutputSection(p, pszPath, profiles.base));
+    for (const std::string& strSection : ProgramSections(pszPath)) {
+        profiles.programs.emplace_back(Lowered(AfxWiden(strSection.c_str() + kProgramPrefixLength)),
+                                       ReadOutputSection(strSection.c_str(), pszPath, profiles.base));
     }
     return profiles;
 }
@@ -359,20 +375,13 @@ const char* const kProgramKeys[kProgramKeyCount] = {
 std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath)
 {
     std::vector<CProgramSetting> programs;
-    std::string names = SectionNames(pszPath);
-    static const char kPrefix[] = "OUTPUT:";
-    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
-        if (_strnicmp(p, kPrefix, sizeof(kPrefix) - 1) != 0 || !p[sizeof(kPrefix) - 1])
-            continue;
-        bool bSeen = false;
-        for (const CProgramSetting& program : programs)
-            bSeen = bSeen || lstrcmpiA(program.strProgram, p + sizeof(kPrefix) - 1) == 0;
-        if (bSeen)
-            continue;
+    for (const std::string& strSection : ProgramSections(pszPath)) {
         CProgramSetting program;
-        program.strProgram = p + sizeof(kPrefix) - 1;
-        for (int i = 0; i < kProgramKeyCount; ++i)
-            program.abSet[i] = ReadOutputValue(p, kProgramKeys[i], pszPath, program.values[i]) == VALUE_READ;
+        program.strProgram = strSection.c_str() + kProgramPrefixLength;
+        for (int i = 0; i < kProgramKeyCount; ++i) {
+            program.abSet[i] = ReadOutputValue(strSection.c_str(), kProgramKeys[i], pszPath, program.values[i]) ==
+                               VALUE_READ;
+        }
         programs.push_back(program);
     }
     return programs;
