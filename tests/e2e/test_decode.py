@@ -334,6 +334,9 @@ class Notepad(DecodeCase):
         self.start_norza()
         edit = self.start_notepad()
         self.decode("decode", "qr", "Norza 4.3")
+        # Keys go through the input queue, posted characters straight to the
+        # control: the next code waits until the keys are in.
+        wait_for(lambda: norza.wintool("text", edit)[1] == "Norza 4.3\r\n", what="the keys in notepad")
         self.decode("decode", "qr", "扫码")
         expected = "Norza 4.3\r\n扫码\r\n"
         wait_for(lambda: norza.wintool("text", edit)[1] == expected, what=repr(expected))
