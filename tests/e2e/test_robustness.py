@@ -335,9 +335,6 @@ class RandomSettings(norza.NorzaCase):
             flags = (1,) + tuple(flags[1:])
         sym = model.SYMBOLOGIES[list(flags[:4]).index(1)]
         self.assertEqual(0, norza.wintool("foreground", target_hwnd)[0])
-        # Wine takes the new focus from X a moment later and then sets its
-        # modifier keys from X's, which would undo a Shift pressed meanwhile.
-        time.sleep(0.3)
         before = len(target.report()["events"])
         line = "decode-hex %s %s\n" % (sym, code.encode().hex())
         rc, out, err = scanctl("batch", input=(line * 2).encode())
