@@ -32,39 +32,61 @@ bool IsAlphanumeric(unsigned char ch)
     return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
 }
 
-// The virtual key of the plan's last key press, whose toggle bit tells when
-// the target has taken it; 0 when there is none.
-BYTE LastKeyDown(const KeyPlan& plan)
+// The last key the plan presses exactly once, whose toggle bit turns when the
+// target has taken it; 0 when there is none. Modifiers are left out: the
+// system keeps their state for the left, right and either key together.
+BYTE KeyPressedOnce(const KeyPlan& plan)
 {
+    int anPresses[256] = {};
+    for (const INPUT& input : plan.inputs) {
+        if (input.ki.wVk && !(input.ki.dwFlags & KEYEVENTF_KEYUP))
+            ++anPresses[(BYTE)input.ki.wVk];
+    }
     for (size_t i = plan.inputs.size(); i-- > 0;) {
-        const KEYBDINPUT& ki = plan.inputs[i].ki;
-        if (ki.wVk && !(ki.dwFlags & KEYEVENTF_KEYUP))
-            return (BYTE)ki.wVk;
+        BYTE bVk = (BYTE)plan.inputs[i].ki.wVk;
+        bool bModifier = (bVk >= VK_SHIFT && bVk <= VK_MENU) || (bVk >= VK_LSHIFT && bVk <= VK_RMENU) ||
+                         bVk == VK_LWIN || bVk == VK_RWIN;
+        if (anPresses[bVk] == 1 && !bModifier)
+            return bVk;
     }
     return 0;
 }
 
-// The toggle bit of a key in the target's input state.
-SHORT TargetKeyState(DWORD dwTargetThread, int nVk)
-{
-    DWORD dwThisThread = GetCurrentThreadId();
-    AttachThreadInput(dwThisThread, dwTargetThread, TRUE);
-    SHORT nState = GetKeyState(nVk);
-    AttachThreadInput(dwThisThread, dwTargetThread, FALSE);
-    return nState & 1;
-}
+// This thread shares the target's input state for the typing. Joining
+// resets that state (Windows and Wine alike), which would take a Shift from
+// a letter the target has not yet taken: the join comes before any key goes,
+// and ends once the target has taken the last key pressed only once (the
+// Enter, mostly), so the next code's join does not land among this code's
+// keys.
+class CInputJoin {
+public:
+    explicit CInputJoin(DWORD dwTargetThread)
+        : m_dwThisThread(GetCurrentThreadId()), m_dwTargetThread(dwTargetThread)
+    {
+        MSG msg;   // a thread joins only once it has a message queue
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+        m_bJoined = AttachThreadInput(m_dwThisThread, dwTargetThread, TRUE) != FALSE;
+    }
+    ~CInputJoin()
+    {
+        if (m_bJoined)
+            AttachThreadInput(m_dwThisThread, m_dwTargetThread, FALSE);
+    }
+    // Waits until the target has taken the key press whose toggle bit was
+    // nToggleBefore before it went.
+    void WaitForKeyTaken(BYTE bVk, SHORT nToggleBefore) const
+    {
+        DWORD dwStart = GetTickCount();
+        while (m_bJoined && bVk && (GetKeyState(bVk) & 1) == nToggleBefore &&
+               GetTickCount() - dwStart < kTakeTimeout)
+            Sleep(5);
+    }
+    SHORT Toggle(BYTE bVk) const { return m_bJoined && bVk ? GetKeyState(bVk) & 1 : 0; }
 
-// Keys go through the target's queue after any message sent to it: the input
-// method must not be put back before the target has taken the last key.
-void WaitForKeysTaken(DWORD dwTargetThread, BYTE bVk, SHORT nToggleBefore)
-{
-    if (!bVk)
-        return;
-    DWORD dwStart = GetTickCount();
-    while (TargetKeyState(dwTargetThread, bVk) == nToggleBefore &&
-           GetTickCount() - dwStart < kTakeTimeout)
-        Sleep(5);
-}
+private:
+    DWORD m_dwThisThread, m_dwTargetThread;
+    bool m_bJoined;
+};
 
 // A layout's keys do not move while the program runs: each layout is looked
 // up once, which spares every decode after the first the layout calls.
@@ -242,13 +264,14 @@ TypingResult TypeKeys(HWND hFocus, const std::wstring& text, bool bShiftEnter, i
     state.bImeOpen = !ime.Begin(ImmGetDefaultIMEWnd(hFocus));
 
     KeyPlan plan = PlanKeys(text, bShiftEnter, LayoutOf(GetKeyboardLayout(dwTargetThread)), state);
-    if (!ime.Switched())
-        return SendPlan(plan, nKeyDelay, hCancel, hFocus);
-    BYTE bLast = LastKeyDown(plan);
-    SHORT nToggle = bLast ? TargetKeyState(dwTargetThread, bLast) : 0;
+    // Keys also go through the target's queue after any message sent to it:
+    // the input method is put back once the target has taken the keys.
+    CInputJoin join(dwTargetThread);
+    BYTE bOnce = KeyPressedOnce(plan);
+    SHORT nToggle = join.Toggle(bOnce);
     TypingResult result = SendPlan(plan, nKeyDelay, hCancel, hFocus);
     if (result == TYPING_DONE)
-        WaitForKeysTaken(dwTargetThread, bLast, nToggle);
+        join.WaitForKeyTaken(bOnce, nToggle);
     ime.End();
     return result;
 }

@@ -341,8 +341,11 @@ class RandomSettings(norza.NorzaCase):
         self.assertEqual(2, len([line for line in out.splitlines() if DELIVERED.match(line)]),
                          out + err)
         self.assertEqual(0, harness.run(SENDKEYS, "z")[0])
-        wait_for(lambda: ("up", "5a") in target.report()["events"][before:], timeout=20,
-                 what="the z")
+        try:
+            wait_for(lambda: ("up", "5a") in target.report()["events"][before:], timeout=20,
+                     what="the z")
+        except AssertionError:
+            raise AssertionError("no z; the target has had %r" % (target.report()["events"][before:],))
         report_ = target.report()
         events = list(zip(report_["events"], report_["times"]))[before:]
         return ([e for e, _ in events if e[0] in ("down", "up")],

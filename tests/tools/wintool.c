@@ -7,6 +7,7 @@
  *   wintool broadcast <name>          broadcasts a registered message
  *   wintool foreground <hwnd>         brings a window to the foreground
  *   wintool foreground                prints the foreground window (0x00000000 if none)
+ *   wintool held <vk>                 exit code 0 when the system has the key down
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
  *   wintool settext <hwnd> <text>     sets a control's text (WM_SETTEXT, Unicode)
  *   wintool chars <hwnd> <text>       posts the text as typed characters (WM_CHAR, Unicode)
@@ -242,13 +243,16 @@ int main(int argc, char **argv)
         return BusyTray((DWORD)Num(argv[2]));
     } else if (!strcmp(cmd, "foreground") && argc == 2) {
         printf("0x%08lx\n", (unsigned long)(ULONG_PTR)GetForegroundWindow());
+    } else if (!strcmp(cmd, "held") && argc == 3) {
+        return GetAsyncKeyState((int)Num(argv[2])) & 0x8000 ? 0 : 1;
     } else if (!strcmp(cmd, "foreground") && argc == 3) {
         /* Only a process that owns a window may take the foreground. */
         CreateWindowExA(0, "STATIC", "wintool", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
         return SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
-                        "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | text <hwnd> | "
+                        "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | held <vk> | "
+                        "text <hwnd> | "
                         "settext|chars <hwnd> <text> | "
                         "busy-tray <ms> | clipboard [text] | rows <hwnd> [row] | ping <hwnd> <ms>\n");
         return 2;
