@@ -8,6 +8,7 @@ The state file tells the tests which display and prefix to use.
 """
 import json
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -16,25 +17,22 @@ import time
 
 
 def start_display():
-    """Starts Xvfb on the first free display number. Two runs starting at once
-    may pick the same number: the one whose Xvfb lost the race tries the next."""
-    for n in range(90, 200):
-        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-            continue
-        xvfb = subprocess.Popen(
-            ["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        deadline = time.time() + 20
-        while xvfb.poll() is None and time.time() < deadline:
-            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                time.sleep(0.2)   # still ours once the socket is there?
-                if xvfb.poll() is None:
-                    return n, xvfb
-            time.sleep(0.1)
-        if xvfb.poll() is None:
-            xvfb.kill()
-    raise RuntimeError("could not start Xvfb on any display")
+    """Starts Xvfb on a display number it picks itself: it takes the first free
+    one and tells which once it listens, so two runs starting at once never
+    share a display (a socket seen on disk may be the other run's)."""
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL, start_new_session=True)
+    os.close(w)
+    with os.fdopen(r) as f:
+        ready = select.select([f], [], [], 20)[0]
+        line = f.readline() if ready else ""
+    if not line.strip().isdigit():
+        xvfb.kill()
+        raise RuntimeError("Xvfb did not start")
+    return int(line), xvfb
 
 
 def base_env(prefix, display):
