@@ -111,6 +111,11 @@ class NorzaCase(harness.WineTestCase):
     def journal(self):
         return harness.read_lines(self.journal_path)
 
+    def engine_calls(self, since=0):
+        """The journal from entry `since` on, without the device watch's polls,
+        which come every 3 seconds whatever else the program is doing."""
+        return [c for c in self.journal()[since:] if c != "GetDevice"]
+
     def start_norza(self, cwd=None, until="SetBeep 1"):
         """Starts the program and waits until the journal shows `until`."""
         before = len(self.journal())

@@ -177,14 +177,14 @@ class HoldOff(DecodeCase):
         target.wait_text("onethree")
         self.assertEqual(["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0",
                           "setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"],
-                         self.journal()[before:before + 8])
+                         self.engine_calls(before)[:8])
 
     def test_only_enabled_symbologies_come_back(self):
         self.run_norza(flags=(0, 0, 0, 1))
         before = len(self.journal())
         self.decode("decode", "pdf417", "p")
         self.assertEqual(["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0",
-                          "setPDF417 1"], self.journal()[before:])
+                          "setPDF417 1"], self.engine_calls(before))
 
 
 class LogFile(DecodeCase):

@@ -474,7 +474,7 @@ class OddEngineResults(norza.NorzaCase):
         rc, out, _ = scanctl("decode", "qr", "still decoding")
         self.assertRegex(out, DELIVERED)
         self.assertEqual(SILENCED + reenabled((1, 0, 1, 0)),
-                         [c for c in self.journal()[before:] if c != "GetDevice"])
+                         self.engine_calls(before))
         self.quit(proc)
         self.assertEqual("ReleaseDevice", self.journal()[-1])
         report("engine results injected: GetDevice 5, -2, 2147483647, -2147483648, 7 taken as "
@@ -524,7 +524,7 @@ class LogFaults(norza.NorzaCase):
         rc, out, err = scanctl("decode", "qr", text, timeout=LOCK_WAIT * 4 + 30)
         self.assertRegex(out, DELIVERED, err)
         self.assertEqual(SILENCED + reenabled((1, 1, 1, 1)),
-                         [c for c in self.journal()[before:] if c != "GetDevice"])
+                         self.engine_calls(before))
         return int(DELIVERED.match(out.strip())[1]) / 1e6
 
     def logged(self):

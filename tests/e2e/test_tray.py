@@ -42,7 +42,7 @@ class StatusIcon(TrayCase):
         tray.wait_icon("mixed")            # PDF417 alone has no icon of its own
         self.command(ID_TRAY_PDF417)
         tray.wait_icon("none_enabled")
-        self.assertEqual("setPDF417 0", [c for c in self.journal() if c != "GetDevice"][-1])
+        self.assertEqual("setPDF417 0", self.engine_calls()[-1])
         self.command(ID_TRAY_QR)
         tray.wait_icon("qr_only")
         self.quit(self.proc)
@@ -129,7 +129,7 @@ class DeviceWatch(TrayCase):
         before = len(self.journal())
         scanctl("plug")
         wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=4, what="a restart")
-        after = [c for c in self.journal()[before:] if c != "GetDevice"]
+        after = self.engine_calls(before)
         self.assertEqual(["StartDevice", "SetBeep 1"], after)
         tray.wait_icon("dm_only", timeout=3)
         norza.wait_balloon("device_back")
