@@ -13,7 +13,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import time
 
 
 def start_display():
