@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "iniwrite.h"
 #include "settings.h"
 
 // A rule as the window edits it: values as they stand in the file, escapes

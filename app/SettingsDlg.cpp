@@ -9,6 +9,7 @@
 #include "history.h"
 #include "resource.h"
 #include "rules.h"
+#include "savefiles.h"
 #include "settings.h"
 #include "shape.h"
 #include "typedtext.h"

@@ -59,8 +59,8 @@ def package(build_dir, out_dir, installer=False):
         files = {
             # The settings are read through the ANSI code page: GBK on the
             # Chinese systems the program is made for.
-            "typeSet.ini": windows_text(read("engine/typeSet.ini"), "gbk"),
-            "configDecodeTime.ini": windows_text(read("engine/configDecodeTime.ini"), "gbk"),
+            "typeSet.ini": windows_text(read("settings/typeSet.ini"), "gbk"),
+            "configDecodeTime.ini": windows_text(read("settings/configDecodeTime.ini"), "gbk"),
             "USER-GUIDE.txt": windows_text(guide("docs/user-guide.en.md"), "utf-8"),
             "USER-GUIDE-zh.txt": windows_text(guide("docs/user-guide.zh.md"), "utf-8"),
             "vistrel.dll-SIMULATOR.txt": windows_text(SIMULATOR_NOTE, "utf-8"),

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "iniwrite.h"
+#include "savefiles.h"
 #include "settings.h"
 #include "typedtext.h"
 #include "temp_file_test.h"

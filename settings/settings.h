@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "escapes.h"
+
 // "typeSet.ini" in the executable's folder.
 CString TypeSetPath();
 
@@ -61,18 +63,6 @@ struct COutputOptions {
 const int kMaxKeyDelay = 200;
 const int kMaxRepeatWindow = 60000;
 
-// Turns a settings value in the code page into what it types: {TAB} a tab
-// (the Tab key), {ENTER} a CR (the plain Enter key), {GS} {RS} {EOT} the
-// control characters 0x1D 0x1E 0x04, {U+XXXX} the character of that code
-// point (for characters the code page lacks), {{ and }} a brace; keys by
-// name ({F1}..{F24} {HOME} {END} {UP} {DOWN} {LEFT} {RIGHT} {PGUP} {PGDN}
-// {INS} {DEL} {BS} {ESC}) and with modifiers ({CTRL+A}, {ALT+F4},
-// {CTRL+SHIFT+HOME}: a letter, a digit or a named key, also TAB, ENTER and
-// SPACE), and pauses ({DELAY n}, n at most 2000 ms), in-band as
-// typedtext.h describes; case does not matter. The value is read character
-// by character, so the second byte of a double-byte character is never a
-// brace. False, leaving strOut alone, on an unknown escape or a lone brace.
-bool ExpandEscapes(LPCSTR pszValue, std::wstring& strOut, UINT nCodePage = CP_ACP);
 
 // A key's value as it stands in the file, escapes and all; false when the
 // key is missing (or longer than any valid value).
@@ -122,62 +112,3 @@ struct CProgramSetting {
 // The sections [OUTPUT:<program file name>], in the file's order; of two
 // with the same name (any case) the first, as the reader takes it.
 std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath);
-
-// An in-band key (modifiers << 8 | virtual key, see typedtext.h) by the
-// name a settings text gives it: {F2}, {CTRL+A}, {CTRL+SHIFT+HOME}.
-std::wstring KeyEscapeName(wchar_t chKey);
-
-// ---- Writing -----------------------------------------------------------
-// The settings window changes values in the files' text itself, so that
-// comments, the order of keys, blank lines and keys it does not know stay
-// as they were, byte for byte.
-
-// One change: a key gets a value (in the code page, as stored), or loses
-// its line. Without a key (pszKey NULL) the change is to the whole section:
-// it goes (bRemove), or takes the name strValue.
-struct CIniChange {
-    std::string strSection;
-    const char* pszKey;
-    std::string strValue;
-    bool bRemove;
-};
-
-// The text with the changes made. A key is found as GetPrivateProfileString
-// finds it (names in any case, the first one wins) and keeps what stands up
-// to its value; a missing key is added after the last key of its section
-// (in a section without keys, after the lines right below its name), a
-// missing section at the end. A value with blanks at an end, or in quotes
-// of its own, is put in quotes, which the reader takes off again. New lines
-// end as the text's first line does (CR LF in an empty text).
-// Changes to whole sections are made first, all in one step, on the names
-// the text has, so that two sections may swap names; every section of a
-// name goes or is renamed. A section that goes takes its lines down to its
-// last key and the blank lines after it: comments further down speak of
-// what follows.
-std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes);
-
-// configDecodeTime.ini with the number it starts with (as ReadDecodeTime
-// reads it) replaced, or put on a line of its own before the text when it
-// has none; whatever follows the number stays.
-std::string ChangeDecodeTimeText(const std::string& strText, int nMs);
-
-// A value typed in the settings window, as it is stored: the text itself in
-// the code page, except characters the code page cannot store, and control
-// characters, which become {U+XXXX}. Braces stay: the window shows values
-// with their escapes.
-std::string EncodeSettingValue(const std::wstring& strText, UINT nCodePage = CP_ACP);
-
-// The whole file; a missing file is empty. False when it cannot be read.
-bool ReadFileBytes(LPCSTR pszPath, std::string& strBytes);
-
-struct CFileContent {
-    CString strPath;
-    std::string strBytes;
-};
-
-// Writes every file or none. Each is written in full beside its old one
-// ("<name>.new") before any old one is replaced; an old file is replaced
-// only when it may be written (not read-only), and the files replaced
-// before a failure get their old contents back. 0 when done, otherwise
-// the system's error code and *pnFailed the index of the file that failed.
-DWORD WriteFilesTogether(const std::vector<CFileContent>& files, size_t* pnFailed);
