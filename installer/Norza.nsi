@@ -392,6 +392,11 @@ Function .onInit
         SetErrorLevel 2
         Quit
     ${EndIf}
+    ; Relative to the folder setup was started in, as a deployment tool's
+    ; package folder: the install moves the current folder.
+    ${If} $EnginePath != ""
+        GetFullPathName $EnginePath $EnginePath
+    ${EndIf}
 
     ClearErrors
     ${GetOptions} $R0 "/SETTINGS=" $SettingsDir
@@ -402,6 +407,9 @@ Function .onInit
         MessageBox MB_ICONSTOP "$(SettingsMissing)$\r$\n$SettingsDir" /SD IDOK
         SetErrorLevel 2
         Quit
+    ${EndIf}
+    ${If} $SettingsDir != ""
+        GetFullPathName $SettingsDir $SettingsDir
     ${EndIf}
 
     ; Without the option an upgrade keeps the user's choice.

@@ -173,7 +173,7 @@ class Installer(harness.WineTestCase):
         os.makedirs(preset)
         self.write(preset, "typeSet.ini", b"[TYPE]\r\nQR=1\r\nDM=0\r\nBarcode=1\r\nPDF417=0\r\n")
         self.write(preset, "configDecodeTime.ini", b"1234\r\n")
-        self.install("/SETTINGS=" + winpath(preset))
+        self.install("/SETTINGS=preset")   # relative to the current folder, as deployment tools run it
 
         self.assertEqual(sorted(PROGRAM_FILES + SETTINGS), sorted(os.listdir(self.home)))
         for name in SETTINGS:
@@ -188,7 +188,7 @@ class Installer(harness.WineTestCase):
         target = os.path.join(self.home, "typeSet.ini")
         os.remove(target)
         os.mkdir(target)
-        self.assertEqual(3, wine(self.setup, "/S", "/SETTINGS=" + winpath(preset), cwd=self.folder))
+        self.assertEqual(3, wine(self.setup, "/S", "/SETTINGS=preset", cwd=self.folder))
         os.rmdir(target)
         self.write(self.home, "typeSet.ini", installed)
         self.assertRegex(self.read("log.log"), rb"\r\n\[[ \d]\d-[ \d]\d [ \d]\d:[ \d]\d:[ \d]\d_[ \d]{2}\d\]"
