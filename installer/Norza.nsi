@@ -126,7 +126,7 @@ Function ${un}CloseNorza
         ${EndIf}
         System::Call "user32::GetWindow(p R1, i 4) p .R2"
         ; Read without a message: a copy that hangs does not hang setup.
-        System::Call "user32::InternalGetWindowText(p R1, w .R6, i ${NSIS_MAX_STRLEN}) i .R6"
+        System::Call "user32::InternalGetWindowText(p R1, w .R7, i ${NSIS_MAX_STRLEN}) i .R6"
         ${If} $R2 <> 0
         ${OrIf} $R6 <> 0
             ${Continue}
