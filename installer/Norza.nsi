@@ -4,10 +4,14 @@
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=4.3 -DSTAGE=<folder> -DICON=<app.ico>
 ;            -DOUTFILE=<Norza-4.3-setup.exe> installer/Norza.nsi
 ;
+; With -DSIGN=<command> makensis signs the uninstaller and the setup program
+; by running <command> "<file>".
+;
 ; Silent install:   setup.exe /S [/ENGINE=<vistrel.dll>] [/AUTOSTART=0|1] [/SETTINGS=<folder>]
 ; Silent removal:   uninstall.exe /S [/REMOVEDATA=1]
 ; Exit codes: 0 done, 1 cancelled, 2 failed (a bad option, the running copy would not close,
-; or a file could not be written).
+; or a file could not be written), 3 a settings file of /SETTINGS= could not be copied
+; (also said in the program's log.log).
 ;
 ; An installed vistrel.dll is replaced only when it is one of our stand-ins or
 ; another file is named; the user's own engine is kept.
@@ -25,6 +29,11 @@ ManifestDPIAware true
 !include WinMessages.nsh
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
+
+!ifdef SIGN
+!finalize `${SIGN} "%1"` = 0
+!uninstfinalize `${SIGN} "%1"` = 0
+!endif
 
 Name "Norza ${VERSION}"
 BrandingText "Norza ${VERSION}"
@@ -101,6 +110,10 @@ LangString SecUnDataName ${LANG_ENGLISH} "Settings and log (typeSet.ini, configD
 ; Closes the copy of Norza that runs from $INSTDIR as its Exit command does:
 ; its tray window gets WM_CLOSE, releases the device and ends. Waits up to ten
 ; seconds for the process to end; sets $WasRunning.
+;
+; The tray window is the program's one dialog-class window with no owner and
+; no title: the history and settings windows have titles (the history window
+; has no owner either), the About box and message boxes have owners.
 !macro CLOSE_NORZA un
 Function ${un}CloseNorza
     StrCpy $WasRunning 0
@@ -111,14 +124,18 @@ Function ${un}CloseNorza
         ${If} $R1 = 0
             ${Break}
         ${EndIf}
-        ; The tray window has no owner; the About box has.
         System::Call "user32::GetWindow(p R1, i 4) p .R2"
+        ; Read without a message: a copy that hangs does not hang setup.
+        System::Call "user32::InternalGetWindowText(p R1, w .R7, i ${NSIS_MAX_STRLEN}) i .R6"
+        ${If} $R2 <> 0
+        ${OrIf} $R6 <> 0
+            ${Continue}
+        ${EndIf}
         System::Call "user32::GetWindowThreadProcessId(p R1, *i .R3)"
         ; SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
         System::Call "kernel32::OpenProcess(i 0x101000, i 0, i R3) p .R4"
         StrCpy $R5 ""
-        ${If} $R2 = 0
-        ${AndIf} $R4 <> 0
+        ${If} $R4 <> 0
             System::Call "kernel32::QueryFullProcessImageNameW(p R4, i 0, w .R5, *i ${NSIS_MAX_STRLEN})"
         ${EndIf}
         ${If} $R5 == "$INSTDIR\Norza.exe"
@@ -242,9 +259,38 @@ Function ClearStandIn
     WriteRegStr HKCU "${UNINST_KEY}" "Engine" "maker"
 FunctionEnd
 
+; Appends $R0 to the program's log.log as the program writes its lines: on a
+; line of its own, stamped, tagged [Setup], in the ANSI code page.
+Function LogLine
+    System::Call "*(&i2, &i2, &i2, &i2, &i2, &i2, &i2, &i2) p .r9"
+    System::Call "kernel32::GetLocalTime(p r9)"
+    System::Call "*$9(&i2, &i2 .r1, &i2, &i2 .r2, &i2 .r3, &i2 .r4, &i2 .r5, &i2 .r6)"
+    System::Free $9
+    IntFmt $1 "%2d" $1
+    IntFmt $2 "%2d" $2
+    IntFmt $3 "%2d" $3
+    IntFmt $4 "%2d" $4
+    IntFmt $5 "%2d" $5
+    IntFmt $6 "%3d" $6
+    FileOpen $9 "$INSTDIR\log.log" a
+    FileSeek $9 0 END
+    FileWrite $9 "$\r$\n[$1-$2 $3:$4:$5_$6][Setup]$R0"
+    FileClose $9
+FunctionEnd
+
+; A settings file named by /SETTINGS= that cannot be copied (the installed
+; one is read-only, or the share went away) fails the setup with its own exit
+; code: the program would otherwise go on with the settings it had.
 !macro INSTALL_SETTING name
     ${If} ${FileExists} "$SettingsDir\${name}"
-        System::Call 'kernel32::CopyFileW(w "$SettingsDir\${name}", w "$INSTDIR\${name}", i 0)'
+        System::Call 'kernel32::CopyFileW(w "$SettingsDir\${name}", w "$INSTDIR\${name}", i 0) i .r0 ?e'
+        Pop $1
+        ${If} $0 = 0
+            StrCpy $R0 "Settings not installed: $SettingsDir\${name} could not be copied to $INSTDIR (error $1)"
+            Call LogLine
+            SetErrorLevel 3
+            Abort $R0
+        ${EndIf}
     ${EndIf}
 !macroend
 
@@ -293,6 +339,7 @@ Section "$(SecProgramName)" SecProgram
     WriteUninstaller "$INSTDIR\uninstall.exe"
     WriteRegStr HKCU "${UNINST_KEY}" "DisplayName" "Norza"
     WriteRegStr HKCU "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINST_KEY}" "Publisher" "Norza"
     WriteRegStr HKCU "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\Norza.exe"
     WriteRegStr HKCU "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
@@ -345,6 +392,11 @@ Function .onInit
         SetErrorLevel 2
         Quit
     ${EndIf}
+    ; Relative to the folder setup was started in, as a deployment tool's
+    ; package folder: the install moves the current folder.
+    ${If} $EnginePath != ""
+        GetFullPathName $EnginePath $EnginePath
+    ${EndIf}
 
     ClearErrors
     ${GetOptions} $R0 "/SETTINGS=" $SettingsDir
@@ -355,6 +407,9 @@ Function .onInit
         MessageBox MB_ICONSTOP "$(SettingsMissing)$\r$\n$SettingsDir" /SD IDOK
         SetErrorLevel 2
         Quit
+    ${EndIf}
+    ${If} $SettingsDir != ""
+        GetFullPathName $SettingsDir $SettingsDir
     ${EndIf}
 
     ; Without the option an upgrade keeps the user's choice.

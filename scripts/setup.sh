@@ -10,7 +10,8 @@ packages=(
   wine wine32:i386 wine64
   xvfb xdotool x11-utils x11-xserver-utils xauth
   imagemagick icoutils
-  nsis
+  nsis osslsigncode openssl
+  python3-jsonschema python3-yaml
   fonts-wqy-microhei
   python3 locales
 )

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """The setup program as a deployment tool runs it, silently: a per-user
 install with preset settings, started through its Start-menu shortcut; an
-upgrade over the running program; the uninstaller; the maker's engine."""
+upgrade over the running program; the uninstaller; the maker's engine. The
+release is signed with a throwaway certificate and described for winget and
+Scoop."""
 import glob
+import hashlib
 import json
 import os
 import shutil
@@ -10,11 +13,24 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 import harness
+import norza
 from harness import scanctl, wait_for, winpath
 
+try:
+    import jsonschema
+    import yaml
+except ImportError:   # Debian's packages, under a Python of another make
+    sys.path.append("/usr/lib/python3/dist-packages")
+    import jsonschema
+    import yaml
+
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+SCHEMAS = os.path.join(ROOT, "tests", "schemas")
+RELEASE_URL = "https://downloads.example.com/norza/4.3"
+WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
 PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "scanctl.exe",
                  "uninstall.exe", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"]
@@ -28,6 +44,32 @@ def wine(*args, cwd=None, timeout=120):
                           stderr=subprocess.DEVNULL).returncode
 
 
+def make_signing_certificate(folder, password):
+    """A throwaway CA and a code-signing certificate it issued, as a PKCS#12
+    file; returns the paths of that file and of the CA's certificate."""
+    def openssl(*args):
+        subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+            "-days", "2", "-subj", "/CN=Norza Test CA",
+            "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "sign.key", "-out", "sign.csr",
+            "-subj", "/CN=Norza Test Signing")
+    with open(os.path.join(folder, "sign.ext"), "w") as f:
+        f.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                "extendedKeyUsage=codeSigning\n")
+    openssl("x509", "-req", "-in", "sign.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+            "-CAcreateserial", "-days", "2", "-extfile", "sign.ext", "-out", "sign.pem")
+    openssl("pkcs12", "-export", "-inkey", "sign.key", "-in", "sign.pem", "-certfile", "ca.pem",
+            "-out", "sign.pfx", "-passout", "pass:" + password)
+    return os.path.join(folder, "sign.pfx"), os.path.join(folder, "ca.pem")
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
 def end_norza():
     """Ends Norza started outside the test's reach, by the installer or a shortcut."""
     if harness.engine_running():
@@ -39,10 +81,16 @@ class Installer(harness.WineTestCase):
     @classmethod
     def setUpClass(cls):
         cls.out = tempfile.mkdtemp(prefix="norza-setup-")
+        password = "test only"
+        pfx, cls.ca = make_signing_certificate(cls.out, password)
+        env = dict(os.environ, NORZA_SIGN_PFX=pfx, NORZA_SIGN_PASSWORD=password,
+                   NORZA_RELEASE_URL=RELEASE_URL + "/")
+        env.pop("NORZA_SIGN_TIMESTAMP_URL", None)   # no network here
         paths = subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "release.py"),
                                 "--build-dir", harness.BUILD_DIR, "--out", cls.out, "--installer"],
-                               check=True, stdout=subprocess.PIPE, text=True).stdout.splitlines()
-        cls.zip, cls.setup = paths
+                               check=True, stdout=subprocess.PIPE, text=True, env=env).stdout.splitlines()
+        cls.zip, cls.setup, cls.scoop = paths[:3]
+        cls.winget = paths[3:]
         with open(harness.STATE) as f:
             prefix = json.load(f)["prefix"]
         cls.profile = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData"))[0]
@@ -102,6 +150,17 @@ class Installer(harness.WineTestCase):
         self.assertEqual(0, scanctl("decode", symbology, text)[0])
         self.assertTrue(self.read("log.log").endswith(b"[Decode]Decode:" + text.encode()))
 
+    def open_history(self):
+        """Opens the history window, which has no owner, as the tray window has."""
+        tray = [line.split()[1] for line in self.journal() if line.startswith("GetAppHandle")][-1]
+        norza.wintool("post", tray, WM_COMMAND, ID_TRAY_HISTORY, "0")
+        wait_for(lambda: [w for w in norza.windows() if w["visible"]
+                          and w["title"] == norza.text("history_title")], what="the history window")
+
+    def verifies(self, path):
+        return 0 == subprocess.run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", path],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+
     def uninstall(self, *options):
         self.assertEqual(0, wine(os.path.join(self.home, "uninstall.exe"), "/S", *options))
         # The uninstaller goes on from a copy of itself; it ends by removing itself.
@@ -114,7 +173,7 @@ class Installer(harness.WineTestCase):
         os.makedirs(preset)
         self.write(preset, "typeSet.ini", b"[TYPE]\r\nQR=1\r\nDM=0\r\nBarcode=1\r\nPDF417=0\r\n")
         self.write(preset, "configDecodeTime.ini", b"1234\r\n")
-        self.install("/SETTINGS=" + winpath(preset))
+        self.install("/SETTINGS=preset")   # relative to the current folder, as deployment tools run it
 
         self.assertEqual(sorted(PROGRAM_FILES + SETTINGS), sorted(os.listdir(self.home)))
         for name in SETTINGS:
@@ -122,6 +181,18 @@ class Installer(harness.WineTestCase):
                 self.assertEqual(f.read(), self.read(name))
         self.assertEqual({"programs", "startup"}, set(self.shortcuts()))
         self.assertEqual(0, wine("reg", "query", UNINSTALL_KEY, "/v", "UninstallString"))
+
+        # A settings file that cannot be copied (a folder stands in its place)
+        # fails the setup with a code of its own and a log line.
+        installed = self.read("typeSet.ini")
+        target = os.path.join(self.home, "typeSet.ini")
+        os.remove(target)
+        os.mkdir(target)
+        self.assertEqual(3, wine(self.setup, "/S", "/SETTINGS=preset", cwd=self.folder))
+        os.rmdir(target)
+        self.write(self.home, "typeSet.ini", installed)
+        self.assertRegex(self.read("log.log"), rb"\r\n\[[ \d]\d-[ \d]\d [ \d]\d:[ \d]\d:[ \d]\d_[ \d]{2}\d\]"
+                         rb"\[Setup\]Settings not installed: \S+typeSet\.ini could not be copied")
 
         calls = self.start_from_menu()
         self.assertEqual(["setQRable 1", "setDMable 0", "setBarcode 1", "setPDF417 0",
@@ -135,6 +206,7 @@ class Installer(harness.WineTestCase):
         self.write(self.home, "configDecodeTime.ini", b"777\r\n")
         self.write(self.home, "typeSet.ini", b"[TYPE]\r\nQR=0\r\n")
         log = self.read("log.log")
+        self.open_history()   # found before the tray window, it must not be taken for it
 
         before = len(self.journal())
         self.install()
@@ -210,6 +282,60 @@ class Installer(harness.WineTestCase):
         self.assertEqual(engine, self.read("vistrel.dll"))
         self.assertEqual(user_engine, sorted(os.listdir(self.home)))
         self.assertEqual({"programs", "startup"}, set(self.shortcuts()))
+
+    def test_release_is_signed_file_by_file(self):
+        self.install()
+        folder = os.path.join(self.folder, "unpacked")
+        with zipfile.ZipFile(self.zip) as z:
+            z.extractall(folder)
+        signed = [self.setup, os.path.join(self.home, "uninstall.exe"),
+                  os.path.join(self.home, "Norza.exe")]
+        signed += [os.path.join(folder, "Norza-4.3", name)
+                   for name in ("Norza.exe", "vistrel.dll", "scanctl.exe")]
+        for path in signed:
+            self.assertTrue(self.verifies(path), path)
+            changed = os.path.join(self.folder, "changed")
+            with open(path, "rb") as f:
+                data = bytearray(f.read())
+            data[len(data) // 2] ^= 1
+            with open(changed, "wb") as f:
+                f.write(data)
+            self.assertFalse(self.verifies(changed), path)
+
+    def test_manifests_validate_and_name_the_files_by_their_hashes(self):
+        def validate(document, schema):
+            with open(os.path.join(SCHEMAS, schema), encoding="utf-8") as f:
+                jsonschema.Draft7Validator(json.load(f)).validate(document)
+
+        winget = {}
+        for path in self.winget:
+            with open(path, encoding="utf-8") as f:
+                document = yaml.safe_load(f)
+            validate(document, "winget-1.10.0/manifest.%s.1.10.0.json" % document["ManifestType"])
+            winget[document["ManifestType"], document.get("PackageLocale")] = document
+        self.assertEqual({("version", None), ("defaultLocale", "en-US"), ("locale", "zh-CN"),
+                          ("installer", None)}, set(winget))
+        self.assertEqual({"4.3"}, {d["PackageVersion"] for d in winget.values()})
+        installer = winget["installer", None]
+        self.assertEqual(("nullsoft", "user", "/S"), (installer["InstallerType"], installer["Scope"],
+                                                      installer["InstallerSwitches"]["Silent"]))
+        self.assertEqual([dict(Architecture="x86", InstallerUrl=RELEASE_URL + "/Norza-4.3-setup.exe",
+                               InstallerSha256=sha256(self.setup).upper())], installer["Installers"])
+
+        with open(self.scoop, encoding="utf-8") as f:
+            scoop = json.load(f)
+        validate(scoop, "scoop/schema.json")
+        self.assertEqual((RELEASE_URL + "/Norza-4.3-win32.zip", sha256(self.zip)),
+                         (scoop["url"], scoop["hash"]))
+        with zipfile.ZipFile(self.zip) as z:
+            packed = {name.split("/", 1)[1] for name in z.namelist()
+                      if name.startswith(scoop["extract_dir"] + "/")}
+        self.assertLessEqual({scoop["bin"]} | {s[0] for s in scoop["shortcuts"]}, packed)
+        self.assertLessEqual({"typeSet.ini", "configDecodeTime.ini", "log.log"}, set(scoop["persist"]))
+        # Scoop would make a persisted name that the zip lacks a folder.
+        self.assertEqual(["log.log"], [name for name in scoop["persist"] if name not in packed])
+        self.assertIn('New-Item "$dir\\log.log" -ItemType File', scoop["pre_install"])
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
