@@ -142,6 +142,35 @@ TEST(ScanHistory, NewestFirstBoundedAndCounted)
     EXPECT_EQ("edc", order);
 }
 
+// A long run of long codes: 500 records at most, 4 MB at most, the newest
+// kept. A code too long to keep whole keeps its start for the window (never
+// half a typed key) and nothing to type again; one within the limit stays whole.
+TEST(ScanHistory, LongCodesStayWithinTheBytes)
+{
+    const struct { size_t nLength; bool bCut; size_t nMinKept; } cases[] = {
+        { 64 * 1024, true, 500 }, { kKeepWhole, false, 80 },
+    };
+    for (const auto& c : cases) {
+        CScanHistory history;
+        for (int i = 0; i < 600; ++i) {
+            ScanRecord record = {};
+            record.strBytes = std::to_string(i) + std::string(c.nLength, 'x');
+            record.strBytes.resize(c.nLength);
+            record.strCode = std::wstring(kKeepShown - 1, L'c') + std::wstring(c.nLength - kKeepShown + 1, kKeyMarker);
+            history.Add(record);
+        }
+        SCOPED_TRACE(c.nLength);
+        EXPECT_LE(history.Bytes(), 4u * 1024 * 1024);
+        EXPECT_GE(history.Count(), c.nMinKept);
+        EXPECT_LE(history.Count(), 500u);
+        EXPECT_EQ(600u, history.Added());
+        const ScanRecord& newest = history.At(0);
+        EXPECT_EQ(c.bCut, newest.bCut);
+        EXPECT_EQ(c.bCut ? "" : "599" + std::string(c.nLength - 3, 'x'), newest.strBytes);
+        EXPECT_EQ(c.bCut ? kKeepShown - 1 : c.nLength, newest.strCode.size());
+    }
+}
+
 TEST(ScanHistory, ControlCharactersAreShownByTheirSettingsNames)
 {
     EXPECT_EQ(L"01{GS}21{RS}x{EOT}", VisibleCode(L"01\x1d" L"21\x1ex\x04"));
