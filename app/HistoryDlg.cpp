@@ -31,13 +31,16 @@ static UINT ResultTextId(const ScanRecord& record)
     }
 }
 
-// A record's result as the window shows it: a refusal names its rule.
+// A record's result as the window shows it: a refusal names its rule, and a
+// code too long to keep says so.
 static std::wstring ResultText(const ScanRecord& record)
 {
-    WCHAR szFormat[128], szText[160];
+    WCHAR szFormat[128], szText[160], szCut[64] = L"";
     UiLoadString(ResultTextId(record), szFormat, ARRAYSIZE(szFormat));
     wsprintfW(szText, szFormat, record.nRule);
-    return szText;
+    if (record.bCut)
+        UiLoadString(IDS_HISTORY_CUT, szCut, ARRAYSIZE(szCut));
+    return std::wstring(szText) + szCut;
 }
 
 // The time of day, with the date in front when it is not today: the program
@@ -115,8 +118,9 @@ void CHistoryDlg::InsertColumns()
 
 void CHistoryDlg::InsertRow(int nRow, const ScanRecord& record)
 {
-    std::wstring texts[] = { TimeText(record.time), VisibleCode(record.strCode), record.strProgram,
-                             ResultText(record) };
+    std::wstring texts[] = { TimeText(record.time),
+                             VisibleCode(record.strCode) + (record.bCut ? L"\x2026" : L""),
+                             record.strProgram, ResultText(record) };
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
     item.iItem = nRow;
@@ -204,6 +208,10 @@ void CHistoryDlg::OnCopy()
     int nRow = SelectedRow();
     if (nRow < 0)
         return;
+    if (m_pTray->History().At(nRow).bCut) {
+        SetStatus(IDS_HISTORY_NOT_KEPT);
+        return;
+    }
     const std::wstring& strCode = m_pTray->History().At(nRow).strCode;
     HGLOBAL hText = GlobalAlloc(GMEM_MOVEABLE, (strCode.size() + 1) * sizeof(WCHAR));
     if (!hText)
@@ -225,6 +233,10 @@ void CHistoryDlg::OnRetype()
     int nRow = SelectedRow();
     if (nRow < 0)
         return;
+    if (m_pTray->History().At(nRow).bCut) {
+        SetStatus(IDS_HISTORY_NOT_KEPT);
+        return;
+    }
     m_pTray->RememberUserWindow();
     // A copy: the history changes while the code is typed.
     std::string strBytes = m_pTray->History().At(nRow).strBytes;

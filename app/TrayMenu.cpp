@@ -12,6 +12,8 @@ static bool IsTypingNotice(NoticeCause cause)
 
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_HISTORY_BYTES)
+        return (LRESULT)m_history.Bytes();
     if (message == WM_TRAY_NOTIFY) {
         // The pointer passes over the icon before the click, while the
         // user's window is still in front.

@@ -1,13 +1,48 @@
 #include "history.h"
 
+#include <algorithm>
+
 #include "settings.h"
 #include "typedtext.h"
 
+static size_t RecordBytes(const ScanRecord& record)
+{
+    return sizeof(ScanRecord) + record.strBytes.capacity() +
+           (record.strCode.capacity() + record.strProgram.capacity()) * sizeof(wchar_t);
+}
+
+// The start of the code, never ending inside a key or pause of a typed text
+// or between the halves of a surrogate pair.
+static std::wstring CodeStart(const std::wstring& strCode)
+{
+    size_t nEnd = 0;
+    while (nEnd < strCode.size() && nEnd < kKeepShown) {
+        size_t nNext = nEnd + ((strCode[nEnd] == kKeyMarker || strCode[nEnd] == kPauseMarker ||
+                                IS_HIGH_SURROGATE(strCode[nEnd])) ? 2 : 1);
+        if (nNext > kKeepShown)
+            break;
+        nEnd = nNext;
+    }
+    return strCode.substr(0, std::min(nEnd, strCode.size()));
+}
+
 void CScanHistory::Add(const ScanRecord& record)
 {
-    m_records.push_front(record);
-    if (m_records.size() > m_nLimit)
+    if (record.strBytes.size() > kKeepWhole || record.strCode.size() > kKeepWhole) {
+        // Swapped, not assigned: an assignment keeps the long buffers.
+        ScanRecord cut = record;
+        std::string().swap(cut.strBytes);
+        CodeStart(record.strCode).swap(cut.strCode);
+        cut.bCut = true;
+        m_records.push_front(std::move(cut));
+    } else {
+        m_records.push_front(record);
+    }
+    m_nBytes += RecordBytes(m_records.front());
+    while (m_records.size() > 1 && (m_records.size() > m_nLimit || m_nBytes > m_nByteLimit)) {
+        m_nBytes -= RecordBytes(m_records.back());
         m_records.pop_back();
+    }
     ++m_nAdded;
 }
 

@@ -50,6 +50,8 @@
 #define IDS_HISTORY_FAILED      265
 #define IDS_HISTORY_BUSY        266
 #define IDS_HISTORY_REJECTED    267
+#define IDS_HISTORY_CUT         268
+#define IDS_HISTORY_NOT_KEPT    269
 #define IDC_HISTORY_LIST        1201
 #define IDC_HISTORY_COPY        1202
 #define IDC_HISTORY_RETYPE      1203

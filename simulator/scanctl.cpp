@@ -31,6 +31,7 @@ static const char usage_text[] =
     "  device-result <n|auto>     what GetDevice returns (auto: 0 attached, -1 not)\n"
     "  quit                       ask the program to close\n"
     "  state | journal            show the engine state or its call journal\n"
+    "  memory                     bytes the program's heaps hold, and the journal's share\n"
     "  batch                      run commands read from stdin, one a line\n"
     "<sym> is qr, dm, barcode or pdf417.\n"
     "Exit: 0 done, 2 usage error, 3 no engine running, 4 decode dropped.\n";

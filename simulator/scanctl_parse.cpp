@@ -12,6 +12,7 @@ static const SimpleVerb simple_verbs[] = {
     { "quit", CTL_QUIT },
     { "state", CTL_STATE },
     { "journal", CTL_JOURNAL },
+    { "memory", CTL_MEMORY },
     { "batch", CTL_BATCH },
 };
 

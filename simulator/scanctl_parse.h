@@ -18,6 +18,7 @@ enum CtlKind
     CTL_QUIT,
     CTL_STATE,
     CTL_JOURNAL,
+    CTL_MEMORY,
     CTL_BATCH,
 };
 

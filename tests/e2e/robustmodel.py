@@ -124,6 +124,19 @@ def valid_utf8_text(rng, length):
     return "".join(rng.choice(rng.choice(pools)) for _ in range(length))
 
 
+LARGE_SHAPES = 3
+
+
+def large_payload(rng, shape):
+    """64 KB of printable ASCII (shape 0), of any bytes but NUL (1), or of
+    ideographs in UTF-8 (2)."""
+    if shape == 0:
+        return bytes(rng.randrange(0x20, 0x7F) for _ in range(65536))
+    if shape == 1:
+        return bytes(rng.randrange(1, 256) for _ in range(65536))
+    return ("".join(rng.choice(HANZI) for _ in range(21845)) + "a").encode("utf-8")
+
+
 def decode_payload(rng, kind):
     """Random bytes of one kind of decode; None for a NULL pointer."""
     if kind == "NULL pointer":
@@ -131,12 +144,7 @@ def decode_payload(rng, kind):
     if kind == "empty":
         return b""
     if kind == "64 KB":
-        shape = rng.randrange(3)
-        if shape == 0:
-            return bytes(rng.randrange(0x20, 0x7F) for _ in range(65536))
-        if shape == 1:
-            return bytes(rng.randrange(1, 256) for _ in range(65536))
-        return ("".join(rng.choice(HANZI) for _ in range(21845)) + "a").encode("utf-8")
+        return large_payload(rng, rng.randrange(LARGE_SHAPES))
     if kind == "invalid UTF-8":
         parts = [valid_utf8_text(rng, rng.randrange(0, 6)).encode("utf-8")
                  for _ in range(rng.randrange(1, 4))]

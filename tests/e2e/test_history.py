@@ -63,11 +63,22 @@ class History(DecodeCase):
         # In front, it takes no decode itself; the decode shows at once.
         self.decode("decode", "qr", "x")
         self.assertEqual(["x", "Norza.exe", norza.text("not_typed_self")], self.rows(window)[0][1:])
+        # A code too long to keep shows its start, and Type again refuses it.
+        long_code = "0123456789" * 2000
+        self.decode("decode", "qr", long_code)
+        self.assertEqual([long_code[:256] + "…", "Norza.exe",
+                          norza.text("not_typed_self") + norza.text("cut")],
+                         self.rows(window, select=0)[0][1:])
+        harness.xdotool("key", "Return")
+        status = [c["hwnd"] for c in window["children"] if c["id"] == IDC_HISTORY_STATUS][0]
+        wait_for(lambda: norza.wintool("text", status)[1] == norza.text("not_kept"),
+                 what="the window saying the code was too long to keep")
+        self.assertEqual(5, len(self.rows(window)))
         self.open_history()   # asked again: the same window
         self.assertEqual(1, len(self.history_windows()))
         self.screenshot(window)
 
-        self.rows(window, select=1)
+        self.rows(window, select=2)
         harness.xdotool("key", "ctrl+c")
         wait_for(lambda: norza.wintool("clipboard")[1] == "扫码-3", what="the code on the clipboard")
 
@@ -75,7 +86,7 @@ class History(DecodeCase):
         harness.xdotool("key", "Return")
         wait_for(lambda: norza.wintool("text", edit)[1] == "扫码-3", what="the code in notepad")
         self.assertEqual(notepad, self.foreground())
-        wait_for(lambda: len(self.rows(window)) == 5, what="the retyped code in the list")
+        wait_for(lambda: len(self.rows(window)) == 6, what="the retyped code in the list")
         self.assertEqual(["扫码-3", "notepad.exe", norza.text("typed")], self.rows(window)[0][1:])
 
         self.open_history()

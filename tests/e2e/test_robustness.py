@@ -47,6 +47,8 @@ WINTOOL = os.path.join(harness.TOOLS_DIR, "wintool.exe")
 LOCK_WAIT = 3.0        # seconds a log entry waits for the lock
 OPEN_RETRY = 0.5       # seconds a log entry retries a file another program holds
 WM_NULL, WM_COMMAND, ID_TRAY_QR = "0x0", "0x111", "32771"
+WM_HISTORY_BYTES = "0x407"
+FLOOR_SAMPLES = 3      # samples at each end of a decode run whose lowest memory figure counts
 
 STAMP = rb"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"
 ENTRY_START = re.compile(rb"\r\n" + STAMP + rb"\[Decode\]Decode:")
@@ -133,7 +135,10 @@ class LongDecodeRun(unittest.TestCase):
     is kept in front, so that nothing is typed: the run stays fast and its
     outcome does not hang on a window's input queue, while every decode still
     takes the whole road but the keystrokes (conversion, log, hold-off,
-    re-enabling). The symbologies QR, DM and PDF417 are on, Barcode off."""
+    re-enabling). The symbologies QR, DM and PDF417 are on, Barcode off.
+    The run opens with a decode of 64 KB of each shape, so that the buffers
+    that keep the size of the largest code so far (the engine pipe's, the
+    program's) are as large as they get before the warm-up ends."""
     FLAGS = (1, 1, 0, 1)
 
     @classmethod
@@ -155,7 +160,11 @@ class LongDecodeRun(unittest.TestCase):
         fixture.write("typeSet.ini", "[TYPE]\nQR=1\nDM=1\nBarcode=0\nPDF417=1\nEnter=1\n")
         fixture.write("configDecodeTime.ini", "50")
         enabled = [s for s, on in zip(model.SYMBOLOGIES, cls.FLAGS) if on]
-        cls.decodes = model.random_decodes(model.seeded(SEED), DECODES, enabled, "barcode")
+        rng = model.seeded(SEED)
+        opening = [("64 KB", enabled[shape % len(enabled)], model.large_payload(rng, shape))
+                   for shape in range(min(model.LARGE_SHAPES, DECODES))]
+        cls.decodes = opening + model.random_decodes(rng, DECODES - len(opening), enabled,
+                                                     "barcode")
         script = os.path.join(fixture.folder, "decodes.txt")
         with open(script, "w") as f:
             f.writelines(model.batch_line(sym, payload) for _, sym, payload in cls.decodes)
@@ -176,11 +185,14 @@ class LongDecodeRun(unittest.TestCase):
             line.decode("utf-8", "replace").rstrip("\n") for line in batch.stdout))
         reader.start()
         cls.samples = []
+        cls.during = 0   # how many of the samples the batch outlived
         started = time.time()
         deadline = started + 120 + DECODES * 0.5
         while batch.poll() is None and time.time() < deadline and cls.proc.poll() is None:
             try:
                 cls.samples.append(cls.sample(fixture))
+                if batch.poll() is None:
+                    cls.during = len(cls.samples)
             except FileNotFoundError:   # the program ended in between
                 break
             time.sleep(1)
@@ -207,11 +219,20 @@ class LongDecodeRun(unittest.TestCase):
 
     @classmethod
     def sample(cls, fixture):
-        """Decodes answered so far, the program's figures, and the size of
-        the engine's journal (kB): the stand-in engine runs inside the
-        program and keeps its journal in memory too, for scanctl journal."""
-        return ((len(cls.replies),) + process_figures(cls.proc.pid) +
-                (os.path.getsize(fixture.journal_path) // 1024,))
+        """Decodes answered so far; the program's resident memory (kB),
+        descriptors and threads; what its heaps hold, the engine's journal
+        among it, and the scan history (bytes). The stand-in engine runs
+        inside the program and keeps its journal in memory, for scanctl
+        journal. None when the program did not tell."""
+        figures = (len(cls.replies),) + process_figures(cls.proc.pid)
+        try:
+            rc, history = norza.wintool("send", cls.tray, WM_HISTORY_BYTES, "0", "0")
+            memory = re.fullmatch(r"heap (\d+) journal (\d+)\s*", scanctl("memory")[1])
+        except subprocess.TimeoutExpired:
+            return None
+        if rc != 0 or not memory:
+            return None
+        return figures + (int(memory[1]), int(memory[2]), int(history))
 
     def delivered(self):
         return [(kind, payload) for kind, sym, payload in self.decodes if sym != "barcode"]
@@ -271,29 +292,48 @@ class LongDecodeRun(unittest.TestCase):
 
     def test_memory_and_handles_stay_flat(self):
         self.assertTrue(self.alive)
-        self.assertGreaterEqual(len(self.samples), 3, "too short a run to sample")
+        self.assertNotIn(None, self.samples, "a sample the program did not answer")
         # Warm-up: the first tenth of the run, at least the first sample.
         warm = next(i for i, s in enumerate(self.samples) if s[0] >= len(self.decodes) // 10)
         warm = max(warm, 1)
-        self.assertGreaterEqual(len(self.samples) - warm, 3, "too short a run after the warm-up")
+        # Taken while the batch ran: once it ends, the engine pipe's thread
+        # that served it lets its buffers go.
+        running = self.samples[warm:self.during]
+        floor = min(FLOOR_SAMPLES, len(running) // 2)
+        self.assertGreaterEqual(floor, 2, "too short a run after the warm-up")
+        step = max(1, len(self.samples) // 12)
+        shown = self.samples[:-1:step] + self.samples[-1:]
+        report("memory samples (decodes answered: VmRSS kB / descriptors / threads / heaps kB / "
+               "engine journal kB / history kB): " + ", ".join(
+                   "%d: %d/%d/%d/%d/%d/%d" % (s[:4] + tuple(b // 1024 for b in s[4:]))
+                   for s in shown))
+
+        # What the heaps hold besides the engine's journal and the history,
+        # both of which grow by design. A decode under way holds its texts
+        # for a moment, so each end of the run counts by its lowest sample.
+        def held(s):
+            return s[4] - s[5] - s[6]
+        first = min(running[:floor], key=held)
+        last = min(running[-floor:], key=held)
+        heap_growth, heap_decodes = held(last) - held(first), last[0] - first[0]
+        heap_bound = 32768 + 64 * heap_decodes
+        # The resident size, which a heap returns little of, net of the same.
         base = self.samples[warm]
         later = self.samples[warm:]
-        # Memory net of the engine's journal, a string that doubles as it
-        # grows and so may take up to twice its size.
-        rss_growth = max(s[1] - 2 * (s[4] - base[4]) for s in later) - base[1]
+        rss_growth = max(s[1] - (s[5] - base[5] + s[6] - base[6]) // 1024 for s in later) - base[1]
         fd_growth = max(s[2] for s in later) - base[2]
         thread_growth = max(s[3] for s in later) - base[3]
         decodes = self.samples[-1][0] - base[0]
-        step = max(1, len(self.samples) // 12)
-        shown = self.samples[:-1:step] + self.samples[-1:]
-        report("memory samples (decodes answered: VmRSS kB / descriptors / threads / engine "
-               "journal kB): " + ", ".join("%d: %d/%d/%d/%d" % s for s in shown))
-        report("growth over the %d decodes after the warm-up: %d kB net of the engine's "
-               "journal, %d descriptors, %d threads" % (decodes, rss_growth, fd_growth,
-                                                         thread_growth))
-        # Room for the heap's own ups and downs, and 16 bytes a decode: a run
-        # of ten thousand finds a leak of a few hundred bytes a decode, a
-        # short one only a leak of whole texts.
+        report("growth over the %d decodes between the lowest samples after the warm-up and at "
+               "the end: %d bytes on the heaps net of the engine's journal and the history (bound "
+               "%d); over the %d decodes after the warm-up: %d kB resident net of the same, %d "
+               "descriptors, %d threads; the history held at most %d kB"
+               % (heap_decodes, heap_growth, heap_bound, decodes, rss_growth, fd_growth,
+                  thread_growth, max(s[6] for s in self.samples) // 1024))
+        # Room for the heaps' ups and downs, and 64 bytes a decode: a leak of
+        # a few hundred bytes a decode fails a run of 500.
+        self.assertLess(heap_growth, heap_bound)
+        # Room for the heap's own ups and downs, and 16 bytes a decode.
         self.assertLess(rss_growth, 2048 + decodes * 16 // 1024)
         self.assertLessEqual(fd_growth, 2)
         self.assertLessEqual(thread_growth, 1)

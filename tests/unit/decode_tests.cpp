@@ -142,6 +142,41 @@ TEST(ScanHistory, NewestFirstBoundedAndCounted)
     EXPECT_EQ("edc", order);
 }
 
+// A long run of long codes: 500 records at most, 4 MB at most, the oldest
+// let go first. A code too long to keep whole keeps its start for the window
+// (never half a typed key) and nothing to type again; one of 16 KB stays
+// whole, and 4 MB holds some 85 of them (48 KB with its text).
+TEST(ScanHistory, LongCodesStayWithinTheBytes)
+{
+    const struct { size_t nLength; bool bCut; size_t nMin, nMax; } cases[] = {
+        { 64 * 1024, true, 500, 500 }, { kKeepWhole, false, 80, 90 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nLength);
+        CScanHistory history;
+        for (int i = 0; i < 600; ++i) {
+            ScanRecord record = {};
+            record.strBytes = std::to_string(i);
+            record.strBytes.resize(c.nLength, 'x');
+            record.strCode = std::to_wstring(i);
+            record.strCode.resize(kKeepShown - 1, L'c');
+            record.strCode.resize(c.nLength, kKeyMarker);
+            history.Add(record);
+        }
+        EXPECT_LE(history.Bytes(), 4u * 1024 * 1024);
+        EXPECT_GE(history.Count(), c.nMin);
+        EXPECT_LE(history.Count(), c.nMax);
+        EXPECT_EQ(600u, history.Added());
+        const ScanRecord& newest = history.At(0);
+        const ScanRecord& oldest = history.At(history.Count() - 1);
+        EXPECT_EQ(L"599", newest.strCode.substr(0, 3));
+        EXPECT_EQ(std::to_wstring(600 - history.Count()), oldest.strCode.substr(0, 3));
+        EXPECT_EQ(c.bCut, newest.bCut);
+        EXPECT_EQ(c.bCut ? kKeepShown - 1 : c.nLength, newest.strCode.size());
+        EXPECT_EQ(c.bCut ? 0 : c.nLength, newest.strBytes.size());
+    }
+}
+
 TEST(ScanHistory, ControlCharactersAreShownByTheirSettingsNames)
 {
     EXPECT_EQ(L"01{GS}21{RS}x{EOT}", VisibleCode(L"01\x1d" L"21\x1ex\x04"));
