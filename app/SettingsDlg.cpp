@@ -233,7 +233,7 @@ std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& 
 
     const COutputOptions& options = profiles.For(strProgram);
     ShapedDecode shaped = ShapeDecode(ScannerBytes(strCode).c_str(), options, bEnter, CP_ACP, &rules, strProgram);
-    std::wstring strResult = VisibleCode(shaped.strTyped);
+    std::wstring strResult = VisibleTyped(shaped.strTyped);
     if (shaped.bShiftEnter)
         strResult += KeyEscapeName(KEYMOD_SHIFT << 8 | VK_RETURN);
     strResult += L"\r\n";
@@ -243,6 +243,8 @@ std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& 
         strResult += UiFormat(IDS_RULES_MATCHED, std::to_wstring(shaped.nRule));
     else
         strResult += UiText(IDS_RULES_NO_RULE);
+    for (const RuleSkip& skip : shaped.ruleSkips)
+        strResult += L"\r\n" + UiFormat(IDS_RULES_MISSING, std::to_wstring(skip.nRule), skip.strPart);
     if (options.bPaste && !shaped.bRejected)
         strResult += L"\r\n" + UiText(IDS_RULES_PASTE);
     std::vector<std::wstring> errors = rules.Errors();
