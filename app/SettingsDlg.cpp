@@ -82,7 +82,7 @@ HRESULT CreateShortcut(const std::wstring& strLink)
 }
 
 // A sample code as a scanner hands it over: in the code page when it holds
-// every character, else in UTF-8.
+// every character, else in UTF-8 with a byte-order mark.
 std::string Narrow(const std::wstring& str, UINT nCodePage)
 {
     int n = WideCharToMultiByte(nCodePage, 0, str.c_str(), -1, NULL, 0, NULL, NULL);
@@ -94,7 +94,9 @@ std::string Narrow(const std::wstring& str, UINT nCodePage)
 std::string ScannerBytes(const std::wstring& strCode)
 {
     std::string strBytes = Narrow(strCode, CP_ACP);
-    return AfxWiden(strBytes.c_str()) == strCode ? strBytes : Narrow(strCode, CP_UTF8);
+    // Under a double-byte code page the bytes of a few characters it lacks
+    // may read as its own as well: the mark settles it.
+    return AfxWiden(strBytes.c_str()) == strCode ? strBytes : "\xEF\xBB\xBF" + Narrow(strCode, CP_UTF8);
 }
 
 // Digits only, within the range.
