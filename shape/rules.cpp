@@ -151,10 +151,10 @@ bool ExpandMatchEscapes(LPCSTR pszMatch, std::wstring& strOut, UINT nCodePage)
     std::wstring s = AfxWiden(pszMatch, -1, nCodePage), out;
     CPatternWalk walk;
     for (size_t i = 0; i < s.size(); ++i) {
-        size_t nClose = s.find(L'}', i);
+        bool bOutside = walk.Step(s, i) == PLACE_OUTSIDE;
+        size_t nClose = bOutside && s[i] == L'{' ? s.find(L'}', i) : std::wstring::npos;
         std::wstring strChars;
-        int nEscape = walk.Step(s, i) == PLACE_OUTSIDE && s[i] == L'{' && nClose != std::wstring::npos
-            ? CharacterEscape(s.substr(i, nClose + 1 - i), strChars) : 0;
+        int nEscape = nClose == std::wstring::npos ? 0 : CharacterEscape(s.substr(i, nClose + 1 - i), strChars);
         if (nEscape < 0)
             return false;
         if (nEscape == 0) {
