@@ -87,7 +87,7 @@ CRuleSetting RuleSetting(const CRuleRow& row)
 {
     CRuleSetting setting;
     setting.nNumber = row.nNumber;
-    setting.strMatch = EncodeSettingValue(row.strMatch).c_str();
+    setting.strMatch = EncodeMatchValue(row.strMatch).c_str();
     setting.strProgram = EncodeSettingValue(row.strProgram).c_str();
     setting.strOutput = EncodeSettingValue(row.strOutput).c_str();
     setting.bOutput = row.bOutput;
@@ -140,20 +140,21 @@ protected:
             RefuseField(m_hWnd, IDC_RULE_MATCH, UiText(IDS_RULES_NO_MATCH));
             return;
         }
-        // The pattern alone, then the output alone behind a pattern that compiles.
-        CRuleRow onlyMatch = row;
-        onlyMatch.bOutput = false;
-        CRuleRow onlyOutput = row;
-        onlyOutput.strMatch = L"x";
-        const struct { const CRuleRow* pRow; int nId; UINT nText; } checks[] = {
-            { &onlyMatch, IDC_RULE_MATCH, IDS_RULES_BAD_MATCH },
-            { &onlyOutput, IDC_RULE_OUTPUT, IDS_RULES_BAD_OUTPUT },
+        // Each field alone, the others as they could not fail.
+        CRuleRow onlyMatch = row, onlyProgram = row, onlyOutput = row;
+        onlyMatch.strProgram = onlyOutput.strProgram = L"";
+        onlyMatch.bOutput = onlyProgram.bOutput = false;
+        onlyProgram.strMatch = onlyOutput.strMatch = L"x";
+        const struct { const CRuleRow* pRow; int nId; std::wstring strText; } checks[] = {
+            { &onlyMatch, IDC_RULE_MATCH, UiText(IDS_RULES_BAD_MATCH) },
+            { &onlyProgram, IDC_RULE_PROGRAM, UiFormat(IDS_SET_BAD_ESCAPE, L"Program") },
+            { &onlyOutput, IDC_RULE_OUTPUT, UiText(IDS_RULES_BAD_OUTPUT) },
         };
         for (const auto& check : checks) {
             CRules rules;
             rules.Load({ RuleSetting(*check.pRow) });
             if (!rules.Errors().empty()) {
-                RefuseField(m_hWnd, check.nId, UiText(check.nText));
+                RefuseField(m_hWnd, check.nId, check.strText);
                 return;
             }
         }
@@ -312,7 +313,7 @@ void AddRulesPageChanges(const CRulesPage& edited, const CRulesPage& loaded, std
         if (pOld && pOld->SameValues(row))
             continue;
         std::string strSection = RuleSection((int)i + 1);
-        changes.push_back({ strSection, "Match", EncodeSettingValue(row.strMatch), false });
+        changes.push_back({ strSection, "Match", EncodeMatchValue(row.strMatch), false });
         changes.push_back({ strSection, "Program", EncodeSettingValue(row.strProgram), row.strProgram.empty() });
         changes.push_back({ strSection, "Output", EncodeSettingValue(row.strOutput), !row.bOutput });
         changes.push_back({ strSection, "Action", EncodeSettingValue(row.strAction), row.strAction.empty() });

@@ -83,7 +83,7 @@ HRESULT CreateShortcut(const std::wstring& strLink)
 }
 
 // A sample code as a scanner hands it over: in the code page when it holds
-// every character, else in UTF-8.
+// every character, else in UTF-8 with a byte-order mark.
 std::string Narrow(const std::wstring& str, UINT nCodePage)
 {
     int n = WideCharToMultiByte(nCodePage, 0, str.c_str(), -1, NULL, 0, NULL, NULL);
@@ -95,7 +95,9 @@ std::string Narrow(const std::wstring& str, UINT nCodePage)
 std::string ScannerBytes(const std::wstring& strCode)
 {
     std::string strBytes = Narrow(strCode, CP_ACP);
-    return AfxWiden(strBytes.c_str()) == strCode ? strBytes : Narrow(strCode, CP_UTF8);
+    // Under a double-byte code page the bytes of a few characters it lacks
+    // may read as its own as well: the mark settles it.
+    return AfxWiden(strBytes.c_str()) == strCode ? strBytes : "\xEF\xBB\xBF" + Narrow(strCode, CP_UTF8);
 }
 
 // Digits only, within the range.
@@ -234,7 +236,7 @@ std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& 
 
     const COutputOptions& options = profiles.For(strProgram);
     ShapedDecode shaped = ShapeDecode(ScannerBytes(strCode).c_str(), options, bEnter, CP_ACP, &rules, strProgram);
-    std::wstring strResult = VisibleCode(shaped.strTyped);
+    std::wstring strResult = VisibleTyped(shaped.strTyped);
     if (shaped.bShiftEnter)
         strResult += KeyEscapeName(KEYMOD_SHIFT << 8 | VK_RETURN);
     strResult += L"\r\n";
@@ -244,6 +246,8 @@ std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& 
         strResult += UiFormat(IDS_RULES_MATCHED, std::to_wstring(shaped.nRule));
     else
         strResult += UiText(IDS_RULES_NO_RULE);
+    for (const RuleSkip& skip : shaped.ruleSkips)
+        strResult += L"\r\n" + UiFormat(IDS_RULES_MISSING, std::to_wstring(skip.nRule), skip.strPart);
     if (options.bPaste && !shaped.bRejected)
         strResult += L"\r\n" + UiText(IDS_RULES_PASTE);
     std::vector<std::wstring> errors = rules.Errors();

@@ -46,26 +46,35 @@ void CScanHistory::Add(const ScanRecord& record)
     ++m_nAdded;
 }
 
-std::wstring VisibleCode(const std::wstring& strCode)
+namespace {
+
+// Every control character and noncharacter in sight, by its settings name;
+// braces doubled, so that no character of the text reads as an escape. In a
+// typed text (bTyped) the in-band keys and pauses show as their escapes.
+std::wstring Visible(const std::wstring& str, bool bTyped)
 {
     std::wstring out;
-    out.reserve(strCode.size());
-    for (size_t i = 0; i < strCode.size(); ++i) {
-        wchar_t ch = strCode[i];
-        if ((ch == kKeyMarker || ch == kPauseMarker) && i + 1 < strCode.size()) {
+    out.reserve(str.size());
+    for (size_t i = 0; i < str.size(); ++i) {
+        wchar_t ch = str[i];
+        if (bTyped && (ch == kKeyMarker || ch == kPauseMarker) && i + 1 < str.size()) {
             ++i;
-            out += ch == kKeyMarker ? KeyEscapeName(strCode[i])
-                                    : L"{DELAY " + std::to_wstring((unsigned)strCode[i]) + L"}";
+            out += ch == kKeyMarker ? KeyEscapeName(str[i])
+                                    : L"{DELAY " + std::to_wstring((unsigned)str[i]) + L"}";
             continue;
         }
-        if (ch >= 0x20 && ch != 0x7F) {
+        if (ch == L'{' || ch == L'}') {
+            out.append(2, ch);
+            continue;
+        }
+        if (ch >= 0x20 && ch != 0x7F && !IsNoncharacter(ch)) {
             out += ch;
             continue;
         }
         switch (ch) {
         case L'\t': out += L"{TAB}"; break;
         case L'\r':
-            if (i + 1 < strCode.size() && strCode[i + 1] == L'\n')
+            if (i + 1 < str.size() && str[i + 1] == L'\n')
                 ++i;
             out += L"{ENTER}";
             break;
@@ -81,4 +90,16 @@ std::wstring VisibleCode(const std::wstring& strCode)
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::wstring VisibleCode(const std::wstring& strCode)
+{
+    return Visible(strCode, false);
+}
+
+std::wstring VisibleTyped(const std::wstring& strTyped)
+{
+    return Visible(strTyped, true);
 }

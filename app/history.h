@@ -28,11 +28,16 @@ struct ScanRecord {
     bool bCut = false;
 };
 
-// The code as the history window shows it: every control character in sight,
-// named as the settings files name it ({TAB}, {ENTER} for a line break, {GS},
-// {RS}, {EOT}, else {U+XXXX}), the rest unchanged. A typed text's in-band
-// keys and pauses (typedtext.h) show as {CTRL+A}, {F2}, {DELAY n}.
+// A decoded code as the history window shows it, written as a settings text
+// would write it: every control character in sight ({TAB}, {ENTER} for a
+// line break, {GS}, {RS}, {EOT}, else {U+XXXX}), noncharacters as {U+FDD0},
+// braces doubled ({{ and }}), the rest unchanged. No key is ever shown: a
+// code holds characters only.
 std::wstring VisibleCode(const std::wstring& strCode);
+
+// A typed text (typedtext.h) shown the same way, its in-band keys and pauses
+// as the escapes that make them: {CTRL+A}, {F2}, {DELAY n}.
+std::wstring VisibleTyped(const std::wstring& strTyped);
 
 // The tray window answers it with CScanHistory::Bytes(): the long test runs
 // take what the history holds off the program's memory.

@@ -13,10 +13,13 @@ struct Gs1Element {
 
 // Splits a GS1 element string. At the start it accepts one symbology
 // identifier that announces GS1 data (]C1 ]d2 ]Q3 ]e0 ]J1), one GS (0x1D,
-// a transmitted FNC1), or both. An element whose length the first two
-// digits of its AI predefine needs no separator (a GS after it is tolerated); any other ends
-// at a GS or at the end. Each value is checked against its AI: character set,
-// length, check digit, date and time. On failure it returns false, empties
+// a transmitted FNC1), or both. An element whose AI has a predefined length
+// needs no separator (a GS after it is tolerated); any other ends at a GS or
+// at the end. Each value is checked against its AI as GS1's standard
+// defines it: character set, length, check digits, dates and times, and the
+// other checks of the value itself. Not checked: the ISO country and
+// currency lists, package and media types, the IBAN, coupon codes, and which
+// AIs must or must not go together. On failure it returns false, empties
 // *pElements and says why in *pstrError ("AI 01: check digit"). Either
 // pointer may be NULL.
 bool ParseGs1(const std::wstring& strCode, std::vector<Gs1Element>* pElements,

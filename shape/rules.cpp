@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "gs1.h"
+#include "typedtext.h"
 
 namespace {
 
@@ -75,7 +76,125 @@ std::wstring RuleName(int nNumber)
     return L"RULE" + std::to_wstring(nNumber);
 }
 
+bool HasKeyOrPause(const std::wstring& str)
+{
+    return str.find_first_of(std::wstring{ kKeyMarker, kPauseMarker }) != std::wstring::npos;
+}
+
+// Where a character of a pattern stands: as itself, inside [...], or after
+// the backslash that escapes it.
+enum PatternPlace { PLACE_OUTSIDE, PLACE_CLASS, PLACE_ESCAPED };
+
+class CPatternWalk {
+public:
+    CPatternWalk() : m_bClass(false), m_bEscaped(false), m_nNameEnd(0) {}
+
+    // The place of s[i], the characters before it walked already.
+    PatternPlace Step(const std::wstring& s, size_t i)
+    {
+        PatternPlace place = m_bEscaped ? PLACE_ESCAPED : m_bClass ? PLACE_CLASS : PLACE_OUTSIDE;
+        wchar_t ch = s[i];
+        if (m_bEscaped) {
+            m_bEscaped = false;
+        } else if (i < m_nNameEnd) {
+            // inside [:alpha:], [.x.] or [=x=], whose ']' does not end the class
+        } else if (ch == L'\\') {
+            m_bEscaped = true;
+        } else if (m_bClass && ch == L'[' && i + 1 < s.size() && s[i + 1] != 0 && wcschr(L":.=", s[i + 1])) {
+            size_t nEnd = s.find(std::wstring{ s[i + 1], L']' }, i + 2);
+            m_nNameEnd = nEnd == std::wstring::npos ? 0 : nEnd + 2;
+        } else if (ch == L'[' || ch == L']') {
+            m_bClass = ch == L'[';
+        }
+        return place;
+    }
+
+private:
+    bool m_bClass;
+    bool m_bEscaped;
+    size_t m_nNameEnd;   // past the end of a [:name:] inside a class
+};
+
+// {2}, {2,} and {2,5}: a repetition, never an escape.
+bool IsRepetition(const std::wstring& strBraces)
+{
+    size_t nDigits = wcsspn(strBraces.c_str() + 1, L"0123456789");
+    if (nDigits == 0)
+        return false;
+    const wchar_t* p = strBraces.c_str() + 1 + nDigits;
+    if (*p == L',')
+        p += 1 + wcsspn(p + 1, L"0123456789");
+    return p[0] == L'}' && !p[1];
+}
+
+// The settings escape in strBraces ("{U+0E01}"): 1 and its characters in
+// strChars, -1 for a key or pause, 0 when it is none.
+int CharacterEscape(const std::wstring& strBraces, std::wstring& strChars)
+{
+    if (strBraces.size() < 3 || strBraces[1] == L'{' || IsRepetition(strBraces))
+        return 0;
+    std::string strAscii;
+    for (wchar_t ch : strBraces) {
+        if (ch >= 0x80)
+            return 0;
+        strAscii += (char)ch;
+    }
+    if (!ExpandEscapes(strAscii.c_str(), strChars, 1252))
+        return 0;
+    return HasKeyOrPause(strChars) ? -1 : 1;
+}
+
 }  // namespace
+
+bool ExpandMatchEscapes(LPCSTR pszMatch, std::wstring& strOut, UINT nCodePage)
+{
+    std::wstring s = AfxWiden(pszMatch, -1, nCodePage), out;
+    CPatternWalk walk;
+    for (size_t i = 0; i < s.size(); ++i) {
+        bool bOutside = walk.Step(s, i) == PLACE_OUTSIDE;
+        size_t nClose = bOutside && s[i] == L'{' ? s.find(L'}', i) : std::wstring::npos;
+        std::wstring strChars;
+        int nEscape = nClose == std::wstring::npos ? 0 : CharacterEscape(s.substr(i, nClose + 1 - i), strChars);
+        if (nEscape < 0)
+            return false;
+        if (nEscape == 0) {
+            out += s[i];
+            continue;
+        }
+        // The character itself, whatever it means to a pattern.
+        if (strChars.size() == 1 && wcschr(L"\\^$.|?*+()[]{}", strChars[0]))
+            out += L'\\';
+        out += strChars;
+        i = nClose;
+    }
+    strOut = out;
+    return true;
+}
+
+std::string EncodeMatchValue(const std::wstring& strMatch, UINT nCodePage)
+{
+    std::string out;
+    CPatternWalk walk;
+    for (size_t i = 0; i < strMatch.size();) {
+        size_t n = IS_HIGH_SURROGATE(strMatch[i]) && i + 1 < strMatch.size() && IS_LOW_SURROGATE(strMatch[i + 1]) ? 2 : 1;
+        PatternPlace place = walk.Step(strMatch, i);
+        std::string strChar = EncodeSettingValue(strMatch.substr(i, n), nCodePage);
+        if (place != PLACE_OUTSIDE && strChar.compare(0, 3, "{U+") == 0) {
+            // The pattern's own escape, one for each UTF-16 unit; after a
+            // backslash, that backslash begins the first.
+            for (size_t k = 0; k < n; ++k) {
+                char szUnit[16];
+                snprintf(szUnit, sizeof(szUnit), "%su%04X", place == PLACE_ESCAPED && k == 0 ? "" : "\\",
+                         (unsigned)strMatch[i + k]);
+                out += szUnit;
+            }
+        } else {
+            out += strChar;
+        }
+        i += n;
+    }
+    return out;
+}
 
 namespace {
 
@@ -142,6 +261,38 @@ bool ParseTemplate(const CString& strTemplate, UINT nCodePage, std::vector<Templ
     return flush();
 }
 
+// The output's pieces for a code the rule matched; false, with the part
+// named in strMissing, when the code lacks one: a group that took no part in
+// the match, any group but $0 of a GS1 rule, an AI the code does not hold.
+bool FillPieces(const std::vector<TemplatePart>& output, bool bGs1Rule, const std::wstring& strCode,
+                const std::wsmatch& groups, const std::vector<Gs1Element>* pElements,
+                std::vector<RulePiece>& pieces, std::wstring& strMissing)
+{
+    for (const TemplatePart& part : output) {
+        if (part.kind == TemplatePart::kText) {
+            pieces.push_back(RulePiece{ false, part.strText });
+        } else if (part.kind == TemplatePart::kGroup) {
+            bool bThere = bGs1Rule ? part.nGroup == 0
+                                   : (size_t)part.nGroup < groups.size() && groups[part.nGroup].matched;
+            if (!bThere) {
+                strMissing = L"$" + std::to_wstring(part.nGroup);
+                return false;
+            }
+            pieces.push_back(RulePiece{ true, bGs1Rule ? strCode : groups.str(part.nGroup) });
+        } else {
+            const Gs1Element* pFound = NULL;
+            for (size_t i = 0; pElements && !pFound && i < pElements->size(); ++i)
+                pFound = (*pElements)[i].strAi == part.strAi ? &(*pElements)[i] : NULL;
+            if (!pFound) {
+                strMissing = L"{AI:" + std::wstring(part.strAi.begin(), part.strAi.end()) + L"}";
+                return false;
+            }
+            pieces.push_back(RulePiece{ true, std::wstring(pFound->strValue.begin(), pFound->strValue.end()) });
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 struct CRules::CRule {
@@ -178,7 +329,7 @@ void CRules::Load(const std::vector<CRuleSetting>& settings, UINT nCodePage)
     for (const CRuleSetting& setting : settings) {
         std::unique_ptr<CRule> rule(new CRule());
         rule->nNumber = setting.nNumber;
-        rule->bGs1 = setting.strMatch == "GS1";
+        rule->bGs1 = lstrcmpiA(setting.strMatch, "GS1") == 0;
         rule->bOutput = setting.bOutput;
         rule->bUsesAi = false;
         const wchar_t* pszError = NULL;
@@ -190,12 +341,14 @@ void CRules::Load(const std::vector<CRuleSetting>& settings, UINT nCodePage)
             pszError = L"Action is neither type nor reject";
         if (!pszError && setting.strMatch.IsEmpty())
             pszError = L"no Match";
+        std::wstring strPattern;
+        if (!pszError && !rule->bGs1 && !ExpandMatchEscapes(setting.strMatch, strPattern, nCodePage))
+            pszError = L"Match names a key or pause, which no code holds";
         if (!pszError && !rule->bGs1) {
             try {
                 char top;
                 StartMatch(&top);
-                rule->pattern.assign(AfxWiden(setting.strMatch, -1, nCodePage),
-                                     std::regex_constants::ECMAScript | std::regex_constants::collate);
+                rule->pattern.assign(strPattern, std::regex_constants::ECMAScript | std::regex_constants::collate);
             } catch (const std::regex_error&) {
                 pszError = L"Match is not a valid regular expression";
             } catch (const CMatchGaveUp&) {
@@ -205,11 +358,14 @@ void CRules::Load(const std::vector<CRuleSetting>& settings, UINT nCodePage)
         if (!pszError && rule->bOutput &&
             !ParseTemplate(setting.strOutput, nCodePage, &rule->output, &rule->bUsesAi))
             pszError = L"Output has an unknown escape";
+        std::wstring strPrograms;
+        if (!pszError && (!ExpandEscapes(setting.strProgram, strPrograms, nCodePage) || HasKeyOrPause(strPrograms)))
+            pszError = L"Program has an unknown escape";
         if (pszError) {
             m_errors.push_back(RuleName(setting.nNumber) + L": " + pszError);
             continue;
         }
-        std::wstring strPrograms = Lowered(AfxWiden(setting.strProgram, -1, nCodePage));
+        strPrograms = Lowered(strPrograms);
         for (size_t nStart = 0; nStart <= strPrograms.size();) {
             size_t nEnd = strPrograms.find(L';', nStart);
             if (nEnd == std::wstring::npos)
@@ -226,7 +382,7 @@ void CRules::Load(const std::vector<CRuleSetting>& settings, UINT nCodePage)
 
 RuleOutcome CRules::Apply(const std::wstring& strCode, const std::wstring& strProgram) const
 {
-    RuleOutcome outcome = { 0, false, {}, {} };
+    RuleOutcome outcome = { 0, false, {}, {}, {} };
     std::vector<Gs1Element> elements;
     bool bParsed = false, bGs1 = false;
     auto gs1 = [&]() {
@@ -258,32 +414,22 @@ RuleOutcome CRules::Apply(const std::wstring& strCode, const std::wstring& strPr
                 continue;
             }
         }
-        outcome.nRule = rule->nNumber;
-        outcome.bReject = rule->bReject;
+        std::vector<RulePiece> pieces;
         if (!rule->bOutput) {
-            outcome.pieces.push_back(RulePiece{ true, strCode });
-            return outcome;
-        }
-        if (rule->bUsesAi)
-            gs1();
-        for (const TemplatePart& part : rule->output) {
-            if (part.kind == TemplatePart::kText) {
-                outcome.pieces.push_back(RulePiece{ false, part.strText });
-            } else if (part.kind == TemplatePart::kGroup) {
-                if (rule->bGs1 && part.nGroup == 0)
-                    outcome.pieces.push_back(RulePiece{ true, strCode });
-                else if (!rule->bGs1 && (size_t)part.nGroup < groups.size())
-                    outcome.pieces.push_back(RulePiece{ true, groups.str(part.nGroup) });
-            } else if (bGs1) {
-                for (const Gs1Element& element : elements) {
-                    if (element.strAi == part.strAi) {
-                        outcome.pieces.push_back(
-                            RulePiece{ true, std::wstring(element.strValue.begin(), element.strValue.end()) });
-                        break;
-                    }
-                }
+            pieces.push_back(RulePiece{ true, strCode });
+        } else if (!rule->bReject) {
+            if (rule->bUsesAi)
+                gs1();
+            std::wstring strMissing;
+            if (!FillPieces(rule->output, rule->bGs1, strCode, groups, bGs1 ? &elements : NULL, pieces,
+                            strMissing)) {
+                outcome.skips.push_back(RuleSkip{ rule->nNumber, strMissing });
+                continue;
             }
         }
+        outcome.nRule = rule->nNumber;
+        outcome.bReject = rule->bReject;
+        outcome.pieces = pieces;
         return outcome;
     }
     return outcome;

@@ -103,6 +103,7 @@ ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
     shaped.nRule = rule.nRule;
     shaped.bRejected = rule.bReject;
     shaped.ruleErrors = rule.errors;
+    shaped.ruleSkips = rule.skips;
     if (rule.bReject) {
         shaped.bShiftEnter = false;
         return shaped;

@@ -18,6 +18,7 @@ struct ShapedDecode {
     int nRule;                // the rule that shaped it; 0: none
     bool bRejected;           // that rule refuses the code: nothing is typed
     std::vector<std::wstring> ruleErrors;   // rules cut off on this code
+    std::vector<RuleSkip> ruleSkips;        // rules passed over for a part the code lacks
 
     ShapedDecode() : bShiftEnter(false), nRule(0), bRejected(false) {}
 };
@@ -30,9 +31,9 @@ struct ShapedDecode {
 //   RS and EOT are kept, dropped or replaced as the options say; every other
 //   control character (0x01..0x1F, 0x7F) is left out, since edit controls
 //   take them as commands (paste, undo, cut, backspace). The log keeps them.
-// - The first of the rules (if any) that applies to the program in front
-//   and matches the code puts its output in the code's place, or refuses
-//   the code.
+// - The first of the rules (if any) that applies to the program in front,
+//   matches the code and finds in it every part its output names puts its
+//   output in the code's place, or refuses the code.
 // - The prefix and suffix go around the code, and what they type obeys the
 //   same rules; a suffix takes the place of the Enter suffix.
 ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,

@@ -590,7 +590,7 @@ def random_match(rng, code):
     if shape < 0.08:
         return "GS1"
     if shape < 0.1:
-        return "gs1"   # only GS1 itself names GS1; this one is a pattern
+        return random_case(rng, "gs1")   # GS1 in any case
     if shape < 0.13:
         return ""
     pattern = random_pattern(rng, code)
@@ -683,7 +683,7 @@ def make_rule(number, values):
     if (values["Action"] or "").lower() not in ("", "type", "reject") or not match:
         return None
     pattern = None
-    if match != "GS1":
+    if match.upper() != "GS1":
         try:
             pattern = re.compile(match, re.ASCII)
         except re.error:
@@ -724,7 +724,8 @@ def rules(data):
 
 def rule_outcome(made, code, gs1, program):
     """(number of the rule that shapes the code, 0 for none; its pieces as
-    (from the code, text), None when it refuses the code)."""
+    (from the code, text), None when it refuses the code). A rule whose
+    output names a group or AI the code lacks is passed over."""
     for rule in made:
         if rule["programs"] and program.lower() not in rule["programs"]:
             continue
@@ -736,7 +737,7 @@ def rule_outcome(made, code, gs1, program):
             m = rule["pattern"].fullmatch(code)
             if not m:
                 continue
-            groups = [m[0]] + [g or "" for g in m.groups()]
+            groups = [m[0]] + list(m.groups())   # None: the group took no part
         if rule["reject"]:
             return rule["number"], None
         if rule["output"] is None:
@@ -745,11 +746,14 @@ def rule_outcome(made, code, gs1, program):
         for kind, value in rule["output"]:
             if kind == "text":
                 pieces.append((False, value))
-            elif kind == "group" and value < len(groups) and (value == 0 or rule["pattern"]):
+            elif kind == "group" and value < len(groups) and groups[value] is not None:
                 pieces.append((True, groups[value]))
             elif kind == "ai" and gs1 and value in gs1:
                 pieces.append((True, gs1[value]))
-        return rule["number"], pieces
+            elif kind != "text":
+                break
+        else:
+            return rule["number"], pieces
     return 0, [(True, code)]
 
 

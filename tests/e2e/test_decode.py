@@ -4,6 +4,7 @@ focused control of the foreground application, and followed by the hold-off."""
 import os
 import re
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -18,6 +19,18 @@ SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]
 
 def key_events(report):
     return [e for e in report["events"] if e[0] in ("down", "up")]
+
+
+def gs1_datamatrix(ais):
+    """What a scanner gives for a GS1 DataMatrix of the bracketed AIs, made by
+    zint (which checks the data against its own table first) and read back by
+    dmtxread: FNC1 as GS, the first one too."""
+    with tempfile.TemporaryDirectory() as folder:
+        png = os.path.join(folder, "code.png")
+        made = subprocess.run(["zint", "-b", "71", "--gs1", "--scale=4", "--whitesp=4", "--vwhitesp=4",
+                               "-d", ais, "-o", png], capture_output=True, text=True)
+        assert made.returncode == 0 and not made.stdout + made.stderr, made.stdout + made.stderr
+        return subprocess.run(["dmtxread", "-G", "29", png], capture_output=True, check=True).stdout
 
 
 class DecodeCase(norza.NorzaCase):
@@ -303,7 +316,10 @@ class Rules(DecodeCase):
                    "[RULE1]\nMatch=ID=\\d+;LOT=(\\w+);EXP=\\d+\nOutput=$1\n"
                    "[RULE2]\nMatch=BAD-.*\nAction=reject\n"
                    "[RULE3]\nMatch=GS1\nOutput={AI:01}{TAB}{AI:10}\n"
-                   "[RULE4]\nMatch=CLR(.*)\nOutput={CTRL+A}$1{DELAY 300}!\n")
+                   "[RULE4]\nMatch=CLR(.*)\nOutput={CTRL+A}$1{DELAY 300}!\n"
+                   "[RULE5]\nMatch=gs1\nOutput={CTRL+A}{AI:17}/{AI:716}\n"
+                   "[RULE6]\nMatch=GS1\nOutput={CTRL+A}{AI:716}\n"
+                   "[RULE7]\nMatch=GS1\nOutput={CTRL+A}{AI:4300}|{AI:4302}|{AI:4307}|{AI:4321}\n")
         self.proc = self.start_norza()
         target = self.typing_target(2)
         # GS1 with its symbology identifier and a GS: GTIN and lot in two fields.
@@ -326,6 +342,14 @@ class Rules(DecodeCase):
         downs = {code: t for (kind, code), t in zip(report["events"], report["times"]) if kind == "down"}
         self.assertGreaterEqual(downs["31"] - downs["57"], 295, report["times"][-12:])   # 'w' to '!'
         self.assertEqual("09506000134352", target.text(0))
+        # A rule applies only when the code has all its output names: no lot
+        # passes RULE3 over, no expiry RULE5. AI 716 is newer than zint.
+        for code, typed in [(b"]d20109506000134352" b"17271231" b"716AIC0123", "271231/AIC0123"),
+                            (b"]d20109506000134352" b"716AIC0456", "AIC0456"),
+                            (gs1_datamatrix("[00]106141411234567897[4300]ACME%20CORP[4302]1%20MAIN%20ST"
+                                            "[4307]GB[4321]1"), "ACME%20CORP|1%20MAIN%20ST|GB|1")]:
+            self.decode("decode-hex", "dm", code.hex())
+            target.wait_text(typed, field=1)
 
 
 class Notepad(DecodeCase):

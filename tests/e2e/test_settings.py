@@ -194,7 +194,9 @@ class Rules(SettingsCase):
                                 and w["hwnd"] != rule["hwnd"] and w["visible"]], what="the refusal")[0]
         self.assertIn(norza.text("bad_match"), " ".join(c["text"] for c in box["children"]))
         norza.wintool("post", box["hwnd"], WM_COMMAND, str(IDOK), "0")
-        self.set_text(rule, IDC_RULE_MATCH, r"ID=\w+;LOT=(\w+);.*")
+        # Thai, in neither code page: stored as an escape where the pattern
+        # has no brace of its own, as the pattern's \uXXXX inside [...].
+        self.set_text(rule, IDC_RULE_MATCH, r"ID=\w+;LOT=(\w+);ก[ขฃ].*")
         self.click(rule, IDOK)
         wait_for(lambda: rule["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the rule to be taken")
 
@@ -202,7 +204,7 @@ class Rules(SettingsCase):
         result = lambda: norza.wintool("text", self.control(rules, IDC_RULES_RESULT))[1]
         for program, sample, expected in [
                 ("other.exe", "ID=7;LOT=B7;EXP=2612", ["ID=7;LOT=B7;EXP=2612{SHIFT+ENTER}", norza.text("no_rule")]),
-                ("typetarget.exe", "ID=7;LOT=A12;EXP=2601", ["A12{F2}{TAB}{SHIFT+ENTER}", norza.text("rule_matched")])]:
+                ("typetarget.exe", "ID=7;LOT=A12;กขEXP=2601", ["A12{F2}{TAB}{SHIFT+ENTER}", norza.text("rule_matched")])]:
             self.set_text(rules, IDC_RULES_PROGRAM, program)
             self.set_text(rules, IDC_RULES_SAMPLE, sample)
             wait_for(lambda: result().split("\r\n") == expected, what="%r in the test box, not %r" % (expected, result()))
@@ -212,12 +214,15 @@ class Rules(SettingsCase):
         self.click(window, IDOK)
         wait_for(lambda: not self.windows(), what="OK to close the window")
         # Numbered in list order: the rule there was keeps its comment under its new number.
-        self.assertEqual(TYPESET + b"\r\n[RULE1]" + kept + b"\r\n[RULE2]\r\nMatch=ID=\\w+;LOT=(\\w+);.*\r\n"
+        self.assertEqual(TYPESET + b"\r\n[RULE1]" + kept + b"\r\n[RULE2]\r\n"
+                         b"Match=ID=\\w+;LOT=(\\w+);{U+0E01}[\\u0E02\\u0E03].*\r\n"
                          b"Program=typetarget.exe\r\nOutput=$1{F2}{TAB}\r\n", self.read("typeSet.ini"))
 
         front = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
         self.assertEqual(0, norza.wintool("foreground", front)[0])
-        self.assertEqual(0, scanctl("decode", "qr", "ID=7;LOT=A12;EXP=2601")[0])
+        # Marked as UTF-8: under 936 these bytes alone would read as Chinese.
+        code = b"\xef\xbb\xbf" + "ID=7;LOT=A12;กฃEXP=2601".encode()
+        self.assertEqual(0, scanctl("decode-hex", "qr", code.hex())[0])
         wait_for(lambda: target.report()["focus"] == 1, what="the focus in the second field")
         self.assertEqual("A12", target.text(0))
         self.assertEqual(1, self.journal().count("StartDevice"))   # no restart

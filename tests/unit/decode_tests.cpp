@@ -181,12 +181,18 @@ TEST(ScanHistory, ControlCharactersAreShownByTheirSettingsNames)
 {
     EXPECT_EQ(L"01{GS}21{RS}x{EOT}", VisibleCode(L"01\x1d" L"21\x1ex\x04"));
     EXPECT_EQ(L"a{TAB}b{ENTER}c{ENTER}d{ENTER}{ENTER}e", VisibleCode(L"a\tb\r\nc\rd\n\ne"));
-    EXPECT_EQ(L"{U+001B}{U+007F}{U+0000}\x4e2d{}", VisibleCode(std::wstring(L"\x1b\x7f\0\x4e2d{}", 6)));
-    // A typed text's keys and pauses read back as the escapes that made them.
-    for (const char* pszTyped : { "{CTRL+A}x{DELAY 300}{F2}{ENTER}", "{CTRL+ALT+SHIFT+HOME}{SHIFT+TAB}{ALT+F4}{DEL}" }) {
+    EXPECT_EQ(L"{U+001B}{U+007F}{U+0000}\x4e2d{{}}", VisibleCode(std::wstring(L"\x1b\x7f\0\x4e2d{}", 6)));
+    // What a code holds is never shown as a key: its noncharacters (left
+    // out when typed) by code point, its braces doubled.
+    EXPECT_EQ(L"{U+FDD0}\x0104{U+FDD1}\x07D0{U+FDEF}", VisibleCode(L"\xFDD0\x0104\xFDD1\x07D0\xFDEF"));
+    EXPECT_EQ(L"{{TAB}}{TAB}{{}}", VisibleCode(L"{TAB}\t{}"));
+    // A typed text's keys and pauses read back as the escapes that made them,
+    // and its braces as the settings text writes them.
+    for (const char* pszTyped : { "{CTRL+A}x{DELAY 300}{F2}{ENTER}", "{CTRL+ALT+SHIFT+HOME}{SHIFT+TAB}{ALT+F4}{DEL}",
+                                  "{{TAB}}{TAB}" }) {
         std::wstring strTyped;
         ASSERT_TRUE(ExpandEscapes(pszTyped, strTyped));
-        EXPECT_EQ(std::wstring(pszTyped, pszTyped + strlen(pszTyped)), VisibleCode(strTyped));
+        EXPECT_EQ(std::wstring(pszTyped, pszTyped + strlen(pszTyped)), VisibleTyped(strTyped));
     }
 }
 

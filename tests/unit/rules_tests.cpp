@@ -2,6 +2,7 @@
 // pattern that would take too long.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "shape.h"
@@ -50,7 +51,7 @@ TEST(Rules, TheFirstMatchingRuleForTheProgramShapesTheCode)
         { "X-1", L"x.exe", L"rejected by 2" },
         { "123", L"EXCEL.EXE", L"<#123\r" },
         { "123", L"et.exe", L"<#123\r" },
-        { "123", L"x.exe", L"<[123]" },   // a group the pattern lacks is empty
+        { "123", L"x.exe", L"<123" },   // $7, which the pattern lacks, passes rule 4 over
         { "a\x1D" "b\x16\x1D", L"x.exe", L"<a\x1D" "b|" },   // parts of the code are cleaned as the code
     };
     for (const auto& c : kCases)
@@ -71,11 +72,109 @@ TEST(Rules, BadRulesAreLeftOutAndNamed)
 TEST(Rules, Gs1ElementsFillTheTemplate)
 {
     CRules rules;
-    rules.Load({ Rule(1, "GS1", "{AI:01}{TAB}{AI:10}{TAB}{AI:17}") });
+    rules.Load({ Rule(1, "GS1", "{AI:01}{TAB}{AI:10}{TAB}{AI:17}"), Rule(2, "gs1", "{AI:01}/{AI:716}") });
     // GTIN 09506000134352 (check digit 2), lot ABC123, expiry 2027-12-31.
     EXPECT_EQ(L"<09506000134352\tABC123\t271231", Typed(rules, "]d20109506000134352" "10ABC123\x1D" "17271231"));
     // A wrong check digit: no GS1, no rule.
     EXPECT_EQ(L"<]d20109506000134353" "10ABC123", Typed(rules, "]d20109506000134353" "10ABC123"));
+    // No expiry: the first rule would type an empty field; "gs1" names GS1 as well.
+    EXPECT_EQ(L"<09506000134352/AIC123", Typed(rules, "0109506000134352" "10ABC123\x1D" "716AIC123"));
+}
+
+// A rule applies only when the code has every part its output names; the
+// test box says what each rule passed over lacked.
+TEST(Rules, ARuleLackingAPartOfItsOutputPassesToTheNext)
+{
+    CRules rules;
+    rules.Load({ Rule(1, "GS1", "{AI:01}{TAB}{AI:17}{ENTER}"), Rule(2, "(\\d+)(-(\\w+))?", "$1:$3"),
+                 Rule(3, "GS1", "$1"), Rule(4, "x(y*)", "[$1]"), Rule(5, ".*", NULL, "", "reject"),
+                 Rule(6, "GS1|.*", "{AI:10}") });
+    const struct {
+        const char* pszCode;
+        int nRule;
+        std::vector<std::pair<int, std::wstring>> skips;
+    } kCases[] = {
+        { "0109506000134352" "10ABC", 5, { { 1, L"{AI:17}" }, { 3, L"$1" } } },
+        { "0109506000134352" "17271231", 1, {} },
+        { "42-abc", 2, {} },
+        { "42", 5, { { 2, L"$3" } } },   // a group that took no part in the match
+        { "x", 4, {} },                  // one that matched nothing is there, empty
+        { "abc", 5, {} },                // a rule that refuses types nothing: it needs no part
+    };
+    for (const auto& c : kCases) {
+        ShapedDecode shaped = ShapeDecode(c.pszCode, COutputOptions(), false, 1252, &rules, L"x.exe");
+        EXPECT_EQ(c.nRule, shaped.nRule) << c.pszCode;
+        std::vector<std::pair<int, std::wstring>> skips;
+        for (const RuleSkip& skip : shaped.ruleSkips)
+            skips.emplace_back(skip.nRule, skip.strPart);
+        EXPECT_EQ(c.skips, skips) << c.pszCode;
+    }
+}
+
+// Escapes in Match stand for characters only where a pattern could not hold
+// the brace: every pattern that compiled before means what it meant.
+TEST(Rules, MatchAndProgramReadTheSettingsEscapes)
+{
+    const struct {
+        const char* pszMatch;
+        const char* pszProgram;
+        const wchar_t* pszCode;
+        bool bMatches;
+    } kCases[] = {
+        { "\\d{3}x{2,}y{1,2}", "", L"123xxxy", true },         // repetitions stay
+        { "[{U+0E01}]{2}", "", L"{U", true },                    // inside [...]: the pattern's braces
+        { "\\{U\\+41\\}", "", L"{U+41}", true },                // escaped braces
+        { "[[:alpha:]{U+41}]+", "", L"{A", true },               // [:alpha:] does not end the class
+        { "{U+0E01}+{TAB}{GS}{U+1F600}\\{{U+7D}", "", L"\x0E01\x0E01\t\x1D\xD83D\xDE00{}", true },
+        { "a{U+002E}b", "", L"axb", false },                     // the character itself, no wildcard
+        { "a{U+002E}b", "", L"a.b", true },
+        { "x", "{U+0E01}.exe; {{x}}.exe", L"x", true },          // program names with their escapes
+    };
+    for (const auto& c : kCases) {
+        CRules rules;
+        CRuleSetting setting = Rule(1, c.pszMatch, NULL, c.pszProgram);
+        rules.Load({ setting });
+        ASSERT_TRUE(rules.Errors().empty()) << c.pszMatch;
+        for (const wchar_t* pszProgram : { L"x.exe", L"\x0E01.EXE", L"{x}.exe" }) {
+            bool bApplies = !*c.pszProgram || wcscmp(pszProgram, L"x.exe") != 0;
+            EXPECT_EQ(c.bMatches && bApplies, rules.Apply(c.pszCode, pszProgram).nRule == 1)
+                << c.pszMatch << " on " << pszProgram;
+        }
+    }
+    CRules rules;
+    rules.Load({ Rule(1, "a{F2}"), Rule(2, "a", NULL, "{x}.exe"), Rule(3, "{U+0E01}{") });
+    ASSERT_EQ(3u, rules.Errors().size());
+    EXPECT_EQ(L"RULE1: Match names a key or pause, which no code holds", rules.Errors()[0]);
+    EXPECT_EQ(L"RULE2: Program has an unknown escape", rules.Errors()[1]);
+    EXPECT_EQ(L"RULE3: Match is not a valid regular expression", rules.Errors()[2]);
+}
+
+// What the rules window writes for a pattern with characters outside both
+// code pages, the reader takes back as that pattern, in either code page.
+TEST(Rules, APatternWrittenByTheWindowReadsBackTheSame)
+{
+    const struct {
+        const wchar_t* pszMatch;
+        const wchar_t* pszCode;
+    } kCases[] = {
+        { L"\x0E01\x0E02+", L"\x0E01\x0E02\x0E02" },         // Thai, in neither code page
+        { L"[\x0E01-\x0E03]{2}\\d", L"\x0E03\x0E01" L"7" },  // in a class, a repetition after
+        { L"\\\x0E01|x", L"\x0E01" },                         // escaped by a backslash
+        { L"(\xD83D\xDE00)\t\x1D[^\x0E01]", L"\xD83D\xDE00\t\x1D" L"a" },
+        { L"{U+0E01}", L"\x0E01" },                             // an escape typed as such
+    };
+    for (UINT nCodePage : { 1252u, 936u }) {
+        for (const auto& c : kCases) {
+            std::string strStored = EncodeMatchValue(c.pszMatch, nCodePage);
+            EXPECT_TRUE(std::all_of(strStored.begin(), strStored.end(), [](char ch) { return ch > 0; }))
+                << strStored;
+            CRules rules;
+            rules.Load({ Rule(1, strStored.c_str()) }, nCodePage);
+            ASSERT_TRUE(rules.Errors().empty()) << strStored;
+            EXPECT_EQ(1, rules.Apply(c.pszCode, L"x.exe").nRule) << strStored << " in " << nCodePage;
+            EXPECT_EQ(0, rules.Apply(L"\x0E04", L"x.exe").nRule) << strStored;
+        }
+    }
 }
 
 TEST(Rules, APathologicalPatternIsCutOffNotCrashed)
