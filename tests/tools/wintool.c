@@ -9,7 +9,8 @@
  *   wintool foreground                prints the foreground window (0x00000000 if none)
  *   wintool held <vk>                 exit code 0 when the system has the key down
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
- *   wintool controls <hwnd>           a window's controls: id, enabled (1/0), check or choice
+ *   wintool controls <hwnd>           a window's controls: id, enabled (1/0), check or choice,
+ *                                     and text (WM_GETTEXT)
  *   wintool settext <hwnd> <text>     sets a control's text (WM_SETTEXT, Unicode)
  *   wintool chars <hwnd> <text>       posts the text as typed characters (WM_CHAR, Unicode)
  *   wintool busy-tray <ms>            for that long, a notification area that refuses
@@ -56,11 +57,13 @@ static BOOL CALLBACK ListChild(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
-/* A dialog's control as the user finds it: enabled or not, and what it
- * shows besides its text (a check box's check, a combo box's choice). */
+/* A dialog's control as the user finds it: enabled or not, what it shows
+ * besides its text (a check box's check, a combo box's choice), and its
+ * text, asked of its owner. */
 static BOOL CALLBACK ListControl(HWND hwnd, LPARAM lParam)
 {
-    char cls[64];
+    char cls[64], u[1536];
+    WCHAR w[512] = { 0 }, *p;
     LRESULT state = 0;
     (void)lParam;
     GetClassNameA(hwnd, cls, sizeof(cls));
@@ -68,7 +71,13 @@ static BOOL CALLBACK ListControl(HWND hwnd, LPARAM lParam)
         state = SendMessageA(hwnd, BM_GETCHECK, 0, 0);
     else if (!lstrcmpiA(cls, "ComboBox"))
         state = SendMessageA(hwnd, CB_GETCURSEL, 0, 0);
-    printf("%d %d %ld\n", GetDlgCtrlID(hwnd), IsWindowEnabled(hwnd) ? 1 : 0, (long)state);
+    SendMessageW(hwnd, WM_GETTEXT, 512, (LPARAM)w);
+    for (p = w; *p; ++p) {
+        if (*p == '\r' || *p == '\n')
+            *p = ' ';
+    }
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
+    printf("%d %d %ld \"%s\"\n", GetDlgCtrlID(hwnd), IsWindowEnabled(hwnd) ? 1 : 0, (long)state, u);
     return TRUE;
 }
 
