@@ -155,7 +155,12 @@ class Walk(norza.NorzaCase):
         super().tearDown()
 
     def log(self):
-        return harness.read_lines(os.path.join(self.folder, "log.log"))
+        """The log's lines; the system's messages in it are in the code page."""
+        path = os.path.join(self.folder, "log.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, "rb") as f:
+            return f.read().decode("cp%d" % harness.CODEPAGE, "replace").splitlines()
 
     def decode(self, lot):
         rc, out, err = scanctl("decode-hex", "qr", (b"]Q3" b"0109506000134352" b"10" + lot.encode()).hex())
@@ -269,8 +274,8 @@ class Walk(norza.NorzaCase):
         self.decode("ABC126")
         target.wait_text(typed + "N:lot ABC126<M")
 
-        # Locked: nothing can be changed.
-        self.reg(("HKLM", "SettingsLocked", "REG_DWORD", 1))
+        # Locked by the user's value once the machine's is gone: nothing can be changed.
+        self.reg(("HKLM", "SettingsLocked"))
         window = self.open_window()
         controls = norza.controls(window)
         self.assertEqual(norza.text("org_locked", LANGUAGE), controls[IDC_ORG][2])
