@@ -16,8 +16,9 @@ from harness import scanctl, wait_for, winpath
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
-PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "scanctl.exe",
+PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "policies", "scanctl.exe",
                  "uninstall.exe", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"]
+TEMPLATES = ["policies/Norza.admx", "policies/en-US/Norza.adml", "policies/zh-CN/Norza.adml"]
 SETTINGS = ["configDecodeTime.ini", "typeSet.ini"]
 
 
@@ -117,6 +118,9 @@ class Installer(harness.WineTestCase):
         self.install("/SETTINGS=" + winpath(preset))
 
         self.assertEqual(sorted(PROGRAM_FILES + SETTINGS), sorted(os.listdir(self.home)))
+        for name in TEMPLATES:
+            with open(os.path.join(ROOT, name), "rb") as f:
+                self.assertEqual(f.read(), self.read(name))
         for name in SETTINGS:
             with open(os.path.join(preset, name), "rb") as f:
                 self.assertEqual(f.read(), self.read(name))
