@@ -1,5 +1,7 @@
 """Running Norza.exe itself in a test: an installed copy in the test's own
 folder, its engine journal, the tray and its windows."""
+import glob
+import json
 import os
 import re
 
@@ -54,6 +56,15 @@ def text(name, language=None):
     program picks by itself: Chinese on the Chinese system, English elsewhere."""
     language = language or ("zh" if harness.CODEPAGE == 936 else "en")
     return TEXTS[name][language == "en"]
+
+
+def startup_shortcuts():
+    """The program's shortcuts in the Startup folder of the prefix's user."""
+    with open(harness.STATE) as f:
+        prefix = json.load(f)["prefix"]
+    links = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming", "**",
+                                   "Norza.lnk"), recursive=True)
+    return [link for link in links if os.path.basename(os.path.dirname(link)).lower() == "startup"]
 
 
 def tray_visible():

@@ -5,8 +5,6 @@ the program over the settings files, the machine's value over the user's;
 the settings window shows it as set by the organisation and never writes
 it; the shared settings file a policy names comes first, is read again when
 it changes, and keeps its last good rules when its share cannot be reached."""
-import glob
-import json
 import os
 import re
 import unittest
@@ -140,17 +138,10 @@ class Walk(norza.NorzaCase):
         self.write("reg.cmd", "\r\n".join(["@echo off"] + lines) + "\r\n")
         harness.run("cmd", "/c", harness.winpath(os.path.join(self.folder, "reg.cmd")))
 
-    def shortcuts(self):
-        with open(harness.STATE) as f:
-            prefix = json.load(f)["prefix"]
-        links = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming", "**",
-                                       "Norza.lnk"), recursive=True)
-        return [link for link in links if os.path.basename(os.path.dirname(link)).lower() == "startup"]
-
     def tearDown(self):
         # Nothing may reach the tests that share the prefix after this one.
         self.reg(("HKLM",), ("HKCU",))
-        for link in self.shortcuts():
+        for link in norza.startup_shortcuts():
             os.remove(link)
         super().tearDown()
 
@@ -205,7 +196,7 @@ class Walk(norza.NorzaCase):
         self.assertEqual(1, len(policy_lines), self.log())
         for name, (element, value_name, kind) in policies.items():
             self.assertIn(value_name + "=", policy_lines[0])
-        self.assertTrue(self.shortcuts())
+        self.assertTrue(norza.startup_shortcuts())
         honoured.add("StartAtSignIn")
 
         # The shared file's GS1 rule before the local one; the machine's
