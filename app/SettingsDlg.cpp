@@ -369,43 +369,44 @@ CSettingsDlg::CShown CSettingsDlg::TakeValues() const
 
 bool CSettingsDlg::Validate(const CShown& shown)
 {
-    // Top to bottom, as the user reads the window.
-    struct CText { int nId; const std::wstring* pstr; std::wstring strName; };
+    // Top to bottom, as the user reads the window. What the organisation
+    // sets is not the user's to mend, and is not saved.
+    struct CText { int nField; int nId; const std::wstring* pstr; std::wstring strName; };
     const CText texts[] = {
-        { IDC_SET_PREFIX, &shown.strPrefix, UiText(IDS_SET_FIELD_PREFIX) },
-        { IDC_SET_SUFFIX, &shown.strSuffix, UiText(IDS_SET_FIELD_SUFFIX) },
+        { FIELD_PREFIX, IDC_SET_PREFIX, &shown.strPrefix, UiText(IDS_SET_FIELD_PREFIX) },
+        { FIELD_SUFFIX, IDC_SET_SUFFIX, &shown.strSuffix, UiText(IDS_SET_FIELD_SUFFIX) },
     };
-    struct CNumber { int nId; const std::wstring* pstr; int nMin, nMax; UINT nMessage; };
+    struct CNumber { int nField; int nId; const std::wstring* pstr; int nMin, nMax; UINT nMessage; };
     const CNumber numbers[] = {
-        { IDC_SET_KEYDELAY, &shown.strKeyDelay, 0, kMaxKeyDelay, IDS_SET_BAD_KEYDELAY },
-        { IDC_SET_REPEAT, &shown.strRepeat, 0, kMaxRepeatWindow, IDS_SET_BAD_REPEAT },
+        { FIELD_KEYDELAY, IDC_SET_KEYDELAY, &shown.strKeyDelay, 0, kMaxKeyDelay, IDS_SET_BAD_KEYDELAY },
+        { FIELD_REPEAT, IDC_SET_REPEAT, &shown.strRepeat, 0, kMaxRepeatWindow, IDS_SET_BAD_REPEAT },
     };
     const CText controls[] = {
-        { IDC_SET_GS_TEXT, &shown.texts[0], L"GS" },
-        { IDC_SET_RS_TEXT, &shown.texts[1], L"RS" },
-        { IDC_SET_EOT_TEXT, &shown.texts[2], L"EOT" },
+        { FIELD_GS, IDC_SET_GS_TEXT, &shown.texts[0], L"GS" },
+        { FIELD_RS, IDC_SET_RS_TEXT, &shown.texts[1], L"RS" },
+        { FIELD_EOT, IDC_SET_EOT_TEXT, &shown.texts[2], L"EOT" },
     };
     std::wstring strExpanded;
     for (const CText& t : texts) {
-        if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
+        if (!m_abOrganisation[t.nField] && !ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
             Refuse(t.nId, UiFormat(IDS_SET_BAD_ESCAPE, t.strName));
             return false;
         }
     }
     int n = 0;
     for (const CNumber& number : numbers) {
-        if (!ParseNumber(*number.pstr, number.nMin, number.nMax, &n)) {
+        if (!m_abOrganisation[number.nField] && !ParseNumber(*number.pstr, number.nMin, number.nMax, &n)) {
             Refuse(number.nId, UiText(number.nMessage));
             return false;
         }
     }
     for (const CText& t : controls) {
-        if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
+        if (!m_abOrganisation[t.nField] && !ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
             Refuse(t.nId, UiFormat(IDS_SET_BAD_ESCAPE, t.strName));
             return false;
         }
     }
-    if (!ParseNumber(shown.strHoldOff, 50, 5000, &n)) {
+    if (!m_abOrganisation[FIELD_HOLDOFF] && !ParseNumber(shown.strHoldOff, 50, 5000, &n)) {
         Refuse(IDC_SET_HOLDOFF, UiText(IDS_SET_BAD_HOLDOFF));
         return false;
     }

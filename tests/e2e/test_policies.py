@@ -245,8 +245,10 @@ class Walk(norza.NorzaCase):
         self.close_window(window, IDOK)
         self.assertEqual(LOCAL, self.read("typeSet.ini"))
 
-        # A field the policy leaves is the user's again, and saved alone.
-        self.reg(("HKLM", "Prefix"), ("HKCU", "Prefix"))
+        # A field the policy leaves is the user's again, and saved alone,
+        # though a value set by hand out of the template's range stands in
+        # another field.
+        self.reg(("HKLM", "Prefix"), ("HKCU", "Prefix"), ("HKLM", "KeyDelay", "REG_DWORD", 500))
         window = self.open_window()
         self.assertTrue(norza.controls(window)[IDC_PREFIX][0])
         self.assertEqual(0, norza.wintool("settext", [c["hwnd"] for w in norza.windows() if w["hwnd"] == window
