@@ -13,8 +13,10 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
     RememberUserWindow();
     if (nIDEvent == TIMER_STATUS)
         ShowStatusIcon();
-    else if (nIDEvent == TIMER_DEVICE)
+    else if (nIDEvent == TIMER_DEVICE) {
         WatchDevice();
+        CheckOrganisationSettings();
+    }
     CDialog::OnTimer(nIDEvent);
 }
 

@@ -376,8 +376,8 @@ BEGIN_MESSAGE_MAP(CRulesDlg, CDialog)
     ON_MESSAGE(WM_NOTIFY, OnNotify)
 END_MESSAGE_MAP()
 
-CRulesDlg::CRulesDlg(CWnd* pOwner, const CRulesPage& page, TestFn fnTest)
-    : CDialog(IDD_RULES, pOwner), m_page(page), m_fnTest(fnTest)
+CRulesDlg::CRulesDlg(CWnd* pOwner, const CRulesPage& page, TestFn fnTest, bool bReadOnly)
+    : CDialog(IDD_RULES, pOwner), m_page(page), m_fnTest(fnTest), m_bReadOnly(bReadOnly)
 {
     InitModalIndirect(UiLoadDialog(IDD_RULES));
 }
@@ -444,9 +444,10 @@ void CRulesDlg::UpdateButtons()
         { IDC_RULES_DELETE, nRule >= 0 }, { IDC_RULES_UP, nRule > 0 },
         { IDC_RULES_DOWN, nRule >= 0 && nRule + 1 < nRules },
         { IDC_PROGRAMS_EDIT, nProgram >= 0 }, { IDC_PROGRAMS_DELETE, nProgram >= 0 },
+        { IDC_PROGRAMS_ADD, true },
     };
     for (const auto& button : buttons)
-        EnableWindow(GetDlgItem(m_hWnd, button.nId), button.bEnable);
+        EnableWindow(GetDlgItem(m_hWnd, button.nId), button.bEnable && !m_bReadOnly);
 }
 
 bool CRulesDlg::EditRule(CRuleRow& row)
@@ -587,7 +588,7 @@ LRESULT CRulesDlg::OnNotify(WPARAM, LPARAM lParam)
 {
     const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
     bool bRules = pHeader->idFrom == IDC_RULES_LIST;
-    if (pHeader->code == NM_DBLCLK && (bRules || pHeader->idFrom == IDC_PROGRAMS_LIST)) {
+    if (pHeader->code == NM_DBLCLK && (bRules || pHeader->idFrom == IDC_PROGRAMS_LIST) && !m_bReadOnly) {
         if (bRules)
             OnRuleEdit();
         else

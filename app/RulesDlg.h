@@ -61,7 +61,8 @@ public:
     // the program's file name as the user wrote them).
     typedef std::function<std::wstring(const CRulesPage&, const std::wstring&, const std::wstring&)> TestFn;
 
-    CRulesDlg(CWnd* pOwner, const CRulesPage& page, TestFn fnTest);
+    // Read-only, the lists can only be looked at and tried.
+    CRulesDlg(CWnd* pOwner, const CRulesPage& page, TestFn fnTest, bool bReadOnly = false);
 
     const CRulesPage& Page() const { return m_page; }
 
@@ -93,4 +94,5 @@ private:
 
     CRulesPage m_page;
     TestFn m_fnTest;
+    bool m_bReadOnly;
 };

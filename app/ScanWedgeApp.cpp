@@ -12,7 +12,7 @@ BOOL CScanWedgeApp::InitInstance()
 {
     AfxEnableControlContainer();
     Enable3dControls();
-    UiSelectLanguage(ReadUiLanguage(TypeSetPath()));
+    UiSelectLanguage(ReadUiLanguage(ProgramSettings()));
 
     // Test and set in one step: two copies started at the same instant must
     // not both get through. Values other than 0 and 1 are left as they are.

@@ -30,6 +30,7 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_COMMAND(ID_TRAY_BARCODE, OnToggleBarcode)
     ON_COMMAND(ID_TRAY_SETTINGS, OnTraySettings)
     ON_MESSAGE(WM_SETTINGS_APPLIED, OnSettingsApplied)
+    ON_MESSAGE(WM_SHARED_SETTINGS, OnSharedSettings)
     ON_WM_TIMER()
     ON_WM_CLOSE()
     ON_REGISTERED_MESSAGE(s_uTaskbarCreated, OnTaskbarCreated)
@@ -60,6 +61,7 @@ BOOL CScanWedgeDlg::PreTranslateMessage(MSG* pMsg)
 BOOL CScanWedgeDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
+    StartOrganisationSettings();
 
     if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
         WCHAR szAboutMenu[64];
@@ -76,7 +78,7 @@ BOOL CScanWedgeDlg::OnInitDialog()
     // stays hidden (see OnWindowPosChanging) and, as a tool window, has no
     // taskbar button and no Alt+Tab entry.
     MoveWindow(0, 0, 1, 1, TRUE);
-    m_bNotices = ReadNoticesSetting(TypeSetPath());
+    m_bNotices = ReadNoticesSetting(ProgramSettings());
 
     m_nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
     m_nid.hWnd = m_hWnd;
@@ -133,26 +135,26 @@ BOOL CScanWedgeDlg::AddTrayIcon()
 // Each symbology goes to the engine right after it is read, in a fixed order.
 void CScanWedgeDlg::ApplyTypeSettings()
 {
-    CString strPath = TypeSetPath();
-    m_bQR = ReadTypeFlag("QR", strPath);
+    CSettingsSource settings = ProgramSettings();
+    m_bQR = ReadTypeFlag("QR", settings);
     setQRable(m_bQR);
-    m_bDM = ReadTypeFlag("DM", strPath);
+    m_bDM = ReadTypeFlag("DM", settings);
     setDMable(m_bDM);
-    m_bBarcode = ReadTypeFlag("Barcode", strPath);
+    m_bBarcode = ReadTypeFlag("Barcode", settings);
     setBarcode(m_bBarcode);
-    m_bPDF417 = ReadTypeFlag("PDF417", strPath);
+    m_bPDF417 = ReadTypeFlag("PDF417", settings);
     setPDF417(m_bPDF417);
-    if (ReadTypeFlag("Enter", strPath))
+    if (ReadTypeFlag("Enter", settings))
         m_bAppendEnter = 1;
-    LoadOutputSettings(strPath);
+    LoadOutputSettings(settings);
 }
 
 // What a code becomes: the output options and the rules. A rule with an
 // error is left out, and the log says why.
-void CScanWedgeDlg::LoadOutputSettings(LPCSTR pszPath)
+void CScanWedgeDlg::LoadOutputSettings(const CSettingsSource& settings)
 {
-    m_outputs = ReadOutputProfiles(pszPath);
-    m_rules.Load(ReadRuleSettings(pszPath));
+    m_outputs = ReadOutputProfiles(settings);
+    m_rules.Load(ReadRuleSettings(settings));
     for (const std::wstring& strError : m_rules.Errors())
         LogWrite("Rule", "%s", (LPCSTR)WideToAnsi(strError));
 }
@@ -163,7 +165,7 @@ void CScanWedgeDlg::LoadOutputSettings(LPCSTR pszPath)
 // in force at its end are applied then.
 LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
 {
-    CString strPath = TypeSetPath();
+    CSettingsSource settings = ProgramSettings();
     const struct {
         int* pbFlag;
         LPCSTR pszKey;
@@ -173,16 +175,16 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
         { &m_bBarcode, "Barcode", setBarcode }, { &m_bPDF417, "PDF417", setPDF417 },
     };
     for (const auto& flag : flags) {
-        int bFlag = ReadTypeFlag(flag.pszKey, strPath);
+        int bFlag = ReadTypeFlag(flag.pszKey, settings);
         if (bFlag != *flag.pbFlag) {
             *flag.pbFlag = bFlag;
             if (!m_bDecoding)
                 flag.pfnSetEngine(bFlag);
         }
     }
-    m_bAppendEnter = ReadTypeFlag("Enter", strPath);
-    LoadOutputSettings(strPath);
-    m_bNotices = ReadNoticesSetting(strPath);
+    m_bAppendEnter = ReadTypeFlag("Enter", settings);
+    LoadOutputSettings(settings);
+    m_bNotices = ReadNoticesSetting(settings);
     // Until the engine has started, its start reads the file.
     int nDecodeTime = m_nDecodeTime;
     LoadDecodeTime("configDecodeTime.ini");

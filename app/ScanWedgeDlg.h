@@ -14,6 +14,7 @@
 #include "notice.h"
 #include "settings.h"
 #include "shape.h"
+#include "sharedwatch.h"
 #include "target.h"
 #include "typist.h"
 
@@ -36,8 +37,12 @@ public:
     explicit CScanWedgeDlg(CWnd* pParent = NULL);
 
     // Reads the decode hold-off from a plain-text file into m_nDecodeTime,
-    // clamped to 50..5000 ms; 50 when the file is missing.
-    bool LoadDecodeTime(LPCSTR pszFileName) { return ReadDecodeTime(pszFileName, &m_nDecodeTime); }
+    // clamped to 50..5000 ms; 50 when the file is missing. A policy's
+    // hold-off comes first.
+    bool LoadDecodeTime(LPCSTR pszFileName)
+    {
+        return ReadDecodeTime(ProgramSettings(), pszFileName, &m_nDecodeTime);
+    }
 
     // For the scan history window.
     const CScanHistory& History() const { return m_history; }
@@ -72,6 +77,7 @@ protected:
     afx_msg void OnTrayHistory();
     afx_msg void OnTraySettings();
     afx_msg LRESULT OnSettingsApplied(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnSharedSettings(WPARAM wParam, LPARAM lParam);
     afx_msg void OnTrayRestart();
     afx_msg void OnTrayExit();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
@@ -107,7 +113,13 @@ private:
     void StopDecoding();
     void ShowNotice(NoticeSubject subject, NoticeCause cause);
     void ShowBalloon(NoticeCause cause);
-    void LoadOutputSettings(LPCSTR pszPath);
+    void LoadOutputSettings(const CSettingsSource& settings);
+    // What the organisation sets (OrgSettings.cpp): the policy and its
+    // shared settings file, looked at when the program starts and on each
+    // tick of the device watch.
+    void StartOrganisationSettings();
+    void CheckOrganisationSettings();
+    void CheckSharedSettings();
     void ShowTrayMenu();
     void GiveBackForeground();
     // Until the user's window is in front with its focus set, for a second
@@ -150,4 +162,6 @@ private:
     CScanHistory m_history;
     CHistoryDlg m_dlgHistory;
     CSettingsDlg m_dlgSettings;
+    CPolicy m_policy;                      // as last put in force
+    CSharedSettingsWatch m_watchShared;
 };

@@ -1,11 +1,9 @@
 #include "SettingsDlg.h"
 
-#include <objbase.h>
-#include <shlobj.h>
-#include <shlwapi.h>
-
+#include <algorithm>
 #include <vector>
 
+#include "autostart.h"
 #include "history.h"
 #include "resource.h"
 #include "rules.h"
@@ -24,6 +22,45 @@ const int kModeIds[] = { IDC_SET_GS_MODE, IDC_SET_RS_MODE, IDC_SET_EOT_MODE };
 const int kTextIds[] = { IDC_SET_GS_TEXT, IDC_SET_RS_TEXT, IDC_SET_EOT_TEXT };
 const char* const kLanguages[] = { "auto", "zh", "en" };
 
+// Each field and the key it shows: a key of typeSet.ini, or (no section) a
+// policy of its own.
+struct CField {
+    const char* pszSection;
+    const char* pszKey;
+    int nIds[2];
+};
+const CField kFields[] = {
+    { "TYPE", "QR", { IDC_SET_QR } }, { "TYPE", "DM", { IDC_SET_DM } },
+    { "TYPE", "Barcode", { IDC_SET_BARCODE } }, { "TYPE", "PDF417", { IDC_SET_PDF417 } },
+    { "TYPE", "Enter", { IDC_SET_ENTER } }, { "OUTPUT", "Prefix", { IDC_SET_PREFIX } },
+    { "OUTPUT", "Suffix", { IDC_SET_SUFFIX } }, { "OUTPUT", "KeyDelay", { IDC_SET_KEYDELAY } },
+    { "OUTPUT", "RepeatWindow", { IDC_SET_REPEAT } },
+    { "OUTPUT", "GS", { IDC_SET_GS_MODE, IDC_SET_GS_TEXT } },
+    { "OUTPUT", "RS", { IDC_SET_RS_MODE, IDC_SET_RS_TEXT } },
+    { "OUTPUT", "EOT", { IDC_SET_EOT_MODE, IDC_SET_EOT_TEXT } },
+    { NULL, POLICY_DECODE_TIME, { IDC_SET_HOLDOFF } }, { "OUTPUT", "Notices", { IDC_SET_NOTICES } },
+    { NULL, POLICY_START_AT_SIGN_IN, { IDC_SET_AUTOSTART } }, { "UI", "Language", { IDC_SET_LANGUAGE } },
+};
+static_assert(ARRAYSIZE(kFields) == CSettingsDlg::kFieldCount, "a field for each");
+
+// What a field is called, as its label or check box says it, without the
+// access key.
+std::wstring FieldName(HWND hControl)
+{
+    WCHAR szClass[16] = {};
+    GetClassNameW(hControl, szClass, ARRAYSIZE(szClass));
+    HWND hLabel = lstrcmpiW(szClass, L"Button") == 0 ? hControl : GetWindow(hControl, GW_HWNDPREV);
+    std::wstring str(GetWindowTextLengthW(hLabel) + 1, L'\0');
+    str.resize(GetWindowTextW(hLabel, &str[0], (int)str.size()));
+    size_t nAt = str.find(L"(&");
+    if (nAt != std::wstring::npos && str.find(L')', nAt) != std::wstring::npos)
+        str.erase(nAt, str.find(L')', nAt) - nAt + 1);
+    str.erase(std::remove(str.begin(), str.end(), L'&'), str.end());
+    while (!str.empty() && (str.back() == L':' || str.back() == 0xFF1A || str.back() == L' '))
+        str.pop_back();
+    return str;
+}
+
 std::wstring SystemText(DWORD dwError)
 {
     WCHAR sz[512] = {};
@@ -41,45 +78,6 @@ CString DecodeTimePath()
     char szPath[MAX_PATH] = {};
     GetFullPathNameA("configDecodeTime.ini", MAX_PATH, szPath, NULL);
     return szPath;
-}
-
-// The shortcut the setup program puts in the user's Startup folder; empty
-// when the folder is unknown.
-std::wstring StartupShortcutPath(bool bCreateFolder)
-{
-    WCHAR szDir[MAX_PATH] = {};
-    int nFolder = CSIDL_STARTUP | (bCreateFolder ? CSIDL_FLAG_CREATE : 0);
-    if (FAILED(SHGetFolderPathW(NULL, nFolder, NULL, SHGFP_TYPE_CURRENT, szDir)))
-        return std::wstring();
-    return std::wstring(szDir) + L"\\Norza.lnk";
-}
-
-// As the setup program makes it: the program, started in its own folder,
-// where it finds configDecodeTime.ini.
-HRESULT CreateShortcut(const std::wstring& strLink)
-{
-    WCHAR szExe[MAX_PATH] = {}, szDir[MAX_PATH] = {};
-    GetModuleFileNameW(NULL, szExe, MAX_PATH);
-    lstrcpynW(szDir, szExe, MAX_PATH);
-    PathRemoveFileSpecW(szDir);
-    HRESULT hrInit = CoInitialize(NULL);
-    IShellLinkW* pLink = NULL;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(&pLink));
-    if (SUCCEEDED(hr)) {
-        pLink->SetPath(szExe);
-        pLink->SetWorkingDirectory(szDir);
-        IPersistFile* pFile = NULL;
-        hr = pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile));
-        if (SUCCEEDED(hr)) {
-            hr = pFile->Save(strLink.c_str(), TRUE);
-            pFile->Release();
-        }
-        pLink->Release();
-    }
-    if (SUCCEEDED(hrInit))
-        CoUninitialize();
-    return hr;
 }
 
 // A sample code as a scanner hands it over: in the code page when it holds
@@ -135,7 +133,7 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg()
-    : CDialog(IDD_SETTINGS), m_loaded(), m_hWndTray(NULL)
+    : CDialog(IDD_SETTINGS), m_loaded(), m_hWndTray(NULL), m_abOrganisation(), m_bLocked(false)
 {
 }
 
@@ -198,9 +196,9 @@ void CSettingsDlg::OnRules()
     CRulesDlg dlg(this, m_page, [this](const CRulesPage& page, const std::wstring& strSample,
                                        const std::wstring& strProgram) {
         return TestCode(page, strSample, strProgram);
-    });
+    }, m_bLocked);
     // The program may be ending while the dialog is up.
-    if (dlg.DoModal() == IDOK && IsWindow(m_hWnd))
+    if (dlg.DoModal() == IDOK && IsWindow(m_hWnd) && !m_bLocked)
         m_page = dlg.Page();
 }
 
@@ -228,10 +226,12 @@ std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& 
         DeleteFileA(szPath);
         return SystemText(dwError);
     }
-    COutputProfiles profiles = ReadOutputProfiles(szPath);
+    // With what the organisation sets, as the program reads it.
+    CSettingsSource settings = ProgramSettings(szPath);
+    COutputProfiles profiles = ReadOutputProfiles(settings);
     CRules rules;
-    rules.Load(ReadRuleSettings(szPath));
-    bool bEnter = ReadTypeFlag("Enter", szPath) != 0;
+    rules.Load(ReadRuleSettings(settings));
+    bool bEnter = ReadTypeFlag("Enter", settings) != 0;
     DeleteFileA(szPath);
 
     const COutputOptions& options = profiles.For(strProgram);
@@ -267,33 +267,43 @@ void CSettingsDlg::OnModeChange()
     UpdateEnabled();
 }
 
-void CSettingsDlg::ReadFiles(CShown& shown) const
+void CSettingsDlg::ReadFiles(CShown& shown)
 {
-    CString strPath = TypeSetPath();
+    // The values in force, what the organisation sets among them.
+    CSettingsSource settings = ProgramSettings();
+    const CPolicy& policy = settings.Policy();
+    m_bLocked = policy.Flag(POLICY_SETTINGS_LOCKED, 0) == 1;
+    for (int i = 0; i < kFieldCount; ++i) {
+        const CField& field = kFields[i];
+        m_abOrganisation[i] = m_bLocked || (field.pszSection ? settings.Origin(field.pszSection, field.pszKey) >=
+                                                                   ORIGIN_SHARED
+                                                             : policy.Has(field.pszKey));
+    }
     CString strValue;
     for (int i = 0; i < kFlagCount; ++i)
-        shown.flags[i] = ReadTypeFlag(kFlagKeys[i], strPath);
-    shown.bSuffixKey = ReadSettingValue("OUTPUT", "Suffix", strPath, strValue);
+        shown.flags[i] = ReadTypeFlag(kFlagKeys[i], settings);
+    shown.bSuffixKey = ReadSettingValue("OUTPUT", "Suffix", settings, strValue);
     shown.strSuffix = shown.bSuffixKey ? AfxWiden(strValue) : L"";
     // An empty suffix types nothing after a code, Enter or not.
     shown.bEnterKey = shown.flags[kFlagCount - 1];
     if (shown.bSuffixKey && shown.strSuffix.empty())
         shown.flags[kFlagCount - 1] = FALSE;
-    shown.strPrefix = ReadSettingValue("OUTPUT", "Prefix", strPath, strValue) ? AfxWiden(strValue) : L"";
-    shown.strKeyDelay = ReadSettingValue("OUTPUT", "KeyDelay", strPath, strValue) ? AfxWiden(strValue) : L"0";
-    shown.strRepeat = ReadSettingValue("OUTPUT", "RepeatWindow", strPath, strValue) ? AfxWiden(strValue) : L"0";
+    shown.strPrefix = ReadSettingValue("OUTPUT", "Prefix", settings, strValue) ? AfxWiden(strValue) : L"";
+    shown.strKeyDelay = ReadSettingValue("OUTPUT", "KeyDelay", settings, strValue) ? AfxWiden(strValue) : L"0";
+    shown.strRepeat = ReadSettingValue("OUTPUT", "RepeatWindow", settings, strValue) ? AfxWiden(strValue) : L"0";
     for (int i = 0; i < kControlCount; ++i) {
-        bool bKey = ReadSettingValue("OUTPUT", kControlKeys[i], strPath, strValue);
+        bool bKey = ReadSettingValue("OUTPUT", kControlKeys[i], settings, strValue);
         shown.modes[i] = !bKey ? MODE_KEEP : strValue.IsEmpty() ? MODE_DROP : MODE_REPLACE;
         shown.texts[i] = shown.modes[i] == MODE_REPLACE ? AfxWiden(strValue) : L"";
     }
     int nMs = 50;
-    ReadDecodeTime(DecodeTimePath(), &nMs);
+    ReadDecodeTime(settings, DecodeTimePath(), &nMs);
     shown.strHoldOff = std::to_wstring(nMs);
-    shown.bNotices = ReadNoticesSetting(strPath);
-    shown.bAutostart = GetFileAttributesW(StartupShortcutPath(false).c_str()) != INVALID_FILE_ATTRIBUTES;
-    shown.nLanguage = ReadUiLanguage(strPath);
-    shown.page = ReadRulesPage(strPath);
+    shown.bNotices = ReadNoticesSetting(settings);
+    shown.bAutostart = policy.Flag(POLICY_START_AT_SIGN_IN, IsAutostartOn()) == 1;
+    shown.nLanguage = ReadUiLanguage(settings);
+    // The window edits the local file's own rules and program sections.
+    shown.page = ReadRulesPage(settings.Path());
 }
 
 void CSettingsDlg::ShowValues(const CShown& shown)
@@ -314,6 +324,26 @@ void CSettingsDlg::ShowValues(const CShown& shown)
     SendDlgItemMessageW(m_hWnd, IDC_SET_LANGUAGE, CB_SETCURSEL, shown.nLanguage, 0);
     m_page = shown.page;
     UpdateEnabled();
+    ShowOrganisation();
+}
+
+void CSettingsDlg::ShowOrganisation()
+{
+    std::wstring strFields;
+    for (int i = 0; i < kFieldCount; ++i) {
+        if (!m_abOrganisation[i])
+            continue;
+        for (int nId : kFields[i].nIds) {
+            if (nId)
+                EnableWindow(GetDlgItem(m_hWnd, nId), FALSE);
+        }
+        strFields += (strFields.empty() ? L"" : UiText(IDS_SET_ORG_SEPARATOR)) +
+                     FieldName(GetDlgItem(m_hWnd, kFields[i].nIds[0]));
+    }
+    EnableWindow(GetDlgItem(m_hWnd, IDC_SET_APPLY), !m_bLocked);
+    std::wstring strText = m_bLocked ? UiText(IDS_SET_ORG_LOCKED)
+                         : strFields.empty() ? L"" : UiFormat(IDS_SET_ORG_FIELDS, strFields);
+    SetText(IDC_SET_ORG, strText);
 }
 
 CSettingsDlg::CShown CSettingsDlg::TakeValues() const
@@ -343,43 +373,44 @@ CSettingsDlg::CShown CSettingsDlg::TakeValues() const
 
 bool CSettingsDlg::Validate(const CShown& shown)
 {
-    // Top to bottom, as the user reads the window.
-    struct CText { int nId; const std::wstring* pstr; std::wstring strName; };
+    // Top to bottom, as the user reads the window. What the organisation
+    // sets is not the user's to mend, and is not saved.
+    struct CText { int nField; int nId; const std::wstring* pstr; std::wstring strName; };
     const CText texts[] = {
-        { IDC_SET_PREFIX, &shown.strPrefix, UiText(IDS_SET_FIELD_PREFIX) },
-        { IDC_SET_SUFFIX, &shown.strSuffix, UiText(IDS_SET_FIELD_SUFFIX) },
+        { FIELD_PREFIX, IDC_SET_PREFIX, &shown.strPrefix, UiText(IDS_SET_FIELD_PREFIX) },
+        { FIELD_SUFFIX, IDC_SET_SUFFIX, &shown.strSuffix, UiText(IDS_SET_FIELD_SUFFIX) },
     };
-    struct CNumber { int nId; const std::wstring* pstr; int nMin, nMax; UINT nMessage; };
+    struct CNumber { int nField; int nId; const std::wstring* pstr; int nMin, nMax; UINT nMessage; };
     const CNumber numbers[] = {
-        { IDC_SET_KEYDELAY, &shown.strKeyDelay, 0, kMaxKeyDelay, IDS_SET_BAD_KEYDELAY },
-        { IDC_SET_REPEAT, &shown.strRepeat, 0, kMaxRepeatWindow, IDS_SET_BAD_REPEAT },
+        { FIELD_KEYDELAY, IDC_SET_KEYDELAY, &shown.strKeyDelay, 0, kMaxKeyDelay, IDS_SET_BAD_KEYDELAY },
+        { FIELD_REPEAT, IDC_SET_REPEAT, &shown.strRepeat, 0, kMaxRepeatWindow, IDS_SET_BAD_REPEAT },
     };
     const CText controls[] = {
-        { IDC_SET_GS_TEXT, &shown.texts[0], L"GS" },
-        { IDC_SET_RS_TEXT, &shown.texts[1], L"RS" },
-        { IDC_SET_EOT_TEXT, &shown.texts[2], L"EOT" },
+        { FIELD_GS, IDC_SET_GS_TEXT, &shown.texts[0], L"GS" },
+        { FIELD_RS, IDC_SET_RS_TEXT, &shown.texts[1], L"RS" },
+        { FIELD_EOT, IDC_SET_EOT_TEXT, &shown.texts[2], L"EOT" },
     };
     std::wstring strExpanded;
     for (const CText& t : texts) {
-        if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
+        if (!m_abOrganisation[t.nField] && !ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
             Refuse(t.nId, UiFormat(IDS_SET_BAD_ESCAPE, t.strName));
             return false;
         }
     }
     int n = 0;
     for (const CNumber& number : numbers) {
-        if (!ParseNumber(*number.pstr, number.nMin, number.nMax, &n)) {
+        if (!m_abOrganisation[number.nField] && !ParseNumber(*number.pstr, number.nMin, number.nMax, &n)) {
             Refuse(number.nId, UiText(number.nMessage));
             return false;
         }
     }
     for (const CText& t : controls) {
-        if (!ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
+        if (!m_abOrganisation[t.nField] && !ExpandEscapes(EncodeSettingValue(*t.pstr).c_str(), strExpanded)) {
             Refuse(t.nId, UiFormat(IDS_SET_BAD_ESCAPE, t.strName));
             return false;
         }
     }
-    if (!ParseNumber(shown.strHoldOff, 50, 5000, &n)) {
+    if (!m_abOrganisation[FIELD_HOLDOFF] && !ParseNumber(shown.strHoldOff, 50, 5000, &n)) {
         Refuse(IDC_SET_HOLDOFF, UiText(IDS_SET_BAD_HOLDOFF));
         return false;
     }
@@ -413,6 +444,16 @@ std::vector<CIniChange> CSettingsDlg::TypeSetChanges(const CShown& shown) const
     if (shown.nLanguage != m_loaded.nLanguage)
         changes.push_back({ "UI", "Language", kLanguages[shown.nLanguage], false });
     AddRulesPageChanges(shown.page, m_loaded.page, changes);
+    // What the organisation sets is never written, whatever the window shows.
+    changes.erase(std::remove_if(changes.begin(), changes.end(), [this](const CIniChange& change) {
+        for (int i = 0; i < kFieldCount; ++i) {
+            if (kFields[i].pszSection && change.pszKey && m_abOrganisation[i] &&
+                lstrcmpiA(change.strSection.c_str(), kFields[i].pszSection) == 0 &&
+                lstrcmpiA(change.pszKey, kFields[i].pszKey) == 0)
+                return true;
+        }
+        return m_bLocked;
+    }), changes.end());
     return changes;
 }
 
@@ -434,7 +475,7 @@ bool CSettingsDlg::Save(const CShown& shown)
         else if (ChangeIniText(strOld, changes) != strOld)
             files.push_back({ strPath, ChangeIniText(strOld, changes) });
     }
-    if (!dwError && shown.strHoldOff != m_loaded.strHoldOff) {
+    if (!dwError && shown.strHoldOff != m_loaded.strHoldOff && !m_abOrganisation[FIELD_HOLDOFF]) {
         strPath = DecodeTimePath();
         if (!ReadFileBytes(strPath, strOld))
             dwError = GetLastError();
@@ -452,7 +493,8 @@ bool CSettingsDlg::Save(const CShown& shown)
         return false;
     }
 
-    bool bDone = shown.bAutostart == m_loaded.bAutostart || SetAutostart(shown.bAutostart);
+    bool bDone = shown.bAutostart == m_loaded.bAutostart || m_abOrganisation[FIELD_AUTOSTART] ||
+                 SetAutostart(shown.bAutostart);
     m_loaded = shown;
     MarkRulesPageSaved(m_loaded.page);
     m_page = m_loaded.page;
@@ -465,13 +507,8 @@ bool CSettingsDlg::Save(const CShown& shown)
 
 bool CSettingsDlg::SetAutostart(BOOL bOn)
 {
-    std::wstring strLink = StartupShortcutPath(bOn != FALSE);
-    HRESULT hr = E_FAIL;
-    if (!strLink.empty() && bOn)
-        hr = CreateShortcut(strLink);
-    else if (!strLink.empty())
-        hr = DeleteFileW(strLink.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND
-            ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    std::wstring strLink;
+    HRESULT hr = SetAutostartShortcut(bOn != FALSE, &strLink);
     if (SUCCEEDED(hr))
         return true;
     Refuse(IDC_SET_AUTOSTART, UiFormat(IDS_SET_SHORTCUT_FAILED, strLink, SystemText(hr)));
@@ -481,10 +518,11 @@ bool CSettingsDlg::SetAutostart(BOOL bOn)
 void CSettingsDlg::UpdateEnabled()
 {
     // A suffix takes the place of the Enter.
-    EnableWindow(GetDlgItem(m_hWnd, IDC_SET_ENTER), Text(IDC_SET_SUFFIX).empty());
+    EnableWindow(GetDlgItem(m_hWnd, IDC_SET_ENTER),
+                 Text(IDC_SET_SUFFIX).empty() && !m_abOrganisation[FIELD_ENTER]);
     for (int i = 0; i < kControlCount; ++i) {
         LRESULT nMode = SendDlgItemMessageW(m_hWnd, kModeIds[i], CB_GETCURSEL, 0, 0);
-        EnableWindow(GetDlgItem(m_hWnd, kTextIds[i]), nMode == MODE_REPLACE);
+        EnableWindow(GetDlgItem(m_hWnd, kTextIds[i]), nMode == MODE_REPLACE && !m_abOrganisation[FIELD_GS + i]);
     }
 }
 

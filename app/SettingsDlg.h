@@ -1,7 +1,8 @@
 // The settings window: every option of typeSet.ini and configDecodeTime.ini
 // in one modeless dialog opened from the tray menu. It reads both files each
 // time it opens and on Reload, and writes only what the user changed, in
-// place, both files or neither.
+// place, both files or neither. What the organisation sets (by policy or in
+// its shared settings file) is shown in grey, said so, and never written.
 #pragma once
 
 #include <afxwin.h>
@@ -17,6 +18,13 @@
 
 class CSettingsDlg : public CDialog {
 public:
+    // The fields, each showing one key.
+    enum Field {
+        FIELD_QR, FIELD_DM, FIELD_BARCODE, FIELD_PDF417, FIELD_ENTER, FIELD_PREFIX, FIELD_SUFFIX,
+        FIELD_KEYDELAY, FIELD_REPEAT, FIELD_GS, FIELD_RS, FIELD_EOT, FIELD_HOLDOFF, FIELD_NOTICES,
+        FIELD_AUTOSTART, FIELD_LANGUAGE, kFieldCount
+    };
+
     CSettingsDlg();
 
     // Opens the window, or brings the open one to the front.
@@ -57,8 +65,10 @@ private:
         CRulesPage page;          // rules and program sections
     };
 
-    void ReadFiles(CShown& shown) const;
+    // Also notes what the organisation sets.
+    void ReadFiles(CShown& shown);
     void ShowValues(const CShown& shown);
+    void ShowOrganisation();
     CShown TakeValues() const;
     // Refuses the first invalid field, next to it; true when all are valid.
     bool Validate(const CShown& shown);
@@ -76,4 +86,6 @@ private:
     CShown m_loaded;
     CRulesPage m_page;            // as edited, not yet written
     HWND m_hWndTray;
+    bool m_abOrganisation[kFieldCount];   // set by the organisation
+    bool m_bLocked;                       // the window changes nothing
 };

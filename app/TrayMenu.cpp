@@ -33,8 +33,14 @@ void CScanWedgeDlg::ShowTrayMenu()
     POINT pt;
     GetCursorPos(&pt);
     const int flags[] = { m_bQR, m_bDM, m_bBarcode };
-    for (UINT i = 0; i < 3; ++i)
+    // A symbology the organisation sets is not the user's to switch.
+    static const char* const s_pszKeys[] = { "QR", "DM", "Barcode" };
+    CSettingsSource settings = ProgramSettings();
+    for (UINT i = 0; i < 3; ++i) {
         m_pTrayPopup->CheckMenuItem(i, MF_BYPOSITION | (flags[i] == 1 ? MF_CHECKED : MF_UNCHECKED));
+        bool bOrganisation = settings.Origin("TYPE", s_pszKeys[i]) >= ORIGIN_SHARED;
+        ::EnableMenuItem(m_pTrayPopup->GetSafeHmenu(), i, MF_BYPOSITION | (bOrganisation ? MF_GRAYED : MF_ENABLED));
+    }
     if (pt.x == -1 && pt.y == -1) {
         RECT rect;
         GetClientRect(&rect);

@@ -23,6 +23,7 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_DEVICE_LOST: return IDS_NOTICE_DEVICE_LOST;
     case NOTICE_DEVICE_BACK: return IDS_NOTICE_DEVICE_BACK;
     case NOTICE_START_FAILED: return IDS_NOTICE_START_FAILED;
+    case NOTICE_SHARED_UNREACHABLE: return IDS_NOTICE_SHARED_UNREACHABLE;
     default: return 0;
     }
 }

@@ -5,8 +5,8 @@
 #include "keystrokes.h"
 #include "target.h"
 
-// Two independent subjects, each with one current cause.
-enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SUBJECTS };
+// Independent subjects, each with one current cause.
+enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_SUBJECTS };
 
 enum NoticeCause {
     NOTICE_NONE,            // all well: nothing to tell
@@ -17,7 +17,8 @@ enum NoticeCause {
     NOTICE_REJECTED,        // a rule refuses the code
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,
-    NOTICE_START_FAILED
+    NOTICE_START_FAILED,
+    NOTICE_SHARED_UNREACHABLE   // the organisation's shared settings file
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then

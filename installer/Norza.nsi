@@ -302,6 +302,8 @@ Section "$(SecProgramName)" SecProgram
     File "${STAGE}/Norza.exe"
     File "${STAGE}/USER-GUIDE.txt"
     File "${STAGE}/USER-GUIDE-zh.txt"
+    ; The administrative templates, for the administrator's policy store.
+    File /r "${STAGE}/policies"
 
     ; Naming the installed file names nothing new: its content decides.
     ${If} $EnginePath == "$INSTDIR\vistrel.dll"
@@ -439,11 +441,18 @@ Section "un.$(SecUnProgramName)" SecUnProgram
     Delete "$INSTDIR\vistrel.dll-SIMULATOR.txt"
     Delete "$INSTDIR\USER-GUIDE.txt"
     Delete "$INSTDIR\USER-GUIDE-zh.txt"
+    Delete "$INSTDIR\policies\Norza.admx"
+    Delete "$INSTDIR\policies\en-US\Norza.adml"
+    Delete "$INSTDIR\policies\zh-CN\Norza.adml"
+    RMDir "$INSTDIR\policies\en-US"
+    RMDir "$INSTDIR\policies\zh-CN"
+    RMDir "$INSTDIR\policies"
 SectionEnd
 
 Section /o "un.$(SecUnDataName)" SecUnData
     Delete "$INSTDIR\typeSet.ini"
     Delete "$INSTDIR\configDecodeTime.ini"
+    Delete "$INSTDIR\typeSet-shared.ini"
     Delete "$INSTDIR\log.log"
     Delete "$INSTDIR\vistrel.ini"
 SectionEnd

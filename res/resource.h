@@ -17,6 +17,7 @@
 #define IDS_NOTICE_START_FAILED 206
 #define IDS_NOTICE_TYPING_FAILED 207
 #define IDS_NOTICE_REJECTED     208
+#define IDS_NOTICE_SHARED_UNREACHABLE 209
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230
@@ -31,6 +32,9 @@
 #define IDS_SET_FIELD_SUFFIX    239
 #define IDS_SET_NOT_SAVED       240
 #define IDS_SET_SHORTCUT_FAILED 241
+#define IDS_SET_ORG_FIELDS      242
+#define IDS_SET_ORG_LOCKED      243
+#define IDS_SET_ORG_SEPARATOR   244
 
 // The message box a second copy shows before it ends.
 #define IDS_RUNNING_TITLE       210
@@ -102,6 +106,7 @@
 #define IDC_SET_RELOAD      1119
 #define IDC_SET_APPLY       1120
 #define IDC_SET_RULES       1121
+#define IDC_SET_ORG         1122
 
 // The rules and program sections, their edit dialogs and texts.
 #define IDD_RULES               150

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Packs the release zip: the program, the simulated engine clearly labelled,
 its control tool, commented sample settings in the code page Chinese Windows
-uses, and the user guides.
+uses, the user guides, and the administrative templates (policies/).
 
     release.py [--build-dir DIR] [--out DIR] [--installer]
     release.py --sign FILE
@@ -116,12 +116,19 @@ def package(build_dir, out_dir, installer=False):
         for name, data in files.items():
             with open(os.path.join(folder, name), "wb") as f:
                 f.write(data)
+        # The administrative templates, for Group Policy or Intune.
+        for name in ("Norza.admx", "en-US/Norza.adml", "zh-CN/Norza.adml"):
+            os.makedirs(os.path.dirname(os.path.join(folder, "policies", name)), exist_ok=True)
+            shutil.copyfile(os.path.join(ROOT, "policies", name), os.path.join(folder, "policies", name))
 
         os.makedirs(out_dir, exist_ok=True)
         zip_path = os.path.join(out_dir, "%s-win32.zip" % FOLDER)
         with zipfile.ZipFile(zip_path, "w", zipfile.ZIP_DEFLATED) as z:
-            for name in sorted(os.listdir(folder)):
-                z.write(os.path.join(folder, name), "%s/%s" % (FOLDER, name))
+            for top, folders, names in os.walk(folder):
+                folders.sort()
+                for name in sorted(names):
+                    path = os.path.join(top, name)
+                    z.write(path, "%s/%s" % (FOLDER, os.path.relpath(path, folder).replace(os.sep, "/")))
         scoop = manifests.scoop(VERSION, FOLDER, zip_path, release_url(), out_dir)
         if not installer:
             return [zip_path, scoop]

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "shared.h"
 #include "typedtext.h"
 
 CString TypeSetPath()
@@ -19,39 +20,6 @@ CString TypeSetPath()
     CString strPath;
     strPath.Format("%s\\typeSet.ini", szDir);
     return strPath;
-}
-
-int ReadTypeFlag(LPCSTR pszKey, LPCSTR pszPath)
-{
-    char szValue[1024];
-    memset(szValue, 0, sizeof(szValue));
-    GetPrivateProfileStringA("TYPE", pszKey, "", szValue, 10, pszPath);
-    return szValue[0] == '\0' || strcmp(szValue, "1") == 0;
-}
-
-int ReadNoticesSetting(LPCSTR pszPath)
-{
-    char szValue[16] = {};
-    GetPrivateProfileStringA("OUTPUT", "Notices", "1", szValue, sizeof(szValue), pszPath);
-    return strcmp(szValue, "0") == 0 ? 0 : 1;
-}
-
-UiLanguageSetting ReadUiLanguage(LPCSTR pszPath)
-{
-    char szValue[16] = {};
-    GetPrivateProfileStringA("UI", "Language", "auto", szValue, sizeof(szValue), pszPath);
-    if (lstrcmpiA(szValue, "zh") == 0)
-        return UI_LANGUAGE_ZH;
-    return lstrcmpiA(szValue, "en") == 0 ? UI_LANGUAGE_EN : UI_LANGUAGE_AUTO;
-}
-
-COutputOptions::COutputOptions()
-    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false)
-{
-    for (int i = 0; i < kControlCount; ++i) {
-        controls[i].ch = kControlChars[i];
-        controls[i].bKeep = true;
-    }
 }
 
 namespace {
@@ -66,7 +34,8 @@ const DWORD kMaxValue = 1 << 20;
 
 enum ValueRead { VALUE_MISSING, VALUE_READ, VALUE_TOO_LONG };
 
-ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+// The value in one file.
+ValueRead ReadFileValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
 {
     std::string buffer(1024, '\0');
     for (;;) {
@@ -84,11 +53,36 @@ ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CStr
     return VALUE_READ;
 }
 
+// The value where it is found first: the policy, the shared file, the
+// local file.
+ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue,
+                          SettingOrigin* pOrigin = NULL)
+{
+    SettingOrigin origin = ORIGIN_POLICY;
+    ValueRead result = VALUE_READ;
+    if (source.Policy().ValueFor(pszSection, pszKey, strValue)) {
+        if ((DWORD)strValue.GetLength() >= kMaxValue)
+            result = VALUE_TOO_LONG;
+    } else {
+        origin = ORIGIN_SHARED;
+        result = VALUE_MISSING;
+        if (!source.SharedPath().IsEmpty())
+            result = ReadFileValue(pszSection, pszKey, source.SharedPath(), strValue);
+        if (result == VALUE_MISSING) {
+            origin = ORIGIN_FILE;
+            result = ReadFileValue(pszSection, pszKey, source.Path(), strValue);
+        }
+    }
+    if (pOrigin)
+        *pOrigin = result == VALUE_MISSING ? ORIGIN_NONE : origin;
+    return result;
+}
+
 // Digits only, within 0..nMax; anything else keeps the default.
-int ReadOutputNumber(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, int nMax, int nDefault)
+int ReadOutputNumber(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, int nMax, int nDefault)
 {
     CString strValue;
-    if (ReadOutputValue(pszSection, pszKey, pszPath, strValue) != VALUE_READ || strValue.IsEmpty() ||
+    if (ReadOutputValue(pszSection, pszKey, source, strValue) != VALUE_READ || strValue.IsEmpty() ||
         strValue.GetLength() > 9)
         return nDefault;
     for (int i = 0; i < strValue.GetLength(); ++i) {
@@ -100,30 +94,30 @@ int ReadOutputNumber(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, int nMax,
 }
 
 // A present key whose escapes are all known; false keeps the default.
-bool ReadOutputText(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, std::wstring& strText)
+bool ReadOutputText(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, std::wstring& strText)
 {
     CString strValue;
-    return ReadOutputValue(pszSection, pszKey, pszPath, strValue) == VALUE_READ &&
+    return ReadOutputValue(pszSection, pszKey, source, strValue) == VALUE_READ &&
            ExpandEscapes(strValue, strText);
 }
 
 // The keys of one output section over the options given: what the section
 // leaves out or gets wrong keeps the value it had.
-COutputOptions ReadOutputSection(LPCSTR pszSection, LPCSTR pszPath, COutputOptions options)
+COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& source, COutputOptions options)
 {
     static const char* const kControlKeys[kControlCount] = { "GS", "RS", "EOT" };
-    ReadOutputText(pszSection, "Prefix", pszPath, options.strPrefix);
-    if (ReadOutputText(pszSection, "Suffix", pszPath, options.strSuffix))
+    ReadOutputText(pszSection, "Prefix", source, options.strPrefix);
+    if (ReadOutputText(pszSection, "Suffix", source, options.strSuffix))
         options.bSuffix = true;
-    options.nKeyDelay = ReadOutputNumber(pszSection, "KeyDelay", pszPath, kMaxKeyDelay, options.nKeyDelay);
-    options.nRepeatWindow = ReadOutputNumber(pszSection, "RepeatWindow", pszPath, kMaxRepeatWindow,
+    options.nKeyDelay = ReadOutputNumber(pszSection, "KeyDelay", source, kMaxKeyDelay, options.nKeyDelay);
+    options.nRepeatWindow = ReadOutputNumber(pszSection, "RepeatWindow", source, kMaxRepeatWindow,
                                              options.nRepeatWindow);
     for (int i = 0; i < kControlCount; ++i) {
-        if (ReadOutputText(pszSection, kControlKeys[i], pszPath, options.controls[i].strWith))
+        if (ReadOutputText(pszSection, kControlKeys[i], source, options.controls[i].strWith))
             options.controls[i].bKeep = false;
     }
     CString strMethod;
-    if (ReadOutputValue(pszSection, "Method", pszPath, strMethod) == VALUE_READ) {
+    if (ReadOutputValue(pszSection, "Method", source, strMethod) == VALUE_READ) {
         if (lstrcmpiA(strMethod, "paste") == 0)
             options.bPaste = true;
         else if (lstrcmpiA(strMethod, "type") == 0)
@@ -156,49 +150,39 @@ std::wstring Lowered(std::wstring str)
 const char kProgramPrefix[] = "OUTPUT:";
 const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
 
-// The sections [OUTPUT:<program file name>] in the file's order; of two with
+// The files read, in order: the shared file's copy, then the local file.
+std::vector<CString> SourceFiles(const CSettingsSource& source)
+{
+    std::vector<CString> files;
+    if (!source.SharedPath().IsEmpty())
+        files.push_back(source.SharedPath());
+    files.push_back(source.Path());
+    return files;
+}
+
+// The sections [OUTPUT:<program file name>] in the files' order; of two with
 // the same name (any case) only the first, as for keys.
-std::vector<std::string> ProgramSections(LPCSTR pszPath)
+std::vector<std::string> ProgramSections(const CSettingsSource& source)
 {
     std::vector<std::string> sections;
     std::vector<std::wstring> seen;
-    std::string names = SectionNames(pszPath);
-    for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
-        if (_strnicmp(p, kProgramPrefix, kProgramPrefixLength) != 0 || !p[kProgramPrefixLength])
-            continue;
-        std::wstring strName = Lowered(AfxWiden(p + kProgramPrefixLength));
-        if (std::find(seen.begin(), seen.end(), strName) == seen.end()) {
-            seen.push_back(strName);
-            sections.push_back(p);
+    for (const CString& strPath : SourceFiles(source)) {
+        std::string names = SectionNames(strPath);
+        for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
+            if (_strnicmp(p, kProgramPrefix, kProgramPrefixLength) != 0 || !p[kProgramPrefixLength])
+                continue;
+            std::wstring strName = Lowered(AfxWiden(p + kProgramPrefixLength));
+            if (std::find(seen.begin(), seen.end(), strName) == seen.end()) {
+                seen.push_back(strName);
+                sections.push_back(p);
+            }
         }
     }
     return sections;
 }
 
-}  // namespace
-
-bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
-{
-    return ReadOutputValue(pszSection, pszKey, pszPath, strValue) == VALUE_READ;
-}
-
-COutputOptions ReadOutputOptions(LPCSTR pszPath)
-{
-    return ReadOutputSection("OUTPUT", pszPath, COutputOptions());
-}
-
-COutputProfiles ReadOutputProfiles(LPCSTR pszPath)
-{
-    COutputProfiles profiles;
-    profiles.base = ReadOutputOptions(pszPath);
-    for (const std::string& strSection : ProgramSections(pszPath)) {
-        profiles.programs.emplace_back(Lowered(AfxWiden(strSection.c_str() + kProgramPrefixLength)),
-                                       ReadOutputSection(strSection.c_str(), pszPath, profiles.base));
-    }
-    return profiles;
-}
-
-std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath)
+// One file's rules, their numbers moved up by nOffset.
+void ReadFileRules(LPCSTR pszPath, int nOffset, std::vector<CRuleSetting>& rules)
 {
     // Only the sections there are: 99 numbers times four keys read one by
     // one would read the file hundreds of times.
@@ -210,20 +194,112 @@ std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath)
             continue;
         abPresent[atoi(p + 4)] = true;
     }
-    std::vector<CRuleSetting> rules;
     for (int n = 1; n <= kMaxRules; ++n) {
         if (!abPresent[n])
             continue;
         CString strSection;
         strSection.Format("RULE%d", n);
         CRuleSetting rule;
-        rule.nNumber = n;
-        ReadOutputValue(strSection, "Match", pszPath, rule.strMatch);
-        ReadOutputValue(strSection, "Program", pszPath, rule.strProgram);
-        rule.bOutput = ReadOutputValue(strSection, "Output", pszPath, rule.strOutput) == VALUE_READ;
-        ReadOutputValue(strSection, "Action", pszPath, rule.strAction);
+        rule.nNumber = n + nOffset;
+        ReadFileValue(strSection, "Match", pszPath, rule.strMatch);
+        ReadFileValue(strSection, "Program", pszPath, rule.strProgram);
+        rule.bOutput = ReadFileValue(strSection, "Output", pszPath, rule.strOutput) == VALUE_READ;
+        ReadFileValue(strSection, "Action", pszPath, rule.strAction);
         rules.push_back(rule);
     }
+}
+
+}  // namespace
+
+CSettingsSource::CSettingsSource(LPCSTR pszPath) : m_strPath(pszPath) {}
+
+CSettingsSource::CSettingsSource(const CString& strPath) : m_strPath(strPath) {}
+
+CSettingsSource::CSettingsSource(LPCSTR pszPath, const CPolicy& policy, LPCSTR pszShared)
+    : m_strPath(pszPath), m_strShared(pszShared ? pszShared : ""), m_policy(policy)
+{
+}
+
+SettingOrigin CSettingsSource::Origin(LPCSTR pszSection, LPCSTR pszKey) const
+{
+    CString strValue;
+    SettingOrigin origin = ORIGIN_NONE;
+    ReadOutputValue(pszSection, pszKey, *this, strValue, &origin);
+    return origin;
+}
+
+CSettingsSource ProgramSettings(LPCSTR pszPath)
+{
+    CPolicy policy;
+    policy.Load();
+    CString strShared, strCopy = SharedCopyPath();
+    bool bShared = policy.Value(POLICY_SHARED_FILE, strShared) && !strShared.IsEmpty() &&
+                   IsSharedCopyOf(strCopy, strShared);
+    return CSettingsSource(pszPath ? pszPath : (LPCSTR)TypeSetPath(), policy, bShared ? (LPCSTR)strCopy : "");
+}
+
+COutputOptions::COutputOptions()
+    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false)
+{
+    for (int i = 0; i < kControlCount; ++i) {
+        controls[i].ch = kControlChars[i];
+        controls[i].bKeep = true;
+    }
+}
+
+int ReadTypeFlag(LPCSTR pszKey, const CSettingsSource& source)
+{
+    CString strValue;
+    switch (ReadOutputValue("TYPE", pszKey, source, strValue)) {
+    case VALUE_MISSING: return 1;
+    case VALUE_READ: return strValue.IsEmpty() || strValue == "1";
+    default: return 0;
+    }
+}
+
+int ReadNoticesSetting(const CSettingsSource& source)
+{
+    CString strValue;
+    return ReadOutputValue("OUTPUT", "Notices", source, strValue) == VALUE_READ && strValue == "0" ? 0 : 1;
+}
+
+UiLanguageSetting ReadUiLanguage(const CSettingsSource& source)
+{
+    CString strValue;
+    if (ReadOutputValue("UI", "Language", source, strValue) != VALUE_READ)
+        return UI_LANGUAGE_AUTO;
+    if (lstrcmpiA(strValue, "zh") == 0)
+        return UI_LANGUAGE_ZH;
+    return lstrcmpiA(strValue, "en") == 0 ? UI_LANGUAGE_EN : UI_LANGUAGE_AUTO;
+}
+
+bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue)
+{
+    return ReadOutputValue(pszSection, pszKey, source, strValue) == VALUE_READ;
+}
+
+COutputOptions ReadOutputOptions(const CSettingsSource& source)
+{
+    return ReadOutputSection("OUTPUT", source, COutputOptions());
+}
+
+COutputProfiles ReadOutputProfiles(const CSettingsSource& source)
+{
+    COutputProfiles profiles;
+    profiles.base = ReadOutputOptions(source);
+    for (const std::string& strSection : ProgramSections(source)) {
+        profiles.programs.emplace_back(Lowered(AfxWiden(strSection.c_str() + kProgramPrefixLength)),
+                                       ReadOutputSection(strSection.c_str(), source, profiles.base));
+    }
+    return profiles;
+}
+
+std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source)
+{
+    std::vector<CRuleSetting> rules;
+    if (!source.SharedPath().IsEmpty())
+        ReadFileRules(source.SharedPath(), kSharedRuleOffset, rules);
+    ReadFileRules(source.Path(), 0, rules);
     return rules;
 }
 
@@ -234,11 +310,11 @@ const char* const kProgramKeys[kProgramKeyCount] = {
 std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath)
 {
     std::vector<CProgramSetting> programs;
-    for (const std::string& strSection : ProgramSections(pszPath)) {
+    for (const std::string& strSection : ProgramSections(CSettingsSource(pszPath))) {
         CProgramSetting program;
         program.strProgram = strSection.c_str() + kProgramPrefixLength;
         for (int i = 0; i < kProgramKeyCount; ++i) {
-            program.abSet[i] = ReadOutputValue(strSection.c_str(), kProgramKeys[i], pszPath, program.values[i]) ==
+            program.abSet[i] = ReadFileValue(strSection.c_str(), kProgramKeys[i], pszPath, program.values[i]) ==
                                VALUE_READ;
         }
         programs.push_back(program);
@@ -299,3 +375,12 @@ bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs)
     }
 }
 
+bool ReadDecodeTime(const CSettingsSource& source, LPCSTR pszFileName, int* pnMs)
+{
+    CString strValue;
+    if (!source.Policy().Value(POLICY_DECODE_TIME, strValue))
+        return ReadDecodeTime(pszFileName, pnMs);
+    int nMs = atoi(strValue);
+    *pnMs = nMs < 50 ? 50 : nMs > 5000 ? 5000 : nMs;
+    return true;
+}

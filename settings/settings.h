@@ -1,5 +1,6 @@
-// The settings files, read in one place: typeSet.ini in the program's folder
-// and configDecodeTime.ini in the current folder. Their texts are in the
+// The settings, read in one place: typeSet.ini in the program's folder and
+// configDecodeTime.ini in the current folder, under what the organisation
+// sets: its policy and its shared settings file. Their texts are in the
 // ANSI code page; the output options come out as UTF-16.
 #pragma once
 
@@ -10,28 +11,68 @@
 #include <vector>
 
 #include "escapes.h"
+#include "policy.h"
 
 // "typeSet.ini" in the executable's folder.
 CString TypeSetPath();
 
+// Where a value comes from.
+enum SettingOrigin { ORIGIN_NONE, ORIGIN_FILE, ORIGIN_SHARED, ORIGIN_POLICY };
+
+// The settings as the readers below take them. A key is looked up in the
+// policy first, then in the shared settings file, then in the local file:
+// the first that has it decides, even with a value that is not valid. The
+// shared file's sections come before the local file's; rules are not
+// merged by number: the shared file's come first, then the local ones.
+class CSettingsSource {
+public:
+    // A file alone.
+    CSettingsSource(LPCSTR pszPath);
+    CSettingsSource(const CString& strPath);
+    // The file under the policy and the shared file (its local copy; empty:
+    // none).
+    CSettingsSource(LPCSTR pszPath, const CPolicy& policy, LPCSTR pszShared);
+
+    const CString& Path() const { return m_strPath; }
+    const CString& SharedPath() const { return m_strShared; }
+    const CPolicy& Policy() const { return m_policy; }
+    SettingOrigin Origin(LPCSTR pszSection, LPCSTR pszKey) const;
+
+private:
+    CString m_strPath;
+    CString m_strShared;
+    CPolicy m_policy;
+};
+
+// The settings the program runs with: the policy as it stands now, and the
+// copy of the shared file it names when there is one; pszPath in place of
+// typeSet.ini when given.
+CSettingsSource ProgramSettings(LPCSTR pszPath = NULL);
+
+// The shared file's rules are numbered from here on: its RULE1 is RULE101.
+const int kSharedRuleOffset = 100;
+
 // One key of section TYPE: 1 when its value is "1" or empty (which includes
 // a missing key or file), 0 for anything else.
-int ReadTypeFlag(LPCSTR pszKey, LPCSTR pszPath);
+int ReadTypeFlag(LPCSTR pszKey, const CSettingsSource& source);
 
 // Key Notices of section OUTPUT: 0 switches the tray notices off; any other
 // value, or none, leaves them on.
-int ReadNoticesSetting(LPCSTR pszPath);
+int ReadNoticesSetting(const CSettingsSource& source);
 
 // Key Language of section UI: the language of the program's texts. "zh" and
 // "en" (in any case) choose one; "auto", any other value or none follows the
 // user's interface language.
 enum UiLanguageSetting { UI_LANGUAGE_AUTO, UI_LANGUAGE_ZH, UI_LANGUAGE_EN };
-UiLanguageSetting ReadUiLanguage(LPCSTR pszPath);
+UiLanguageSetting ReadUiLanguage(const CSettingsSource& source);
 
 // Reads the decode hold-off, a plain decimal number of milliseconds, from a
 // text file into *pnMs, clamped to 50..5000. A missing file gives 50 and
 // false; a failure while reading leaves *pnMs alone and gives false.
 bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs);
+// The same, unless the policy sets the hold-off (DecodeTime): then that,
+// clamped alike.
+bool ReadDecodeTime(const CSettingsSource& source, LPCSTR pszFileName, int* pnMs);
 
 // What one ASCII control character inside a decode is typed as.
 struct CControlOutput {
@@ -64,12 +105,12 @@ const int kMaxKeyDelay = 200;
 const int kMaxRepeatWindow = 60000;
 
 
-// A key's value as it stands in the file, escapes and all; false when the
-// key is missing (or longer than any valid value).
-bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue);
+// A key's value as it stands, escapes and all; false when the key is
+// missing (or longer than any valid value).
+bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue);
 
-// Reads section OUTPUT of the file (Notices is read with the tray notices).
-COutputOptions ReadOutputOptions(LPCSTR pszPath);
+// Reads section OUTPUT (Notices is read with the tray notices).
+COutputOptions ReadOutputOptions(const CSettingsSource& source);
 
 // Section OUTPUT and the sections [OUTPUT:<program file name>], whose keys
 // take the place of OUTPUT's while that program is in front.
@@ -81,10 +122,11 @@ struct COutputProfiles {
     const COutputOptions& For(const std::wstring& strProgram) const;
 };
 
-COutputProfiles ReadOutputProfiles(LPCSTR pszPath);
+COutputProfiles ReadOutputProfiles(const CSettingsSource& source);
 
-// Sections [RULE1] .. [RULE99] as they stand, in the order of their numbers;
-// the shaping stage makes rules of them. Values are in the code page.
+// Sections [RULE1] .. [RULE99] as they stand, in the order of their numbers,
+// the shared file's first; the shaping stage makes rules of them. Values are
+// in the code page.
 struct CRuleSetting {
     int nNumber;
     CString strMatch;     // a regular expression, or GS1
@@ -96,7 +138,7 @@ struct CRuleSetting {
 
 const int kMaxRules = 99;
 
-std::vector<CRuleSetting> ReadRuleSettings(LPCSTR pszPath);
+std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source);
 
 // The keys of a section [OUTPUT:<program file name>], as the settings window
 // edits them.
@@ -109,6 +151,6 @@ struct CProgramSetting {
     CString values[kProgramKeyCount];      // as they stand, escapes and all
 };
 
-// The sections [OUTPUT:<program file name>], in the file's order; of two
-// with the same name (any case) the first, as the reader takes it.
+// The sections [OUTPUT:<program file name>] of one file, in its order; of
+// two with the same name (any case) the first, as the reader takes it.
 std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath);

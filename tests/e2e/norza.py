@@ -1,5 +1,7 @@
 """Running Norza.exe itself in a test: an installed copy in the test's own
 folder, its engine journal, the tray and its windows."""
+import glob
+import json
 import os
 import re
 
@@ -43,6 +45,12 @@ TEXTS = {
     "rule_matched": ("规则 RULE2 匹配", "RULE2 matched"),
     "bad_match": ("匹配不是有效的正则表达式。", "Match is not a valid regular expression."),
     "no_rule": ("没有规则匹配：按输出选项输入", "No rule: typed with the output options"),
+    "notice_shared": ("无法读取你的组织的共享设置文件。Norza 继续使用上次读取的共享设置，详见 log.log。",
+                      "Your organisation's shared settings file cannot be read. Norza goes on with the shared "
+                      "settings it read last; see log.log."),
+    "org_fields": ("由你的组织设置，不能在此更改：", "Set by your organisation, not to be changed here: "),
+    "org_locked": ("设置已被你的组织锁定，不能在此更改。", "Locked by your organisation: the settings cannot be changed here."),
+    "org_separator": ("、", ", "),
 }
 
 
@@ -53,6 +61,15 @@ def text(name, language=None):
     return TEXTS[name][language == "en"]
 
 
+def startup_shortcuts():
+    """The program's shortcuts in the Startup folder of the prefix's user."""
+    with open(harness.STATE) as f:
+        prefix = json.load(f)["prefix"]
+    links = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming", "**",
+                                   "Norza.lnk"), recursive=True)
+    return [link for link in links if os.path.basename(os.path.dirname(link)).lower() == "startup"]
+
+
 def tray_visible():
     return bool(harness.xdotool("search", "--onlyvisible", "--name", TRAY_TITLE))
 
@@ -60,6 +77,16 @@ def tray_visible():
 def wintool(*args):
     rc, out, err = harness.run(os.path.join(harness.TOOLS_DIR, "wintool.exe"), *args)
     return rc, out.decode("utf-8", "replace")
+
+
+def controls(hwnd):
+    """A window's controls by id: (enabled, check or choice, text)."""
+    result = {}
+    for line in wintool("controls", hwnd)[1].splitlines():
+        m = re.match(r'(-?\d+) ([01]) (-?\d+) "(.*)"$', line)
+        if m:
+            result[int(m[1])] = (m[2] == "1", int(m[3]), m[4])
+    return result
 
 
 def windows():
@@ -86,9 +113,9 @@ def balloons():
             if w["cls"] == "tooltips_class32" and w["visible"]]
 
 
-def wait_balloon(name, timeout=10):
+def wait_balloon(name, timeout=10, language=None):
     """Waits for the balloon showing the program's notice, exactly; returns its window."""
-    expected = text(name)
+    expected = text(name, language)
     return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout,
                     what="the notice %r (showing %r)" % (expected, balloons()))[0]
 

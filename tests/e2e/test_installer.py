@@ -32,8 +32,9 @@ SCHEMAS = os.path.join(ROOT, "tests", "schemas")
 RELEASE_URL = "https://downloads.example.com/norza/4.3"
 WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
-PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "scanctl.exe",
+PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "policies", "scanctl.exe",
                  "uninstall.exe", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"]
+TEMPLATES = ["policies/Norza.admx", "policies/en-US/Norza.adml", "policies/zh-CN/Norza.adml"]
 SETTINGS = ["configDecodeTime.ini", "typeSet.ini"]
 
 
@@ -176,6 +177,9 @@ class Installer(harness.WineTestCase):
         self.install("/SETTINGS=preset")   # relative to the current folder, as deployment tools run it
 
         self.assertEqual(sorted(PROGRAM_FILES + SETTINGS), sorted(os.listdir(self.home)))
+        for name in TEMPLATES:
+            with open(os.path.join(ROOT, name), "rb") as f:
+                self.assertEqual(f.read(), self.read(name))
         for name in SETTINGS:
             with open(os.path.join(preset, name), "rb") as f:
                 self.assertEqual(f.read(), self.read(name))

@@ -43,13 +43,17 @@ class Release(norza.NorzaCase):
         home = self.unpack("unpacked")
         names = sorted(os.listdir(home))
         self.assertEqual(["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt",
-                          "configDecodeTime.ini", "scanctl.exe", "typeSet.ini", "vistrel.dll",
+                          "configDecodeTime.ini", "policies", "scanctl.exe", "typeSet.ini", "vistrel.dll",
                           "vistrel.dll-SIMULATOR.txt"], names)
+        for name in ("Norza.admx", "en-US/Norza.adml", "zh-CN/Norza.adml"):
+            with open(os.path.join(ROOT, "policies", name), "rb") as a, \
+                    open(os.path.join(home, "policies", name), "rb") as b:
+                self.assertEqual(a.read(), b.read(), name)
         with open(os.path.join(home, "typeSet.ini"), "rb") as f:
             sample = f.read()
         self.assertIn("识别类型".encode("gbk"), sample)
         self.assertIn(b"\r\nQR=1\r\n", sample)
-        for key in ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT",
+        for key in ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method",
                     "Notices", "Language"):
             self.assertIn(b"\r\n;%s=" % key.encode(), sample)   # an example, left off
 

@@ -2,8 +2,6 @@
 """The settings window end to end: opened from the tray menu, it writes both
 settings files in place, both or neither, refuses what is not valid, and
 what it applies is in force at once, without a restart."""
-import glob
-import json
 import os
 import subprocess
 import unittest
@@ -231,11 +229,7 @@ class Rules(SettingsCase):
 
 class StartAtSignIn(SettingsCase):
     def shortcuts(self):
-        with open(harness.STATE) as f:
-            prefix = json.load(f)["prefix"]
-        links = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming", "**",
-                                       "Norza.lnk"), recursive=True)
-        return [link for link in links if os.path.basename(os.path.dirname(link)).lower() == "startup"]
+        return norza.startup_shortcuts()
 
     def tearDown(self):
         for link in self.shortcuts():   # nothing may start at a later sign-in of the shared prefix

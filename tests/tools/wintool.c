@@ -9,6 +9,8 @@
  *   wintool foreground                prints the foreground window (0x00000000 if none)
  *   wintool held <vk>                 exit code 0 when the system has the key down
  *   wintool text <hwnd>               a control's text, asked of its owner (WM_GETTEXT)
+ *   wintool controls <hwnd>           a window's controls: id, enabled (1/0), check or choice,
+ *                                     and text (WM_GETTEXT)
  *   wintool settext <hwnd> <text>     sets a control's text (WM_SETTEXT, Unicode)
  *   wintool chars <hwnd> <text>       posts the text as typed characters (WM_CHAR, Unicode)
  *   wintool busy-tray <ms>            for that long, a notification area that refuses
@@ -52,6 +54,30 @@ static BOOL CALLBACK ListChild(HWND hwnd, LPARAM lParam)
     printf("  child 0x%08lx %s %d ", (unsigned long)(ULONG_PTR)hwnd, cls, GetDlgCtrlID(hwnd));
     PrintText(hwnd);
     printf("\n");
+    return TRUE;
+}
+
+/* A dialog's control as the user finds it: enabled or not, what it shows
+ * besides its text (a check box's check, a combo box's choice), and its
+ * text, asked of its owner. */
+static BOOL CALLBACK ListControl(HWND hwnd, LPARAM lParam)
+{
+    char cls[64], u[1536];
+    WCHAR w[512] = { 0 }, *p;
+    LRESULT state = 0;
+    (void)lParam;
+    GetClassNameA(hwnd, cls, sizeof(cls));
+    if (!lstrcmpiA(cls, "Button"))
+        state = SendMessageA(hwnd, BM_GETCHECK, 0, 0);
+    else if (!lstrcmpiA(cls, "ComboBox"))
+        state = SendMessageA(hwnd, CB_GETCURSEL, 0, 0);
+    SendMessageW(hwnd, WM_GETTEXT, 512, (LPARAM)w);
+    for (p = w; *p; ++p) {
+        if (*p == '\r' || *p == '\n')
+            *p = ' ';
+    }
+    WideCharToMultiByte(CP_UTF8, 0, w, -1, u, sizeof(u), NULL, NULL);
+    printf("%d %d %ld \"%s\"\n", GetDlgCtrlID(hwnd), IsWindowEnabled(hwnd) ? 1 : 0, (long)state, u);
     return TRUE;
 }
 
@@ -187,6 +213,8 @@ int main(int argc, char **argv)
         return Shell_NotifyIconA(NIM_DELETE, &nid) ? 0 : 1;
     } else if (!strcmp(cmd, "broadcast") && argc == 3) {
         return SendNotifyMessageA(HWND_BROADCAST, RegisterWindowMessageA(argv[2]), 0, 0) ? 0 : 1;
+    } else if (!strcmp(cmd, "controls") && argc == 3) {
+        EnumChildWindows((HWND)Num(argv[2]), ListControl, 0);
     } else if (!strcmp(cmd, "text") && argc == 3) {
         static WCHAR w[65536];
         static char u[65536 * 3];
@@ -252,7 +280,7 @@ int main(int argc, char **argv)
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
                         "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | held <vk> | "
-                        "text <hwnd> | "
+                        "text <hwnd> | controls <hwnd> | "
                         "settext|chars <hwnd> <text> | "
                         "busy-tray <ms> | clipboard [text] | rows <hwnd> [row] | ping <hwnd> <ms>\n");
         return 2;

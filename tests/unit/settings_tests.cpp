@@ -10,6 +10,7 @@
 #include "iniwrite.h"
 #include "savefiles.h"
 #include "settings.h"
+#include "shared.h"
 #include "typedtext.h"
 #include "temp_file_test.h"
 
@@ -173,6 +174,104 @@ TEST_F(OutputSettings, RulesAndMethodAreReadAsTheyStand)
     EXPECT_TRUE(profiles.base.bPaste);
     EXPECT_FALSE(profiles.For(L"a.exe").bPaste);
     EXPECT_TRUE(profiles.For(L"b.exe").bPaste);   // an unknown method keeps the one before
+}
+
+// What the organisation sets comes before the local file, key by key: the
+// policy, then the shared file; the shared file's rules come first, apart.
+TEST_F(OutputSettings, PolicyThenSharedFileThenLocalFile)
+{
+    std::string strShared = m_path + ".shared";
+    FILE* f = fopen(strShared.c_str(), "wb");
+    fputs("[OUTPUT]\nPrefix=S\nKeyDelay=9\n[OUTPUT:b.exe]\nSuffix=|b\n[RULE1]\nMatch=GS1\n[TYPE]\nDM=0\n", f);
+    fclose(f);
+    Read("[OUTPUT]\nPrefix=L\nSuffix=|l\nKeyDelay=1\nRepeatWindow=5\n[OUTPUT:a.exe]\nPrefix=A\n"
+         "[OUTPUT:B.EXE]\nPrefix=B\nSuffix=|local\n[RULE1]\nMatch=x\nOutput=L\n[TYPE]\nQR=0\nBarcode=0\n");
+    CPolicy policy;
+    policy.Set("keydelay", "30", false);
+    policy.Set("Barcode", "1", true);
+    policy.Set("Suffix", "{TAB}", true);
+    CSettingsSource settings(m_path.c_str(), policy, strShared.c_str());
+
+    COutputProfiles profiles = ReadOutputProfiles(settings);
+    EXPECT_EQ(L"S", profiles.base.strPrefix);      // shared over local
+    EXPECT_EQ(30, profiles.base.nKeyDelay);        // policy over both
+    EXPECT_EQ(5, profiles.base.nRepeatWindow);     // the local file's own
+    EXPECT_EQ(L"\t", profiles.base.strSuffix);
+    ASSERT_EQ(2u, profiles.programs.size());       // the shared sections first
+    EXPECT_EQ(L"b.exe", profiles.programs[0].first);
+    EXPECT_EQ(L"B", profiles.For(L"b.exe").strPrefix);   // a key only the local section has
+    EXPECT_EQ(L"\t", profiles.For(L"b.exe").strSuffix);  // the policy holds for every program
+    EXPECT_EQ(L"A", profiles.For(L"a.exe").strPrefix);
+    EXPECT_EQ(0, ReadTypeFlag("QR", settings));
+    EXPECT_EQ(0, ReadTypeFlag("DM", settings));
+    EXPECT_EQ(1, ReadTypeFlag("Barcode", settings));
+    EXPECT_EQ(1, ReadTypeFlag("PDF417", settings));
+
+    const struct { const char* pszSection; const char* pszKey; SettingOrigin origin; } origins[] = {
+        { "OUTPUT", "KeyDelay", ORIGIN_POLICY }, { "OUTPUT:a.exe", "Suffix", ORIGIN_POLICY },
+        { "OUTPUT", "Prefix", ORIGIN_SHARED }, { "OUTPUT", "RepeatWindow", ORIGIN_FILE },
+        { "OUTPUT", "Notices", ORIGIN_NONE }, { "UI", "KeyDelay", ORIGIN_NONE },
+    };
+    for (const auto& o : origins)
+        EXPECT_EQ(o.origin, settings.Origin(o.pszSection, o.pszKey)) << o.pszSection << " " << o.pszKey;
+
+    // Not merged by number: the shared rule first, counted from 101.
+    std::vector<CRuleSetting> rules = ReadRuleSettings(settings);
+    ASSERT_EQ(2u, rules.size());
+    EXPECT_EQ(kSharedRuleOffset + 1, rules[0].nNumber);
+    EXPECT_STREQ("GS1", rules[0].strMatch);
+    EXPECT_FALSE(rules[0].bOutput);   // no key of the local RULE1
+    EXPECT_EQ(1, rules[1].nNumber);
+    EXPECT_STREQ("L", rules[1].strOutput);
+
+    // The window's lists are the local file's own.
+    ASSERT_EQ(2u, ReadProgramSettings(m_path.c_str()).size());
+    EXPECT_STREQ("|local", ReadProgramSettings(m_path.c_str())[1].values[1]);
+    DeleteFileA(strShared.c_str());
+}
+
+TEST(Policy, TheMachineWinsAndTheLogNamesEveryValue)
+{
+    CPolicy policy;
+    policy.Set("Suffix", "<M", true);
+    policy.Set("SUFFIX", "<U", false);
+    policy.Set("Prefix", "<U", false);
+    policy.Set("Prefix", "<M", true);
+    policy.Set("DecodeTime", "9000", true);
+    policy.Set("Sufix", "x", false);
+    CString strValue;
+    ASSERT_TRUE(policy.Value("suffix", strValue));
+    EXPECT_STREQ("<M", strValue);
+    ASSERT_TRUE(policy.ValueFor("OUTPUT", "Prefix", strValue));
+    EXPECT_STREQ("<M", strValue);
+    EXPECT_FALSE(policy.ValueFor("OUTPUTS", "Prefix", strValue));
+    EXPECT_FALSE(policy.ValueFor("TYPE", "Prefix", strValue));
+    EXPECT_FALSE(policy.ValueFor("OUTPUT", "DecodeTime", strValue));
+    EXPECT_STREQ("Suffix=<M (HKLM); Prefix=<M (HKLM); DecodeTime=9000 (HKLM); "
+                 "Sufix=x (HKCU, no policy of Norza: left alone)", policy.Describe());
+    int nMs = 0;
+    EXPECT_TRUE(ReadDecodeTime(CSettingsSource("", policy, ""), "no_such_file.ini", &nMs));
+    EXPECT_EQ(5000, nMs);
+}
+
+TEST_F(OutputSettings, TheSharedCopyNamesItsFile)
+{
+    const char* pszShared = "\\\\server\\share\\norza.ini";
+    // Behind the byte-order mark, which must stay first.
+    for (const std::string& bom : { std::string(), std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE") }) {
+        const std::string body = "[RULE1]\r\nMatch=GS1\r\n";
+        std::string copy = SharedCopyText(pszShared, bom + body);
+        EXPECT_EQ(bom, copy.substr(0, bom.size()));
+        EXPECT_EQ(body, copy.substr(copy.size() - body.size()));
+        Read(copy);
+        EXPECT_TRUE(IsSharedCopyOf(m_path.c_str(), pszShared));
+        EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), "\\\\server\\share\\other.ini"));
+    }
+    Read("[RULE1]\r\nMatch=GS1\r\n");   // no copy: a file of the user's own
+    EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), pszShared));
+    // The copy is read as the file: the line naming it is a comment.
+    Read(SharedCopyText(pszShared, "[OUTPUT]\r\nPrefix=S\r\n"));
+    EXPECT_EQ(L"S", ReadOutputOptions(m_path.c_str()).strPrefix);
 }
 
 // The settings window's writer: values change in place, everything else in
