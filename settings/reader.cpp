@@ -66,22 +66,60 @@ const DWORD kMaxValue = 1 << 20;
 
 enum ValueRead { VALUE_MISSING, VALUE_READ, VALUE_TOO_LONG };
 
-ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+// The value through pfnRead(buffer, size), in a buffer that grows until it
+// holds the value whole.
+template <typename Char, typename Read>
+ValueRead ReadWhole(std::basic_string<Char>& buffer, Read pfnRead)
 {
-    std::string buffer(1024, '\0');
+    buffer.assign(1024, 0);
     for (;;) {
-        DWORD n = GetPrivateProfileStringA(pszSection, pszKey, kMissing, &buffer[0],
-                                           (DWORD)buffer.size(), pszPath);
-        if (n + 1 < buffer.size())
-            break;
+        DWORD n = pfnRead(&buffer[0], (DWORD)buffer.size());
+        if (n + 1 < buffer.size()) {
+            buffer.resize(n);
+            return buffer.size() == 1 && buffer[0] == kMissing[0] ? VALUE_MISSING : VALUE_READ;
+        }
         if (buffer.size() >= kMaxValue)
             return VALUE_TOO_LONG;
-        buffer.assign(buffer.size() * 4, '\0');
+        buffer.assign(buffer.size() * 4, 0);
     }
-    if (strcmp(buffer.c_str(), kMissing) == 0)
-        return VALUE_MISSING;
-    strValue = buffer.c_str();
-    return VALUE_READ;
+}
+
+// The system reads a file behind a UTF-8 mark as UTF-8.
+bool IsUtf8File(LPCSTR pszPath)
+{
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    char szMark[3] = {};
+    DWORD nRead = 0;
+    bool bUtf8 = ReadFile(hFile, szMark, sizeof(szMark), &nRead, NULL) && nRead == sizeof(szMark) &&
+                 memcmp(szMark, "\xEF\xBB\xBF", sizeof(szMark)) == 0;
+    CloseHandle(hFile);
+    return bUtf8;
+}
+
+ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
+{
+    if (IsUtf8File(pszPath)) {
+        // Read whole, then in the code page with the characters it lacks as
+        // {U+XXXX}, which read back as themselves.
+        std::wstring strSection = AfxWiden(pszSection), strKey = AfxWiden(pszKey), strPath = AfxWiden(pszPath);
+        std::wstring buffer;
+        ValueRead read = ReadWhole(buffer, [&](wchar_t* p, DWORD n) {
+            return GetPrivateProfileStringW(strSection.c_str(), strKey.c_str(), L"\n", p, n, strPath.c_str());
+        });
+        if (read == VALUE_READ)
+            strValue = EncodeSettingValue(buffer).c_str();
+        return read;
+    }
+    std::string buffer;
+    ValueRead read = ReadWhole(buffer, [&](char* p, DWORD n) {
+        return GetPrivateProfileStringA(pszSection, pszKey, kMissing, p, n, pszPath);
+    });
+    if (read == VALUE_READ)
+        strValue = buffer.c_str();
+    return read;
 }
 
 // Digits only, within 0..nMax; anything else keeps the default.
@@ -287,7 +325,7 @@ bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs)
             throw CMemoryException();
         fread(pBuf, 1, nSize, fp);
         CString strTime;
-        strTime.Format("%s", pBuf);
+        strTime.Format("%s", pBuf + (strncmp(pBuf, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0));   // a UTF-8 mark
         free(pBuf);
 
         int nMs = atoi(strTime);
