@@ -154,6 +154,7 @@ TEST_F(OutputSettings, AFileBehindAUtf8MarkIsReadAsUtf8)
     COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
     EXPECT_EQ(L"\x7F16\x53F7:", profiles.base.strPrefix);
     EXPECT_EQ(L"caf\xE9\t", profiles.base.strSuffix);
+    EXPECT_TRUE(profiles.base.controls[0].bKeep);   // a missing key keeps its default
     EXPECT_EQ(L"\xD83D\xDE00", profiles.For(L"A]B.EXE").strPrefix);   // the name runs to the last ]
 }
 
