@@ -250,14 +250,14 @@ std::string ChangeIniText(const std::string& strText, const std::vector<CIniChan
 {
     // Behind a UTF-8 mark the system reads the file as UTF-8.
     std::vector<CIniChange> recoded = changes;
-    if (HasUtf8Mark(strText)) {
+    size_t nMark = HasUtf8Mark(strText) ? 3 : 0;
+    if (nMark) {
         for (CIniChange& change : recoded) {
             change.strSection = Recode(change.strSection, nCodePage, CP_UTF8);
             change.strValue = Recode(change.strValue, nCodePage, CP_UTF8);
         }
         nCodePage = CP_UTF8;
     }
-    size_t nMark = HasUtf8Mark(strText) ? 3 : 0;
     std::string strNew = ChangeSections(strText.substr(nMark), recoded, nCodePage);
     for (const CIniChange& change : recoded) {
         if (change.pszKey)
@@ -268,8 +268,8 @@ std::string ChangeIniText(const std::string& strText, const std::vector<CIniChan
 
 std::string ChangeDecodeTimeText(const std::string& strText, int nMs)
 {
-    // As atoi reads, behind a UTF-8 mark: blanks, a sign, digits.
-    size_t nMark = HasUtf8Mark(strText) ? 3 : 0, nStart = nMark;
+    // As atoi reads: blanks, a sign, digits.
+    size_t nStart = 0;
     while (nStart < strText.size() && IsBlank(strText[nStart]))
         ++nStart;
     size_t nEnd = nStart < strText.size() && (strText[nStart] == '+' || strText[nStart] == '-')
@@ -279,7 +279,7 @@ std::string ChangeDecodeTimeText(const std::string& strText, int nMs)
         ++nEnd;
     std::string strNumber = std::to_string(nMs);
     if (nEnd == nDigits)
-        return strText.substr(0, nMark) + strNumber + LineBreak(strText) + strText.substr(nMark);
+        return strNumber + LineBreak(strText) + strText;
     return strText.substr(0, nStart) + strNumber + strText.substr(nEnd);
 }
 

@@ -24,9 +24,10 @@ struct CIniChange {
 // text behind a UTF-8 mark stays UTF-8, as the system reads it: the changes
 // are stored in UTF-8 there. A section's name runs to the last "]" of its
 // line, and a key is found as GetPrivateProfileString finds it (names in any
-// case, the first one wins) and keeps what stands up to its value; a missing key is added after the last key of its section
-// (in a section without keys, after the lines right below its name), a
-// missing section at the end. A value with blanks at an end, or in quotes
+// case, the first one wins) and keeps what stands up to its value; a
+// missing key is added after the last key of its section (in a section
+// without keys, after the lines right below its name), a missing section
+// at the end. A value with blanks at an end, or in quotes
 // of its own, is put in quotes, which the reader takes off again. New lines
 // end as the text's first line does (CR LF in an empty text).
 // Changes to whole sections are made first, all in one step, on the names
@@ -38,6 +39,6 @@ std::string ChangeIniText(const std::string& strText, const std::vector<CIniChan
                           UINT nCodePage = CP_ACP);
 
 // configDecodeTime.ini with the number it starts with (as ReadDecodeTime
-// reads it, behind a UTF-8 mark) replaced, or put on a line of its own
-// before the text when it has none; whatever follows the number stays.
+// reads it) replaced, or put on a line of its own before the text when it
+// has none; whatever follows the number stays.
 std::string ChangeDecodeTimeText(const std::string& strText, int nMs);

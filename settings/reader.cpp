@@ -99,18 +99,34 @@ bool IsUtf8File(LPCSTR pszPath)
     return bUtf8;
 }
 
+// A value in the code page as the ANSI reader would give it, but for the
+// characters the code page lacks: {U+XXXX}, which reads back as the
+// character, in place of a "?". ASCII stays as it is, controls and all.
+std::string InCodePage(const std::wstring& strValue)
+{
+    std::string strOut;
+    for (size_t i = 0; i < strValue.size();) {
+        bool bAscii = strValue[i] < 0x80;
+        size_t j = i;
+        while (j < strValue.size() && (strValue[j] < 0x80) == bAscii)
+            ++j;
+        std::wstring strRun = strValue.substr(i, j - i);
+        strOut += bAscii ? std::string(strRun.begin(), strRun.end()) : EncodeSettingValue(strRun);
+        i = j;
+    }
+    return strOut;
+}
+
 ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
 {
     if (IsUtf8File(pszPath)) {
-        // Read whole, then in the code page with the characters it lacks as
-        // {U+XXXX}, which read back as themselves.
         std::wstring strSection = AfxWiden(pszSection), strKey = AfxWiden(pszKey), strPath = AfxWiden(pszPath);
         std::wstring buffer;
         ValueRead read = ReadWhole(buffer, [&](wchar_t* p, DWORD n) {
             return GetPrivateProfileStringW(strSection.c_str(), strKey.c_str(), L"\n", p, n, strPath.c_str());
         });
         if (read == VALUE_READ)
-            strValue = EncodeSettingValue(buffer).c_str();
+            strValue = InCodePage(buffer).c_str();
         return read;
     }
     std::string buffer;
@@ -325,7 +341,7 @@ bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs)
             throw CMemoryException();
         fread(pBuf, 1, nSize, fp);
         CString strTime;
-        strTime.Format("%s", pBuf + (strncmp(pBuf, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0));   // a UTF-8 mark
+        strTime.Format("%s", pBuf);
         free(pBuf);
 
         int nMs = atoi(strTime);

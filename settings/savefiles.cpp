@@ -1,6 +1,5 @@
 #include "savefiles.h"
 
-#include <stdio.h>
 #include <string.h>
 
 bool ReadFileBytes(LPCSTR pszPath, std::string& strBytes)
