@@ -50,15 +50,61 @@ std::string LineBreak(const std::string& strText)
     return nBreak != std::string::npos && (nBreak == 0 || strText[nBreak - 1] != '\r') ? "\n" : "\r\n";
 }
 
-// "[name]", blanks allowed around it and the name.
-bool IsSection(const std::string& strLine, std::string* pstrName)
+const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+bool HasUtf8Mark(const std::string& strText)
+{
+    return strText.compare(0, 3, kUtf8Mark) == 0;
+}
+
+// The line's last "]", read character by character: in a double-byte code
+// page the second byte of a character may be 0x5D. npos when it has none.
+size_t LastClose(const std::string& strLine, UINT nCodePage)
+{
+    size_t nClose = std::string::npos;
+    for (size_t i = 0; i < strLine.size(); ++i) {
+        if (strLine[i] == ']')
+            nClose = i;
+        else if (IsDBCSLeadByteEx(nCodePage, (BYTE)strLine[i]))
+            ++i;
+    }
+    return nClose;
+}
+
+// "[name]", blanks allowed around it and the name; as the system reads it,
+// the name runs to the line's last "]", and a line without one is none.
+bool IsSection(const std::string& strLine, UINT nCodePage, std::string* pstrName)
 {
     std::string str = Trim(strLine);
-    if (str.empty() || str[0] != '[')
+    size_t nClose = LastClose(str, nCodePage);
+    if (str.empty() || str[0] != '[' || nClose == std::string::npos)
         return false;
-    size_t nClose = str.find(']');
-    *pstrName = Trim(str.substr(1, nClose == std::string::npos ? std::string::npos : nClose - 1));
+    *pstrName = Trim(str.substr(1, nClose - 1));
     return true;
+}
+
+// Section names compare as the system compares them: by character, in any case.
+bool SameName(const std::string& strA, const std::string& strB, UINT nCodePage)
+{
+    std::wstring strWideA = AfxWiden(strA.c_str(), (int)strA.size(), nCodePage);
+    std::wstring strWideB = AfxWiden(strB.c_str(), (int)strB.size(), nCodePage);
+    if (strWideA.size() != strWideB.size())
+        return false;
+    if (!strWideA.empty()) {
+        CharLowerBuffW(&strWideA[0], (DWORD)strWideA.size());
+        CharLowerBuffW(&strWideB[0], (DWORD)strWideB.size());
+    }
+    return strWideA == strWideB;
+}
+
+std::string Recode(const std::string& str, UINT nFrom, UINT nTo)
+{
+    std::wstring strWide = AfxWiden(str.c_str(), (int)str.size(), nFrom);
+    int n = strWide.empty() ? 0 : WideCharToMultiByte(nTo, 0, strWide.data(), (int)strWide.size(), NULL, 0, NULL, NULL);
+    std::string strOut(n, '\0');
+    if (n)
+        WideCharToMultiByte(nTo, 0, strWide.data(), (int)strWide.size(), &strOut[0], n, NULL, NULL);
+    return strOut;
 }
 
 // "name = value": a line with an "=" (comments have names of their own,
@@ -89,7 +135,7 @@ std::string Stored(const std::string& strValue)
     return bQuote ? "\"" + strValue + "\"" : strValue;
 }
 
-std::string ChangeOne(const std::string& strText, const CIniChange& change)
+std::string ChangeOne(const std::string& strText, const CIniChange& change, UINT nCodePage)
 {
     std::string strBreak = LineBreak(strText);
     std::string strLine = std::string(change.pszKey) + "=" + Stored(change.strValue);
@@ -98,7 +144,7 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
     std::string strName;
     for (; i < lines.size(); ++i) {
         std::string str = strText.substr(lines[i].nStart, lines[i].nEnd - lines[i].nStart);
-        if (IsSection(str, &strName) && _stricmp(strName.c_str(), change.strSection.c_str()) == 0)
+        if (IsSection(str, nCodePage, &strName) && SameName(strName, change.strSection, nCodePage))
             break;
     }
     if (i == lines.size()) {
@@ -119,7 +165,7 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
     bool bParagraph = true;
     for (size_t j = i + 1; j < lines.size(); ++j) {
         std::string str = strText.substr(lines[j].nStart, lines[j].nEnd - lines[j].nStart);
-        if (IsSection(str, &strName))
+        if (IsSection(str, nCodePage, &strName))
             break;
         size_t nEquals = 0;
         if (IsKey(str, change.pszKey, &nEquals)) {
@@ -152,16 +198,17 @@ std::string ChangeOne(const std::string& strText, const CIniChange& change)
 }
 
 // The section-wide change for a section's name, or NULL.
-const CIniChange* SectionChange(const std::vector<CIniChange>& changes, const std::string& strName)
+const CIniChange* SectionChange(const std::vector<CIniChange>& changes, const std::string& strName,
+                                UINT nCodePage)
 {
     for (const CIniChange& change : changes) {
-        if (!change.pszKey && _stricmp(change.strSection.c_str(), strName.c_str()) == 0)
+        if (!change.pszKey && SameName(change.strSection, strName, nCodePage))
             return &change;
     }
     return NULL;
 }
 
-std::string ChangeSections(const std::string& strText, const std::vector<CIniChange>& changes)
+std::string ChangeSections(const std::string& strText, const std::vector<CIniChange>& changes, UINT nCodePage)
 {
     std::vector<CLine> lines = SplitLines(strText);
     std::string strNew;
@@ -169,21 +216,21 @@ std::string ChangeSections(const std::string& strText, const std::vector<CIniCha
     std::string strName;
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string str = strText.substr(lines[i].nStart, lines[i].nEnd - lines[i].nStart);
-        const CIniChange* pChange = IsSection(str, &strName) ? SectionChange(changes, strName) : NULL;
+        const CIniChange* pChange =
+            IsSection(str, nCodePage, &strName) ? SectionChange(changes, strName, nCodePage) : NULL;
         if (!pChange)
             continue;
         strNew.append(strText, nCopied, lines[i].nStart - nCopied);
         if (!pChange->bRemove) {
-            size_t nOpen = str.find('['), nClose = str.find(']');
-            strNew += str.substr(0, nOpen + 1) + pChange->strValue +
-                      (nClose == std::string::npos ? "]" : str.substr(nClose));
+            size_t nOpen = str.find('['), nClose = LastClose(str, nCodePage);
+            strNew += str.substr(0, nOpen + 1) + pChange->strValue + str.substr(nClose);
             nCopied = lines[i].nEnd;
             continue;
         }
         size_t nEnd = i;   // the last line that goes
         for (size_t j = i + 1; j < lines.size(); ++j) {
             std::string strLine = Trim(strText.substr(lines[j].nStart, lines[j].nEnd - lines[j].nStart));
-            if (IsSection(strLine, &strName))
+            if (IsSection(strLine, nCodePage, &strName))
                 break;
             if (strLine.find('=') != std::string::npos && strLine[0] != ';')
                 nEnd = j;
@@ -199,14 +246,24 @@ std::string ChangeSections(const std::string& strText, const std::vector<CIniCha
 
 }  // namespace
 
-std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes)
+std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes, UINT nCodePage)
 {
-    std::string strNew = ChangeSections(strText, changes);
-    for (const CIniChange& change : changes) {
-        if (change.pszKey)
-            strNew = ChangeOne(strNew, change);
+    // Behind a UTF-8 mark the system reads the file as UTF-8.
+    std::vector<CIniChange> recoded = changes;
+    size_t nMark = HasUtf8Mark(strText) ? 3 : 0;
+    if (nMark) {
+        for (CIniChange& change : recoded) {
+            change.strSection = Recode(change.strSection, nCodePage, CP_UTF8);
+            change.strValue = Recode(change.strValue, nCodePage, CP_UTF8);
+        }
+        nCodePage = CP_UTF8;
     }
-    return strNew;
+    std::string strNew = ChangeSections(strText.substr(nMark), recoded, nCodePage);
+    for (const CIniChange& change : recoded) {
+        if (change.pszKey)
+            strNew = ChangeOne(strNew, change, nCodePage);
+    }
+    return strText.substr(0, nMark) + strNew;
 }
 
 std::string ChangeDecodeTimeText(const std::string& strText, int nMs)

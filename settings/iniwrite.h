@@ -1,6 +1,8 @@
 // Changes to the settings files' text in place.
 #pragma once
 
+#include <afxwin.h>
+
 #include <string>
 #include <vector>
 
@@ -18,11 +20,14 @@ struct CIniChange {
     bool bRemove;
 };
 
-// The text with the changes made. A key is found as GetPrivateProfileString
-// finds it (names in any case, the first one wins) and keeps what stands up
-// to its value; a missing key is added after the last key of its section
-// (in a section without keys, after the lines right below its name), a
-// missing section at the end. A value with blanks at an end, or in quotes
+// The text with the changes made, their names and values in nCodePage. A
+// text behind a UTF-8 mark stays UTF-8, as the system reads it: the changes
+// are stored in UTF-8 there. A section's name runs to the last "]" of its
+// line, and a key is found as GetPrivateProfileString finds it (names in any
+// case, the first one wins) and keeps what stands up to its value; a
+// missing key is added after the last key of its section (in a section
+// without keys, after the lines right below its name), a missing section
+// at the end. A value with blanks at an end, or in quotes
 // of its own, is put in quotes, which the reader takes off again. New lines
 // end as the text's first line does (CR LF in an empty text).
 // Changes to whole sections are made first, all in one step, on the names
@@ -30,7 +35,8 @@ struct CIniChange {
 // name goes or is renamed. A section that goes takes its lines down to its
 // last key and the blank lines after it: comments further down speak of
 // what follows.
-std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes);
+std::string ChangeIniText(const std::string& strText, const std::vector<CIniChange>& changes,
+                          UINT nCodePage = CP_ACP);
 
 // configDecodeTime.ini with the number it starts with (as ReadDecodeTime
 // reads it) replaced, or put on a line of its own before the text when it

@@ -34,23 +34,77 @@ const DWORD kMaxValue = 1 << 20;
 
 enum ValueRead { VALUE_MISSING, VALUE_READ, VALUE_TOO_LONG };
 
+// The value through pfnRead(buffer, size), in a buffer that grows until it
+// holds the value whole.
+template <typename Char, typename Read>
+ValueRead ReadWhole(std::basic_string<Char>& buffer, Read pfnRead)
+{
+    buffer.assign(1024, 0);
+    for (;;) {
+        DWORD n = pfnRead(&buffer[0], (DWORD)buffer.size());
+        if (n + 1 < buffer.size()) {
+            buffer.resize(n);
+            return buffer.size() == 1 && buffer[0] == kMissing[0] ? VALUE_MISSING : VALUE_READ;
+        }
+        if (buffer.size() >= kMaxValue)
+            return VALUE_TOO_LONG;
+        buffer.assign(buffer.size() * 4, 0);
+    }
+}
+
+// The system reads a file behind a UTF-8 mark as UTF-8.
+bool IsUtf8File(LPCSTR pszPath)
+{
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               NULL, OPEN_EXISTING, 0, NULL);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return false;
+    char szMark[3] = {};
+    DWORD nRead = 0;
+    bool bUtf8 = ReadFile(hFile, szMark, sizeof(szMark), &nRead, NULL) && nRead == sizeof(szMark) &&
+                 memcmp(szMark, "\xEF\xBB\xBF", sizeof(szMark)) == 0;
+    CloseHandle(hFile);
+    return bUtf8;
+}
+
+// A value in the code page as the ANSI reader would give it, but for the
+// characters the code page lacks: {U+XXXX}, which reads back as the
+// character, in place of a "?". ASCII stays as it is, controls and all.
+std::string InCodePage(const std::wstring& strValue)
+{
+    std::string strOut;
+    for (size_t i = 0; i < strValue.size();) {
+        bool bAscii = strValue[i] < 0x80;
+        size_t j = i;
+        while (j < strValue.size() && (strValue[j] < 0x80) == bAscii)
+            ++j;
+        std::wstring strRun = strValue.substr(i, j - i);
+        strOut += bAscii ? std::string(strRun.begin(), strRun.end()) : EncodeSettingValue(strRun);
+        i = j;
+    }
+    return strOut;
+}
+
 // The value in one file.
 ValueRead ReadFileValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CString& strValue)
 {
-    std::string buffer(1024, '\0');
-    for (;;) {
-        DWORD n = GetPrivateProfileStringA(pszSection, pszKey, kMissing, &buffer[0],
-                                           (DWORD)buffer.size(), pszPath);
-        if (n + 1 < buffer.size())
-            break;
-        if (buffer.size() >= kMaxValue)
-            return VALUE_TOO_LONG;
-        buffer.assign(buffer.size() * 4, '\0');
+    if (IsUtf8File(pszPath)) {
+        std::wstring strSection = AfxWiden(pszSection), strKey = AfxWiden(pszKey), strPath = AfxWiden(pszPath);
+        std::wstring buffer;
+        ValueRead read = ReadWhole(buffer, [&](wchar_t* p, DWORD n) {
+            return GetPrivateProfileStringW(strSection.c_str(), strKey.c_str(), L"\n", p, n, strPath.c_str());
+        });
+        if (read == VALUE_READ)
+            strValue = InCodePage(buffer).c_str();
+        return read;
     }
-    if (strcmp(buffer.c_str(), kMissing) == 0)
-        return VALUE_MISSING;
-    strValue = buffer.c_str();
-    return VALUE_READ;
+    std::string buffer;
+    ValueRead read = ReadWhole(buffer, [&](char* p, DWORD n) {
+        return GetPrivateProfileStringA(pszSection, pszKey, kMissing, p, n, pszPath);
+    });
+    if (read == VALUE_READ)
+        strValue = buffer.c_str();
+    return read;
 }
 
 // The value where it is found first: the policy, the shared file, the

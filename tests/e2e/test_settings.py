@@ -20,7 +20,8 @@ IDC_RULE_MATCH, IDC_RULE_PROGRAM, IDC_RULE_OUTPUT = 1320, 1321, 1323
 
 # The files as a user keeps them: comments in the code page, keys and a
 # section the window does not know.
-COMMENT = "设置".encode("gbk") if harness.CODEPAGE == 936 else "réglages".encode("cp1252")
+CODEC = "gbk" if harness.CODEPAGE == 936 else "cp1252"
+COMMENT = ("设置" if harness.CODEPAGE == 936 else "réglages").encode(CODEC)
 TYPESET = (b"; Norza " + COMMENT + b"\r\n[TYPE]\r\nQR=1\r\nDM=1\r\nBarcode=1\r\nPDF417=1\r\n"
            b"Enter=1\r\nScanner=7\r\n\r\n[OUTPUT]\r\n; after each code\r\nKeyDelay=0\r\n\r\n"
            b"[SHOP]\r\nTill=3\r\n")
@@ -67,8 +68,12 @@ class SettingsCase(norza.NorzaCase):
         with open(os.path.join(self.folder, name), "rb") as f:
             return f.read()
 
+    # A user's own files by the names a writer might take for its scratch files.
+    USER_FILES = ["typeSet.ini.bak", "typeSet.ini.new", "configDecodeTime.ini.bak"]
+
     def leftovers(self):
-        return [n for n in os.listdir(self.folder) if n.endswith((".new", ".bak"))]
+        return [n for n in os.listdir(self.folder) if n.startswith(("typeSet.ini.", "configDecodeTime.ini."))
+                and n not in self.USER_FILES]
 
     def screenshot(self, window, name="settings"):
         if os.environ.get("NORZA_SCREENSHOTS"):
@@ -94,6 +99,8 @@ class Apply(SettingsCase):
         wait_for(lambda: norza.wintool("text", self.control(window, IDC_KEYDELAY))[1] == "5",
                  what="the reloaded key delay")
 
+        for name in self.USER_FILES:
+            self.write(name, name + " is mine")
         self.set_text(window, IDC_SUFFIX, "{TAB}")
         self.set_text(window, IDC_HOLDOFF, "150")
         self.click(window, IDC_APPLY)
@@ -102,6 +109,8 @@ class Apply(SettingsCase):
                          self.read("typeSet.ini"))
         self.assertEqual(b"150\r\n; " + COMMENT + b"\r\n", self.read("configDecodeTime.ini"))
         self.assertEqual([], self.leftovers())
+        for name in self.USER_FILES:
+            self.assertEqual((name + " is mine").encode(), self.read(name))
 
         # The window in front is the program's own: a code is not typed into it.
         self.assertEqual(0, scanctl("decode", "qr", "hidden")[0])
@@ -135,6 +144,24 @@ class Apply(SettingsCase):
         target = self.typing_target()
         self.assertEqual(0, scanctl("decode", "qr", "A1")[0])
         target.wait_text("编号:A1")
+
+        # Kept in UTF-8 behind a mark, the file stays so: the change is made
+        # in place, in UTF-8, and a hand-written character no code page here
+        # has is typed as it is.
+        utf8 = "\ufeff" + TYPESET.decode(CODEC).replace("Enter=1", "Enter=0").replace(
+            "KeyDelay=0", "KeyDelay=0\r\nSuffix=ő")
+        self.write("typeSet.ini", utf8.encode("utf-8"))
+        window = self.open_window()
+        self.set_text(window, IDC_PREFIX, "号:")
+        self.click(window, IDOK)
+        wait_for(lambda: not self.windows(), what="OK to close the window")
+        stored = "号:" if harness.CODEPAGE == 936 else "{U+53F7}:"
+        self.assertEqual(utf8.replace("Suffix=ő\r\n", "Suffix=ő\r\nPrefix=%s\r\n" % stored).encode("utf-8"),
+                         self.read("typeSet.ini"))
+        front = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
+        self.assertEqual(0, norza.wintool("foreground", front)[0])
+        self.assertEqual(0, scanctl("decode", "qr", "A2")[0])
+        target.wait_text("编号:A1号:A2ő")
         self.quit(self.proc)
 
 

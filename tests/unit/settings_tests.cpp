@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <string>
 
 #include "iniwrite.h"
@@ -143,6 +144,20 @@ TEST_F(OutputSettings, ProgramSectionsOverrideTheKeysTheySet)
     EXPECT_EQ(5, target.nKeyDelay);                              // a bad value keeps OUTPUT's
     EXPECT_EQ(L"A", profiles.For(L"other.exe").strPrefix);
     EXPECT_EQ(L"A", profiles.For(L"").strPrefix);
+}
+
+TEST_F(OutputSettings, AFileBehindAUtf8MarkIsReadAsUtf8)
+{
+    // Characters the code page lacks too: the system's ANSI reader would
+    // hand out "?" for them.
+    Read("\xEF\xBB\xBF[OUTPUT]\r\nPrefix=\xE7\xBC\x96\xE5\x8F\xB7:\r\nSuffix=caf\xC3\xA9{TAB}\r\n"
+         "[OUTPUT:a]b.exe]\r\nPrefix=\xF0\x9F\x98\x80\r\n[RULE1]\r\nMatch=a\tb\r\n");
+    COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
+    EXPECT_EQ(L"\x7F16\x53F7:", profiles.base.strPrefix);
+    EXPECT_EQ(L"caf\xE9\t", profiles.base.strSuffix);
+    EXPECT_TRUE(profiles.base.controls[0].bKeep);   // a missing key keeps its default
+    EXPECT_STREQ("a\tb", ReadRuleSettings(m_path.c_str()).at(0).strMatch);   // controls as they stand
+    EXPECT_EQ(L"\xD83D\xDE00", profiles.For(L"A]B.EXE").strPrefix);   // the name runs to the last ]
 }
 
 TEST_F(OutputSettings, LongValuesAreReadWhole)
@@ -288,6 +303,7 @@ TEST(IniWriter, ChangesValuesAndKeepsTheRest)
         std::string text;
         std::vector<CIniChange> changes;
         std::string expected;
+        UINT nCodePage = CP_ACP;
     };
     const Case cases[] = {
         { "set, add to a section, add a section", sample,
@@ -318,9 +334,21 @@ TEST(IniWriter, ChangesValuesAndKeepsTheRest)
           "[RULE2]\r\nMatch=a\r\n\r\n[RULE1] ; two\r\nMatch=b\r\nAction=reject\r\n" },
         { "the last section without a line break, and one that is not there", "[A]\nx=1\n[B]\ny=2",
           { { "B", NULL, "", true }, { "C", NULL, "", true } }, "[A]\nx=1\n" },
+        { "behind a UTF-8 mark: found, and stored in UTF-8",
+          "\xEF\xBB\xBF[TYPE]\r\nQR=1\r\n[OUTPUT:\xE7\xBC\x96.exe]\r\nGS=\r\n",
+          { { "TYPE", "QR", "0", false }, { "OUTPUT:\xB1\xE0.exe", "Prefix", "\xBA\xC5", false } },
+          "\xEF\xBB\xBF[TYPE]\r\nQR=0\r\n[OUTPUT:\xE7\xBC\x96.exe]\r\nGS=\r\nPrefix=\xE5\x8F\xB7\r\n", 936 },
+        { "a name holding a second byte 0x5D runs to its last ]",
+          "[OUTPUT:\x81\x5D.exe]\r\nGS=\r\n[OUTPUT:a]b]\r\nRS=\r\n",
+          { { "OUTPUT:\x81\x5D.exe", NULL, "OUTPUT:x.exe", false }, { "OUTPUT:a]b", NULL, "", true },
+            { "OUTPUT:x.exe", "EOT", "", false } },
+          "[OUTPUT:x.exe]\r\nGS=\r\nEOT=\r\n", 936 },
+        { "names compare by character: a second byte is no letter",
+          "[OUTPUT:\x81\x41]\r\nGS=\r\n", { { "OUTPUT:\x81\x61", NULL, "", true } },
+          "[OUTPUT:\x81\x41]\r\nGS=\r\n", 936 },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.expected, ChangeIniText(c.text, c.changes)) << c.name;
+        EXPECT_EQ(c.expected, ChangeIniText(c.text, c.changes, c.nCodePage)) << c.name;
 }
 
 class SettingsFiles : public TempFileTest {
@@ -352,8 +380,14 @@ TEST_F(SettingsFiles, WrittenValuesReadBackAsTyped)
     };
     for (const auto& v : values) {
         std::string value = EncodeSettingValue(v.typed);
-        Write(m_path, ChangeIniText("[OUTPUT]\r\nPrefix=old\r\n", { { "OUTPUT", "Prefix", value, false } }));
-        EXPECT_EQ(v.typedOut, ReadOutputOptions(m_path.c_str()).strPrefix) << value;
+        for (const char* mark : { "", "\xEF\xBB\xBF" }) {
+            Write(m_path, ChangeIniText(std::string(mark) + "[OUTPUT]\r\nPrefix=old\r\n",
+                                        { { "OUTPUT", "Prefix", value, false } }));
+            EXPECT_EQ(v.typedOut, ReadOutputOptions(m_path.c_str()).strPrefix) << value << mark;
+            CString stored;   // as the window shows it, again
+            EXPECT_TRUE(ReadSettingValue("OUTPUT", "Prefix", m_path.c_str(), stored));
+            EXPECT_EQ(value, (LPCSTR)stored) << mark;
+        }
     }
     for (const char* text : { "300\r\n; hold-off\r\n", "  750ms", "", "abc\n", "-7", "\xEF\xBB\xBF" "300" }) {
         Write(m_path, ChangeDecodeTimeText(text, 150));
@@ -383,45 +417,84 @@ TEST(IniWriter, OnlyWhatTheCodePageLacksIsEscaped)
         EXPECT_EQ(c.expected, EncodeSettingValue(c.typed, c.nCodePage)) << c.nCodePage;
 }
 
-// Both files or neither: a failure on the second file leaves the first as
-// it was, and nothing of the attempt behind.
-TEST_F(SettingsFiles, BothFilesOrNeither)
+// Both files or neither: a failure at any step leaves both files as they
+// were, or, past the last replacement, both new; a crash at any step leaves
+// each file whole, old or new. The writer's scratch files are its own: a
+// user's files of any name stay, and what a crash left goes at the next
+// write.
+TEST_F(SettingsFiles, BothFilesOrNeitherAndWholeAtEveryStep)
 {
     std::string second = m_dir + "norza_writer_test_decode.ini";
-    std::vector<CFileContent> files = { { m_path.c_str(), "[TYPE]\r\nQR=0\r\n" }, { second.c_str(), "150\r\n" } };
-    struct Case { const char* name; std::string blocker; bool bReadOnly; };
-    const Case cases[] = {
-        { "its new file cannot be made", second + ".new", false },
-        { "it is read-only", "", true },
-        { "its old copy cannot be kept", second + ".bak", false },
-    };
-    for (const Case& c : cases) {
-        Write(m_path, "[TYPE]\r\nQR=1\r\n");
-        Write(second, "300\r\n");
-        if (!c.blocker.empty()) {   // a folder that is not empty stands in the way
-            CreateDirectoryA(c.blocker.c_str(), NULL);
-            Write(c.blocker + "\\x", "x");
+    const std::string oldFirst = "[TYPE]\r\nQR=1\r\n", newFirst = "[TYPE]\r\nQR=0\r\n";
+    std::vector<CFileContent> files = { { m_path.c_str(), newFirst }, { second.c_str(), "150\r\n" } };
+    const std::string users[] = { m_path + ".bak", m_path + ".new", second + ".bak", m_path + ".~nz1234.tmp" };
+    for (const std::string& user : users)
+        Write(user, "mine");
+    auto strays = [&]() {
+        std::vector<std::string> found;
+        for (const std::string& path : { m_path, second }) {
+            WIN32_FIND_DATAA data;
+            HANDLE h = FindFirstFileA((path + "*").c_str(), &data);
+            for (BOOL b = h != INVALID_HANDLE_VALUE; b; b = FindNextFileA(h, &data)) {
+                std::string name = m_dir + data.cFileName;
+                if (name != path && std::find(std::begin(users), std::end(users), name) == std::end(users))
+                    found.push_back(data.cFileName);
+            }
+            FindClose(h);
         }
-        if (c.bReadOnly)
-            SetFileAttributesA(second.c_str(), FILE_ATTRIBUTE_READONLY);
+        return found;
+    };
+    auto reset = [&]() {
+        Write(m_path, oldFirst);
+        Write(second, "300\r\n");
+    };
+
+    int nSteps = 0;
+    for (;; ++nSteps) {
+        reset();
+        CWriteFault crash = { nSteps, 0, true };
         size_t nFailed = 9;
-        EXPECT_NE(0u, WriteFilesTogether(files, &nFailed)) << c.name;
-        EXPECT_EQ(1u, nFailed) << c.name;
-        EXPECT_EQ("[TYPE]\r\nQR=1\r\n", Read(m_path)) << c.name;
-        EXPECT_EQ("300\r\n", Read(second)) << c.name;
-        for (const std::string& left : { m_path + ".new", m_path + ".bak", second + ".new", second + ".bak" })
-            EXPECT_TRUE(left == c.blocker || GetFileAttributesA(left.c_str()) == INVALID_FILE_ATTRIBUTES)
-                << c.name << " left " << left;
-        SetFileAttributesA(second.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA((c.blocker + "\\x").c_str());
-        RemoveDirectoryA(c.blocker.c_str());
+        if (WriteFilesTogether(files, &nFailed, &crash) != ERROR_REQUEST_ABORTED)
+            break;
+        std::string first = Read(m_path), decode = Read(second);
+        EXPECT_TRUE(first == oldFirst || first == newFirst) << nSteps << ": " << first;
+        EXPECT_TRUE(decode == "300\r\n" || decode == "150\r\n") << nSteps << ": " << decode;
+        EXPECT_EQ(0u, WriteFilesTogether(files, &nFailed)) << nSteps;   // the next save
+        EXPECT_EQ(std::vector<std::string>(), strays()) << "after a crash at " << nSteps;
+    }
+    EXPECT_GE(nSteps, 6);   // each file written, copied aside and replaced
+
+    for (int nStep = 0; nStep < nSteps; ++nStep) {
+        reset();
+        CWriteFault fault = { nStep, ERROR_DISK_FULL, false };
+        size_t nFailed = 9;
+        DWORD dwError = WriteFilesTogether(files, &nFailed, &fault);
+        bool bOld = dwError != 0;
+        EXPECT_TRUE(dwError == 0 || (dwError == ERROR_DISK_FULL && nFailed <= 1)) << nStep << ": " << dwError;
+        EXPECT_EQ(bOld ? oldFirst : newFirst, Read(m_path)) << nStep;
+        EXPECT_EQ(bOld ? "300\r\n" : "150\r\n", Read(second)) << nStep;
+        if (bOld) {
+            EXPECT_EQ(std::vector<std::string>(), strays()) << "after a failure at " << nStep;
+        }
+        EXPECT_EQ(0u, WriteFilesTogether(files, &nFailed));
+        EXPECT_EQ(std::vector<std::string>(), strays()) << "after the save that followed " << nStep;
     }
 
+    reset();
+    SetFileAttributesA(second.c_str(), FILE_ATTRIBUTE_READONLY);
     size_t nFailed = 9;
+    EXPECT_NE(0u, WriteFilesTogether(files, &nFailed));
+    EXPECT_EQ(1u, nFailed);
+    EXPECT_EQ(oldFirst, Read(m_path));
+    SetFileAttributesA(second.c_str(), FILE_ATTRIBUTE_NORMAL);
+
     DeleteFileA(second.c_str());   // a file that does not exist yet is made
     EXPECT_EQ(0u, WriteFilesTogether(files, &nFailed));
-    EXPECT_EQ("[TYPE]\r\nQR=0\r\n", Read(m_path));
     EXPECT_EQ("150\r\n", Read(second));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((m_path + ".bak").c_str()));
+    for (const std::string& user : users) {
+        EXPECT_EQ("mine", Read(user)) << user;
+        DeleteFileA(user.c_str());
+    }
+    EXPECT_EQ(std::vector<std::string>(), strays());
     DeleteFileA(second.c_str());
 }
