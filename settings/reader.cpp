@@ -216,6 +216,17 @@ std::vector<CString> SourceFiles(const CSettingsSource& source)
 
 // The sections [OUTPUT:<program file name>] in the files' order; of two with
 // the same name (any case) only the first, as for keys.
+// The program a section [OUTPUT:<name>] is for, in lower case; the rules
+// window writes a character the code page lacks as {U+XXXX}.
+std::wstring SectionProgram(const char* pszSection)
+{
+    const char* pszName = pszSection + kProgramPrefixLength;
+    std::wstring strName;
+    if (!ExpandEscapes(pszName, strName))
+        strName = AfxWiden(pszName);
+    return Lowered(strName);
+}
+
 std::vector<std::string> ProgramSections(const CSettingsSource& source)
 {
     std::vector<std::string> sections;
@@ -225,7 +236,7 @@ std::vector<std::string> ProgramSections(const CSettingsSource& source)
         for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
             if (_strnicmp(p, kProgramPrefix, kProgramPrefixLength) != 0 || !p[kProgramPrefixLength])
                 continue;
-            std::wstring strName = Lowered(AfxWiden(p + kProgramPrefixLength));
+            std::wstring strName = SectionProgram(p);
             if (std::find(seen.begin(), seen.end(), strName) == seen.end()) {
                 seen.push_back(strName);
                 sections.push_back(p);
@@ -342,7 +353,7 @@ COutputProfiles ReadOutputProfiles(const CSettingsSource& source)
     COutputProfiles profiles;
     profiles.base = ReadOutputOptions(source);
     for (const std::string& strSection : ProgramSections(source)) {
-        profiles.programs.emplace_back(Lowered(AfxWiden(strSection.c_str() + kProgramPrefixLength)),
+        profiles.programs.emplace_back(SectionProgram(strSection.c_str()),
                                        ReadOutputSection(strSection.c_str(), source, profiles.base));
     }
     return profiles;

@@ -132,9 +132,10 @@ TEST_F(OutputSettings, ProgramSectionsOverrideTheKeysTheySet)
 {
     Read("[OUTPUT]\nPrefix=A\nKeyDelay=5\n[OUTPUT:Notepad.exe]\nPrefix=N\n"
          "[output:TYPETARGET.EXE]\nSuffix={TAB}\nKeyDelay=x\n[OUTPUT:notepad.exe]\nPrefix=second\n"
-         "[OUTPUT:]\nPrefix=none\n");
+         "[OUTPUT:]\nPrefix=none\n[OUTPUT:{U+0E01}.exe]\nPrefix=T\n");
     COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
-    EXPECT_EQ(2u, profiles.programs.size());
+    EXPECT_EQ(3u, profiles.programs.size());
+    EXPECT_EQ(L"T", profiles.For(L"\x0E01.EXE").strPrefix);     // as the rules window writes it
     EXPECT_EQ(L"N", profiles.For(L"NOTEPAD.EXE").strPrefix);   // the first section of a name
     EXPECT_EQ(5, profiles.For(L"notepad.exe").nKeyDelay);      // the rest from OUTPUT
     const COutputOptions& target = profiles.For(L"typetarget.exe");
