@@ -11,7 +11,7 @@
 #include <string>
 
 // Posted to the window when a result waits to be taken.
-#define WM_SHARED_SETTINGS (WM_USER + 7)
+#define WM_SHARED_SETTINGS (WM_USER + 8)
 
 struct CSharedRead {
     enum Kind { READ, UNREACHABLE, REACHABLE_AGAIN };

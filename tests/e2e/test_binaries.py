@@ -157,7 +157,7 @@ class Resources(unittest.TestCase):
         self.assertEqual((1, 0xFFFF), (ver, sig))
         self.assertEqual(0x40000, exstyle)               # WS_EX_APPWINDOW: a taskbar button
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
-        self.assertEqual(41, items)
+        self.assertEqual(42, items)
 
     def test_tray_menu_layout(self):
         # The toggles first (checked by position), then the windows, then Restart and Exit.
