@@ -1,190 +1,51 @@
 #include "paste.h"
 
-#include <afxwin.h>
-#include <string.h>
+#include <process.h>
 
-#include <vector>
+#include <utility>
 
+#include "clipsave.h"
 #include "typekeys.h"
 
 namespace {
 
-const DWORD kOpenTimeout = 500;      // ms another program may hold the clipboard before we give up
-const DWORD kPutBackTimeout = 2000;  // the same for putting the user's clipboard back
-const DWORD kAskTimeout = 2000;      // ms the target has to ask for the text after Ctrl+V
+const DWORD kOpenTimeout = 500;      // ms another program may hold the clipboard before an offer gives up
+const DWORD kTakeTimeout = 5000;     // ms the target has to take the Ctrl+V
+const DWORD kAskTimeout = 5000;      // ms the target has to ask for the text, once it took the Ctrl+V
 const DWORD kReadTimeout = 2000;     // ms the target may keep the clipboard open to read it
-const DWORD kSettle = 150;           // ms after the target's read, for a second look at the text
+const DWORD kReturnTimeout = 2000;   // ms the target has to come back from its paste
+const DWORD kPutBackTimeout = 2000;  // ms the put-back is tried before it counts as failed
+const DWORD kRetryEvery = 1000;      // ms between later tries
+const DWORD kLingerTimeout = 30000;  // ms a text not taken stays on the clipboard for the user
+const DWORD kOfferTimeout = 10000;   // ms an offer may take (EmptyClipboard waits for a hung owner)
+const DWORD kQuitTimeout = 1000;     // ms the program's end waits for the clipboard
 const DWORD kPoll = 10;
 
-// Answers this thread's messages (the target's request for the text comes as
-// one) until fDone says so or dwTimeout ms have passed; false when hCancel
-// (if any) was set meanwhile.
-template <typename F>
-bool PumpUntil(F fDone, DWORD dwTimeout, HANDLE hCancel = NULL)
-{
-    DWORD dwStart = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        DWORD dwElapsed = GetTickCount() - dwStart;
-        if (fDone() || dwElapsed >= dwTimeout)
-            return true;
-        DWORD dwWait = dwTimeout - dwElapsed < kPoll ? dwTimeout - dwElapsed : kPoll;
-        if (MsgWaitForMultipleObjects(hCancel ? 1 : 0, &hCancel, FALSE, dwWait, QS_ALLINPUT) ==
-                WAIT_OBJECT_0 && hCancel)
-            return false;
-    }
-}
-
-HGLOBAL GlobalCopy(const void* pData, SIZE_T cb)
-{
-    HGLOBAL hCopy = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
-    void* p = hCopy ? GlobalLock(hCopy) : NULL;
-    if (!p) {
-        if (hCopy)
-            GlobalFree(hCopy);
-        return NULL;
-    }
-    memcpy(p, pData, cb);
-    GlobalUnlock(hCopy);
-    return hCopy;
-}
-
-// What a clipboard format's handle is, for copying and freeing it.
-enum DataKind { DATA_NONE, DATA_GLOBAL, DATA_BITMAP, DATA_ENHMETAFILE, DATA_METAFILEPICT };
-
-DataKind KindOf(UINT nFormat)
-{
-    switch (nFormat) {
-    case CF_BITMAP:
-    case CF_DSPBITMAP:
-        return DATA_BITMAP;
-    case CF_ENHMETAFILE:
-    case CF_DSPENHMETAFILE:
-        return DATA_ENHMETAFILE;
-    case CF_METAFILEPICT:
-    case CF_DSPMETAFILEPICT:
-        return DATA_METAFILEPICT;
-    case CF_OWNERDISPLAY:   // drawn by its owner, no data at all
-    case CF_PALETTE:        // made again from the DIB
-        return DATA_NONE;
-    }
-    // Private and GDI object formats hold handles only their owner knows.
-    if (nFormat >= CF_PRIVATEFIRST && nFormat <= CF_GDIOBJLAST)
-        return DATA_NONE;
-    return DATA_GLOBAL;
-}
-
-HANDLE CopyData(UINT nFormat, HANDLE hData)
-{
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL: {
-        const void* p = GlobalLock(hData);
-        if (!p)
-            return NULL;
-        HGLOBAL hCopy = GlobalCopy(p, GlobalSize(hData));
-        GlobalUnlock(hData);
-        return hCopy;
-    }
-    case DATA_BITMAP:
-        return CopyImage(hData, IMAGE_BITMAP, 0, 0, 0);
-    case DATA_ENHMETAFILE:
-        return CopyEnhMetaFileA((HENHMETAFILE)hData, NULL);
-    case DATA_METAFILEPICT: {
-        const METAFILEPICT* p = (const METAFILEPICT*)GlobalLock(hData);
-        if (!p)
-            return NULL;
-        METAFILEPICT mfp = GlobalSize(hData) >= sizeof(mfp) ? *p : METAFILEPICT();
-        GlobalUnlock(hData);
-        // The picture holds a metafile handle, which goes with the clipboard's copy.
-        if (!mfp.hMF || !(mfp.hMF = CopyMetaFileA(mfp.hMF, NULL)))
-            return NULL;
-        HGLOBAL hCopy = GlobalCopy(&mfp, sizeof(mfp));
-        if (!hCopy)
-            DeleteMetaFile(mfp.hMF);
-        return hCopy;
-    }
-    case DATA_NONE:
-        break;
-    }
-    return NULL;
-}
-
-void FreeData(UINT nFormat, HANDLE hData)
-{
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL:
-        GlobalFree(hData);
-        break;
-    case DATA_BITMAP:
-        DeleteObject(hData);
-        break;
-    case DATA_ENHMETAFILE:
-        DeleteEnhMetaFile((HENHMETAFILE)hData);
-        break;
-    case DATA_METAFILEPICT:
-        if (const METAFILEPICT* p = (const METAFILEPICT*)GlobalLock(hData)) {
-            DeleteMetaFile(p->hMF);
-            GlobalUnlock(hData);
-        }
-        GlobalFree(hData);
-        break;
-    case DATA_NONE:
-        break;
-    }
-}
-
-// The user's clipboard, copied format by format in its order.
-class CSavedClipboard {
-public:
-    CSavedClipboard() {}
-    ~CSavedClipboard();
-    // Copies every format that can be copied from the open clipboard.
-    void Save();
-    // Hands the copies to the open, emptied clipboard.
-    void Restore();
-    bool Empty() const { return m_formats.empty(); }
-
-private:
-    CSavedClipboard(const CSavedClipboard&) = delete;
-    CSavedClipboard& operator=(const CSavedClipboard&) = delete;
-
-    struct Format {
-        UINT nFormat;
-        HANDLE hData;
-    };
-    std::vector<Format> m_formats;
+enum {
+    KM_OFFER = WM_APP,   // the offer the typing thread made ready
+    KM_FINISH,           // the target has asked: put back once it is done
+    KM_LINGER,           // not taken: the text stays a while
+    KM_PUTBACK,          // put back now
+    KM_QUIT              // the program ends
 };
 
-CSavedClipboard::~CSavedClipboard()
-{
-    for (const Format& f : m_formats)
-        FreeData(f.nFormat, f.hData);
-}
+enum { TIMER_OFFER = 1, TIMER_STEP, TIMER_LINGER, TIMER_PUTBACK };
 
-void CSavedClipboard::Save()
-{
-    // A bitmap comes back from its DIB, which the system turns into one again.
-    bool bDib = IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_DIBV5);
-    for (UINT nFormat = EnumClipboardFormats(0); nFormat; nFormat = EnumClipboardFormats(nFormat)) {
-        if (nFormat == CF_BITMAP && bDib)
-            continue;
-        HANDLE hData = KindOf(nFormat) != DATA_NONE ? GetClipboardData(nFormat) : NULL;
-        HANDLE hCopy = hData ? CopyData(nFormat, hData) : NULL;
-        if (hCopy)
-            m_formats.push_back({ nFormat, hCopy });
-    }
-}
+enum Phase {
+    PHASE_IDLE,          // nothing of ours on the clipboard to give back
+    PHASE_OFFERING,      // an offer waits to open the clipboard
+    PHASE_WAITING,       // the text is offered; the target has not asked for it yet
+    PHASE_TAKEN,         // the target has it: the user's content comes back once it is done
+    PHASE_LINGERING,     // not taken: the text stays for the user to paste
+    PHASE_PUTTING_BACK   // the user's content goes back as soon as the clipboard opens
+};
 
-void CSavedClipboard::Restore()
-{
-    for (const Format& f : m_formats) {
-        if (!SetClipboardData(f.nFormat, f.hData))
-            FreeData(f.nFormat, f.hData);
-    }
-    m_formats.clear();
-}
+// After the target's request: it closes the clipboard, comes back from its
+// paste, and the margin passes.
+enum FinishStep { STEP_READING, STEP_RETURNING, STEP_MARGIN };
+
+// How a request of the typing thread ended.
+enum Outcome { OUTCOME_PENDING, OUTCOME_DONE, OUTCOME_FAILED, OUTCOME_CHANGED };
 
 // Marks the open clipboard's content as one that clipboard history and cloud
 // clipboard do not record.
@@ -222,194 +83,709 @@ std::wstring ClipboardText(const std::wstring& strText)
     return out;
 }
 
-// Owns the clipboard while the text is offered, and answers the target's
-// request for it: that request is how we know the target took the text.
-class CPasteOwner : public CWnd {
+bool IsPast(DWORD dwDeadline)
+{
+    return (LONG)(GetTickCount() - dwDeadline) >= 0;
+}
+
+// This thread shares the target's input state while the Ctrl+V goes, so that
+// the toggle bit of V turns once the target has taken the key, as the key
+// typing watches its last key.
+class CKeyWatch {
 public:
-    explicit CPasteOwner(const std::wstring& strText);
-    ~CPasteOwner();
+    explicit CKeyWatch(DWORD dwThread) : m_dwThread(dwThread)
+    {
+        MSG msg;   // a thread joins only once it has a message queue
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+        m_bJoined = AttachThreadInput(GetCurrentThreadId(), dwThread, TRUE) != FALSE;
+        m_nToggle = GetKeyState('V') & 1;
+    }
+    ~CKeyWatch()
+    {
+        if (m_bJoined)
+            AttachThreadInput(GetCurrentThreadId(), m_dwThread, FALSE);
+    }
+    // Also true when it cannot be told: then the request alone counts.
+    bool Taken() const
+    {
+        // Wine shows a thread the key state as of the last message it looked
+        // for: looking lets the target's progress through.
+        MSG msg;
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+        return !m_bJoined || (GetKeyState('V') & 1) != m_nToggle;
+    }
 
-    bool Create();
-    // Saves the user's clipboard and offers the text in its place; false,
-    // nothing changed, when the clipboard cannot be had.
-    bool Offer();
-    // Waits for the target to ask for the text and to read it.
-    TypingResult WaitForTarget(HANDLE hCancel);
-    // Puts the user's clipboard back unless someone changed it since.
-    void PutBack();
+private:
+    DWORD m_dwThread;
+    bool m_bJoined;
+    SHORT m_nToggle;
+};
 
-protected:
-    LRESULT OnRenderFormat(WPARAM wFormat, LPARAM lParam);
+// Owns the clipboard while our text is on it, on a thread and window of its
+// own that outlive the typing: it answers requests for the text, tells the
+// target's from others', and puts the user's content back when the time
+// comes. The typing thread hands it an offer and waits on what it reports;
+// both see the state under one lock, never held across a call that may wait
+// for another program.
+class CPasteKeeper {
+public:
+    CPasteKeeper();
+    ~CPasteKeeper();
+    // The thread and its window, started once; false if they cannot be.
+    bool Start();
+    // Puts the user's content back if it is not, and ends the thread.
+    void End();
+
+    // On the typing thread:
+    TypingResult Offer(const std::wstring& strText, HWND hTarget, int nRestoreDelay, HANDLE hCancel);
+    // The Ctrl+V goes now: the target's requests from here on are its paste.
+    void NoteKeySent();
+    TypingResult WaitForTarget(const CKeyWatch& watch, HANDLE hCancel);
+    void PutBackNow() { Post(KM_PUTBACK); }
+
+private:
+    static unsigned __stdcall Run(void* pParam);
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK OnReturned(HWND hWnd, UINT uMsg, ULONG_PTR dwData, LRESULT lResult);
+
+    void OnOffer();
+    void OnFinish();
+    void OnLinger();
+    void OnQuit();
+    void OnTimer(UINT_PTR nId);
+    LRESULT OnRenderFormat(UINT nFormat);
     void OnRenderAllFormats();
     void OnDestroyClipboard();
 
-    DECLARE_MESSAGE_MAP()
+    void TryOffer();
+    void Step();
+    void StartPutBack(DWORD dwTimeout, bool bReport);
+    void TryPutBack();
+    void Report(Outcome outcome);
+    bool Holding();
+    void Post(UINT uMsg) { PostMessageA(m_hWnd, uMsg, 0, 0); }
+    TypingResult Linger(TypingResult result);
+    // Waits until fDone says so (under the lock) or dwTimeout passes; false
+    // when hCancel was set first.
+    template <typename F>
+    bool WaitFor(F fDone, DWORD dwTimeout, HANDLE hCancel);
 
-private:
-    bool OpenWithin(DWORD dwTimeout);
-    bool StillOurs() const;
-    bool RenderText();
+    CRITICAL_SECTION m_cs;
+    HANDLE m_hThread;
+    HANDLE m_hChanged;       // set on every change the typing thread may wait for
+    HWND m_hWnd;
 
+    Phase m_phase;
+    Outcome m_outcome;       // of the typing thread's last request
+    bool m_bReport;          // the typing thread waits for the put-back's outcome
+    bool m_bQuitting;
+    CSavedClipboard m_saved; // the user's content
+    DWORD m_dwSeq;           // the clipboard's sequence number as saved
+    bool m_bHeld;            // the offer replaces our own earlier text
+    bool m_bTextOn;          // our text is on the clipboard
+    bool m_bAbandoned;       // the typing thread gave up waiting for the offer
     std::wstring m_strText;
-    CSavedClipboard m_saved;
-    DWORD m_dwSeq;       // the clipboard's sequence number while it holds our text
-    bool m_bPending;     // the text is offered and nobody asked for it yet
-    bool m_bRendered;    // the target asked for the text
-    bool m_bReplaced;    // someone emptied the clipboard since our offer
+    HWND m_hwndTarget;
+    DWORD m_dwTargetPid;
+    int m_nRestoreDelay;
+    bool m_bKeySent;         // the Ctrl+V went
+    bool m_bKeyTaken;        // the target's key state shows it took the Ctrl+V
+    bool m_bPreRead;         // the target's program read the text before that
+    bool m_bAsked;           // the target asked for the text after the Ctrl+V
+    HWND m_hwndReader;       // the window that read it
+    FinishStep m_step;
+    DWORD m_dwDeadline;
+    bool m_bReturned;
+    ULONG_PTR m_nGeneration; // of the offer, for callbacks that come late
 };
 
-BEGIN_MESSAGE_MAP(CPasteOwner, CWnd)
-    ON_MESSAGE(WM_RENDERFORMAT, OnRenderFormat)
-    ON_MESSAGE(WM_RENDERALLFORMATS, OnRenderAllFormats)
-    ON_MESSAGE(WM_DESTROYCLIPBOARD, OnDestroyClipboard)
-END_MESSAGE_MAP()
+CPasteKeeper* s_pKeeper;
 
-CPasteOwner::CPasteOwner(const std::wstring& strText)
-    : m_strText(ClipboardText(strText)), m_dwSeq(0), m_bPending(false), m_bRendered(false),
-      m_bReplaced(false)
+CPasteKeeper& Keeper()
 {
+    static CPasteKeeper s_keeper;
+    return s_keeper;
 }
 
-CPasteOwner::~CPasteOwner()
+CPasteKeeper::CPasteKeeper()
+    : m_hThread(NULL), m_hChanged(CreateEventA(NULL, FALSE, FALSE, NULL)), m_hWnd(NULL), m_phase(PHASE_IDLE),
+      m_outcome(OUTCOME_PENDING), m_bReport(false), m_bQuitting(false), m_dwSeq(0), m_bHeld(false),
+      m_bTextOn(false), m_bAbandoned(false), m_hwndTarget(NULL), m_dwTargetPid(0), m_nRestoreDelay(0),
+      m_bKeySent(false), m_bKeyTaken(false), m_bPreRead(false), m_bAsked(false), m_hwndReader(NULL), m_step(STEP_READING),
+      m_dwDeadline(0), m_bReturned(false), m_nGeneration(0)
 {
-    // Here, not in CWnd's destructor: the text may still be asked for on the way.
-    if (m_hWnd)
-        DestroyWindow();
+    InitializeCriticalSection(&m_cs);
+    s_pKeeper = this;
 }
 
-bool CPasteOwner::Create()
+CPasteKeeper::~CPasteKeeper()
 {
-    HWND hWnd = CreateWindowExA(0, "Message", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
-    if (!hWnd)
-        return false;
-    Attach(hWnd);
-    m_pfnSuper = (WNDPROC)SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
-    return true;
+    End();
+    s_pKeeper = NULL;
+    CloseHandle(m_hChanged);
+    DeleteCriticalSection(&m_cs);
 }
 
-bool CPasteOwner::OpenWithin(DWORD dwTimeout)
+bool CPasteKeeper::Start()
 {
-    bool bOpen = false;
-    PumpUntil([&] { return bOpen = OpenClipboard(m_hWnd) != FALSE; }, dwTimeout);
-    return bOpen;
-}
-
-bool CPasteOwner::Offer()
-{
-    if (!OpenWithin(kOpenTimeout))
-        return false;
-    m_saved.Save();
-    bool bOffered = EmptyClipboard() != FALSE;
-    if (bOffered) {
-        // Delayed: the data is asked of us when the target reads it.
-        SetClipboardData(CF_UNICODETEXT, NULL);
-        bOffered = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
-        if (bOffered) {
-            MarkUnrecorded();
-            m_bPending = true;
-        } else {
-            EmptyClipboard();
-            m_saved.Restore();
-        }
-    }
-    m_bReplaced = false;
-    CloseClipboard();
-    m_dwSeq = GetClipboardSequenceNumber();
-    return bOffered;
-}
-
-bool CPasteOwner::RenderText()
-{
-    HGLOBAL h = GlobalCopy(m_strText.c_str(), (m_strText.size() + 1) * sizeof(wchar_t));
-    if (h && SetClipboardData(CF_UNICODETEXT, h))
+    if (m_hThread && WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT)
         return true;
-    if (h)
-        GlobalFree(h);
-    return false;
+    if (m_hThread)
+        CloseHandle(m_hThread);
+    m_hThread = NULL;
+    m_hWnd = NULL;
+    m_bQuitting = false;
+    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (!hReady)
+        return false;
+    m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, hReady, 0, NULL);
+    HANDLE handles[2] = { hReady, m_hThread };
+    if (m_hThread)
+        WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+    CloseHandle(hReady);
+    if (m_hThread && !m_hWnd) {
+        WaitForSingleObject(m_hThread, INFINITE);
+        CloseHandle(m_hThread);
+        m_hThread = NULL;
+    }
+    return m_hThread != NULL;
 }
 
-LRESULT CPasteOwner::OnRenderFormat(WPARAM wFormat, LPARAM)
+unsigned __stdcall CPasteKeeper::Run(void* pParam)
 {
-    if (wFormat != CF_UNICODETEXT)
-        return 0;
-    DWORD dwBefore = GetClipboardSequenceNumber();
-    m_bRendered = RenderText();
-    m_bPending = false;
-    // Our own render is no change by someone else.
-    if (m_bRendered && dwBefore == m_dwSeq)
-        m_dwSeq = GetClipboardSequenceNumber();
+    CPasteKeeper* pThis = s_pKeeper;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "NorzaPasteKeeper";
+    RegisterClassA(&wc);
+    pThis->m_hWnd = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, wc.hInstance, NULL);
+    SetEvent((HANDLE)pParam);
+    if (!pThis->m_hWnd)
+        return 1;
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0)
+        DispatchMessageA(&msg);
     return 0;
 }
 
-void CPasteOwner::OnRenderAllFormats()
+void CPasteKeeper::End()
 {
-    // Going away still offering the text: it stays on the clipboard as data.
+    if (m_hThread) {
+        Post(KM_QUIT);
+        if (WaitForSingleObject(m_hThread, kQuitTimeout + 1000) == WAIT_OBJECT_0) {
+            CloseHandle(m_hThread);
+            m_hThread = NULL;
+            m_hWnd = NULL;
+        }
+    }
+    EndClipboardSaver();
+}
+
+LRESULT CALLBACK CPasteKeeper::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    CPasteKeeper* pThis = s_pKeeper;
+    switch (uMsg) {
+    case KM_OFFER: pThis->OnOffer(); return 0;
+    case KM_FINISH: pThis->OnFinish(); return 0;
+    case KM_LINGER: pThis->OnLinger(); return 0;
+    case KM_PUTBACK: pThis->StartPutBack(kPutBackTimeout, false); return 0;
+    case KM_QUIT: pThis->OnQuit(); return 0;
+    case WM_TIMER: pThis->OnTimer(wParam); return 0;
+    case WM_RENDERFORMAT: return pThis->OnRenderFormat((UINT)wParam);
+    case WM_RENDERALLFORMATS: pThis->OnRenderAllFormats(); return 0;
+    case WM_DESTROYCLIPBOARD: pThis->OnDestroyClipboard(); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    }
+    return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+template <typename F>
+bool CPasteKeeper::WaitFor(F fDone, DWORD dwTimeout, HANDLE hCancel)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        EnterCriticalSection(&m_cs);
+        bool bDone = fDone();
+        LeaveCriticalSection(&m_cs);
+        DWORD dwElapsed = GetTickCount() - dwStart;
+        if (bDone || dwElapsed >= dwTimeout)
+            return true;
+        HANDLE handles[2] = { m_hChanged, hCancel };
+        if (WaitForMultipleObjects(hCancel ? 2 : 1, handles, FALSE, dwTimeout - dwElapsed) == WAIT_OBJECT_0 + 1)
+            return false;
+    }
+}
+
+void CPasteKeeper::Report(Outcome outcome)
+{
+    EnterCriticalSection(&m_cs);
+    m_outcome = outcome;
+    LeaveCriticalSection(&m_cs);
+    SetEvent(m_hChanged);
+}
+
+bool CPasteKeeper::Holding()
+{
+    EnterCriticalSection(&m_cs);
+    bool bOurs = m_bTextOn;
+    LeaveCriticalSection(&m_cs);
+    return bOurs && GetClipboardOwner() == m_hWnd;
+}
+
+// ---------------------------------------------------------------- the typing thread's part
+
+TypingResult CPasteKeeper::Offer(const std::wstring& strText, HWND hTarget, int nRestoreDelay, HANDLE hCancel)
+{
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hTarget, &dwPid);
+    for (int nTry = 0; nTry < 3; ++nTry) {
+        // Our own earlier text, not taken, is replaced; the user's content
+        // saved with it stays the one to give back.
+        bool bHeld = Holding();
+        CSavedClipboard saved;
+        DWORD dwSeq = 0;
+        if (!bHeld) {
+            SaveResult result = SaveClipboard(&saved, &dwSeq, hCancel);
+            if (result != SAVE_DONE)
+                return result == SAVE_CANCELLED ? TYPING_CANCELLED : TYPING_FAILED;
+        }
+        EnterCriticalSection(&m_cs);
+        m_phase = PHASE_OFFERING;
+        m_outcome = OUTCOME_PENDING;
+        m_bHeld = bHeld;
+        if (!bHeld)
+            m_saved = std::move(saved);
+        m_dwSeq = dwSeq;
+        m_bAbandoned = m_bKeySent = m_bKeyTaken = m_bPreRead = m_bAsked = false;
+        m_strText = strText;
+        m_hwndTarget = hTarget;
+        m_dwTargetPid = dwPid;
+        m_nRestoreDelay = nRestoreDelay;
+        m_hwndReader = NULL;
+        ++m_nGeneration;
+        LeaveCriticalSection(&m_cs);
+        Post(KM_OFFER);
+        Outcome outcome = OUTCOME_PENDING;
+        if (!WaitFor([&] { return (outcome = m_outcome) != OUTCOME_PENDING; }, kOfferTimeout, hCancel)) {
+            // Nothing was pasted: once made, the offer is taken back.
+            EnterCriticalSection(&m_cs);
+            m_bAbandoned = true;
+            LeaveCriticalSection(&m_cs);
+            Post(KM_PUTBACK);
+            return TYPING_CANCELLED;
+        }
+        if (outcome != OUTCOME_CHANGED)
+            return outcome == OUTCOME_DONE ? TYPING_DONE : TYPING_FAILED;
+        // Someone copied since the save: save again.
+    }
+    return TYPING_FAILED;
+}
+
+TypingResult CPasteKeeper::Linger(TypingResult result)
+{
+    EnterCriticalSection(&m_cs);
+    if (m_phase == PHASE_WAITING)
+        m_phase = PHASE_LINGERING;
+    LeaveCriticalSection(&m_cs);
+    Post(KM_LINGER);
+    return result;
+}
+
+void CPasteKeeper::NoteKeySent()
+{
+    EnterCriticalSection(&m_cs);
+    m_bKeySent = true;
+    LeaveCriticalSection(&m_cs);
+}
+
+TypingResult CPasteKeeper::WaitForTarget(const CKeyWatch& watch, HANDLE hCancel)
+{
+    // A target that has not taken the Ctrl+V may still take it and paste:
+    // the user's content must not be there when it does. Its request shows
+    // it took the key as well as its key state does.
+    bool bAsked = false, bGone = false;
+    for (DWORD dwStart = GetTickCount(); !watch.Taken();) {
+        EnterCriticalSection(&m_cs);
+        bAsked = m_bAsked;
+        LeaveCriticalSection(&m_cs);
+        if (bAsked)
+            break;
+        if (GetTickCount() - dwStart >= kTakeTimeout)
+            return Linger(TYPING_NOT_TAKEN);
+        if (PauseTyping(hCancel, kPoll))
+            return Linger(TYPING_CANCELLED);
+    }
+    EnterCriticalSection(&m_cs);
+    m_bKeyTaken = true;
+    m_bAsked |= m_bPreRead;
+    LeaveCriticalSection(&m_cs);
+    if (!WaitFor([&] { return (bAsked = m_bAsked) || (bGone = m_phase != PHASE_WAITING); }, kAskTimeout, hCancel))
+        return Linger(TYPING_CANCELLED);
+    if (!bAsked)
+        return bGone ? TYPING_FAILED : Linger(TYPING_NOT_TAKEN);
+    EnterCriticalSection(&m_cs);
+    // Another program may have changed the clipboard since: left as it is.
+    bool bOurs = m_phase == PHASE_WAITING;
+    if (bOurs) {
+        m_phase = PHASE_TAKEN;
+        m_outcome = OUTCOME_PENDING;
+        m_bReport = true;
+    }
+    DWORD dwFinish = kReadTimeout + kReturnTimeout + m_nRestoreDelay + kPutBackTimeout + 2000;
+    LeaveCriticalSection(&m_cs);
+    if (!bOurs)
+        return TYPING_DONE;
+    Post(KM_FINISH);
+    Outcome outcome = OUTCOME_PENDING;
+    if (!WaitFor([&] { return (outcome = m_outcome) != OUTCOME_PENDING; }, dwFinish, hCancel)) {
+        EnterCriticalSection(&m_cs);
+        m_bReport = false;
+        LeaveCriticalSection(&m_cs);
+        return TYPING_CANCELLED;
+    }
+    return outcome == OUTCOME_DONE ? TYPING_DONE : TYPING_CLIPBOARD_NOT_BACK;
+}
+
+// ---------------------------------------------------------------- the keeper's thread
+
+void CPasteKeeper::OnOffer()
+{
+    KillTimer(m_hWnd, TIMER_STEP);
+    KillTimer(m_hWnd, TIMER_LINGER);
+    KillTimer(m_hWnd, TIMER_PUTBACK);
+    m_dwDeadline = GetTickCount() + kOpenTimeout;
+    TryOffer();
+}
+
+void CPasteKeeper::TryOffer()
+{
+    if (!OpenClipboard(m_hWnd)) {
+        if (!IsPast(m_dwDeadline)) {
+            SetTimer(m_hWnd, TIMER_OFFER, kPoll, NULL);
+            return;
+        }
+        EnterCriticalSection(&m_cs);
+        // Our earlier text, if any, stays as it was.
+        bool bLinger = m_bHeld && m_bTextOn;
+        m_phase = bLinger ? PHASE_LINGERING : PHASE_IDLE;
+        if (!bLinger)
+            m_saved.Clear();
+        LeaveCriticalSection(&m_cs);
+        if (bLinger)
+            SetTimer(m_hWnd, TIMER_LINGER, kLingerTimeout, NULL);
+        Report(OUTCOME_FAILED);
+        return;
+    }
+    EnterCriticalSection(&m_cs);
+    bool bChanged = m_bHeld ? !m_bTextOn : GetClipboardSequenceNumber() != m_dwSeq;
+    LeaveCriticalSection(&m_cs);
+    Outcome outcome = OUTCOME_CHANGED;
+    if (!bChanged) {
+        EmptyClipboard();
+        // Delayed: the text is asked of us when someone reads it.
+        SetClipboardData(CF_UNICODETEXT, NULL);
+        outcome = IsClipboardFormatAvailable(CF_UNICODETEXT) ? OUTCOME_DONE : OUTCOME_FAILED;
+        if (outcome == OUTCOME_DONE)
+            MarkUnrecorded();
+    }
+    EnterCriticalSection(&m_cs);
+    if (outcome == OUTCOME_DONE) {
+        m_phase = PHASE_WAITING;
+        m_bTextOn = true;
+    } else {
+        if (outcome == OUTCOME_FAILED) {
+            EmptyClipboard();
+            m_saved.Restore();
+            m_bTextOn = false;
+        }
+        m_saved.Clear();
+        m_phase = PHASE_IDLE;
+    }
+    bool bAbandoned = m_bAbandoned;
+    LeaveCriticalSection(&m_cs);
+    CloseClipboard();
+    Report(outcome);
+    if (bAbandoned && outcome == OUTCOME_DONE)
+        StartPutBack(kPutBackTimeout, false);
+}
+
+LRESULT CPasteKeeper::OnRenderFormat(UINT nFormat)
+{
+    if (nFormat != CF_UNICODETEXT)
+        return 0;
+    // The window that asks has the clipboard open.
+    HWND hwndReader = GetOpenClipboardWindow();
+    DWORD dwPid = 0;
+    if (hwndReader)
+        GetWindowThreadProcessId(hwndReader, &dwPid);
+    bool bRender = true, bLatePaste = false;
+    EnterCriticalSection(&m_cs);
+    bool bTarget = dwPid && dwPid == m_dwTargetPid;
+    if (m_phase == PHASE_WAITING) {
+        // Only the target's paste gets the text. Whoever else asks first (a
+        // clipboard monitor) would leave it rendered, and the target's own
+        // request, the sign that it pasted, would never come. The target's
+        // program asking before the Ctrl+V (a remote-desktop client passing
+        // the clipboard on) is not its paste either.
+        if (bTarget || (!hwndReader && m_bKeyTaken)) {
+            m_hwndReader = hwndReader;
+            (m_bKeySent ? m_bAsked : m_bPreRead) = true;
+        } else {
+            bRender = false;
+        }
+    } else if (m_phase == PHASE_LINGERING && bTarget) {
+        // The target pastes after all: the user's content comes back once it is done.
+        m_hwndReader = hwndReader;
+        m_phase = PHASE_TAKEN;
+        bLatePaste = true;
+    }
+    std::wstring strText = bRender ? m_strText : std::wstring();
+    LeaveCriticalSection(&m_cs);
+    if (bRender) {
+        HGLOBAL h = GlobalCopy(strText.c_str(), (strText.size() + 1) * sizeof(wchar_t));
+        if (h && !SetClipboardData(CF_UNICODETEXT, h))
+            GlobalFree(h);
+    }
+    if (bLatePaste)
+        Post(KM_FINISH);
+    SetEvent(m_hChanged);
+    return 0;
+}
+
+void CPasteKeeper::OnRenderAllFormats()
+{
+    // Going away with the text still offered: it stays on the clipboard as data.
     if (!OpenClipboard(m_hWnd))
         return;
-    if (m_bPending && GetClipboardOwner() == m_hWnd)
-        RenderText();
-    m_bPending = false;
+    EnterCriticalSection(&m_cs);
+    std::wstring strText = m_bTextOn ? m_strText : std::wstring();
+    LeaveCriticalSection(&m_cs);
+    if (!strText.empty() && GetClipboardOwner() == m_hWnd) {
+        HGLOBAL h = GlobalCopy(strText.c_str(), (strText.size() + 1) * sizeof(wchar_t));
+        if (h && !SetClipboardData(CF_UNICODETEXT, h))
+            GlobalFree(h);
+    }
     CloseClipboard();
 }
 
-void CPasteOwner::OnDestroyClipboard()
+void CPasteKeeper::OnDestroyClipboard()
 {
-    m_bReplaced = true;
-    m_bPending = false;
-}
-
-bool CPasteOwner::StillOurs() const
-{
-    return !m_bReplaced && GetClipboardOwner() == m_hWnd && GetClipboardSequenceNumber() == m_dwSeq;
-}
-
-TypingResult CPasteOwner::WaitForTarget(HANDLE hCancel)
-{
-    if (!PumpUntil([this] { return m_bRendered || m_bReplaced; }, kAskTimeout, hCancel))
-        return TYPING_CANCELLED;
-    if (!m_bRendered)
-        return TYPING_FAILED;
-    PumpUntil([] { return GetOpenClipboardWindow() == NULL; }, kReadTimeout);
-    // Closing the clipboard after a render may count as a change of its own;
-    // nobody else can have changed it while the target held it open.
-    if (!m_bReplaced && GetClipboardOwner() == m_hWnd)
-        m_dwSeq = GetClipboardSequenceNumber();
-    PumpUntil([] { return false; }, kSettle);
-    return TYPING_DONE;
-}
-
-void CPasteOwner::PutBack()
-{
-    if (!StillOurs() || !OpenWithin(kPutBackTimeout))
+    // Our own offer and put-back empty it with the clipboard open for us.
+    if (GetOpenClipboardWindow() == m_hWnd)
         return;
-    if (StillOurs()) {
+    EnterCriticalSection(&m_cs);
+    m_bTextOn = false;
+    m_saved.Clear();
+    bool bOffering = m_phase == PHASE_OFFERING, bReport = m_bReport;
+    if (!bOffering)
+        m_phase = PHASE_IDLE;
+    m_bReport = false;
+    LeaveCriticalSection(&m_cs);
+    if (!bOffering) {
+        KillTimer(m_hWnd, TIMER_STEP);
+        KillTimer(m_hWnd, TIMER_LINGER);
+        KillTimer(m_hWnd, TIMER_PUTBACK);
+    }
+    // As the other program left it: nothing is owed.
+    if (bReport)
+        Report(OUTCOME_DONE);
+    SetEvent(m_hChanged);
+    if (m_bQuitting && !bOffering)
+        DestroyWindow(m_hWnd);
+}
+
+void CPasteKeeper::OnFinish()
+{
+    KillTimer(m_hWnd, TIMER_LINGER);
+    EnterCriticalSection(&m_cs);
+    m_step = STEP_READING;
+    m_bReturned = false;
+    LeaveCriticalSection(&m_cs);
+    m_dwDeadline = GetTickCount() + kReadTimeout;
+    SetTimer(m_hWnd, TIMER_STEP, kPoll, NULL);
+    Step();
+}
+
+void CALLBACK CPasteKeeper::OnReturned(HWND, UINT, ULONG_PTR dwData, LRESULT)
+{
+    CPasteKeeper* pThis = s_pKeeper;
+    if (pThis && dwData == pThis->m_nGeneration && pThis->m_step == STEP_RETURNING) {
+        pThis->m_bReturned = true;
+        pThis->Step();
+    }
+}
+
+// The target closes the clipboard, then comes back from its paste (answers
+// a message), then the margin passes; each with a bound.
+void CPasteKeeper::Step()
+{
+    EnterCriticalSection(&m_cs);
+    HWND hwndReader = m_hwndReader, hwndTarget = m_hwndTarget;
+    ULONG_PTR nGeneration = m_nGeneration;
+    LeaveCriticalSection(&m_cs);
+    switch (m_step) {
+    case STEP_READING:
+        if (hwndReader && GetOpenClipboardWindow() == hwndReader && !IsPast(m_dwDeadline))
+            return;
+        m_step = STEP_RETURNING;
+        m_dwDeadline = GetTickCount() + kReturnTimeout;
+        if (IsWindow(hwndTarget) &&
+            SendMessageCallbackA(hwndTarget, WM_NULL, 0, 0, OnReturned, nGeneration))
+            return;
+        [[fallthrough]];
+    case STEP_RETURNING:
+        if (!m_bReturned && !IsPast(m_dwDeadline))
+            return;
+        m_step = STEP_MARGIN;
+        SetTimer(m_hWnd, TIMER_STEP, m_nRestoreDelay > 0 ? m_nRestoreDelay : 1, NULL);
+        return;
+    case STEP_MARGIN:
+        KillTimer(m_hWnd, TIMER_STEP);
+        EnterCriticalSection(&m_cs);
+        bool bReport = m_bReport;
+        LeaveCriticalSection(&m_cs);
+        StartPutBack(kPutBackTimeout, bReport);
+        return;
+    }
+}
+
+void CPasteKeeper::OnLinger()
+{
+    EnterCriticalSection(&m_cs);
+    bool bLinger = m_phase == PHASE_LINGERING;
+    LeaveCriticalSection(&m_cs);
+    if (bLinger)
+        SetTimer(m_hWnd, TIMER_LINGER, kLingerTimeout, NULL);
+}
+
+void CPasteKeeper::OnTimer(UINT_PTR nId)
+{
+    switch (nId) {
+    case TIMER_OFFER:
+        KillTimer(m_hWnd, TIMER_OFFER);
+        TryOffer();
+        break;
+    case TIMER_STEP:
+        Step();
+        break;
+    case TIMER_LINGER:
+        KillTimer(m_hWnd, TIMER_LINGER);
+        StartPutBack(kPutBackTimeout, false);
+        break;
+    case TIMER_PUTBACK:
+        KillTimer(m_hWnd, TIMER_PUTBACK);
+        TryPutBack();
+        break;
+    }
+}
+
+void CPasteKeeper::StartPutBack(DWORD dwTimeout, bool bReport)
+{
+    EnterCriticalSection(&m_cs);
+    if (m_phase != PHASE_IDLE && m_phase != PHASE_OFFERING)
+        m_phase = PHASE_PUTTING_BACK;
+    m_bReport = bReport;
+    LeaveCriticalSection(&m_cs);
+    KillTimer(m_hWnd, TIMER_STEP);
+    KillTimer(m_hWnd, TIMER_LINGER);
+    m_dwDeadline = GetTickCount() + dwTimeout;
+    TryPutBack();
+}
+
+void CPasteKeeper::TryPutBack()
+{
+    EnterCriticalSection(&m_cs);
+    bool bDue = m_phase == PHASE_PUTTING_BACK && m_bTextOn;
+    LeaveCriticalSection(&m_cs);
+    if (bDue && GetClipboardOwner() == m_hWnd) {
+        if (!OpenClipboard(m_hWnd)) {
+            // Another program holds it open: try again, and tell the typing
+            // thread if it waits past the bound.
+            bool bLate = IsPast(m_dwDeadline);
+            if (bLate && m_bQuitting) {
+                DestroyWindow(m_hWnd);
+                return;
+            }
+            EnterCriticalSection(&m_cs);
+            bool bReport = m_bReport && bLate;
+            if (bReport)
+                m_bReport = false;
+            LeaveCriticalSection(&m_cs);
+            if (bReport)
+                Report(OUTCOME_FAILED);
+            SetTimer(m_hWnd, TIMER_PUTBACK, bLate ? kRetryEvery : kPoll, NULL);
+            return;
+        }
         EmptyClipboard();
-        m_bPending = false;
+        EnterCriticalSection(&m_cs);
         bool bEmpty = m_saved.Empty();
         m_saved.Restore();
+        m_bTextOn = false;
+        LeaveCriticalSection(&m_cs);
         // The user's copy is in the clipboard history already.
         if (!bEmpty)
             MarkUnrecorded();
+        CloseClipboard();
     }
-    CloseClipboard();
+    EnterCriticalSection(&m_cs);
+    if (bDue && m_phase == PHASE_PUTTING_BACK) {
+        m_phase = PHASE_IDLE;
+        m_saved.Clear();
+    }
+    bool bReport = m_bReport;
+    m_bReport = false;
+    LeaveCriticalSection(&m_cs);
+    if (bReport)
+        Report(OUTCOME_DONE);
+    if (m_bQuitting)
+        DestroyWindow(m_hWnd);
+}
+
+void CPasteKeeper::OnQuit()
+{
+    m_bQuitting = true;
+    KillTimer(m_hWnd, TIMER_OFFER);
+    EnterCriticalSection(&m_cs);
+    bool bOurs = m_bTextOn;
+    if (bOurs)
+        m_phase = PHASE_PUTTING_BACK;
+    LeaveCriticalSection(&m_cs);
+    if (bOurs)
+        StartPutBack(kQuitTimeout, false);
+    else
+        DestroyWindow(m_hWnd);
 }
 
 }  // namespace
 
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel)
+                       HANDLE hCancel, int nRestoreDelay)
 {
     if (strText.empty())
         return TYPING_DONE;
     if (hCancel && WaitForSingleObject(hCancel, 0) == WAIT_OBJECT_0)
         return TYPING_CANCELLED;
-    CPasteOwner owner(strText);
-    if (!owner.Create() || !owner.Offer())
+    CPasteKeeper& keeper = Keeper();
+    if (!keeper.Start())
         return TYPING_FAILED;
-    CThreadLayout layout(GetKeyboardLayout(GetWindowThreadProcessId(hFocus, NULL)));
-    TypingResult result = SendPlan(PlanShortcut('V', layout, keys), 0, hCancel, hFocus);
-    if (result == TYPING_DONE)
-        result = owner.WaitForTarget(hCancel);
-    owner.PutBack();
-    return result;
+    TypingResult result = keeper.Offer(ClipboardText(strText), hFocus, nRestoreDelay, hCancel);
+    if (result != TYPING_DONE)
+        return result;
+    DWORD dwThread = GetWindowThreadProcessId(hFocus, NULL);
+    CKeyWatch watch(dwThread);
+    CThreadLayout layout(GetKeyboardLayout(dwThread));
+    keeper.NoteKeySent();
+    result = SendPlan(PlanShortcut('V', layout, keys), 0, hCancel, hFocus);
+    if (result != TYPING_DONE) {
+        // No Ctrl+V reached the target: nothing to wait for.
+        keeper.PutBackNow();
+        return result;
+    }
+    return keeper.WaitForTarget(watch, hCancel);
+}
+
+void GiveClipboardBack()
+{
+    Keeper().End();
 }

@@ -46,7 +46,7 @@ UiLanguageSetting ReadUiLanguage(LPCSTR pszPath)
 }
 
 COutputOptions::COutputOptions()
-    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false)
+    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];
@@ -122,6 +122,8 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, LPCSTR pszPath, COutputOptio
         if (ReadOutputText(pszSection, kControlKeys[i], pszPath, options.controls[i].strWith))
             options.controls[i].bKeep = false;
     }
+    options.nPasteRestoreDelay = ReadOutputNumber(pszSection, "PasteRestoreDelay", pszPath,
+                                                  kMaxPasteRestoreDelay, options.nPasteRestoreDelay);
     CString strMethod;
     if (ReadOutputValue(pszSection, "Method", pszPath, strMethod) == VALUE_READ) {
         if (lstrcmpiA(strMethod, "paste") == 0)

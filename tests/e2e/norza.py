@@ -40,6 +40,11 @@ TEXTS = {
     "rule_matched": ("规则 RULE2 匹配", "RULE2 matched"),
     "bad_match": ("匹配不是有效的正则表达式。", "Match is not a valid regular expression."),
     "no_rule": ("没有规则匹配：按输出选项输入", "No rule: typed with the output options"),
+    "notice_paste_not_taken": ("扫码内容未输入:目标程序没有接收粘贴的内容;剪贴板中现在是该扫码内容,保留 30 秒,"
+                               "可按 Ctrl+V 粘贴。内容已记入 log.log。",
+                               "Scan not typed: the pasted text was not taken; your clipboard holds the code "
+                               "for 30 seconds, press Ctrl+V to paste it. The scan is saved in log.log."),
+    "paste_not_taken": ("未输入:粘贴未被接收,剪贴板中是扫码内容", "Not typed: paste not taken, clipboard holds the code"),
 }
 
 
