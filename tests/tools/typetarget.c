@@ -17,7 +17,7 @@
  * emptied for the next round. With "sink" the field does not take the
  * characters in as they come (the edit control spends far longer drawing each
  * one than any sender takes to send it); it keeps them aside and shows them
- * all at the end of the round, for the report.
+ * all at the end of the round, for the report. A paste ends a round at once.
  *
  * In place of the number of fields, a mode for the tests of paste output:
  *   slowpaste   one field that pastes 3 s after Ctrl+V, as a remote window may
@@ -81,6 +81,19 @@ static void CountCharacter(void)
     SetWindowTextW(g_hwndField[0], L"");
 }
 
+/* A paste brings the round's characters at once. */
+static void CountPaste(HWND hwnd)
+{
+    if (GetWindowTextLengthW(hwnd) < g_nRoundChars)
+        return;
+    QueryPerformanceCounter(&g_qpcLast);
+    g_qpcFirst = g_qpcLast;
+    g_nRound++;
+    WriteReport();
+    g_nArrived = 0;
+    SetWindowTextW(hwnd, L"");
+}
+
 /* Key events carry their scan code as a third word. */
 static void NoteEvent(const char *kind, WPARAM code, LPARAM lParam)
 {
@@ -105,8 +118,10 @@ static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             g_pwszSunk[g_nArrived] = (WCHAR)wParam;
         else
             r = CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
-        if (msg == WM_CHAR && hwnd == g_hwndField[0])
+        if (msg == WM_CHAR && hwnd == g_hwndField[0] && wParam != 0x16)   /* not Ctrl+V */
             CountCharacter();
+        else if (msg == WM_PASTE && hwnd == g_hwndField[0])
+            CountPaste(hwnd);
         return r;
     }
     if (msg == WM_PASTE && g_nMode == MODE_NOPASTE)

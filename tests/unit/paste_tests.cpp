@@ -97,7 +97,7 @@ struct {
 DWORD WINAPI HoldClipboard(LPVOID)
 {
     if (OpenClipboard(NULL)) {
-        Sleep(3000);
+        Sleep(4000);
         CloseClipboard();
     }
     return 0;
@@ -327,10 +327,10 @@ TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
 TEST_F(PasteInto, APutBackThatCannotBeIsToldAndTriedAgain)
 {
     PutUserClipboard(m_hWnd);
-    g_edit.after = AFTER_HOLD;   // for 3 s after the paste
+    g_edit.after = AFTER_HOLD;   // for 4 s after the paste
     EXPECT_EQ(TYPING_CLIPBOARD_NOT_BACK, Paste(L"pasted"));
     EXPECT_EQ(L"pasted", EditText());
-    EXPECT_TRUE(PumpUntil([] { return ClipboardText() == kUserText; }, 5000));
+    EXPECT_TRUE(PumpUntil([] { return ClipboardText() == kUserText; }, 6000));
     ExpectUserClipboard();
 }
 
