@@ -6,7 +6,7 @@
 
 namespace {
 
-const wchar_t kSaverSwitch[] = L"/norza-clipboard-saver";
+const wchar_t kSaverSwitch[] = L" /norza-clipboard-saver ";   // then the pipe's name
 
 const DWORD kOpenTimeout = 500;      // ms the saver waits for a clipboard another program holds open
 const DWORD kStartTimeout = 8000;    // ms a saver has to start and answer (Wine waits up to 5 s for a hung owner)
@@ -160,18 +160,19 @@ bool ServeSave(HANDLE hPipe, DWORD dwExpect, DWORD nFrom)
     return bOk;
 }
 
-// Started with the switch, a program that pastes is a saver and nothing
-// else: it answers requests on its standard handle until the pipe closes.
+// Started with the switch and the name of a pipe, a program that pastes is
+// a saver and nothing else: it answers requests on the pipe until it closes.
 struct CSaverEntry {
     CSaverEntry()
     {
-        const wchar_t* pszLine = GetCommandLineW();
-        size_t n = wcslen(pszLine), nSwitch = wcslen(kSaverSwitch);
-        if (n < nSwitch || wcscmp(pszLine + n - nSwitch, kSaverSwitch) != 0)
+        const wchar_t* pszSwitch = wcsstr(GetCommandLineW(), kSaverSwitch);
+        if (!pszSwitch)
             return;
-        HANDLE hPipe = GetStdHandle(STD_INPUT_HANDLE);
+        HANDLE hPipe = CreateFileW(pszSwitch + wcslen(kSaverSwitch), GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                   OPEN_EXISTING, 0, NULL);
         DWORD request[2];
-        while (ReadAll(hPipe, request, sizeof(request)) && ServeSave(hPipe, request[0], request[1])) {
+        while (hPipe != INVALID_HANDLE_VALUE && ReadAll(hPipe, request, sizeof(request)) &&
+               ServeSave(hPipe, request[0], request[1])) {
         }
         ExitProcess(0);
     }
@@ -187,7 +188,7 @@ public:
     CSaver() : m_hProcess(NULL), m_hPipe(INVALID_HANDLE_VALUE), m_hEvent(CreateEventA(NULL, TRUE, FALSE, NULL)) {}
     ~CSaver() { End(); }
     bool Running() const { return m_hProcess != NULL; }
-    bool Start();
+    ReadResult Start(HANDLE hCancel);
     // Ends the saver wherever it is: the system closes the clipboard it held.
     void End();
     bool Send(const void* p, DWORD cb);
@@ -200,37 +201,46 @@ private:
     HANDLE m_hEvent;
 };
 
-bool CSaver::Start()
+ReadResult CSaver::Start(HANDLE hCancel)
 {
     static LONG s_nPipes;
     WCHAR szPipe[80], szExe[MAX_PATH];
     wsprintfW(szPipe, L"\\\\.\\pipe\\norza-clipboard-%lu-%ld", GetCurrentProcessId(),
               InterlockedIncrement(&s_nPipes));
     if (!GetModuleFileNameW(NULL, szExe, MAX_PATH))
-        return false;
+        return READ_BROKEN;
     m_hPipe = CreateNamedPipeW(szPipe, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
                                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, NULL);
     if (m_hPipe == INVALID_HANDLE_VALUE)
-        return false;
-    SECURITY_ATTRIBUTES sa = { sizeof(sa), NULL, TRUE };
-    HANDLE hEnd = CreateFileW(szPipe, GENERIC_READ | GENERIC_WRITE, 0, &sa, OPEN_EXISTING, 0, NULL);
-    std::wstring strLine = std::wstring(L"\"") + szExe + L"\" " + kSaverSwitch;
+        return READ_BROKEN;
+    // Nothing is inherited: the saver opens the pipe by its name.
+    std::wstring strLine = std::wstring(L"\"") + szExe + L"\"" + kSaverSwitch + szPipe;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = si.hStdOutput = hEnd;
     PROCESS_INFORMATION pi = {};
-    bool bStarted = hEnd != INVALID_HANDLE_VALUE &&
-                    CreateProcessW(szExe, &strLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi);
-    if (hEnd != INVALID_HANDLE_VALUE)
-        CloseHandle(hEnd);
-    if (!bStarted) {
+    if (!CreateProcessW(szExe, &strLine[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
         End();
-        return false;
+        return READ_BROKEN;
     }
     CloseHandle(pi.hThread);
     m_hProcess = pi.hProcess;
-    return true;
+    OVERLAPPED ov = {};
+    ov.hEvent = m_hEvent;
+    ResetEvent(m_hEvent);
+    if (ConnectNamedPipe(m_hPipe, &ov) || GetLastError() == ERROR_PIPE_CONNECTED)
+        return READ_DONE;
+    HANDLE handles[3] = { m_hEvent, m_hProcess, hCancel };
+    DWORD dwWait = GetLastError() == ERROR_IO_PENDING
+                   ? WaitForMultipleObjects(hCancel ? 3 : 2, handles, FALSE, kStartTimeout) : WAIT_FAILED;
+    DWORD n;
+    if (dwWait == WAIT_OBJECT_0 && GetOverlappedResult(m_hPipe, &ov, &n, FALSE))
+        return READ_DONE;
+    if (dwWait != WAIT_FAILED) {
+        CancelIo(m_hPipe);
+        GetOverlappedResult(m_hPipe, &ov, &n, TRUE);
+    }
+    End();
+    return dwWait == WAIT_OBJECT_0 + 2 ? READ_CANCELLED : READ_BROKEN;
 }
 
 void CSaver::End()
@@ -400,8 +410,9 @@ SaveResult SaveClipboard(CSavedClipboard* pSaved, DWORD* pdwSeq, HANDLE hCancel)
     pSaved->Clear();
     DWORD dwStart = GetTickCount(), dwExpect = 0, nFrom = 0;
     for (int nSession = 0; nSession < kMaxSessions; ++nSession) {
-        if (!s_saver.Running() && !s_saver.Start())
-            return SAVE_FAILED;
+        ReadResult started = s_saver.Running() ? READ_DONE : s_saver.Start(hCancel);
+        if (started != READ_DONE)
+            return started == READ_CANCELLED ? SAVE_CANCELLED : SAVE_FAILED;
         switch (SaveSession(pSaved, dwExpect, &nFrom, pdwSeq, hCancel)) {
         case SESSION_DONE:
             return SAVE_DONE;
