@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <new>
 #include <string>
 
 namespace {
@@ -83,41 +84,43 @@ bool ReadAll(HANDLE hPipe, void* p, DWORD cb)
     return true;
 }
 
-// The format's bytes, or false when there are none to copy.
-bool FormatBytes(UINT nFormat, std::string* pBytes)
+// Fetches the format, which its program may render only now, and sends its
+// size and bytes, or kLeftOut when there are none to copy.
+bool SendFormat(HANDLE hPipe, UINT nFormat)
 {
-    HANDLE h = GetClipboardData(nFormat);   // where the format's program renders it
-    if (!h)
-        return false;
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL:
-        if (const void* p = GlobalLock(h)) {
-            pBytes->assign((const char*)p, GlobalSize(h));
-            GlobalUnlock(h);
-            return true;
+    DataKind kind = KindOf(nFormat);
+    HANDLE h = kind != DATA_NONE ? GetClipboardData(nFormat) : NULL;
+    const METAFILEPICT* pPicture = kind == DATA_METAFILEPICT && h ? (const METAFILEPICT*)GlobalLock(h) : NULL;
+    std::vector<BYTE> bits;
+    const void* p = NULL;
+    DWORD cb = kLeftOut;
+    UINT n = kind == DATA_ENHMETAFILE && h ? GetEnhMetaFileBits((HENHMETAFILE)h, 0, NULL)
+           : pPicture ? GetMetaFileBitsEx(pPicture->hMF, 0, NULL) : 0;
+    size_t nHead = pPicture ? sizeof(MetafileHead) : 0;
+    if (n && bits.max_size() - nHead > n) {
+        try {
+            bits.resize(nHead + n);
+        } catch (const std::bad_alloc&) {
+            n = 0;   // too big to copy: left out
         }
-        return false;
-    case DATA_ENHMETAFILE: {
-        UINT cb = GetEnhMetaFileBits((HENHMETAFILE)h, 0, NULL);
-        pBytes->resize(cb);
-        return cb && GetEnhMetaFileBits((HENHMETAFILE)h, cb, (BYTE*)&(*pBytes)[0]) == cb;
     }
-    case DATA_METAFILEPICT: {
-        const METAFILEPICT* p = (const METAFILEPICT*)GlobalLock(h);
-        if (!p)
-            return false;
-        MetafileHead head = { p->mm, p->xExt, p->yExt };
-        UINT cb = GetMetaFileBitsEx(p->hMF, 0, NULL);
-        pBytes->assign((const char*)&head, sizeof(head));
-        pBytes->resize(sizeof(head) + cb);
-        bool bOk = cb && GetMetaFileBitsEx(p->hMF, cb, &(*pBytes)[sizeof(head)]) == cb;
+    if (kind == DATA_GLOBAL && h && (p = GlobalLock(h)) != NULL) {
+        cb = (DWORD)GlobalSize(h);
+    } else if (n && kind == DATA_ENHMETAFILE && GetEnhMetaFileBits((HENHMETAFILE)h, n, bits.data()) == n) {
+        p = bits.data();
+        cb = n;
+    } else if (n && pPicture && GetMetaFileBitsEx(pPicture->hMF, n, bits.data() + nHead) == n) {
+        MetafileHead head = { pPicture->mm, pPicture->xExt, pPicture->yExt };
+        memcpy(bits.data(), &head, nHead);
+        p = bits.data();
+        cb = (DWORD)(nHead + n);
+    }
+    bool bOk = WriteAll(hPipe, &cb, sizeof(cb)) && (cb == kLeftOut || WriteAll(hPipe, p, cb));
+    if (kind == DATA_GLOBAL && p)
         GlobalUnlock(h);
-        return bOk;
-    }
-    case DATA_NONE:
-        break;
-    }
-    return false;
+    if (pPicture)
+        GlobalUnlock(h);
+    return bOk;
 }
 
 bool OpenWithin(DWORD dwTimeout)
@@ -147,11 +150,7 @@ bool ServeSave(HANDLE hPipe, DWORD dwExpect, DWORD nFrom)
     bool bOk = WriteAll(hPipe, head, sizeof(head));
     for (DWORD i = nFrom; bOk && head[0] == SAVER_OPEN && i < formats.size(); ++i) {
         DWORD begin[2] = { i, formats[i] };
-        std::string bytes;
-        bOk = WriteAll(hPipe, begin, sizeof(begin));
-        DWORD cb = bOk && KindOf(formats[i]) != DATA_NONE && FormatBytes(formats[i], &bytes)
-                   ? (DWORD)bytes.size() : kLeftOut;
-        bOk = bOk && WriteAll(hPipe, &cb, sizeof(cb)) && (cb == kLeftOut || WriteAll(hPipe, bytes.data(), cb));
+        bOk = WriteAll(hPipe, begin, sizeof(begin)) && SendFormat(hPipe, formats[i]);
     }
     DWORD dwSeq = GetClipboardSequenceNumber();
     if (bOk && head[0] == SAVER_OPEN)
@@ -325,10 +324,25 @@ SessionResult SaveSession(CSavedClipboard* pSaved, DWORD dwExpect, DWORD* pnFrom
             return Broken(r);
         if (cb == kLeftOut)
             continue;
-        std::string bytes(cb, '\0');
-        if (cb && (r = s_saver.Read(&bytes[0], cb, kSilenceTimeout, hCancel)) != READ_DONE)
-            return Broken(r);
-        pSaved->Add(begin[1], (const BYTE*)bytes.data(), cb);
+        // Read into the memory the copy keeps; a copy too big for this
+        // process is read and left out.
+        HGLOBAL hData = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
+        BYTE* pData = hData ? (BYTE*)GlobalLock(hData) : NULL;
+        for (DWORD nPart, nDone = 0; r == READ_DONE && nDone < cb; nDone += nPart) {
+            BYTE abSpare[4096];
+            nPart = pData ? cb : cb - nDone < sizeof(abSpare) ? cb - nDone : sizeof(abSpare);
+            r = s_saver.Read(pData ? pData : abSpare, nPart, kSilenceTimeout, hCancel);
+        }
+        if (pData)
+            GlobalUnlock(hData);
+        if (r != READ_DONE || !pData) {
+            if (hData)
+                GlobalFree(hData);
+            if (r != READ_DONE)
+                return Broken(r);
+            continue;
+        }
+        pSaved->Add(begin[1], hData, cb);
     }
     *pnFrom = head[2];
     r = s_saver.Read(pdwSeq, sizeof(*pdwSeq), kSilenceTimeout, hCancel);
@@ -361,32 +375,29 @@ CSavedClipboard& CSavedClipboard::operator=(CSavedClipboard&& other)
     return *this;
 }
 
-bool CSavedClipboard::Add(UINT nFormat, const BYTE* pData, DWORD cb)
+void CSavedClipboard::Add(UINT nFormat, HGLOBAL hBytes, DWORD cb)
 {
     HANDLE hData = NULL;
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL:
-        hData = GlobalCopy(pData, cb);
-        break;
-    case DATA_ENHMETAFILE:
-        hData = SetEnhMetaFileBits(cb, pData);
-        break;
-    case DATA_METAFILEPICT:
-        if (cb > sizeof(MetafileHead)) {
-            const MetafileHead* pHead = (const MetafileHead*)pData;
-            METAFILEPICT mfp = { pHead->mm, pHead->xExt, pHead->yExt,
-                                 SetMetaFileBitsEx(cb - sizeof(MetafileHead), pData + sizeof(MetafileHead)) };
-            hData = mfp.hMF ? GlobalCopy(&mfp, sizeof(mfp)) : NULL;
-            if (mfp.hMF && !hData)
-                DeleteMetaFile(mfp.hMF);
-        }
-        break;
-    case DATA_NONE:
-        break;
+    DataKind kind = KindOf(nFormat);
+    const BYTE* pBytes = kind != DATA_GLOBAL ? (const BYTE*)GlobalLock(hBytes) : NULL;
+    if (kind == DATA_GLOBAL) {
+        hData = hBytes;
+    } else if (pBytes && kind == DATA_ENHMETAFILE) {
+        hData = SetEnhMetaFileBits(cb, pBytes);
+    } else if (pBytes && kind == DATA_METAFILEPICT && cb > sizeof(MetafileHead)) {
+        const MetafileHead* pHead = (const MetafileHead*)pBytes;
+        METAFILEPICT mfp = { pHead->mm, pHead->xExt, pHead->yExt,
+                             SetMetaFileBitsEx(cb - sizeof(MetafileHead), pBytes + sizeof(MetafileHead)) };
+        hData = mfp.hMF ? GlobalCopy(&mfp, sizeof(mfp)) : NULL;
+        if (mfp.hMF && !hData)
+            DeleteMetaFile(mfp.hMF);
     }
+    if (pBytes)
+        GlobalUnlock(hBytes);
+    if (kind != DATA_GLOBAL)
+        GlobalFree(hBytes);
     if (hData)
         m_formats.push_back({ nFormat, hData });
-    return hData != NULL;
 }
 
 void CSavedClipboard::Restore()

@@ -22,9 +22,9 @@ public:
     CSavedClipboard(CSavedClipboard&& other) : m_formats(std::move(other.m_formats)) {}
     CSavedClipboard& operator=(CSavedClipboard&& other);
 
-    // Adds a format from its bytes as the saver sends them; false when they
-    // do not make one.
-    bool Add(UINT nFormat, const BYTE* pData, DWORD cb);
+    // Adds a format from cb bytes as the saver sends them, in memory the copy
+    // takes over; left out when they do not make one.
+    void Add(UINT nFormat, HGLOBAL hBytes, DWORD cb);
     // Hands the copies to the open, emptied clipboard; empty afterwards.
     void Restore();
     void Clear();
