@@ -125,7 +125,12 @@ bool CScanWedgeDlg::DeliverDecode(const PreparedDecode& decode, ScanRecord* pRec
     }
     if (m_bClosing)
         return false;
-    pRecord->outcome = pRecord->cause == NOTICE_NONE ? SCAN_TYPED : SCAN_NOT_TYPED;
+    pRecord->outcome = pRecord->cause == NOTICE_NONE || pRecord->cause == NOTICE_CLIPBOARD_NOT_BACK
+                       ? SCAN_TYPED : SCAN_NOT_TYPED;
+    if (pRecord->cause == NOTICE_PASTE_NOT_TAKEN)
+        LogWrite("Paste", "the pasted text was not taken; the clipboard holds it");
+    else if (pRecord->cause == NOTICE_CLIPBOARD_NOT_BACK)
+        LogWrite("Paste", "the clipboard could not be put back: another program holds it open");
     ShowNotice(NOTICE_TYPING, pRecord->cause);
     return true;
 }
@@ -140,7 +145,8 @@ void CScanWedgeDlg::AddToHistory(const ScanRecord& record)
 NoticeCause CScanWedgeDlg::TypeInto(const PreparedDecode& decode)
 {
     TypingJob job = { decode.target.hFocus, decode.target.keys, decode.shaped.strTyped,
-                      decode.shaped.bShiftEnter, decode.output.nKeyDelay, decode.output.bPaste };
+                      decode.shaped.bShiftEnter, decode.output.nKeyDelay, decode.output.bPaste,
+                      decode.output.nPasteRestoreDelay };
     if (!m_typist.Start(job))
         return NOTICE_TYPED_FAILED;
     WaitWithMessages(m_typist.DoneEvent(), INFINITE);

@@ -19,7 +19,7 @@ END_MESSAGE_MAP()
 static UINT ResultTextId(const ScanRecord& record)
 {
     if (record.outcome == SCAN_TYPED)
-        return IDS_HISTORY_TYPED;
+        return record.cause == NOTICE_CLIPBOARD_NOT_BACK ? IDS_HISTORY_CLIPBOARD_NOT_BACK : IDS_HISTORY_TYPED;
     if (record.outcome == SCAN_REPEAT)
         return IDS_HISTORY_REPEAT;
     switch (record.cause) {
@@ -27,6 +27,7 @@ static UINT ResultTextId(const ScanRecord& record)
     case NOTICE_TYPED_NO_FOCUS: return IDS_HISTORY_NO_FOCUS;
     case NOTICE_TYPED_ELEVATED: return IDS_HISTORY_ELEVATED;
     case NOTICE_REJECTED: return IDS_HISTORY_REJECTED;
+    case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
     default: return IDS_HISTORY_FAILED;
     }
 }

@@ -26,6 +26,11 @@ with the Chinese ANSI code page (936), and prints three tables:
    typing target (its sink) in front; median and 90th percentile of
    --decodes decodes.
 3. The pieces of that handling timed on their own (handlerparts.exe).
+4. Paste output against character mode: 4 KB of Chinese (1,366 characters)
+   into the typing target's edit field, from the decode request to the whole
+   text in the field, and how long the handler was busy (a paste includes
+   the wait for the target to be done and PasteRestoreDelay before the
+   user's clipboard comes back).
 
 Takes some ten to twenty minutes, most of it in the edit-field rounds.
 """
@@ -53,6 +58,9 @@ def parse_args():
                     help="typing rounds a side into the edit field (default 5; 0 skips them)")
     ap.add_argument("--decodes", type=int, default=30,
                     help="decodes per handler-time case (default 30)")
+    ap.add_argument("--paste-reps", type=int, default=5,
+                    help="paste and character-mode rounds a side (default 5)")
+    ap.add_argument("--paste-only", action="store_true", help="run table 4 only")
     ap.add_argument("--keep", action="store_true", help="keep the work folder afterwards")
     return ap.parse_args()
 
@@ -109,12 +117,12 @@ class Target:
     characters have arrived it writes its report with the round's number and
     the counter values of the first and the last character."""
 
-    def __init__(self, count, name, sink=False):
+    def __init__(self, count, name, sink=False, exe=None):
         self.count = count
         self.path = os.path.join(WORK, name + "-report.txt")
         if os.path.exists(self.path):
             os.remove(self.path)
-        self.proc = harness.start(os.path.join(harness.TOOLS_DIR, "typetarget.exe"),
+        self.proc = harness.start(exe or os.path.join(harness.TOOLS_DIR, "typetarget.exe"),
                                   winpath(self.path), "1", str(count),
                                   *(["sink"] if sink else []))
         self.round = 0
@@ -342,6 +350,32 @@ def handler_time(batch, tray_hwnd):
     return rows, paths
 
 
+# ------------------------------------------------------- paste or type
+
+def paste_against_chars(scanclock):
+    """Rows of (label, ms to the text in the field, ms busy) per round."""
+    text = "A" + chinese_text(1365, seed=6)
+    path = write_file("chinese-4KB-paste.txt", text.encode("utf-8"))
+    send = norza_sender(scanclock, path)
+    # The copy's name has a program section of its own: Method=paste.
+    paster = os.path.join(WORK, "pastetarget.exe")
+    shutil.copy2(os.path.join(harness.TOOLS_DIR, "typetarget.exe"), paster)
+    rows = []
+    for label, exe in (("pasted", paster), ("posted characters", None)):
+        target = Target(len(text), "paste-" + label.split()[0], exe=exe)
+        try:
+            times = []
+            for rep in range(ARGS.paste_reps):
+                ms, _, busy = typing_round(target, send, text.encode("gbk"))
+                times.append((ms, busy))
+                print("  %-18s round %d: %8.1f ms, busy %8.1f ms" % (label, rep + 1, ms, busy),
+                      flush=True)
+        finally:
+            target.close()
+        rows.append((label, times))
+    return rows
+
+
 # ----------------------------------------------------------------- main
 
 def install():
@@ -350,7 +384,8 @@ def install():
     with open(os.path.join(folder, "configDecodeTime.ini"), "w") as f:
         f.write(str(HOLD_OFF_MS))
     with open(os.path.join(folder, "typeSet.ini"), "w") as f:
-        f.write("[TYPE]\nQR=1\nDM=1\nBarcode=1\nPDF417=1\nEnter=0\n")
+        f.write("[TYPE]\nQR=1\nDM=1\nBarcode=1\nPDF417=1\nEnter=0\n"
+                "[OUTPUT:pastetarget.exe]\nMethod=paste\n")
     return folder
 
 
@@ -390,11 +425,15 @@ def run():
              LineTool(os.path.join(harness.TOOLS_DIR, "sendkeys.exe"), "-t"),
              LineTool(os.path.join(BENCH_BIN, "postchars.exe")),
              LineTool(os.path.join(harness.BIN_DIR, "scanctl.exe"), "batch")]
+    rows1 = rows2 = paths = None
     try:
-        print("typing throughput (Norza and the floor taking turns):", flush=True)
-        rows1 = typing_throughput(*tools[:3])
-        print("handler time (%d decodes a case):" % ARGS.decodes, flush=True)
-        rows2, paths = handler_time(tools[3], tray_hwnd)
+        if not ARGS.paste_only:
+            print("typing throughput (Norza and the floor taking turns):", flush=True)
+            rows1 = typing_throughput(*tools[:3])
+            print("handler time (%d decodes a case):" % ARGS.decodes, flush=True)
+            rows2, paths = handler_time(tools[3], tray_hwnd)
+        print("paste against character mode:", flush=True)
+        rows4 = paste_against_chars(tools[0])
     except AssertionError:
         if program.poll() is not None:
             print("Norza ended with exit code %#x; Wine said:" % (program.returncode & 0xFFFFFFFF))
@@ -408,12 +447,28 @@ def run():
     harness.scanctl("quit")
     program.wait(30)
 
+    if ARGS.paste_only:
+        report_paste(rows4)
+        return
     rc, parts, err = harness.run(os.path.join(BENCH_BIN, "handlerparts.exe"),
                                  winpath(os.path.join(WORK, "parts.log")),
                                  *[winpath(p) for p in paths])
     if rc != 0:
         raise AssertionError("handlerparts failed: " + err.decode(errors="replace"))
     report(rows1, rows2, parts.decode())
+    report_paste(rows4)
+
+
+def report_paste(rows):
+    print("\n4. Paste against character mode, 4 KB of Chinese (1,366 characters) into the edit "
+          "field (ms)")
+    print("%-18s %6s %10s %10s %10s" % ("", "rounds", "in field", "best", "busy"))
+    for label, times in rows:
+        print("%-18s %6d %10.1f %10.1f %10.1f" % (
+            label, len(times), statistics.median(t[0] for t in times), min(t[0] for t in times),
+            statistics.median(t[1] for t in times)))
+    print("in field: from the decode request to the whole text in the field (median); busy: the")
+    print("  handler's time less the hold-off, a paste's including PasteRestoreDelay (500 ms).")
 
 
 def report(rows1, rows2, parts):

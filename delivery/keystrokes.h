@@ -19,7 +19,9 @@ bool NeedsCharacterMode(const std::wstring& text);
 enum TypingResult {
     TYPING_DONE,        // every character was handed over
     TYPING_FAILED,      // the target went away or refused input
-    TYPING_CANCELLED    // stopped on request; the keyboard state was put back
+    TYPING_CANCELLED,   // stopped on request; the keyboard state was put back
+    TYPING_NOT_TAKEN,   // pasted text the target did not take; the clipboard holds it
+    TYPING_CLIPBOARD_NOT_BACK   // pasted, but the user's clipboard is not back yet
 };
 
 // The pause between two typed characters; true when hCancel (if any) was

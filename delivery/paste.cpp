@@ -1,209 +1,15 @@
 #include "paste.h"
 
-#include <afxwin.h>
-#include <string.h>
+#include <utility>
 
-#include <vector>
-
+#include "keeper.h"
 #include "typekeys.h"
 
 namespace {
 
-const DWORD kOpenTimeout = 500;      // ms another program may hold the clipboard before we give up
-const DWORD kPutBackTimeout = 2000;  // the same for putting the user's clipboard back
-const DWORD kAskTimeout = 2000;      // ms the target has to ask for the text after Ctrl+V
-const DWORD kReadTimeout = 2000;     // ms the target may keep the clipboard open to read it
-const DWORD kSettle = 150;           // ms after the target's read, for a second look at the text
-const DWORD kPoll = 10;
-
-// Answers this thread's messages (the target's request for the text comes as
-// one) until fDone says so or dwTimeout ms have passed; false when hCancel
-// (if any) was set meanwhile.
-template <typename F>
-bool PumpUntil(F fDone, DWORD dwTimeout, HANDLE hCancel = NULL)
-{
-    DWORD dwStart = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        DWORD dwElapsed = GetTickCount() - dwStart;
-        if (fDone() || dwElapsed >= dwTimeout)
-            return true;
-        DWORD dwWait = dwTimeout - dwElapsed < kPoll ? dwTimeout - dwElapsed : kPoll;
-        if (MsgWaitForMultipleObjects(hCancel ? 1 : 0, &hCancel, FALSE, dwWait, QS_ALLINPUT) ==
-                WAIT_OBJECT_0 && hCancel)
-            return false;
-    }
-}
-
-HGLOBAL GlobalCopy(const void* pData, SIZE_T cb)
-{
-    HGLOBAL hCopy = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
-    void* p = hCopy ? GlobalLock(hCopy) : NULL;
-    if (!p) {
-        if (hCopy)
-            GlobalFree(hCopy);
-        return NULL;
-    }
-    memcpy(p, pData, cb);
-    GlobalUnlock(hCopy);
-    return hCopy;
-}
-
-// What a clipboard format's handle is, for copying and freeing it.
-enum DataKind { DATA_NONE, DATA_GLOBAL, DATA_BITMAP, DATA_ENHMETAFILE, DATA_METAFILEPICT };
-
-DataKind KindOf(UINT nFormat)
-{
-    switch (nFormat) {
-    case CF_BITMAP:
-    case CF_DSPBITMAP:
-        return DATA_BITMAP;
-    case CF_ENHMETAFILE:
-    case CF_DSPENHMETAFILE:
-        return DATA_ENHMETAFILE;
-    case CF_METAFILEPICT:
-    case CF_DSPMETAFILEPICT:
-        return DATA_METAFILEPICT;
-    case CF_OWNERDISPLAY:   // drawn by its owner, no data at all
-    case CF_PALETTE:        // made again from the DIB
-        return DATA_NONE;
-    }
-    // Private and GDI object formats hold handles only their owner knows.
-    if (nFormat >= CF_PRIVATEFIRST && nFormat <= CF_GDIOBJLAST)
-        return DATA_NONE;
-    return DATA_GLOBAL;
-}
-
-HANDLE CopyData(UINT nFormat, HANDLE hData)
-{
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL: {
-        const void* p = GlobalLock(hData);
-        if (!p)
-            return NULL;
-        HGLOBAL hCopy = GlobalCopy(p, GlobalSize(hData));
-        GlobalUnlock(hData);
-        return hCopy;
-    }
-    case DATA_BITMAP:
-        return CopyImage(hData, IMAGE_BITMAP, 0, 0, 0);
-    case DATA_ENHMETAFILE:
-        return CopyEnhMetaFileA((HENHMETAFILE)hData, NULL);
-    case DATA_METAFILEPICT: {
-        const METAFILEPICT* p = (const METAFILEPICT*)GlobalLock(hData);
-        if (!p)
-            return NULL;
-        METAFILEPICT mfp = GlobalSize(hData) >= sizeof(mfp) ? *p : METAFILEPICT();
-        GlobalUnlock(hData);
-        // The picture holds a metafile handle, which goes with the clipboard's copy.
-        if (!mfp.hMF || !(mfp.hMF = CopyMetaFileA(mfp.hMF, NULL)))
-            return NULL;
-        HGLOBAL hCopy = GlobalCopy(&mfp, sizeof(mfp));
-        if (!hCopy)
-            DeleteMetaFile(mfp.hMF);
-        return hCopy;
-    }
-    case DATA_NONE:
-        break;
-    }
-    return NULL;
-}
-
-void FreeData(UINT nFormat, HANDLE hData)
-{
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL:
-        GlobalFree(hData);
-        break;
-    case DATA_BITMAP:
-        DeleteObject(hData);
-        break;
-    case DATA_ENHMETAFILE:
-        DeleteEnhMetaFile((HENHMETAFILE)hData);
-        break;
-    case DATA_METAFILEPICT:
-        if (const METAFILEPICT* p = (const METAFILEPICT*)GlobalLock(hData)) {
-            DeleteMetaFile(p->hMF);
-            GlobalUnlock(hData);
-        }
-        GlobalFree(hData);
-        break;
-    case DATA_NONE:
-        break;
-    }
-}
-
-// The user's clipboard, copied format by format in its order.
-class CSavedClipboard {
-public:
-    CSavedClipboard() {}
-    ~CSavedClipboard();
-    // Copies every format that can be copied from the open clipboard.
-    void Save();
-    // Hands the copies to the open, emptied clipboard.
-    void Restore();
-    bool Empty() const { return m_formats.empty(); }
-
-private:
-    CSavedClipboard(const CSavedClipboard&) = delete;
-    CSavedClipboard& operator=(const CSavedClipboard&) = delete;
-
-    struct Format {
-        UINT nFormat;
-        HANDLE hData;
-    };
-    std::vector<Format> m_formats;
-};
-
-CSavedClipboard::~CSavedClipboard()
-{
-    for (const Format& f : m_formats)
-        FreeData(f.nFormat, f.hData);
-}
-
-void CSavedClipboard::Save()
-{
-    // A bitmap comes back from its DIB, which the system turns into one again.
-    bool bDib = IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_DIBV5);
-    for (UINT nFormat = EnumClipboardFormats(0); nFormat; nFormat = EnumClipboardFormats(nFormat)) {
-        if (nFormat == CF_BITMAP && bDib)
-            continue;
-        HANDLE hData = KindOf(nFormat) != DATA_NONE ? GetClipboardData(nFormat) : NULL;
-        HANDLE hCopy = hData ? CopyData(nFormat, hData) : NULL;
-        if (hCopy)
-            m_formats.push_back({ nFormat, hCopy });
-    }
-}
-
-void CSavedClipboard::Restore()
-{
-    for (const Format& f : m_formats) {
-        if (!SetClipboardData(f.nFormat, f.hData))
-            FreeData(f.nFormat, f.hData);
-    }
-    m_formats.clear();
-}
-
-// Marks the open clipboard's content as one that clipboard history and cloud
-// clipboard do not record.
-void MarkUnrecorded()
-{
-    static const struct {
-        const char* pszFormat;
-        DWORD dwValue;
-    } kMarks[] = {
-        { "ExcludeClipboardContentFromMonitorProcessing", 0 },
-        { "CanIncludeInClipboardHistory", 0 },
-        { "CanUploadToCloudClipboard", 0 },
-    };
-    for (const auto& mark : kMarks) {
-        HGLOBAL h = GlobalCopy(&mark.dwValue, sizeof(mark.dwValue));
-        if (h && !SetClipboardData(RegisterClipboardFormatA(mark.pszFormat), h))
-            GlobalFree(h);
-    }
-}
+const DWORD kTakeTimeout = 5000;     // ms the target has to take the Ctrl+V
+const DWORD kAskTimeout = 5000;      // ms the target has to ask for the text, once it took the Ctrl+V
+const DWORD kOfferTimeout = 10000;   // ms an offer may take (EmptyClipboard waits for a hung owner)
 
 // Clipboard text ends its lines with CR LF.
 std::wstring ClipboardText(const std::wstring& strText)
@@ -222,194 +28,199 @@ std::wstring ClipboardText(const std::wstring& strText)
     return out;
 }
 
-// Owns the clipboard while the text is offered, and answers the target's
-// request for it: that request is how we know the target took the text.
-class CPasteOwner : public CWnd {
-public:
-    explicit CPasteOwner(const std::wstring& strText);
-    ~CPasteOwner();
-
-    bool Create();
-    // Saves the user's clipboard and offers the text in its place; false,
-    // nothing changed, when the clipboard cannot be had.
-    bool Offer();
-    // Waits for the target to ask for the text and to read it.
-    TypingResult WaitForTarget(HANDLE hCancel);
-    // Puts the user's clipboard back unless someone changed it since.
-    void PutBack();
-
-protected:
-    LRESULT OnRenderFormat(WPARAM wFormat, LPARAM lParam);
-    void OnRenderAllFormats();
-    void OnDestroyClipboard();
-
-    DECLARE_MESSAGE_MAP()
-
-private:
-    bool OpenWithin(DWORD dwTimeout);
-    bool StillOurs() const;
-    bool RenderText();
-
-    std::wstring m_strText;
-    CSavedClipboard m_saved;
-    DWORD m_dwSeq;       // the clipboard's sequence number while it holds our text
-    bool m_bPending;     // the text is offered and nobody asked for it yet
-    bool m_bRendered;    // the target asked for the text
-    bool m_bReplaced;    // someone emptied the clipboard since our offer
-};
-
-BEGIN_MESSAGE_MAP(CPasteOwner, CWnd)
-    ON_MESSAGE(WM_RENDERFORMAT, OnRenderFormat)
-    ON_MESSAGE(WM_RENDERALLFORMATS, OnRenderAllFormats)
-    ON_MESSAGE(WM_DESTROYCLIPBOARD, OnDestroyClipboard)
-END_MESSAGE_MAP()
-
-CPasteOwner::CPasteOwner(const std::wstring& strText)
-    : m_strText(ClipboardText(strText)), m_dwSeq(0), m_bPending(false), m_bRendered(false),
-      m_bReplaced(false)
-{
-}
-
-CPasteOwner::~CPasteOwner()
-{
-    // Here, not in CWnd's destructor: the text may still be asked for on the way.
-    if (m_hWnd)
-        DestroyWindow();
-}
-
-bool CPasteOwner::Create()
-{
-    HWND hWnd = CreateWindowExA(0, "Message", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
-    if (!hWnd)
-        return false;
-    Attach(hWnd);
-    m_pfnSuper = (WNDPROC)SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
-    return true;
-}
-
-bool CPasteOwner::OpenWithin(DWORD dwTimeout)
-{
-    bool bOpen = false;
-    PumpUntil([&] { return bOpen = OpenClipboard(m_hWnd) != FALSE; }, dwTimeout);
-    return bOpen;
-}
-
-bool CPasteOwner::Offer()
-{
-    if (!OpenWithin(kOpenTimeout))
-        return false;
-    m_saved.Save();
-    bool bOffered = EmptyClipboard() != FALSE;
-    if (bOffered) {
-        // Delayed: the data is asked of us when the target reads it.
-        SetClipboardData(CF_UNICODETEXT, NULL);
-        bOffered = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
-        if (bOffered) {
-            MarkUnrecorded();
-            m_bPending = true;
-        } else {
-            EmptyClipboard();
-            m_saved.Restore();
-        }
-    }
-    m_bReplaced = false;
-    CloseClipboard();
-    m_dwSeq = GetClipboardSequenceNumber();
-    return bOffered;
-}
-
-bool CPasteOwner::RenderText()
-{
-    HGLOBAL h = GlobalCopy(m_strText.c_str(), (m_strText.size() + 1) * sizeof(wchar_t));
-    if (h && SetClipboardData(CF_UNICODETEXT, h))
-        return true;
-    if (h)
-        GlobalFree(h);
-    return false;
-}
-
-LRESULT CPasteOwner::OnRenderFormat(WPARAM wFormat, LPARAM)
-{
-    if (wFormat != CF_UNICODETEXT)
-        return 0;
-    DWORD dwBefore = GetClipboardSequenceNumber();
-    m_bRendered = RenderText();
-    m_bPending = false;
-    // Our own render is no change by someone else.
-    if (m_bRendered && dwBefore == m_dwSeq)
-        m_dwSeq = GetClipboardSequenceNumber();
-    return 0;
-}
-
-void CPasteOwner::OnRenderAllFormats()
-{
-    // Going away still offering the text: it stays on the clipboard as data.
-    if (!OpenClipboard(m_hWnd))
-        return;
-    if (m_bPending && GetClipboardOwner() == m_hWnd)
-        RenderText();
-    m_bPending = false;
-    CloseClipboard();
-}
-
-void CPasteOwner::OnDestroyClipboard()
-{
-    m_bReplaced = true;
-    m_bPending = false;
-}
-
-bool CPasteOwner::StillOurs() const
-{
-    return !m_bReplaced && GetClipboardOwner() == m_hWnd && GetClipboardSequenceNumber() == m_dwSeq;
-}
-
-TypingResult CPasteOwner::WaitForTarget(HANDLE hCancel)
-{
-    if (!PumpUntil([this] { return m_bRendered || m_bReplaced; }, kAskTimeout, hCancel))
-        return TYPING_CANCELLED;
-    if (!m_bRendered)
-        return TYPING_FAILED;
-    PumpUntil([] { return GetOpenClipboardWindow() == NULL; }, kReadTimeout);
-    // Closing the clipboard after a render may count as a change of its own;
-    // nobody else can have changed it while the target held it open.
-    if (!m_bReplaced && GetClipboardOwner() == m_hWnd)
-        m_dwSeq = GetClipboardSequenceNumber();
-    PumpUntil([] { return false; }, kSettle);
-    return TYPING_DONE;
-}
-
-void CPasteOwner::PutBack()
-{
-    if (!StillOurs() || !OpenWithin(kPutBackTimeout))
-        return;
-    if (StillOurs()) {
-        EmptyClipboard();
-        m_bPending = false;
-        bool bEmpty = m_saved.Empty();
-        m_saved.Restore();
-        // The user's copy is in the clipboard history already.
-        if (!bEmpty)
-            MarkUnrecorded();
-    }
-    CloseClipboard();
-}
-
 }  // namespace
 
+// This thread shares the target's input state while the Ctrl+V goes, so that
+// the toggle bit of V turns once the target has taken the key, as the key
+// typing watches its last key.
+class CKeyWatch {
+public:
+    explicit CKeyWatch(DWORD dwThread) : m_dwThread(dwThread)
+    {
+        MSG msg;   // a thread joins only once it has a message queue
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+        m_bJoined = AttachThreadInput(GetCurrentThreadId(), dwThread, TRUE) != FALSE;
+        m_nToggle = GetKeyState('V') & 1;
+    }
+    ~CKeyWatch()
+    {
+        if (m_bJoined)
+            AttachThreadInput(GetCurrentThreadId(), m_dwThread, FALSE);
+    }
+    // Also true when it cannot be told: then the request alone counts.
+    bool Taken() const
+    {
+        // Wine shows a thread the key state as of the last message it looked
+        // for: looking lets the target's progress through.
+        MSG msg;
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+        return !m_bJoined || (GetKeyState('V') & 1) != m_nToggle;
+    }
+
+private:
+    DWORD m_dwThread;
+    bool m_bJoined;
+    SHORT m_nToggle;
+};
+
+template <typename F>
+bool CPasteKeeper::WaitFor(F fDone, DWORD dwTimeout, HANDLE hCancel)
+{
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        EnterCriticalSection(&m_cs);
+        bool bDone = fDone();
+        LeaveCriticalSection(&m_cs);
+        DWORD dwElapsed = GetTickCount() - dwStart;
+        if (bDone || dwElapsed >= dwTimeout)
+            return true;
+        HANDLE handles[2] = { m_hChanged, hCancel };
+        if (WaitForMultipleObjects(hCancel ? 2 : 1, handles, FALSE, dwTimeout - dwElapsed) == WAIT_OBJECT_0 + 1)
+            return false;
+    }
+}
+
+// ---------------------------------------------------------------- the typing thread's part
+
+TypingResult CPasteKeeper::Offer(const std::wstring& strText, HWND hTarget, int nRestoreDelay, HANDLE hCancel)
+{
+    DWORD dwPid = 0;
+    GetWindowThreadProcessId(hTarget, &dwPid);
+    for (int nTry = 0; nTry < 3; ++nTry) {
+        // Our own earlier text, not taken, is replaced; the user's content
+        // saved with it stays the one to give back.
+        bool bHeld = Holding();
+        CSavedClipboard saved;
+        DWORD dwSeq = 0;
+        if (!bHeld) {
+            SaveResult result = SaveClipboard(&saved, &dwSeq, hCancel);
+            if (result != SAVE_DONE)
+                return result == SAVE_CANCELLED ? TYPING_CANCELLED : TYPING_FAILED;
+        }
+        EnterCriticalSection(&m_cs);
+        m_phase = PHASE_OFFERING;
+        m_outcome = OUTCOME_PENDING;
+        m_bHeld = bHeld;
+        if (!bHeld)
+            m_saved = std::move(saved);
+        m_dwSeq = dwSeq;
+        m_bAbandoned = m_bKeySent = m_bKeyTaken = m_bPreRead = m_bAsked = false;
+        m_strText = strText;
+        m_hwndTarget = hTarget;
+        m_dwTargetPid = dwPid;
+        m_nRestoreDelay = nRestoreDelay;
+        m_hwndReader = NULL;
+        ++m_nGeneration;
+        LeaveCriticalSection(&m_cs);
+        Post(KM_OFFER);
+        Outcome outcome = OUTCOME_PENDING;
+        if (!WaitFor([&] { return (outcome = m_outcome) != OUTCOME_PENDING; }, kOfferTimeout, hCancel)) {
+            // Nothing was pasted: once made, the offer is taken back.
+            EnterCriticalSection(&m_cs);
+            m_bAbandoned = true;
+            LeaveCriticalSection(&m_cs);
+            Post(KM_PUTBACK);
+            return TYPING_CANCELLED;
+        }
+        if (outcome != OUTCOME_CHANGED)
+            return outcome == OUTCOME_DONE ? TYPING_DONE : TYPING_FAILED;
+        // Someone copied since the save: save again.
+    }
+    return TYPING_FAILED;
+}
+
+TypingResult CPasteKeeper::Linger(TypingResult result)
+{
+    EnterCriticalSection(&m_cs);
+    if (m_phase == PHASE_WAITING)
+        m_phase = PHASE_LINGERING;
+    LeaveCriticalSection(&m_cs);
+    Post(KM_LINGER);
+    return result;
+}
+
+void CPasteKeeper::NoteKeySent()
+{
+    EnterCriticalSection(&m_cs);
+    m_bKeySent = true;
+    LeaveCriticalSection(&m_cs);
+}
+
+TypingResult CPasteKeeper::WaitForTarget(const CKeyWatch& watch, HANDLE hCancel)
+{
+    // A target that has not taken the Ctrl+V may still take it and paste:
+    // the user's content must not be there when it does. Its request shows
+    // it took the key as well as its key state does.
+    bool bAsked = false, bGone = false;
+    for (DWORD dwStart = GetTickCount(); !watch.Taken();) {
+        EnterCriticalSection(&m_cs);
+        bAsked = m_bAsked;
+        LeaveCriticalSection(&m_cs);
+        if (bAsked)
+            break;
+        if (GetTickCount() - dwStart >= kTakeTimeout)
+            return Linger(TYPING_NOT_TAKEN);
+        if (PauseTyping(hCancel, kPoll))
+            return Linger(TYPING_CANCELLED);
+    }
+    EnterCriticalSection(&m_cs);
+    m_bKeyTaken = true;
+    m_bAsked |= m_bPreRead;
+    LeaveCriticalSection(&m_cs);
+    if (!WaitFor([&] { return (bAsked = m_bAsked) || (bGone = m_phase != PHASE_WAITING); }, kAskTimeout, hCancel))
+        return Linger(TYPING_CANCELLED);
+    if (!bAsked)
+        return bGone ? TYPING_FAILED : Linger(TYPING_NOT_TAKEN);
+    EnterCriticalSection(&m_cs);
+    // Another program may have changed the clipboard since: left as it is.
+    bool bOurs = m_phase == PHASE_WAITING;
+    if (bOurs) {
+        m_phase = PHASE_TAKEN;
+        m_outcome = OUTCOME_PENDING;
+        m_bReport = true;
+    }
+    DWORD dwFinish = kReadTimeout + kReturnTimeout + m_nRestoreDelay + kPutBackTimeout + 2000;
+    LeaveCriticalSection(&m_cs);
+    if (!bOurs)
+        return TYPING_DONE;
+    Post(KM_FINISH);
+    Outcome outcome = OUTCOME_PENDING;
+    if (!WaitFor([&] { return (outcome = m_outcome) != OUTCOME_PENDING; }, dwFinish, hCancel)) {
+        EnterCriticalSection(&m_cs);
+        m_bReport = false;
+        LeaveCriticalSection(&m_cs);
+        return TYPING_CANCELLED;
+    }
+    return outcome == OUTCOME_DONE ? TYPING_DONE : TYPING_CLIPBOARD_NOT_BACK;
+}
+
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel)
+                       HANDLE hCancel, int nRestoreDelay)
 {
     if (strText.empty())
         return TYPING_DONE;
     if (hCancel && WaitForSingleObject(hCancel, 0) == WAIT_OBJECT_0)
         return TYPING_CANCELLED;
-    CPasteOwner owner(strText);
-    if (!owner.Create() || !owner.Offer())
+    CPasteKeeper& keeper = Keeper();
+    if (!keeper.Start())
         return TYPING_FAILED;
-    CThreadLayout layout(GetKeyboardLayout(GetWindowThreadProcessId(hFocus, NULL)));
-    TypingResult result = SendPlan(PlanShortcut('V', layout, keys), 0, hCancel, hFocus);
-    if (result == TYPING_DONE)
-        result = owner.WaitForTarget(hCancel);
-    owner.PutBack();
-    return result;
+    TypingResult result = keeper.Offer(ClipboardText(strText), hFocus, nRestoreDelay, hCancel);
+    if (result != TYPING_DONE)
+        return result;
+    DWORD dwThread = GetWindowThreadProcessId(hFocus, NULL);
+    CKeyWatch watch(dwThread);
+    CThreadLayout layout(GetKeyboardLayout(dwThread));
+    keeper.NoteKeySent();
+    result = SendPlan(PlanShortcut('V', layout, keys), 0, hCancel, hFocus);
+    if (result != TYPING_DONE) {
+        // No Ctrl+V reached the target: nothing to wait for.
+        keeper.PutBackNow();
+        return result;
+    }
+    return keeper.WaitForTarget(watch, hCancel);
+}
+
+void GiveClipboardBack()
+{
+    Keeper().End();
 }

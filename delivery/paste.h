@@ -1,6 +1,8 @@
 // Paste mode: handing a text to the target through the clipboard and Ctrl+V,
 // for targets that drop or reorder fast keys and for long texts, which go in
-// at once. The user's clipboard is saved before and put back after.
+// at once. The clipboard stays the user's: what they had copied is saved
+// before and comes back once the target is done with the text, and only
+// then.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +11,27 @@
 
 #include "keystrokes.h"
 
-// Pastes the text into the focused control of the target: the text goes to
-// the clipboard as Unicode, offered on request (delayed rendering) and marked
-// so that clipboard history and cloud clipboard leave it out; Ctrl+V goes to
-// the target, planned like every other key; once the target has taken the
-// text, the user's clipboard is put back unless someone copied meanwhile.
-// Fails, the user's clipboard as it was, when the clipboard stays locked or
-// the target does not ask for the text within two seconds. hCancel stops
-// the wait for the target. Runs on a thread of its own: it owns a window.
+// Pastes the text into the focused control of the target. The user's
+// clipboard is saved (clipsave.h) and the text offered in its place as
+// Unicode, on request (delayed rendering), marked so that clipboard history
+// and cloud clipboard leave it out; then Ctrl+V goes to the target, planned
+// like every other key. Only the target's own request counts as its paste:
+// another program that asks meanwhile (a clipboard monitor) gets nothing.
+// The user's content goes back once the target has taken the Ctrl+V, asked
+// for the text, closed the clipboard and come back from its paste, plus
+// nRestoreDelay ms; unless another program changed the clipboard meanwhile,
+// which is then left as that program left it.
+//
+// TYPING_NOT_TAKEN: the target did not take the Ctrl+V or ask for the text
+// in time; the text stays on the clipboard until someone copies, the target
+// pastes it after all, or 30 s pass, and the user's content comes back then.
+// TYPING_CLIPBOARD_NOT_BACK: pasted, but the clipboard could not be opened
+// to put the user's content back; that is tried again every second.
+// TYPING_FAILED: the clipboard stayed locked, or the target went away
+// before the Ctrl+V, and nothing changed. hCancel stops every wait.
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel);
+                       HANDLE hCancel, int nRestoreDelay);
+
+// Puts the user's content back now if a paste left the text on the
+// clipboard, and ends the saver. The program's end does this by itself.
+void GiveClipboardBack();

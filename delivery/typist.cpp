@@ -18,22 +18,26 @@ bool IsKeyItem(wchar_t ch)
 TypingResult PasteWithKeys(const TypingJob& job, HANDLE hCancel)
 {
     const std::wstring& text = job.strText;
+    bool bNotBack = false;   // a run went in, the user's clipboard is not back yet
     for (size_t i = 0; i < text.size();) {
         size_t n = 0;
         TypingResult result;
         if (!IsKeyItem(text[i])) {
             while (i + n < text.size() && !IsKeyItem(text[i + n]))
                 ++n;
-            result = PasteText(text.substr(i, n), job.hFocus, job.keys, hCancel);
+            result = PasteText(text.substr(i, n), job.hFocus, job.keys, hCancel, job.nPasteRestoreDelay);
         } else {
             n = text[i] == kKeyMarker || text[i] == kPauseMarker ? 2 : 1;
             result = TypeKeys(job.hFocus, text.substr(i, n), false, 0, job.keys, hCancel);
         }
-        if (result != TYPING_DONE)
+        bNotBack |= result == TYPING_CLIPBOARD_NOT_BACK;
+        if (result != TYPING_DONE && result != TYPING_CLIPBOARD_NOT_BACK)
             return result;
         i += n;
     }
-    return job.bShiftEnter ? TypeKeys(job.hFocus, std::wstring(), true, 0, job.keys, hCancel) : TYPING_DONE;
+    TypingResult result = job.bShiftEnter ? TypeKeys(job.hFocus, std::wstring(), true, 0, job.keys, hCancel)
+                                          : TYPING_DONE;
+    return result == TYPING_DONE && bNotBack ? TYPING_CLIPBOARD_NOT_BACK : result;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ struct TypingJob {
     bool bShiftEnter;         // the Enter suffix follows
     int nKeyDelay;            // ms between characters
     bool bPaste;              // the text goes through the clipboard
+    int nPasteRestoreDelay;   // ms after a paste before the user's clipboard comes back
 };
 
 // Types the job's text: as keys when it is all ASCII or holds a key

@@ -170,6 +170,8 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& sourc
         if (ReadOutputText(pszSection, kControlKeys[i], source, options.controls[i].strWith))
             options.controls[i].bKeep = false;
     }
+    options.nPasteRestoreDelay = ReadOutputNumber(pszSection, "PasteRestoreDelay", source,
+                                                  kMaxPasteRestoreDelay, options.nPasteRestoreDelay);
     CString strMethod;
     if (ReadOutputValue(pszSection, "Method", source, strMethod) == VALUE_READ) {
         if (lstrcmpiA(strMethod, "paste") == 0)
@@ -304,7 +306,7 @@ CSettingsSource ProgramSettings(LPCSTR pszPath)
 }
 
 COutputOptions::COutputOptions()
-    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false)
+    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];

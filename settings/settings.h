@@ -99,10 +99,15 @@ struct COutputOptions {
     int nRepeatWindow;        // ms; 0: every decode is typed
     CControlOutput controls[kControlCount];   // GS, RS, EOT
     bool bPaste;              // Method=paste: through the clipboard, not typed
+    int nPasteRestoreDelay;   // ms from the target's paste to the user's clipboard coming back
 };
 
 const int kMaxKeyDelay = 200;
 const int kMaxRepeatWindow = 60000;
+// A remote-desktop client may read the clipboard again one round trip after
+// its paste (through a slow link, a few hundred ms).
+const int kDefaultPasteRestoreDelay = 500;
+const int kMaxPasteRestoreDelay = 10000;
 
 
 // A key's value as it stands, escapes and all; false when the key is

@@ -101,8 +101,8 @@ def xdotool(*args):
 class TypingTarget:
     """The typing target program and what it reports having received."""
 
-    def __init__(self, folder, fields=1):
-        self.report_path = os.path.join(folder, "target-report.txt")
+    def __init__(self, folder, fields=1, name="target-report.txt"):
+        self.report_path = os.path.join(folder, name)
         self.proc = start(os.path.join(TOOLS_DIR, "typetarget.exe"),
                           winpath(self.report_path), str(fields))
         wait_for(lambda: os.path.exists(self.report_path), what="the typing target")
@@ -182,8 +182,9 @@ class WineTestCase(unittest.TestCase):
             shutil.copy2(os.path.join(BIN_DIR, name), self.folder)
         return self.folder
 
-    def typing_target(self, fields=1):
-        target = TypingTarget(self.folder, fields)
+    def typing_target(self, fields=1, name="target-report.txt"):
+        """fields: 0, 1, 2 or a mode (typetarget.c); name: the report's file."""
+        target = TypingTarget(self.folder, fields, name)
         self.procs.append(target.proc)
         return target
 

@@ -51,6 +51,11 @@ TEXTS = {
     "org_fields": ("由你的组织设置，不能在此更改：", "Set by your organisation, not to be changed here: "),
     "org_locked": ("设置已被你的组织锁定，不能在此更改。", "Locked by your organisation: the settings cannot be changed here."),
     "org_separator": ("、", ", "),
+    "notice_paste_not_taken": ("扫码内容未输入:目标程序没有接收粘贴的内容;剪贴板中现在是该扫码内容,保留 30 秒,"
+                               "可按 Ctrl+V 粘贴。内容已记入 log.log。",
+                               "Scan not typed: the pasted text was not taken; your clipboard holds the code "
+                               "for 30 seconds, press Ctrl+V to paste it. The scan is saved in log.log."),
+    "paste_not_taken": ("未输入:粘贴未被接收,剪贴板中是扫码内容", "Not typed: paste not taken, clipboard holds the code"),
 }
 
 

@@ -398,6 +398,71 @@ class Notepad(DecodeCase):
         wait_for(lambda: norza.wintool("clipboard")[1] == "the user's own", what="the user's clipboard")
 
 
+class PasteOutput(DecodeCase):
+    """Paste output leaves the clipboard the user's: the target gets the code,
+    never what the user had copied, and nothing holds the program up."""
+
+    USER_COPY = "the user's own"
+
+    def setUp(self):
+        super().setUp()
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\nMethod=paste\nPasteRestoreDelay=300\n")
+
+    def clipboard(self):
+        return norza.wintool("clipboard")[1]
+
+    def decode_later(self, code):
+        """Decodes without waiting for the handler, which types before it returns."""
+        return self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+
+    def exit_during_paste(self, proc):
+        """Asks the program to end while it pastes; it ends within a second
+        (three on a busy machine)."""
+        time.sleep(1)
+        start = time.time()
+        self.assertEqual(0, scanctl("quit")[0])
+        proc.wait(30)
+        print("ended %.2f s after the quit" % (time.time() - start))
+        self.assertLess(time.time() - start, 3)
+
+    def test_a_slow_target_gets_the_code_whatever_a_monitor_reads(self):
+        # A remote window pastes 3 s after its Ctrl+V; a clipboard monitor
+        # reads every change at once.
+        monitor = self.typing_target("monitor", "monitor-report.txt")
+        self.assertEqual(0, norza.wintool("clipboard", self.USER_COPY)[0])
+        proc = self.start_norza()
+        target = self.typing_target("slowpaste")
+        code = "慢速远程窗口-1"
+        self.decode("decode", "qr", code)
+        target.wait_text(code, timeout=20)
+        wait_for(lambda: self.clipboard() == self.USER_COPY, what="the user's clipboard back")
+        # It read the clipboard while the code was offered, between the user's copy and its return.
+        reads = [e[1] for e in monitor.report()["events"] if e[0] == "clip"]
+        user = self.USER_COPY.encode("utf-16-le").hex()
+        self.assertGreaterEqual(len(reads) - reads.index(user), 3, reads)
+        self.assertEqual(user, reads[-1])
+        # Ended while the target has yet to paste: the user's copy goes back first.
+        self.decode_later("慢速远程窗口-2")
+        self.exit_during_paste(proc)
+        self.assertEqual(self.USER_COPY, self.clipboard())
+
+    def test_an_owner_that_never_renders_holds_nothing_up(self):
+        # The user copied from a program that hangs when asked for one of its
+        # formats; the target empties the clipboard after each paste, as a
+        # password manager clearing it would.
+        self.typing_target("hungowner", "owner-report.txt")
+        proc = self.start_norza()
+        target = self.typing_target("pasteempty")
+        code = "挂起的程序-1"
+        self.decode("decode", "qr", code)
+        target.wait_text(code, timeout=30)
+        wait_for(lambda: norza.wintool("clipboard") == (1, ""), what="the clipboard left empty")
+        # Another such copy, and the program ends while it waits for it.
+        self.typing_target("hungowner", "owner2-report.txt")
+        self.decode_later("挂起的程序-2")
+        self.exit_during_paste(proc)
+
+
 @unittest.skipUnless(harness.CODEPAGE == 65001, "runs under a UTF-8 ANSI code page")
 class Utf8CodePage(DecodeCase):
     def test_codes_arrive_exactly_and_the_log_is_utf8(self):

@@ -129,5 +129,18 @@ class History(DecodeCase):
         self.quit(self.proc)
 
 
+    def test_a_paste_not_taken_says_so_and_leaves_the_code_on_the_clipboard(self):
+        self.assertEqual(0, norza.wintool("clipboard", "the user's own")[0])
+        self.run_norza(enter=False, fields="nopaste", output="Method=paste\n")
+        self.decode("decode", "qr", "未接收-1")
+        norza.wait_balloon("notice_paste_not_taken")
+        self.assertEqual("未接收-1", norza.wintool("clipboard")[1])
+        self.assertIn(b"[Paste]", self.log())
+        window = self.open_history()
+        self.assertEqual(["未接收-1", "typetarget.exe", norza.text("paste_not_taken")], self.rows(window)[0][1:])
+        # The program's end gives the user's copy back.
+        self.quit(self.proc)
+        self.assertEqual("the user's own", norza.wintool("clipboard")[1])
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -17,7 +17,16 @@
  * emptied for the next round. With "sink" the field does not take the
  * characters in as they come (the edit control spends far longer drawing each
  * one than any sender takes to send it); it keeps them aside and shows them
- * all at the end of the round, for the report.
+ * all at the end of the round, for the report. A paste ends a round at once.
+ *
+ * In place of the number of fields, a mode for the tests of paste output:
+ *   slowpaste   one field that pastes 3 s after Ctrl+V, as a remote window may
+ *   pasteempty  one field that empties the clipboard after each paste
+ *   nopaste     one field that never pastes
+ *   monitor     no field; reads the clipboard's text whenever it changes and
+ *               reports each read as an event "clip <UTF-16 hex>" ("clip -": none)
+ *   hungowner   no field; copies "the user's own" and one more format it only
+ *               renders when asked, and then hangs
  */
 #include <windows.h>
 #include <stdio.h>
@@ -27,6 +36,9 @@
 #define MAX_FIELDS 2
 #define MAX_EVENTS 65536
 #define IDT_REPORT 1
+#define IDT_PASTE 2
+
+enum { MODE_FIELDS, MODE_SLOWPASTE, MODE_PASTEEMPTY, MODE_NOPASTE, MODE_MONITOR, MODE_HUNGOWNER };
 
 static HWND g_hwndField[MAX_FIELDS];
 static int g_nFields = 1;
@@ -43,6 +55,9 @@ static int g_nRound;
 static LARGE_INTEGER g_qpcFirst, g_qpcLast;
 static BOOL g_bSink;
 static WCHAR *g_pwszSunk;           /* the round's characters, in sink mode */
+static int g_nMode;
+static BOOL g_bLatePaste;           /* the slow field's paste, now */
+static HWND g_hwndNextViewer;
 
 static void WriteReport(void);
 
@@ -64,6 +79,19 @@ static void CountCharacter(void)
     WriteReport();
     g_nArrived = 0;
     SetWindowTextW(g_hwndField[0], L"");
+}
+
+/* A paste brings the round's characters at once. */
+static void CountPaste(HWND hwnd)
+{
+    if (GetWindowTextLengthW(hwnd) < g_nRoundChars)
+        return;
+    QueryPerformanceCounter(&g_qpcLast);
+    g_qpcFirst = g_qpcLast;
+    g_nRound++;
+    WriteReport();
+    g_nArrived = 0;
+    SetWindowTextW(hwnd, L"");
 }
 
 /* Key events carry their scan code as a third word. */
@@ -90,8 +118,24 @@ static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             g_pwszSunk[g_nArrived] = (WCHAR)wParam;
         else
             r = CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
-        if (msg == WM_CHAR && hwnd == g_hwndField[0])
+        if (msg == WM_CHAR && hwnd == g_hwndField[0] && wParam != 0x16)   /* not Ctrl+V */
             CountCharacter();
+        else if (msg == WM_PASTE && hwnd == g_hwndField[0])
+            CountPaste(hwnd);
+        return r;
+    }
+    if (msg == WM_PASTE && g_nMode == MODE_NOPASTE)
+        return 0;
+    if (msg == WM_PASTE && g_nMode == MODE_SLOWPASTE && !g_bLatePaste) {
+        SetTimer(GetParent(hwnd), IDT_PASTE, 3000, NULL);
+        return 0;
+    }
+    if (msg == WM_PASTE && g_nMode == MODE_PASTEEMPTY) {
+        LRESULT r = CallWindowProcW(g_pfnEditProc, hwnd, msg, wParam, lParam);
+        if (OpenClipboard(hwnd)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
         return r;
     }
     /* Select all on Ctrl+A, as the edit controls of common controls 6 and
@@ -157,11 +201,65 @@ static void WriteReport(void)
     g_bDirty = FALSE;
 }
 
+/* The monitor's read of the clipboard, as an event. */
+static void NoteClipboard(HWND hwnd)
+{
+    HANDLE h;
+    const WCHAR *p = NULL;
+    size_t n = 0, i;
+    if (!OpenClipboard(hwnd))
+        return;
+    if ((h = GetClipboardData(CF_UNICODETEXT)) != NULL && (p = GlobalLock(h)) != NULL)
+        n = wcslen(p);
+    if (g_cbEvents + n * 4 + 16 < MAX_EVENTS * 16) {
+        g_cbEvents += sprintf(g_pszEvents + g_cbEvents, "clip %s", p ? "" : "-");
+        for (i = 0; i < n; i++)
+            g_cbEvents += sprintf(g_pszEvents + g_cbEvents, "%02x%02x", p[i] & 0xFF, p[i] >> 8);
+        g_pszEvents[g_cbEvents++] = '\n';
+        g_bDirty = TRUE;
+    }
+    if (p)
+        GlobalUnlock(h);
+    CloseClipboard();
+}
+
+static void CopyAndHang(HWND hwnd)
+{
+    static const WCHAR kText[] = L"the user's own";
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(kText));
+    memcpy(GlobalLock(h), kText, sizeof(kText));
+    GlobalUnlock(h);
+    if (OpenClipboard(hwnd)) {
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, h);
+        SetClipboardData(RegisterClipboardFormatA("NorzaLate"), NULL);
+        CloseClipboard();
+    }
+}
+
 static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
+    case WM_RENDERFORMAT:
+        Sleep(INFINITE);
+        return 0;
+    case WM_DRAWCLIPBOARD:
+        NoteClipboard(hwnd);
+        if (g_hwndNextViewer)
+            SendMessageW(g_hwndNextViewer, msg, wParam, lParam);
+        return 0;
+    case WM_CHANGECBCHAIN:
+        if ((HWND)wParam == g_hwndNextViewer)
+            g_hwndNextViewer = (HWND)lParam;
+        else if (g_hwndNextViewer)
+            SendMessageW(g_hwndNextViewer, msg, wParam, lParam);
+        return 0;
     case WM_CREATE: {
         int i;
+        if (g_nMode == MODE_MONITOR)
+            g_hwndNextViewer = SetClipboardViewer(hwnd);
+        else if (g_nMode == MODE_HUNGOWNER)
+            CopyAndHang(hwnd);
         for (i = 0; i < g_nFields; i++) {
             /* In a form of two fields the first is one line, as a name or code
              * field would be, so Tab leaves it for the next. */
@@ -185,10 +283,18 @@ static LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
             g_bDirty = TRUE;
         return 0;
     case WM_TIMER:
+        if (wParam == IDT_PASTE) {
+            KillTimer(hwnd, IDT_PASTE);
+            g_bLatePaste = TRUE;
+            SendMessageW(g_hwndField[0], WM_PASTE, 0, 0);
+            g_bLatePaste = FALSE;
+        }
         if (g_bDirty)
             WriteReport();
         return 0;
     case WM_DESTROY:
+        if (g_nMode == MODE_MONITOR)
+            ChangeClipboardChain(hwnd, g_hwndNextViewer);
         WriteReport();
         PostQuitMessage(0);
         return 0;
@@ -210,8 +316,12 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
         return 2;
     }
     g_pszReport = __argv[1];
-    if (__argc > 2)
-        g_nFields = atoi(__argv[2]) == 2 ? 2 : strcmp(__argv[2], "0") == 0 ? 0 : 1;
+    if (__argc > 2) {
+        static const char *const kModes[] = { "", "slowpaste", "pasteempty", "nopaste", "monitor", "hungowner" };
+        for (g_nMode = MODE_HUNGOWNER; g_nMode > 0 && strcmp(__argv[2], kModes[g_nMode]); --g_nMode)
+            ;
+        g_nFields = atoi(__argv[2]) == 2 ? 2 : strcmp(__argv[2], "0") == 0 || g_nMode >= MODE_MONITOR ? 0 : 1;
+    }
     if (__argc > 3 && atoi(__argv[3]) > 0)
         g_nRoundChars = atoi(__argv[3]);
     if (g_nRoundChars && __argc > 4 && strcmp(__argv[4], "sink") == 0) {
@@ -229,9 +339,11 @@ int WINAPI WinMain(HINSTANCE hInst, HINSTANCE hPrev, LPSTR lpCmdLine, int nShow)
     RegisterClassA(&wc);
     hwnd = CreateWindowExA(0, wc.lpszClassName, "Norza Typing Target",
                            WS_OVERLAPPEDWINDOW, 100, 100, 400, 280, NULL, NULL, hInst, NULL);
-    ShowWindow(hwnd, nShow);
-    SetForegroundWindow(hwnd);
-    SetFocus(g_hwndField[0]);
+    if (g_nMode < MODE_MONITOR) {   /* the others stay out of the way */
+        ShowWindow(hwnd, nShow);
+        SetForegroundWindow(hwnd);
+        SetFocus(g_hwndField[0]);
+    }
     if (g_nRoundChars)
         WriteReport();
 

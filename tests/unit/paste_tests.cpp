@@ -83,13 +83,25 @@ void ExpectUserClipboard()
     CloseClipboard();
 }
 
-// Whether the text the edit control pasted was marked for clipboard history;
-// with bCopyAfterPaste "the user" copies something right after the paste.
+// What the edit control does around its paste: it notes whether the text was
+// marked for clipboard history, and "another program" then copies, empties
+// the clipboard, or holds it open for a while.
+enum AfterPaste { AFTER_NOTHING, AFTER_COPY, AFTER_EMPTY, AFTER_HOLD };
+
 struct {
     WNDPROC pfnEdit;
-    bool bCopyAfterPaste;
+    AfterPaste after;
     bool bUnrecorded;
 } g_edit;
+
+DWORD WINAPI HoldClipboard(LPVOID)
+{
+    if (OpenClipboard(NULL)) {
+        Sleep(4000);
+        CloseClipboard();
+    }
+    return 0;
+}
 
 LRESULT CALLBACK WatchedEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -101,12 +113,76 @@ LRESULT CALLBACK WatchedEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         g_edit.bUnrecorded &=
             IsClipboardFormatAvailable(RegisterClipboardFormatA(pszMark)) != FALSE;
     LRESULT lResult = CallWindowProcW(g_edit.pfnEdit, hwnd, msg, wParam, lParam);
-    if (g_edit.bCopyAfterPaste && OpenClipboard(hwnd)) {
+    if ((g_edit.after == AFTER_COPY || g_edit.after == AFTER_EMPTY) && OpenClipboard(hwnd)) {
         EmptyClipboard();
-        SetClipboardData(CF_UNICODETEXT, Global(L"copied meanwhile", sizeof(L"copied meanwhile")));
+        if (g_edit.after == AFTER_COPY)
+            SetClipboardData(CF_UNICODETEXT, Global(L"copied meanwhile", sizeof(L"copied meanwhile")));
         CloseClipboard();
+    } else if (g_edit.after == AFTER_HOLD) {
+        CloseHandle(CreateThread(NULL, 0, HoldClipboard, NULL, 0, NULL));
+        Sleep(100);
     }
     return lResult;
+}
+
+// Another program's copy whose second format it renders only when asked, and
+// never does: asked, it hangs until released.
+struct {
+    HWND hWnd;
+    HANDLE hRelease;
+} g_owner;
+
+LRESULT CALLBACK HungOwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_RENDERFORMAT)
+        WaitForSingleObject(g_owner.hRelease, INFINITE);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+DWORD WINAPI RunHungOwner(LPVOID pReady)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = HungOwnerProc;
+    wc.lpszClassName = L"NorzaHungOwner";
+    RegisterClassW(&wc);
+    g_owner.hWnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+    if (OpenClipboard(g_owner.hWnd)) {
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, Global(kUserText, sizeof(kUserText)));
+        SetClipboardData(DataFormat(), NULL);
+        CloseClipboard();
+    }
+    SetEvent((HANDLE)pReady);
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    DestroyWindow(g_owner.hWnd);
+    return 0;
+}
+
+// The clipboard's formats, as a count; -1 when it cannot be opened.
+int ClipboardFormats()
+{
+    if (!OpenClipboard(NULL))
+        return -1;
+    int n = CountClipboardFormats();
+    CloseClipboard();
+    return n;
+}
+
+// Answers this thread's messages until fDone says so, for up to dwMs.
+template <typename F>
+bool PumpUntil(F fDone, DWORD dwMs)
+{
+    for (DWORD dwStart = GetTickCount(); GetTickCount() - dwStart < dwMs;) {
+        MSG msg;
+        while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        if (fDone())
+            return true;
+        Sleep(20);
+    }
+    return fDone();
 }
 
 HANDLE g_hCancel;
@@ -127,7 +203,7 @@ protected:
                                   WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 400,
                                   300, m_hWnd, NULL, NULL, NULL);
         g_edit = { (WNDPROC)SetWindowLongPtrW(m_hEdit, GWLP_WNDPROC, (LONG_PTR)WatchedEditProc),
-                   false, false };
+                   AFTER_NOTHING, false };
         ASSERT_TRUE(SetForegroundWindow(m_hWnd));
         SetFocus(m_hEdit);
         ASSERT_EQ(m_hEdit, GetFocus());
@@ -176,7 +252,7 @@ private:
     static DWORD WINAPI Run(LPVOID pParam)
     {
         Job* pJob = (Job*)pParam;
-        pJob->result = PasteText(pJob->text, pJob->hFocus, KeyboardSnapshot(), pJob->hCancel);
+        pJob->result = PasteText(pJob->text, pJob->hFocus, KeyboardSnapshot(), pJob->hCancel, 50);
         return 0;
     }
 };
@@ -196,13 +272,20 @@ TEST_F(PasteInto, TheTargetGetsTheTextAndTheUserTheirClipboard)
     printf("2,048 characters pasted in %lu ms\n", (unsigned long)m_dwMs);
 }
 
-TEST_F(PasteInto, ACopyMadeDuringThePasteIsKept)
+TEST_F(PasteInto, AClipboardChangedDuringThePasteIsLeftAsItIs)
 {
-    PutUserClipboard(m_hWnd);
-    g_edit.bCopyAfterPaste = true;
-    EXPECT_EQ(TYPING_DONE, Paste(ChineseText(50)));
-    EXPECT_EQ(ChineseText(50), EditText());
-    EXPECT_EQ(L"copied meanwhile", ClipboardText());
+    // A copy, or a password manager clearing the clipboard.
+    for (AfterPaste after : { AFTER_COPY, AFTER_EMPTY }) {
+        PutUserClipboard(m_hWnd);
+        SetWindowTextW(m_hEdit, L"");
+        g_edit.after = after;
+        EXPECT_EQ(TYPING_DONE, Paste(ChineseText(50)));
+        EXPECT_EQ(ChineseText(50), EditText());
+        if (after == AFTER_COPY)
+            EXPECT_EQ(L"copied meanwhile", ClipboardText());
+        else
+            EXPECT_EQ(0, ClipboardFormats());
+    }
 }
 
 TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
@@ -217,20 +300,66 @@ TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
     EXPECT_EQ(L"", EditText());
 
     // A target that never asks for the text: cancelled while waiting for it,
-    // then waited for in vain, from an empty clipboard.
+    // the text stays until the program's end puts the user's content back.
     SendMessageW(m_hEdit, EM_SETREADONLY, TRUE, 0);
     g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
     SetTimer(m_hWnd, 1, 300, CancelPaste);
     EXPECT_EQ(TYPING_CANCELLED, Paste(L"cancelled", g_hCancel));
     EXPECT_LT(m_dwMs, 1800u);
     CloseHandle(g_hCancel);
+    EXPECT_EQ(L"cancelled", ClipboardText());
+    GiveClipboardBack();
     ExpectUserClipboard();
 
+    // Waited for in vain, from an empty clipboard: the text stays for the
+    // user to paste; the target pasting it after all gives the user's (empty)
+    // clipboard back once it is done.
     PutUserClipboard(m_hWnd, true);
-    EXPECT_EQ(TYPING_FAILED, Paste(L"never asked for"));
-    EXPECT_LT(m_dwMs, 5000u);
-    ASSERT_TRUE(OpenClipboard(NULL));
-    EXPECT_EQ(0, CountClipboardFormats());
-    CloseClipboard();
+    EXPECT_EQ(TYPING_NOT_TAKEN, Paste(L"never asked for"));
+    EXPECT_LT(m_dwMs, 12000u);
     EXPECT_EQ(L"", EditText());
+    SendMessageW(m_hEdit, EM_SETREADONLY, FALSE, 0);
+    SendMessageW(m_hEdit, WM_PASTE, 0, 0);
+    EXPECT_EQ(L"never asked for", EditText());
+    EXPECT_TRUE(PumpUntil([] { return ClipboardFormats() == 0; }, 5000));
+}
+
+TEST_F(PasteInto, APutBackThatCannotBeIsToldAndTriedAgain)
+{
+    PutUserClipboard(m_hWnd);
+    g_edit.after = AFTER_HOLD;   // for 4 s after the paste
+    EXPECT_EQ(TYPING_CLIPBOARD_NOT_BACK, Paste(L"pasted"));
+    EXPECT_EQ(L"pasted", EditText());
+    EXPECT_TRUE(PumpUntil([] { return ClipboardText() == kUserText; }, 6000));
+    ExpectUserClipboard();
+}
+
+TEST_F(PasteInto, AnOwnerThatNeverRendersHoldsNothingUp)
+{
+    g_owner.hRelease = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
+    DWORD dwOwner = 0;
+    HANDLE hOwner = CreateThread(NULL, 0, RunHungOwner, hReady, 0, &dwOwner);
+    WaitForSingleObject(hReady, INFINITE);
+    CloseHandle(hReady);
+
+    // Cancelled while the save waits for the render: at once.
+    g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
+    SetTimer(m_hWnd, 1, 200, CancelPaste);
+    EXPECT_EQ(TYPING_CANCELLED, Paste(L"cancelled", g_hCancel));
+    EXPECT_LT(m_dwMs, 1500u);
+    CloseHandle(g_hCancel);
+
+    // The format that hangs is left out, the rest comes back.
+    EXPECT_EQ(TYPING_DONE, Paste(L"pasted"));
+    EXPECT_EQ(L"pasted", EditText());
+    EXPECT_EQ(kUserText, ClipboardText());
+    EXPECT_FALSE(IsClipboardFormatAvailable(DataFormat()));
+    printf("pasted past a hung owner in %lu ms\n", (unsigned long)m_dwMs);
+
+    SetEvent(g_owner.hRelease);
+    PostThreadMessageW(dwOwner, WM_QUIT, 0, 0);
+    WaitForSingleObject(hOwner, 5000);
+    CloseHandle(hOwner);
+    CloseHandle(g_owner.hRelease);
 }

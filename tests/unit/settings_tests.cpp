@@ -84,6 +84,7 @@ protected:
         EXPECT_FALSE(o.bSuffix);
         EXPECT_EQ(0, o.nKeyDelay);
         EXPECT_EQ(0, o.nRepeatWindow);
+        EXPECT_EQ(kDefaultPasteRestoreDelay, o.nPasteRestoreDelay);
         for (const CControlOutput& c : o.controls)
             EXPECT_TRUE(c.bKeep);
     }
@@ -173,9 +174,10 @@ TEST_F(OutputSettings, LongValuesAreReadWhole)
 
 TEST_F(OutputSettings, RulesAndMethodAreReadAsTheyStand)
 {
-    Read("[RULE10]\nMatch=B\n[OUTPUT]\nMethod=PASTE\n[RULE2]\nMatch=LOT=(\\w+)\nProgram=a.exe; b.exe\n"
-         "Output=$1{TAB}\nAction=reject\n[RULE0]\nMatch=x\n[RULE100]\nMatch=x\n[RULE05]\nMatch=x\n"
-         "[RULEX]\nMatch=x\n[OUTPUT:a.exe]\nMethod=type\n[OUTPUT:b.exe]\nMethod=clipboard\n");
+    Read("[RULE10]\nMatch=B\n[OUTPUT]\nMethod=PASTE\nPasteRestoreDelay=2000\n[RULE2]\nMatch=LOT=(\\w+)\n"
+         "Program=a.exe; b.exe\nOutput=$1{TAB}\nAction=reject\n[RULE0]\nMatch=x\n[RULE100]\nMatch=x\n"
+         "[RULE05]\nMatch=x\n[RULEX]\nMatch=x\n[OUTPUT:a.exe]\nMethod=type\nPasteRestoreDelay=10001\n"
+         "[OUTPUT:b.exe]\nMethod=clipboard\nPasteRestoreDelay=0\n");
     std::vector<CRuleSetting> rules = ReadRuleSettings(m_path.c_str());
     ASSERT_EQ(2u, rules.size());   // in the order of their numbers, 1..99 only
     EXPECT_EQ(2, rules[0].nNumber);
@@ -190,6 +192,9 @@ TEST_F(OutputSettings, RulesAndMethodAreReadAsTheyStand)
     EXPECT_TRUE(profiles.base.bPaste);
     EXPECT_FALSE(profiles.For(L"a.exe").bPaste);
     EXPECT_TRUE(profiles.For(L"b.exe").bPaste);   // an unknown method keeps the one before
+    EXPECT_EQ(2000, profiles.base.nPasteRestoreDelay);
+    EXPECT_EQ(2000, profiles.For(L"a.exe").nPasteRestoreDelay);   // beyond 10000 ms
+    EXPECT_EQ(0, profiles.For(L"b.exe").nPasteRestoreDelay);
 }
 
 // What the organisation sets comes before the local file, key by key: the
