@@ -23,6 +23,8 @@ struct ScanRecord {
     ScanOutcome outcome;
     NoticeCause cause;          // why it was not typed (NOTICE_NONE otherwise)
     int nRule;                  // the rule that shaped or refused it; 0: none
+    size_t nTyped, nTotal;      // a typing stopped half-way: characters and keys
+                                // typed, of all (CountTyped)
 };
 
 // The code as the history window shows it: every control character in sight,

@@ -8,7 +8,12 @@ NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result)
     case TARGET_SELF: return NOTICE_TYPED_SELF;
     case TARGET_NO_FOCUS: return NOTICE_TYPED_NO_FOCUS;
     case TARGET_ELEVATED: return NOTICE_TYPED_ELEVATED;
-    default: return result == TYPING_FAILED ? NOTICE_TYPED_FAILED : NOTICE_NONE;
+    default: break;
+    }
+    switch (result) {
+    case TYPING_FAILED: return NOTICE_TYPED_FAILED;
+    case TYPING_FRONT_CHANGED: return NOTICE_TYPED_FRONT;
+    default: return NOTICE_NONE;
     }
 }
 
@@ -19,6 +24,8 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_TYPED_NO_FOCUS: return IDS_NOTICE_NO_FOCUS;
     case NOTICE_TYPED_ELEVATED: return IDS_NOTICE_ELEVATED;
     case NOTICE_TYPED_FAILED: return IDS_NOTICE_TYPING_FAILED;
+    case NOTICE_TYPED_FRONT: return IDS_NOTICE_FRONT_CHANGED;
+    case NOTICE_QUEUE_FULL: return IDS_NOTICE_QUEUE_FULL;
     case NOTICE_REJECTED: return IDS_NOTICE_REJECTED;
     case NOTICE_DEVICE_LOST: return IDS_NOTICE_DEVICE_LOST;
     case NOTICE_DEVICE_BACK: return IDS_NOTICE_DEVICE_BACK;

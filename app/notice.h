@@ -14,6 +14,8 @@ enum NoticeCause {
     NOTICE_TYPED_NO_FOCUS,
     NOTICE_TYPED_ELEVATED,
     NOTICE_TYPED_FAILED,
+    NOTICE_TYPED_FRONT,     // another window came to the front: how much went is told
+    NOTICE_QUEUE_FULL,      // too many decodes waited to be typed
     NOTICE_REJECTED,        // a rule refuses the code
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,

@@ -210,14 +210,14 @@ std::wstring ClipboardText(const std::wstring& strText)
 {
     std::wstring out;
     out.reserve(strText.size() + 16);
-    for (size_t i = 0; i < strText.size(); ++i) {
-        wchar_t ch = strText[i];
-        if (ch == L'\r' && i + 1 < strText.size() && strText[i + 1] == L'\n')
-            ++i;
-        if (ch == L'\r' || ch == L'\n')
+    CTypedWalk walk(strText);
+    for (TypedItem item; walk.Next(&item);) {
+        if (item.kind != TypedItem::kChar)
+            continue;
+        if (item.Char() == L'\r')
             out += L"\r\n";
         else
-            out += ch;
+            out.append(item.awch, item.nUnits);
     }
     return out;
 }
@@ -397,7 +397,7 @@ void CPasteOwner::PutBack()
 }  // namespace
 
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel)
+                       HANDLE hCancel, HWND hFront)
 {
     if (strText.empty())
         return TYPING_DONE;
@@ -407,7 +407,9 @@ TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardS
     if (!owner.Create() || !owner.Offer())
         return TYPING_FAILED;
     CThreadLayout layout(GetKeyboardLayout(GetWindowThreadProcessId(hFocus, NULL)));
-    TypingResult result = SendPlan(PlanShortcut('V', layout, keys), 0, hCancel, hFocus);
+    // The guard looks at the front just before the Ctrl+V.
+    CTypingGuard guard(hCancel, hFront);
+    TypingResult result = SendPlan(PlanShortcut('V', layout, keys), 0, guard, hFocus);
     if (result == TYPING_DONE)
         result = owner.WaitForTarget(hCancel);
     owner.PutBack();

@@ -17,5 +17,6 @@
 // Fails, the user's clipboard as it was, when the clipboard stays locked or
 // the target does not ask for the text within two seconds. hCancel stops
 // the wait for the target. Runs on a thread of its own: it owns a window.
+// The Ctrl+V goes only while hFront (if given) is the foreground window.
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel);
+                       HANDLE hCancel, HWND hFront = NULL);

@@ -17,6 +17,8 @@
 #define IDS_NOTICE_START_FAILED 206
 #define IDS_NOTICE_TYPING_FAILED 207
 #define IDS_NOTICE_REJECTED     208
+#define IDS_NOTICE_FRONT_CHANGED 209
+#define IDS_NOTICE_QUEUE_FULL   212
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230
@@ -50,6 +52,8 @@
 #define IDS_HISTORY_FAILED      265
 #define IDS_HISTORY_BUSY        266
 #define IDS_HISTORY_REJECTED    267
+#define IDS_HISTORY_FRONT       268
+#define IDS_HISTORY_QUEUE_FULL  269
 #define IDC_HISTORY_LIST        1201
 #define IDC_HISTORY_COPY        1202
 #define IDC_HISTORY_RETYPE      1203
