@@ -271,23 +271,44 @@ class DuringADecode(TrayCase):
         self.proc.wait(30)
         self.assertEqual(SILENCED + ["ReleaseDevice"], self.engine_calls(before))
 
-    def test_restart_while_typing_and_exit_while_held_off(self):
+    def test_restart_while_typing_and_while_held_off_then_closing_while_typing(self):
         code = "0123456789" * 3
         target, sender = self.typing(code, hold_off=4000)
+        target_hwnd = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
         self.restart_and_wait()
         self.assertEqual(0, sender.wait(30))
         typed = target.text()
         self.assertTrue(code.startswith(typed) and len(typed) < len(code), typed)
 
-        hwnd = self.tray_hwnd()
-        self.assertEqual(0, norza.wintool("foreground", [w["hwnd"] for w in norza.windows()
-                                                         if w["cls"] == "NorzaTypingTarget"][0])[0])
+        # The copy that started: restarted while held off, and that one's
+        # copy closed as setup closes it, while typing.
+        for end in ("restart", "close"):
+            self.assertEqual(0, norza.wintool("foreground", target_hwnd)[0])
+            hwnd, before = self.tray_hwnd(), len(self.journal())
+            sender = self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+            if end == "restart":
+                target.wait_text(typed + code + "\r\n", timeout=30)
+                self.restart_and_wait()
+                typed = target.text()
+            else:
+                wait_for(lambda: len(target.text()) >= len(typed) + 2, what="the typing to begin")
+                norza.wintool("post", hwnd, WM_CLOSE, "0", "0")
+            self.assertEqual(0, sender.wait(30))
+            wait_for(lambda: "ReleaseDevice" in self.journal()[before:], what="the release")
+            self.assertEqual(SILENCED + ["ReleaseDevice"], self.engine_calls(before)[:5])
+        wait_for(lambda: not [w for w in norza.windows() if w["hwnd"] == hwnd.lower()],
+                 timeout=20, what="the last copy to end")
+        self.assertLess(len(target.text()), len(typed) + len(code))
+
+    def test_exit_while_held_off(self):
+        self.write("configDecodeTime.ini", "5000")
+        self.run_norza()
+        self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])   # nothing to type
         before = len(self.journal())
         self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", "x")
-        target.wait_text(typed + "x\r\n")
-        norza.wintool("post", hwnd, WM_COMMAND, ID_TRAY_EXIT, "0")
-        wait_for(lambda: not [w for w in norza.windows() if w["hwnd"] == hwnd.lower()],
-                 timeout=20, what="the new process to end")
+        wait_for(lambda: "setPDF417 0" in self.journal()[before:], what="the decode")
+        self.command(ID_TRAY_EXIT)
+        self.proc.wait(30)
         self.assertEqual(SILENCED + ["ReleaseDevice"], self.engine_calls(before))
 
 
