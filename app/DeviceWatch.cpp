@@ -1,5 +1,6 @@
-// The two timers: one keeps the tray icon showing the enabled symbologies,
-// the other watches for the scanner going away and coming back.
+// The timers: one keeps the tray icon showing the enabled symbologies,
+// another watches for the scanner going away and coming back; the decode's
+// own (the hold-off, the wait for the user's window) go to its steps.
 #include "ScanWedgeDlg.h"
 
 #include "resource.h"
@@ -8,6 +9,14 @@
 
 void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
+    if (nIDEvent == TIMER_HOLDOFF) {
+        OnHoldOffOver();
+        return;
+    }
+    if (nIDEvent == TIMER_RETYPE_WAIT) {
+        OnRetypeWait();
+        return;
+    }
     if (!m_bIconAdded)
         AddTrayIcon();
     RememberUserWindow();

@@ -28,17 +28,22 @@ static UINT ResultTextId(const ScanRecord& record)
     case NOTICE_TYPED_ELEVATED: return IDS_HISTORY_ELEVATED;
     case NOTICE_REJECTED: return IDS_HISTORY_REJECTED;
     case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
+    case NOTICE_TYPED_FRONT: return IDS_HISTORY_FRONT;
+    case NOTICE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
     default: return IDS_HISTORY_FAILED;
     }
 }
 
-// A record's result as the window shows it: a refusal names its rule, and a
-// code too long to keep says so.
+// A record's result as the window shows it: a refusal names its rule, a
+// typing stopped half-way how far it got, and a code too long to keep says so.
 static std::wstring ResultText(const ScanRecord& record)
 {
     WCHAR szFormat[128], szText[160], szCut[64] = L"";
     UiLoadString(ResultTextId(record), szFormat, ARRAYSIZE(szFormat));
-    wsprintfW(szText, szFormat, record.nRule);
+    if (record.outcome == SCAN_NOT_TYPED && record.cause == NOTICE_TYPED_FRONT)
+        wsprintfW(szText, szFormat, (int)record.nTyped, (int)record.nTotal);
+    else
+        wsprintfW(szText, szFormat, record.nRule);
     if (record.bCut)
         UiLoadString(IDS_HISTORY_CUT, szCut, ARRAYSIZE(szCut));
     return std::wstring(szText) + szCut;
@@ -242,14 +247,13 @@ void CHistoryDlg::OnRetype()
     // A copy: the history changes while the code is typed.
     std::string strBytes = m_pTray->History().At(nRow).strBytes;
     SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, L"");
-    if (!m_pTray->RetypeScan(strBytes)) {
+    if (!m_pTray->RetypeScan(strBytes))
         SetStatus(IDS_HISTORY_BUSY);
-        return;
-    }
-    // The window may have been closed meanwhile; the retyped code is the
-    // newest record.
-    if (m_hWnd && m_pTray->History().Count() > 0)
-        SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, ResultText(m_pTray->History().At(0)).c_str());
+}
+
+void CHistoryDlg::ShowResult(const ScanRecord& record)
+{
+    SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, ResultText(record).c_str());
 }
 
 void CHistoryDlg::OnTimer(UINT_PTR nIDEvent)

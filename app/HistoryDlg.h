@@ -17,6 +17,8 @@ public:
     void Open();
     // Shows the records added to the history since the last look.
     void Refresh();
+    // Tells how the code typed again went.
+    void ShowResult(const ScanRecord& record);
 
 protected:
     BOOL OnInitDialog() override;

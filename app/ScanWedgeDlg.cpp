@@ -20,6 +20,7 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_MESSAGE(WM_SCAN_DECODED, OnScanDecoded)
+    ON_MESSAGE(WM_TYPING_DONE, OnTypingDone)
     ON_MESSAGE(WM_SCAN_QUIT, OnScanQuit)
     ON_COMMAND(ID_TRAY_QR, OnToggleQR)
     ON_COMMAND(ID_TRAY_EXIT, OnTrayExit)
@@ -43,8 +44,9 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
-      m_hWndUser(NULL), m_nRejectedRule(0), m_bDecoding(FALSE), m_bRetyping(FALSE), m_bClosing(FALSE),
-      m_nPendingNotice(NOTICE_NONE), m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
+      m_hWndUser(NULL), m_anNoticeArgs(), m_nStep(STEP_IDLE), m_bRetype(false), m_record(),
+      m_nRetypeWaits(0), m_bClosing(FALSE), m_nPendingNotice(NOTICE_NONE),
+      m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
 {
 }
 
@@ -178,7 +180,7 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
         int bFlag = ReadTypeFlag(flag.pszKey, settings);
         if (bFlag != *flag.pbFlag) {
             *flag.pbFlag = bFlag;
-            if (!m_bDecoding)
+            if (!IsDecoding())
                 flag.pfnSetEngine(bFlag);
         }
     }
@@ -257,10 +259,12 @@ LRESULT CScanWedgeDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
     return Default();
 }
 
-void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause)
+void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1, int nArg2)
 {
     if (!m_gateNotices.Pass(subject, cause) || !m_bNotices)
         return;
+    m_anNoticeArgs[0] = nArg1;
+    m_anNoticeArgs[1] = nArg2;
     // The notification area may not be up yet, as early at sign-in: the
     // notice waits for the icon.
     if (m_bIconAdded)
@@ -284,7 +288,7 @@ void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
     UiLoadString(IDS_NOTICE_TITLE, nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle));
     WCHAR szFormat[ARRAYSIZE(nid.szInfo)];
     UiLoadString(NoticeTextId(cause), szFormat, ARRAYSIZE(szFormat));
-    wsprintfW(nid.szInfo, szFormat, m_nRejectedRule);
+    wsprintfW(nid.szInfo, szFormat, m_anNoticeArgs[0], m_anNoticeArgs[1]);
     Shell_NotifyIconW(NIM_MODIFY, &nid);
     m_nBalloonCause = cause;
 }

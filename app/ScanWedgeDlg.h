@@ -18,10 +18,17 @@
 #include "target.h"
 #include "typist.h"
 
+// The tray window's own messages, each with a number of its own:
+// WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
+// (sharedwatch.h), + 9 WM_HISTORY_BYTES (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
+// The typing thread is done with its job.
+#define WM_TYPING_DONE (WM_USER + 7)
 
 #define TIMER_STATUS 1
 #define TIMER_DEVICE 2
+#define TIMER_HOLDOFF 3        // the hold-off after a decode is over
+#define TIMER_RETYPE_WAIT 4    // looks whether the user's window is ready for "Type again"
 
 // One decode made ready: where it goes, the options of the program there,
 // and what is typed.
@@ -47,9 +54,13 @@ public:
     // For the scan history window.
     const CScanHistory& History() const { return m_history; }
     // Types a recorded decode again into the user's window, as a decode of
-    // its own in the history; false, and nothing done, while another is
-    // being typed.
+    // its own in the history, the engine silenced and held off as for a
+    // decode; false, and nothing done, while a decode is under way. The
+    // history window is told the result.
     bool RetypeScan(const std::string& strBytes);
+    // A decode is under way: typed, held off, or waiting for the user's
+    // window; the engine is silenced meanwhile.
+    bool IsDecoding() const { return m_nStep != STEP_IDLE; }
     // The tray menu and the history window take the foreground; the user's
     // window gets it back afterwards.
     void RememberUserWindow();
@@ -69,6 +80,7 @@ protected:
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
     afx_msg void OnToggleDM();
@@ -91,27 +103,42 @@ private:
     // Configures the engine once StartDevice has returned 1.
     void CompleteStart();
     BOOL AddTrayIcon();
-    // One decode's road after the engine was silenced: shape, log, leave out
-    // a repeat, type, tell, hold off.
-    void HandleDecode(const std::string& strBytes);
-    // Finds where the decode goes and shapes it for the program there.
-    PreparedDecode PrepareDecode(const std::string& strBytes, ScanRecord* pRecord);
-    // Types the prepared decode where the user works and tells how it went:
-    // the record's outcome and cause, a notice. False when the program is
-    // closing meanwhile.
-    bool DeliverDecode(const PreparedDecode& decode, ScanRecord* pRecord);
-    void AddToHistory(const ScanRecord& record);
-    // Types into the target's focused control; says why when it could not
-    // (NOTICE_NONE: typed).
-    NoticeCause TypeInto(const PreparedDecode& decode);
-    // Waits for the event (NULL: none) or the time, whichever comes first,
-    // while the window goes on answering its messages; ends early when the
-    // program is closing.
-    void WaitWithMessages(HANDLE hEvent, DWORD dwMs);
+    // The decode's steps (DecodeFlow.cpp): one decode at a time, none inside
+    // the engine's message.
+    enum DecodeStep {
+        STEP_IDLE,          // the engine decodes
+        STEP_RETYPE_WAIT,   // "Type again": the user's window is coming to the front
+        STEP_TYPING,        // shaped, logged, typed on the typing thread
+        STEP_HOLDOFF        // over; the hold-off runs
+    };
+    void SilenceEngine();
+    // A decode that came while another is under way waits its turn, up to
+    // a bound; beyond it, it is refused, logged and told.
+    void WaitInLine(const std::string& strBytes);
+    // Shapes, logs, leaves out a repeat and starts the typing; any end of
+    // it leads to the hold-off.
+    void BeginDecode(const std::string& strBytes, bool bRetype);
+    void OnRetypeWait();
+    void HoldOff();
+    void OnHoldOffOver();
     void ReenableDecoding();
     // The program is closing: a typing under way stops, nothing waits.
     void StopDecoding();
-    void ShowNotice(NoticeSubject subject, NoticeCause cause);
+
+    // The decode's road (DecodeRoute.cpp).
+    // Finds where the decode goes and shapes it for the program there.
+    PreparedDecode PrepareDecode(const std::string& strBytes, ScanRecord* pRecord);
+    void LogDecode(const PreparedDecode& decode);
+    // Starts typing m_decode where the user works; false, the decode
+    // finished with the cause, when it cannot be typed there.
+    bool StartTyping();
+    // Tells how the decode under way went: its record, a notice, the
+    // history, the repeat filter.
+    void FinishDecode(NoticeCause cause);
+    void AddToHistory(const ScanRecord& record);
+    // nArg1 and nArg2 go into the text: the rule that refuses a code, how
+    // many characters of how many were typed.
+    void ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1 = 0, int nArg2 = 0);
     void ShowBalloon(NoticeCause cause);
     void LoadOutputSettings(const CSettingsSource& settings);
     // What the organisation sets (OrgSettings.cpp): the policy and its
@@ -122,9 +149,9 @@ private:
     void CheckSharedSettings();
     void ShowTrayMenu();
     void GiveBackForeground();
-    // Until the user's window is in front with its focus set, for a second
-    // at most: another program takes the foreground when it gets to it.
-    void WaitForUserWindow();
+    // The user's window is in front with its focus set (or there is none to
+    // wait for): another program takes the foreground when it gets to it.
+    bool UserWindowReady() const;
     void SetTrayIcon(int nIconId);
     void ShowStatusIcon();
     void WatchDevice();
@@ -150,11 +177,15 @@ private:
     HWND m_hWndUser;
     COutputProfiles m_outputs;
     CRules m_rules;
-    int m_nRejectedRule;                   // the rule a refusal notice names
+    int m_anNoticeArgs[2];                 // of the notice shown last
     CRepeatFilter m_repeat;
     CTypist m_typist;
-    BOOL m_bDecoding;                      // a decode is typed or held off
-    BOOL m_bRetyping;                      // a decode from the history is typed
+    DecodeStep m_nStep;
+    bool m_bRetype;                        // the decode under way came from the history
+    ScanRecord m_record;                   // of the decode under way
+    PreparedDecode m_decode;
+    std::string m_strRetype;               // waits for the user's window
+    int m_nRetypeWaits;
     BOOL m_bClosing;
     std::deque<std::string> m_queDecodes;  // arrived meanwhile, in order
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there

@@ -106,19 +106,15 @@ void CScanWedgeDlg::GiveBackForeground()
         ::SetForegroundWindow(m_hWndUser);
 }
 
-void CScanWedgeDlg::WaitForUserWindow()
+bool CScanWedgeDlg::UserWindowReady() const
 {
     if (!IsUserWindow(m_hWndUser))
-        return;
-    DWORD dwThreadId = GetWindowThreadProcessId(m_hWndUser, NULL);
-    for (int i = 0; i < 50 && !m_bClosing; ++i) {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof(info);
-        if (::GetForegroundWindow() == m_hWndUser && GetGUIThreadInfo(dwThreadId, &info) &&
-            info.hwndActive == m_hWndUser && info.hwndFocus)
-            return;
-        WaitWithMessages(NULL, 20);
-    }
+        return true;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    return ::GetForegroundWindow() == m_hWndUser &&
+           GetGUIThreadInfo(GetWindowThreadProcessId(m_hWndUser, NULL), &info) &&
+           info.hwndActive == m_hWndUser && info.hwndFocus;
 }
 
 void CScanWedgeDlg::OnTrayHistory()
@@ -130,7 +126,7 @@ void CScanWedgeDlg::OnTrayHistory()
 // A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it;
 // while a decode is typed or held off the engine stays silenced, and the
 // flags in force at its end are applied then.
-static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int), BOOL bHeldOff)
+static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int), bool bHeldOff)
 {
     bFlag = bFlag == 0 ? 1 : 0;
     if (!bHeldOff)
@@ -139,22 +135,22 @@ static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int), BOOL bHeldOff)
 
 void CScanWedgeDlg::OnToggleQR()
 {
-    Toggle(m_bQR, setQRable, m_bDecoding);
+    Toggle(m_bQR, setQRable, IsDecoding());
 }
 
 void CScanWedgeDlg::OnToggleDM()
 {
-    Toggle(m_bDM, setDMable, m_bDecoding);
+    Toggle(m_bDM, setDMable, IsDecoding());
 }
 
 void CScanWedgeDlg::OnToggleBarcode()
 {
-    Toggle(m_bBarcode, setBarcode, m_bDecoding);
+    Toggle(m_bBarcode, setBarcode, IsDecoding());
 }
 
 void CScanWedgeDlg::OnTogglePDF417()
 {
-    Toggle(m_bPDF417, setPDF417, m_bDecoding);
+    Toggle(m_bPDF417, setPDF417, IsDecoding());
 }
 
 void CScanWedgeDlg::OnTraySettings()

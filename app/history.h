@@ -26,6 +26,8 @@ struct ScanRecord {
     // Too long to keep whole: strCode holds only its start, for the window,
     // and strBytes nothing; it cannot be copied or typed again.
     bool bCut = false;
+    size_t nTyped, nTotal;      // a typing stopped half-way: characters and keys
+                                // typed, of all (CountTyped)
 };
 
 // A decoded code as the history window shows it, written as a settings text
@@ -41,7 +43,7 @@ std::wstring VisibleTyped(const std::wstring& strTyped);
 
 // The tray window answers it with CScanHistory::Bytes(): the long test runs
 // take what the history holds off the program's memory.
-#define WM_HISTORY_BYTES (WM_USER + 7)
+#define WM_HISTORY_BYTES (WM_USER + 9)
 
 // A code longer than this (bytes as decoded, or characters as shaped) is
 // kept as its first kKeepShown characters: no barcode holds that much, and

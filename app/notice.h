@@ -16,6 +16,8 @@ enum NoticeCause {
     NOTICE_TYPED_FAILED,
     NOTICE_PASTE_NOT_TAKEN,     // the clipboard holds the code the target did not take
     NOTICE_CLIPBOARD_NOT_BACK,  // pasted; the user's clipboard could not be put back yet
+    NOTICE_TYPED_FRONT,     // another window came to the front: how much went is told
+    NOTICE_QUEUE_FULL,      // too many decodes waited to be typed
     NOTICE_REJECTED,        // a rule refuses the code
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,

@@ -10,11 +10,11 @@ const DWORD kFocusWaitMs = 1000;
 
 const WORD kScanTab = 0x0F, kScanReturn = 0x1C;
 
-void AddStep(std::vector<CharStep>& steps, CharStep::Kind kind)
+void AddStep(std::vector<CharStep>& steps, CharStep::Kind kind, UINT nCodePage)
 {
     if (steps.empty() || steps.back().kind != kind || kind == CharStep::kKey ||
         kind == CharStep::kEnterSuffix || kind == CharStep::kPause)
-        steps.push_back(CharStep{ kind, std::string(), std::wstring(), 0, 0 });
+        steps.push_back(CharStep{ kind, std::string(), std::wstring(), 0, 0, nCodePage });
 }
 
 // Only code pages of one or two bytes a character can go through WM_CHAR
@@ -46,24 +46,24 @@ int CharBytes(UINT nCodePage, const wchar_t* pwch, int nUnits, char* pOut)
 // waits and not within a second in five.)
 class CCharTyping {
 public:
-    CCharTyping(HWND hFocus, int nKeyDelay, HANDLE hCancel, PFN_POSTMESSAGE pfnPostA,
+    CCharTyping(HWND hFocus, int nKeyDelay, CTypingGuard& guard, PFN_POSTMESSAGE pfnPostA,
                 PFN_POSTMESSAGE pfnPostW)
-        : m_hFocus(hFocus), m_hAsked(NULL), m_dwDlgCode(0), m_nKeyDelay(nKeyDelay),
-          m_hCancel(hCancel), m_bFirst(true),
-          m_result(TYPING_DONE), m_pfnPostA(pfnPostA), m_pfnPostW(pfnPostW) {}
+        : m_hFocus(hFocus), m_hAsked(NULL), m_dwDlgCode(0), m_nKeyDelay(nKeyDelay), m_guard(guard),
+          m_bFirst(true), m_result(TYPING_DONE), m_pfnPostA(pfnPostA), m_pfnPostW(pfnPostW) {}
 
     TypingResult Result() const { return m_result; }
 
-    bool Chars(const std::string& bytes)
+    bool Chars(const std::string& bytes, UINT nCodePage)
     {
         for (size_t i = 0; i < bytes.size(); ++i) {
             unsigned char b = (unsigned char)bytes[i];
-            if (!Pause() || !Post(m_pfnPostA, WM_CHAR, b, 0))
+            if (!Before() || !Post(m_pfnPostA, WM_CHAR, b, 0))
                 return false;
             // A double-byte character's trail byte goes with its lead byte.
-            if (IsDBCSLeadByte(b) && i + 1 < bytes.size() &&
+            if (IsDBCSLeadByteEx(nCodePage, b) && i + 1 < bytes.size() &&
                 !Post(m_pfnPostA, WM_CHAR, (unsigned char)bytes[++i], 0))
                 return false;
+            m_guard.Count();
         }
         return true;
     }
@@ -72,42 +72,45 @@ public:
     // to its form (a dialog moves the focus on Tab, presses its default
     // button on Enter), else as the character the control takes, in its
     // place: a posted key becomes its character only when the target takes
-    // it, behind everything posted after it.
-    bool Key(BYTE bVk)
+    // it, behind everything posted after it. bMore: something follows, which
+    // must not go to the field a Tab was meant to leave.
+    bool Key(BYTE bVk, bool bMore)
     {
-        if (!Pause())
+        if (!Before())
             return false;
-        if (ControlTakes(bVk))
-            return Post(m_pfnPostA, WM_CHAR, bVk == VK_TAB ? '\t' : '\r', 0);
+        if (ControlTakes(bVk)) {
+            if (!Post(m_pfnPostA, WM_CHAR, bVk == VK_TAB ? '\t' : '\r', 0))
+                return false;
+            m_guard.Count();
+            return true;
+        }
         LPARAM lDown = 1 | (LPARAM)(bVk == VK_TAB ? kScanTab : kScanReturn) << 16;
         if (!Post(m_pfnPostA, WM_KEYDOWN, bVk, lDown) ||
             !Post(m_pfnPostA, WM_KEYUP, bVk, lDown | 0xC0000000))
             return false;
-        if (bVk == VK_TAB)
-            FollowFocus();
-        return true;
+        m_guard.Count();
+        if (bVk != VK_TAB)
+            return true;
+        // The last Tab is waited for too, so that the next code finds the
+        // focus where this one left it; nothing of this one is lost then.
+        TypingResult result = FollowFocus();
+        return Go(bMore ? result : TYPING_DONE);
     }
 
-    bool Wait(DWORD dwMs)
-    {
-        if (PauseTyping(m_hCancel, dwMs)) {
-            m_result = TYPING_CANCELLED;
-            return false;
-        }
-        return true;
-    }
+    bool Wait(DWORD dwMs) { return Go(m_guard.Pause(dwMs)); }
 
-    bool EnterSuffix() { return Pause() && Post(m_pfnPostA, WM_KEYDOWN, VK_RETURN, 0); }
+    bool EnterSuffix() { return Before() && Post(m_pfnPostA, WM_KEYDOWN, VK_RETURN, 0); }
 
+    // Whole characters: a surrogate pair goes as its two halves.
     bool Unicode(const std::wstring& wide)
     {
         for (size_t i = 0; i < wide.size(); ++i) {
-            if (!Pause() || !Post(m_pfnPostW, WM_CHAR, wide[i], 0))
+            if (!Before() || !Post(m_pfnPostW, WM_CHAR, wide[i], 0))
                 return false;
-            // A surrogate pair is one character.
             if (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
                 !Post(m_pfnPostW, WM_CHAR, wide[++i], 0))
                 return false;
+            m_guard.Count();
         }
         return true;
     }
@@ -128,8 +131,10 @@ private:
     }
 
     // The posted Tab moves the focus once the target takes it, after every
-    // character posted before it: wait for that, bounded.
-    void FollowFocus()
+    // character posted before it: wait for that, bounded. TYPING_FAILED when
+    // the focus stayed: a busy target has not taken the Tab yet, and what
+    // follows would land in the field the Tab was to leave.
+    TypingResult FollowFocus()
     {
         DWORD dwThread = GetWindowThreadProcessId(m_hFocus, NULL);
         DWORD dwStart = GetTickCount();
@@ -138,19 +143,29 @@ private:
             info.cbSize = sizeof(info);
             if (GetGUIThreadInfo(dwThread, &info) && info.hwndFocus && info.hwndFocus != m_hFocus) {
                 m_hFocus = info.hwndFocus;
-                return;
+                return TYPING_DONE;
             }
-        } while (!PauseTyping(m_hCancel, 2) && GetTickCount() - dwStart < kFocusWaitMs);
+            TypingResult result = m_guard.Pause(2);
+            if (result != TYPING_DONE)
+                return result;
+        } while (GetTickCount() - dwStart < kFocusWaitMs);
+        return TYPING_FAILED;
     }
 
-    bool Pause()
+    // Before each character: the key delay, and the guard's look.
+    bool Before()
     {
-        if (m_nKeyDelay > 0 && !m_bFirst && PauseTyping(m_hCancel, m_nKeyDelay)) {
-            m_result = TYPING_CANCELLED;
-            return false;
-        }
+        TypingResult result = m_nKeyDelay > 0 && !m_bFirst ? m_guard.Pause(m_nKeyDelay)
+                              : m_bFirst ? m_guard.Check() : m_guard.CheckStream();
         m_bFirst = false;
-        return true;
+        return Go(result);
+    }
+
+    bool Go(TypingResult result)
+    {
+        if (result != TYPING_DONE)
+            m_result = result;
+        return result == TYPING_DONE;
     }
 
     // A long text can fill the target's queue faster than the target takes
@@ -160,14 +175,10 @@ private:
     {
         DWORD dwWait = 1, dwWaited = 0;
         while (!pfnPost(m_hFocus, message, wParam, lParam)) {
-            if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA || dwWaited >= kFullQueueMs) {
-                m_result = TYPING_FAILED;
+            if (GetLastError() != ERROR_NOT_ENOUGH_QUOTA || dwWaited >= kFullQueueMs)
+                return Go(TYPING_FAILED);
+            if (!Go(m_guard.Pause(dwWait)))
                 return false;
-            }
-            if (PauseTyping(m_hCancel, dwWait)) {
-                m_result = TYPING_CANCELLED;
-                return false;
-            }
             dwWaited += dwWait;
             if (dwWait < 16)
                 dwWait *= 2;
@@ -179,7 +190,7 @@ private:
     HWND m_hAsked;            // the control whose dialog code m_dwDlgCode is
     DWORD_PTR m_dwDlgCode;
     int m_nKeyDelay;
-    HANDLE m_hCancel;
+    CTypingGuard& m_guard;
     bool m_bFirst;
     TypingResult m_result;
     PFN_POSTMESSAGE m_pfnPostA;
@@ -194,47 +205,47 @@ std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter, U
         nCodePage = GetACP();
     bool bBytes = PostsBytes(nCodePage);
     std::vector<CharStep> steps;
-    for (size_t i = 0; i < text.size();) {
-        wchar_t ch = text[i];
-        int nUnits = ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
+    CTypedWalk walk(text);
+    for (TypedItem item; walk.Next(&item);) {
+        wchar_t ch = item.Char();
         char bytes[8];
         int nBytes = 0;
-        if (ch == kKeyMarker || ch == kPauseMarker) {
-            if (ch == kPauseMarker && i + 1 < text.size()) {
-                AddStep(steps, CharStep::kPause);
-                steps.back().dwMs = text[i + 1];
-            }
-            nUnits = 2;
+        if (item.kind == TypedItem::kPause) {
+            AddStep(steps, CharStep::kPause, nCodePage);
+            steps.back().dwMs = item.dwMs;
+        } else if (item.kind == TypedItem::kKey) {
+            continue;
         } else if (ch == L'\t' || ch == L'\r') {
-            AddStep(steps, CharStep::kKey);
+            AddStep(steps, CharStep::kKey, nCodePage);
             steps.back().bVk = ch == L'\t' ? VK_TAB : VK_RETURN;
-        } else if (ch < 0x80 || (bBytes && (nBytes = CharBytes(nCodePage, &text[i], nUnits, bytes)) > 0)) {
-            AddStep(steps, CharStep::kChars);
+        } else if (ch < 0x80 ||
+                   (bBytes && (nBytes = CharBytes(nCodePage, item.awch, item.nUnits, bytes)) > 0)) {
+            AddStep(steps, CharStep::kChars, nCodePage);
             if (ch < 0x80)
                 steps.back().strBytes += (char)ch;
             else
                 steps.back().strBytes.append(bytes, nBytes);
         } else {
-            AddStep(steps, CharStep::kUnicode);
-            steps.back().strWide.append(&text[i], nUnits);
+            AddStep(steps, CharStep::kUnicode, nCodePage);
+            steps.back().strWide.append(item.awch, item.nUnits);
         }
-        i += nUnits;
     }
     if (bEnter)
-        AddStep(steps, CharStep::kEnterSuffix);
+        AddStep(steps, CharStep::kEnterSuffix, nCodePage);
     return steps;
 }
 
 TypingResult PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, int nKeyDelay,
-                               HANDLE hCancel, PFN_POSTMESSAGE pfnPostA, PFN_POSTMESSAGE pfnPostW)
+                               CTypingGuard& guard, PFN_POSTMESSAGE pfnPostA, PFN_POSTMESSAGE pfnPostW)
 {
-    CCharTyping typing(hFocus, nKeyDelay, hCancel, pfnPostA, pfnPostW);
-    for (const CharStep& step : steps) {
+    CCharTyping typing(hFocus, nKeyDelay, guard, pfnPostA, pfnPostW);
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const CharStep& step = steps[i];
         bool bGoOn = true;
         switch (step.kind) {
-        case CharStep::kChars: bGoOn = typing.Chars(step.strBytes); break;
+        case CharStep::kChars: bGoOn = typing.Chars(step.strBytes, step.nCodePage); break;
         case CharStep::kUnicode: bGoOn = typing.Unicode(step.strWide); break;
-        case CharStep::kKey: bGoOn = typing.Key(step.bVk); break;
+        case CharStep::kKey: bGoOn = typing.Key(step.bVk, i + 1 < steps.size()); break;
         case CharStep::kEnterSuffix: bGoOn = typing.EnterSuffix(); break;
         case CharStep::kPause: bGoOn = typing.Wait(step.dwMs); break;
         }

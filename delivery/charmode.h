@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "guard.h"
 #include "keystrokes.h"
 
 // One step of typing: bytes posted as WM_CHAR, UTF-16 units posted as
@@ -16,10 +17,11 @@
 // WM_KEYUP, the Enter suffix (a lone WM_KEYDOWN), or a pause.
 struct CharStep {
     enum Kind { kChars, kUnicode, kKey, kEnterSuffix, kPause } kind;
-    std::string strBytes;    // kChars
+    std::string strBytes;    // kChars, in the code page nCodePage
     std::wstring strWide;    // kUnicode
     BYTE bVk;                // kKey
     DWORD dwMs;              // kPause
+    UINT nCodePage;          // kChars
 };
 
 // The steps that type the text ('\t' the Tab key, '\r' the Enter key), then
@@ -32,13 +34,15 @@ std::vector<CharStep> PlanCharacterMode(const std::wstring& text, bool bEnter,
 typedef BOOL (WINAPI* PFN_POSTMESSAGE)(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // Types the steps into hFocus; a Tab that the control leaves to its form
-// (which moves the focus on) sends what follows to the next field. Every
-// post is checked: while the target's
-// queue is full (Windows refuses a post beyond 10,000 waiting) the post is
-// tried again until the target has taken enough to make room, for at most
-// five seconds without progress. Fails when the window goes away or takes
-// nothing for that long; a set hCancel stops it between characters. The
-// post functions can be replaced to play against a recorded target.
+// (which moves the focus on) sends what follows to the next field, and
+// stops the typing as failed when the focus has not moved a second later.
+// Every post is checked: while the target's queue is full (Windows refuses
+// a post beyond 10,000 waiting) the post is tried again until the target
+// has taken enough to make room, for at most five seconds without
+// progress. Fails when the window goes away or takes nothing for that long;
+// the guard is asked before every character and around every pause, and
+// counts the characters posted. The post functions can be replaced to play
+// against a recorded target.
 TypingResult PlayCharacterMode(HWND hFocus, const std::vector<CharStep>& steps, int nKeyDelay,
-                               HANDLE hCancel = NULL, PFN_POSTMESSAGE pfnPostA = PostMessageA,
+                               CTypingGuard& guard, PFN_POSTMESSAGE pfnPostA = PostMessageA,
                                PFN_POSTMESSAGE pfnPostW = PostMessageW);

@@ -30,32 +30,29 @@ const UINT kMenuKeys = HELD_LWIN | HELD_RWIN | HELD_LALT | HELD_RALT;
 class CPlanner {
 public:
     CPlanner(const CKeyLayout& layout, const KeyboardSnapshot& state, KeyPlan& plan)
-        : m_layout(layout), m_state(state), m_plan(plan), m_bCharKeys(false)
+        : m_layout(layout), m_state(state), m_plan(plan), m_bCharKeys(false), m_bShift(false),
+          m_nTyped(0)
     {
     }
 
     void TypeText(const std::wstring& text)
     {
-        for (size_t i = 0; i < text.size(); ++i) {
-            wchar_t ch = text[i];
-            if (ch == kKeyMarker || ch == kPauseMarker) {
-                if (ch == kKeyMarker && i + 1 < text.size())
-                    Combination(LOBYTE(text[i + 1]), HIBYTE(text[i + 1]));
-                else if (i + 1 < text.size())
-                    Pause(text[i + 1]);
-                ++i;
+        CTypedWalk walk(text);
+        for (TypedItem item; walk.Next(&item);) {
+            if (item.kind == TypedItem::kPause) {
+                Pause(item.dwMs);
                 continue;
             }
-            if (ch == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-                ++i;
-            if (ch >= 0x80) {
-                Unicode(ch);
+            ++m_nTyped;
+            if (item.kind == TypedItem::kKey) {
+                Combination(item.bVk, item.bMods);
+            } else if (item.Char() >= 0x80) {
                 // A surrogate pair is one character: no pause between its halves.
-                if (ch >= 0xD800 && ch <= 0xDBFF && i + 1 < text.size())
-                    Unicode(text[++i]);
+                for (int i = 0; i < item.nUnits; ++i)
+                    Unicode(item.awch[i]);
                 Break();
             } else {
-                TypeChar((unsigned char)ch);
+                TypeChar((unsigned char)item.Char());
             }
         }
     }
@@ -71,6 +68,7 @@ public:
             if (bMods & m.bMod)
                 Key(m.bVk, m.wScan, 0);
         }
+        m_bShift = m_bShift || (bMods & KEYMOD_SHIFT);
         DWORD dwExtended = IsExtendedKey(bVk) ? KEYEVENTF_EXTENDEDKEY : 0;
         WORD wScan = m_layout.ScanCode(bVk);
         Key(bVk, wScan, dwExtended);
@@ -93,6 +91,7 @@ public:
 
     void ShiftEnter()
     {
+        m_bShift = true;
         Key(VK_SHIFT, kScanShift, 0);
         Tap(VK_RETURN, kScanReturn);
         Key(VK_SHIFT, kScanShift, KEYEVENTF_KEYUP);
@@ -109,8 +108,8 @@ public:
         body.swap(m_plan.inputs);
         UINT nHeld = m_state.nHeld;
         // Caps Lock matters to character keys, and where Shift turns it off,
-        // to a held Shift pressed again.
-        bool bShiftAgain = m_state.bShiftLock && (nHeld & (HELD_LSHIFT | HELD_RSHIFT));
+        // to every Shift pressed: the plan's own and a held one pressed again.
+        bool bShiftAgain = m_state.bShiftLock && (m_bShift || (nHeld & (HELD_LSHIFT | HELD_RSHIFT)));
         bool bCaps = m_state.bCapsLock && (m_bCharKeys || bShiftAgain);
         UINT nRelease = nHeld;
 
@@ -155,6 +154,7 @@ private:
     {
         m_plan.breaks.push_back(m_plan.inputs.size());
         m_plan.pauses.push_back(0);
+        m_plan.typed.push_back(m_nTyped);
     }
 
     // The navigation keys share their scan codes with the number pad's.
@@ -207,8 +207,10 @@ private:
             if (r == -1 || bVk == 0 || !PlainShiftState(bShift) || m_layout.IsDeadKey(ch, r)) {
                 Unicode(ch);
             } else {
-                if (bShift & 1)
+                if (bShift & 1) {
                     Key(VK_SHIFT, kScanShift, 0);
+                    m_bShift = true;
+                }
                 if (bShift & 2)
                     Key(VK_CONTROL, kScanCtrl, 0);
                 if (bShift & 4)
@@ -233,16 +235,17 @@ private:
     // A character key is pressed, which Caps Lock would turn: letters, and
     // on layouts such as French the digit row too.
     bool m_bCharKeys;
+    bool m_bShift;      // a Shift is pressed, which may turn Caps Lock off
+    size_t m_nTyped;    // the text's characters and keys planned so far
 };
 
 }  // namespace
 
 bool NeedsCharacterMode(const std::wstring& text)
 {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == kKeyMarker || text[i] == kPauseMarker)
-            ++i;
-        else if (text[i] > 0x7F)
+    CTypedWalk walk(text);
+    for (TypedItem item; walk.Next(&item);) {
+        if (item.kind == TypedItem::kChar && item.Char() > 0x7F)
             return true;
     }
     return false;

@@ -17,23 +17,14 @@ bool NeedsCharacterMode(const std::wstring& text);
 
 // How a typing ended.
 enum TypingResult {
-    TYPING_DONE,        // every character was handed over
-    TYPING_FAILED,      // the target went away or refused input
-    TYPING_CANCELLED,   // stopped on request; the keyboard state was put back
-    TYPING_NOT_TAKEN,   // pasted text the target did not take; the clipboard holds it
+    TYPING_DONE,          // every character was handed over
+    TYPING_FAILED,        // the target went away or refused input
+    TYPING_CANCELLED,     // stopped on request; the keyboard state was put back
+    TYPING_FRONT_CHANGED, // another window came to the front: stopped there, the
+                          // keyboard state put back
+    TYPING_NOT_TAKEN,     // pasted text the target did not take; the clipboard holds it
     TYPING_CLIPBOARD_NOT_BACK   // pasted, but the user's clipboard is not back yet
 };
-
-// The pause between two typed characters; true when hCancel (if any) was
-// set meanwhile, which ends the pause at once.
-inline bool PauseTyping(HANDLE hCancel, DWORD dwMs)
-{
-    if (!hCancel) {
-        Sleep(dwMs);
-        return false;
-    }
-    return WaitForSingleObject(hCancel, dwMs) == WAIT_OBJECT_0;
-}
 
 // What the planner asks of a keyboard layout.
 class CKeyLayout {
@@ -72,6 +63,8 @@ struct KeyPlan {
     std::vector<size_t> breaks;   // index just past each character's events
     size_t nTail;                 // where the events that put the keyboard back begin
     std::vector<DWORD> pauses;    // for each break, ms to wait after it ({DELAY n})
+    std::vector<size_t> typed;    // for each break, the text's characters and keys
+                                  // (CountTyped) typed once it is through
 };
 
 // Plans the key events that type the text into the target, Shift+Enter
@@ -82,7 +75,9 @@ struct KeyPlan {
 // Unicode input, as does every character outside ASCII. Control bytes are
 // never keys: Unicode input, but backspace and DEL are dropped.
 // Caps Lock on is turned off around the typing and on again (by Shift where
-// the user's setting says Shift turns it off); held modifiers are released
+// the user's setting says Shift turns it off, and then after any plan that
+// presses Shift, whatever for: Shift+Enter, {SHIFT+TAB}, a capital letter);
+// held modifiers are released
 // first and pressed again last, a lone Alt or Win release masked by a Ctrl
 // tap. Key combinations press their modifiers around the key; a pause
 // waits after the character before it. All in one plan, every key event

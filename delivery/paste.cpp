@@ -16,14 +16,14 @@ std::wstring ClipboardText(const std::wstring& strText)
 {
     std::wstring out;
     out.reserve(strText.size() + 16);
-    for (size_t i = 0; i < strText.size(); ++i) {
-        wchar_t ch = strText[i];
-        if (ch == L'\r' && i + 1 < strText.size() && strText[i + 1] == L'\n')
-            ++i;
-        if (ch == L'\r' || ch == L'\n')
+    CTypedWalk walk(strText);
+    for (TypedItem item; walk.Next(&item);) {
+        if (item.kind != TypedItem::kChar)
+            continue;
+        if (item.Char() == L'\r')
             out += L"\r\n";
         else
-            out += ch;
+            out.append(item.awch, item.nUnits);
     }
     return out;
 }
@@ -160,7 +160,7 @@ TypingResult CPasteKeeper::WaitForTarget(const CKeyWatch& watch, HANDLE hCancel)
             break;
         if (GetTickCount() - dwStart >= kTakeTimeout)
             return Linger(TYPING_NOT_TAKEN);
-        if (PauseTyping(hCancel, kPoll))
+        if (CTypingGuard(hCancel).Pause(kPoll) != TYPING_DONE)
             return Linger(TYPING_CANCELLED);
     }
     EnterCriticalSection(&m_cs);
@@ -195,7 +195,7 @@ TypingResult CPasteKeeper::WaitForTarget(const CKeyWatch& watch, HANDLE hCancel)
 }
 
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel, int nRestoreDelay)
+                       HANDLE hCancel, int nRestoreDelay, HWND hFront)
 {
     if (strText.empty())
         return TYPING_DONE;
@@ -211,7 +211,9 @@ TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardS
     CKeyWatch watch(dwThread);
     CThreadLayout layout(GetKeyboardLayout(dwThread));
     keeper.NoteKeySent();
-    result = SendPlan(PlanShortcut('V', layout, keys), 0, hCancel, hFocus);
+    // The guard looks at the front just before the Ctrl+V.
+    CTypingGuard guard(hCancel, hFront);
+    result = SendPlan(PlanShortcut('V', layout, keys), 0, guard, hFocus);
     if (result != TYPING_DONE) {
         // No Ctrl+V reached the target: nothing to wait for.
         keeper.PutBackNow();

@@ -28,9 +28,11 @@
 // TYPING_CLIPBOARD_NOT_BACK: pasted, but the clipboard could not be opened
 // to put the user's content back; that is tried again every second.
 // TYPING_FAILED: the clipboard stayed locked, or the target went away
-// before the Ctrl+V, and nothing changed. hCancel stops every wait.
+// before the Ctrl+V, and nothing changed. hCancel stops every wait. Runs on
+// a thread of its own: it owns a window. The Ctrl+V goes only while hFront
+// (if given) is the foreground window.
 TypingResult PasteText(const std::wstring& strText, HWND hFocus, const KeyboardSnapshot& keys,
-                       HANDLE hCancel, int nRestoreDelay);
+                       HANDLE hCancel, int nRestoreDelay, HWND hFront = NULL);
 
 // Puts the user's content back now if a paste left the text on the
 // clipboard, and ends the saver. The program's end does this by itself.

@@ -215,30 +215,30 @@ void CImeSwitch::End()
     m_bSwitched = false;
 }
 
-TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND hTarget,
+TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, CTypingGuard& guard, HWND hTarget,
                       PFN_SENDINPUT pfnSend)
 {
     INPUT* pInputs = const_cast<INPUT*>(plan.inputs.data());
-    size_t nStart = 0;
+    size_t nStart = 0, nTyped = 0;
     for (size_t i = 0; i < plan.breaks.size(); ++i) {
         size_t nEnd = plan.breaks[i];
         bool bLast = i + 1 == plan.breaks.size();
         DWORD dwPause = i < plan.pauses.size() ? plan.pauses[i] : 0;
         if (nKeyDelay <= 0 && !dwPause && !bLast && plan.breaks[i + 1] - nStart <= kMaxBatch)
             continue;
-        TypingResult result = TYPING_DONE;
+        TypingResult result = nKeyDelay > 0 && nStart > 0 ? guard.Pause(nKeyDelay) : guard.Check();
         UINT nTaken = 0;
-        if (nKeyDelay > 0 && nStart > 0 && PauseTyping(hCancel, nKeyDelay))
-            result = TYPING_CANCELLED;
-        else if (hTarget && !IsWindow(hTarget))
+        if (result == TYPING_DONE && hTarget && !IsWindow(hTarget))
             result = TYPING_FAILED;
-        else if (nEnd > nStart &&
-                 (nTaken = pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT))) !=
-                     nEnd - nStart)
+        if (result == TYPING_DONE && nEnd > nStart &&
+            (nTaken = pfnSend((UINT)(nEnd - nStart), pInputs + nStart, sizeof(INPUT))) != nEnd - nStart)
             result = TYPING_FAILED;
-        else if (dwPause && PauseTyping(hCancel, dwPause)) {
-            result = TYPING_CANCELLED;
-            nStart = nEnd;   // this batch went
+        if (result == TYPING_DONE) {
+            size_t nNow = i < plan.typed.size() ? plan.typed[i] : nTyped;
+            guard.Count(nNow - nTyped);
+            nTyped = nNow;
+            if (dwPause && (result = guard.Pause(dwPause)) != TYPING_DONE)
+                nStart = nEnd;   // this batch went
         }
         if (result != TYPING_DONE) {
             // The keys the user holds and Caps Lock must not stay as the
@@ -254,7 +254,7 @@ TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND h
 }
 
 TypingResult TypeKeys(HWND hFocus, const std::wstring& text, bool bShiftEnter, int nKeyDelay,
-                      KeyboardSnapshot state, HANDLE hCancel)
+                      KeyboardSnapshot state, CTypingGuard& guard)
 {
     DWORD dwTargetThread = GetWindowThreadProcessId(hFocus, NULL);
     CImeSwitch ime;
@@ -269,7 +269,7 @@ TypingResult TypeKeys(HWND hFocus, const std::wstring& text, bool bShiftEnter, i
     CInputJoin join(dwTargetThread);
     BYTE bOnce = KeyPressedOnce(plan);
     SHORT nToggle = join.Toggle(bOnce);
-    TypingResult result = SendPlan(plan, nKeyDelay, hCancel, hFocus);
+    TypingResult result = SendPlan(plan, nKeyDelay, guard, hFocus);
     if (result == TYPING_DONE)
         join.WaitForKeyTaken(bOnce, nToggle);
     ime.End();

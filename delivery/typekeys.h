@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "guard.h"
 #include "keystrokes.h"
 
 // The keyboard layout of a thread, looked up live, each character once.
@@ -56,14 +57,15 @@ typedef UINT(WINAPI* PFN_SENDINPUT)(UINT cInputs, LPINPUT pInputs, int cbSize);
 
 // Sends a plan: in batches of whole characters when there is no delay (one
 // batch unless the text is very long), else character by character with the
-// delay between. A pause ends early when hCancel is set; a typing that is
-// cancelled, whose events are not all taken, or whose target window hTarget
-// (if given) goes away, stops at a character boundary and still sends the
-// events that put the keyboard state back.
-TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, HANDLE hCancel, HWND hTarget = NULL,
+// delay between. The guard is asked before every batch and around every
+// pause, and counts what went. A typing the guard stops, whose events are
+// not all taken, or whose target window hTarget (if given) goes away, stops
+// at a character boundary and still sends the events that put the keyboard
+// state back.
+TypingResult SendPlan(const KeyPlan& plan, int nKeyDelay, CTypingGuard& guard, HWND hTarget = NULL,
                       PFN_SENDINPUT pfnSend = SendInput);
 
 // Types the text, Shift+Enter after it when asked, into hFocus from the
 // keyboard state given, nKeyDelay ms between characters.
 TypingResult TypeKeys(HWND hFocus, const std::wstring& text, bool bShiftEnter, int nKeyDelay,
-                      KeyboardSnapshot state, HANDLE hCancel);
+                      KeyboardSnapshot state, CTypingGuard& guard);

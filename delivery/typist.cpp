@@ -8,55 +8,79 @@
 
 namespace {
 
-bool IsKeyItem(wchar_t ch)
+// Tab, Enter, key combinations and pauses go as keys in every mode.
+bool IsKeyItem(const TypedItem& item)
 {
-    return ch == L'\t' || ch == L'\r' || ch == kKeyMarker || ch == kPauseMarker;
+    return item.kind != TypedItem::kChar || item.Char() == L'\t' || item.Char() == L'\r';
 }
 
-// The runs of text go through the clipboard; Tab, Enter, key combinations
-// and pauses between them are keys, as in the other modes.
-TypingResult PasteWithKeys(const TypingJob& job, HANDLE hCancel)
+std::wstring ItemText(const TypedItem& item)
 {
-    const std::wstring& text = job.strText;
+    std::wstring text;
+    if (item.kind == TypedItem::kKey)
+        AppendKey(text, item.bVk, item.bMods);
+    else if (item.kind == TypedItem::kPause)
+        AppendPause(text, item.dwMs);
+    else
+        text.assign(item.awch, item.nUnits);
+    return text;
+}
+
+// The runs of text go through the clipboard; the keys between them are
+// typed as keys.
+TypingResult PasteWithKeys(const TypingJob& job, CTypingGuard& guard)
+{
     bool bNotBack = false;   // a run went in, the user's clipboard is not back yet
-    for (size_t i = 0; i < text.size();) {
-        size_t n = 0;
-        TypingResult result;
-        if (!IsKeyItem(text[i])) {
-            while (i + n < text.size() && !IsKeyItem(text[i + n]))
-                ++n;
-            result = PasteText(text.substr(i, n), job.hFocus, job.keys, hCancel, job.nPasteRestoreDelay);
-        } else {
-            n = text[i] == kKeyMarker || text[i] == kPauseMarker ? 2 : 1;
-            result = TypeKeys(job.hFocus, text.substr(i, n), false, 0, job.keys, hCancel);
+    std::wstring strRun;
+    size_t nRun = 0;
+    CTypedWalk walk(job.strText);
+    TypedItem item;
+    for (bool bMore = true; bMore;) {
+        bMore = walk.Next(&item);
+        if (bMore && !IsKeyItem(item)) {
+            strRun.append(item.awch, item.nUnits);
+            ++nRun;
+            continue;
         }
-        bNotBack |= result == TYPING_CLIPBOARD_NOT_BACK;
-        if (result != TYPING_DONE && result != TYPING_CLIPBOARD_NOT_BACK)
+        TypingResult result = TYPING_DONE;
+        if (!strRun.empty() && (result = guard.Check()) == TYPING_DONE &&
+            ((result = PasteText(strRun, job.hFocus, job.keys, guard.CancelEvent(), job.nPasteRestoreDelay,
+                                 guard.Front())) == TYPING_DONE ||
+             result == TYPING_CLIPBOARD_NOT_BACK)) {
+            guard.Count(nRun);
+            bNotBack |= result == TYPING_CLIPBOARD_NOT_BACK;
+            result = TYPING_DONE;
+        }
+        strRun.clear();
+        nRun = 0;
+        if (result == TYPING_DONE && bMore)
+            result = TypeKeys(job.hFocus, ItemText(item), false, 0, job.keys, guard);
+        if (result != TYPING_DONE)
             return result;
-        i += n;
     }
-    TypingResult result = job.bShiftEnter ? TypeKeys(job.hFocus, std::wstring(), true, 0, job.keys, hCancel)
+    TypingResult result = job.bShiftEnter ? TypeKeys(job.hFocus, std::wstring(), true, 0, job.keys, guard)
                                           : TYPING_DONE;
     return result == TYPING_DONE && bNotBack ? TYPING_CLIPBOARD_NOT_BACK : result;
 }
 
 }  // namespace
 
-TypingResult TypeText(const TypingJob& job, HANDLE hCancel)
+TypingResult TypeText(const TypingJob& job, CTypingGuard& guard)
 {
     if (job.bPaste)
-        return PasteWithKeys(job, hCancel);
+        return PasteWithKeys(job, guard);
     // Posted characters would overtake the keys of a combination, which are
     // input: a text with combinations goes as keys, the rest as Unicode input.
     if (!NeedsCharacterMode(job.strText) || HasKeyCombination(job.strText))
-        return TypeKeys(job.hFocus, job.strText, job.bShiftEnter, job.nKeyDelay, job.keys, hCancel);
+        return TypeKeys(job.hFocus, job.strText, job.bShiftEnter, job.nKeyDelay, job.keys, guard);
     return PlayCharacterMode(job.hFocus, PlanCharacterMode(job.strText, job.bShiftEnter),
-                             job.nKeyDelay, hCancel);
+                             job.nKeyDelay, guard);
 }
 
 CTypist::CTypist()
     : m_hThread(NULL), m_hDone(CreateEventA(NULL, TRUE, TRUE, NULL)),
-      m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)), m_job(), m_result(TYPING_DONE)
+      m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)), m_job(), m_hNotify(NULL), m_uMsg(0),
+      m_result(TYPING_DONE), m_nTyped(0)
 {
 }
 
@@ -67,12 +91,16 @@ CTypist::~CTypist()
     CloseHandle(m_hDone);
 }
 
-bool CTypist::Start(const TypingJob& job)
+bool CTypist::Start(const TypingJob& job, HWND hNotify, UINT uMsg)
 {
-    if (m_hThread && WaitForSingleObject(m_hDone, 0) != WAIT_OBJECT_0)
+    if (m_hThread && !Done())
         return false;
     Join();
     m_job = job;
+    m_hNotify = hNotify;
+    m_uMsg = uMsg;
+    m_result = TYPING_DONE;
+    m_nTyped = 0;
     ResetEvent(m_hCancel);
     ResetEvent(m_hDone);
     m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, this, 0, NULL);
@@ -86,8 +114,12 @@ bool CTypist::Start(const TypingJob& job)
 unsigned __stdcall CTypist::Run(void* pParam)
 {
     CTypist* pThis = static_cast<CTypist*>(pParam);
-    pThis->m_result = TypeText(pThis->m_job, pThis->m_hCancel);
+    CTypingGuard guard(pThis->m_hCancel, pThis->m_job.hFront);
+    pThis->m_result = TypeText(pThis->m_job, guard);
+    pThis->m_nTyped = guard.Typed();
     SetEvent(pThis->m_hDone);
+    if (pThis->m_hNotify)
+        PostMessageA(pThis->m_hNotify, pThis->m_uMsg, 0, 0);
     return 0;
 }
 

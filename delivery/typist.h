@@ -1,16 +1,18 @@
 // Typing on a thread of its own, so that a slow typing (a key delay, a long
 // text posted character by character) never holds up the program's window:
-// the window hands over a job, goes on answering its messages, and waits for
-// the job's end with its message loop running.
+// the window hands over a job, goes on answering its messages, and is told
+// of the job's end by a message.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "guard.h"
 #include "keystrokes.h"
 
 struct TypingJob {
+    HWND hFront;              // the window in front the code is meant for
     HWND hFocus;              // the control to type into
     KeyboardSnapshot keys;    // the keyboard as the typing will meet it
     std::wstring strText;     // as typedtext.h describes
@@ -22,21 +24,25 @@ struct TypingJob {
 
 // Types the job's text: as keys when it is all ASCII or holds a key
 // combination, else as posted characters; or pastes it when the job says
-// so. hCancel stops it at the next character.
-TypingResult TypeText(const TypingJob& job, HANDLE hCancel);
+// so. The guard stops it at the next character and counts what went.
+TypingResult TypeText(const TypingJob& job, CTypingGuard& guard);
 
 class CTypist {
 public:
     CTypist();
     ~CTypist();
 
-    // Starts typing the job on the typist's thread; false when no thread
-    // could be started or a job is still under way.
-    bool Start(const TypingJob& job);
-    // Set when the job is over; stays set until the next Start.
-    HANDLE DoneEvent() const { return m_hDone; }
-    // The last job's result, once it is over.
+    // Starts typing the job on the typist's thread, which posts uMsg to
+    // hNotify once the job is over, whatever its end; false when no thread
+    // could be started or a job is still under way. The job stops where
+    // another window than job.hFront comes to the front.
+    bool Start(const TypingJob& job, HWND hNotify, UINT uMsg);
+    // True once the job is over (or when none was started).
+    bool Done() const { return WaitForSingleObject(m_hDone, 0) == WAIT_OBJECT_0; }
+    // The last job's result, once it is over, and how many of the text's
+    // characters and keys (CountTyped) went.
     TypingResult Result() const { return m_result; }
+    size_t Typed() const { return m_nTyped; }
     // Stops a job under way at its next character boundary (the keyboard
     // state is put back) and waits until it has stopped.
     void Cancel();
@@ -49,5 +55,8 @@ private:
     HANDLE m_hDone;
     HANDLE m_hCancel;
     TypingJob m_job;
+    HWND m_hNotify;
+    UINT m_uMsg;
     TypingResult m_result;
+    size_t m_nTyped;
 };

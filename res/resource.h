@@ -20,6 +20,8 @@
 #define IDS_NOTICE_SHARED_UNREACHABLE 213
 #define IDS_NOTICE_PASTE_NOT_TAKEN 209
 #define IDS_NOTICE_CLIPBOARD_NOT_BACK 212
+#define IDS_NOTICE_FRONT_CHANGED 214
+#define IDS_NOTICE_QUEUE_FULL   215
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230
@@ -60,6 +62,8 @@
 #define IDS_HISTORY_NOT_KEPT    269
 #define IDS_HISTORY_PASTE_NOT_TAKEN 270
 #define IDS_HISTORY_CLIPBOARD_NOT_BACK 271
+#define IDS_HISTORY_FRONT       272
+#define IDS_HISTORY_QUEUE_FULL  273
 #define IDC_HISTORY_LIST        1201
 #define IDC_HISTORY_COPY        1202
 #define IDC_HISTORY_RETYPE      1203

@@ -57,23 +57,22 @@ std::wstring ReplaceControls(const std::wstring& strCode, const COutputOptions& 
     return out;
 }
 
-// Line breaks to one Enter each, and no control character that a control
-// would take as a command.
+// Line breaks to one Enter each, a surrogate without its other half to
+// U+FFFD (a rule's group may cut a pair), and no control character that a
+// control would take as a command.
 std::wstring KeysAndCharacters(const std::wstring& text)
 {
     std::wstring out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        wchar_t ch = text[i];
-        if ((ch == kKeyMarker || ch == kPauseMarker) && i + 1 < text.size()) {
-            out.append(text, i++, 2);
-        } else if (ch == L'\r' || ch == L'\n') {
-            if (ch == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-                ++i;
-            out += L'\r';
-        } else if (ch == L'\t' || (ch >= 0x20 && ch != 0x7F) || IsKeptControl(ch)) {
-            out += ch;
-        }
+    CTypedWalk walk(text);
+    for (TypedItem item; walk.Next(&item);) {
+        wchar_t ch = item.Char();
+        if (item.kind == TypedItem::kKey)
+            AppendKey(out, item.bVk, item.bMods);
+        else if (item.kind == TypedItem::kPause)
+            AppendPause(out, item.dwMs);
+        else if (ch == L'\t' || ch == L'\r' || (ch >= 0x20 && ch != 0x7F) || IsKeptControl(ch))
+            out.append(item.awch, item.nUnits);
     }
     return out;
 }

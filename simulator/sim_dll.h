@@ -10,6 +10,9 @@
 // a SendMessage.
 extern CRITICAL_SECTION sim_lock;
 extern SimState sim_state;
+// Set when a symbology goes on or the device is released, for a decode
+// waiting for the engine to listen again.
+extern HANDLE sim_changed;
 
 // Starts serving the control pipe; later calls do nothing.
 void StartPipeServer(void);

@@ -10,36 +10,76 @@
 
 #include "sim_dll.h"
 
+// How long a decode waits for the engine to listen again at most.
+static const DWORD kReadyTimeout = 120000;
+
+static long long Microseconds(long long from, long long to, long long freq)
+{
+    return (to - from) * 1000000 / freq;
+}
+
 // With null set the program is handed no text at all (a NULL pointer), as an
-// engine may do for a symbol it could not read.
+// engine may do for a symbol it could not read. The reply comes once the
+// decode is over for the engine, as a scanner is ready for the next symbol:
+// the program has answered the message and switched the engine on again (or
+// never switched it off), or released the device, or its window is gone.
+// "delivered" is the time from the decode to that moment, "answered" the
+// time the engine's thread waited in its SendMessage.
 static std::string Decode(const std::string &name, const std::string &payload, bool null)
 {
     Symbology sym;
     std::string refusal;
     HWND window;
-    LARGE_INTEGER freq, before, after;
-    char reply[64];
+    unsigned long switch_ons;
+    LARGE_INTEGER freq, before, answered, now;
+    long long ready = 0;
+    char reply[96];
 
     if (!ParseSymbology(name, &sym))
         return "error: unknown symbology '" + name + "'";
     EnterCriticalSection(&sim_lock);
     refusal = SimDecodeRefusal(&sim_state, sym);
     window = sim_state.window;
+    switch_ons = sim_state.switch_ons;
     LeaveCriticalSection(&sim_lock);
     if (!refusal.empty())
         return "dropped: " + refusal;
     if (!IsWindow(window))
         return "dropped: no window";
 
-    // Sent, not posted: the handler reads the text before SendMessage returns.
+    // Sent, not posted: the handler reads the text before it answers.
     std::vector<char> text(payload.begin(), payload.end());
     text.push_back('\0');
+    EnterCriticalSection(&sim_lock);
+    sim_state.unanswered++;
+    LeaveCriticalSection(&sim_lock);
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&before);
     SendMessageA(window, WM_SCAN_DECODED, null ? 0 : (WPARAM)&text[0], 0);
-    QueryPerformanceCounter(&after);
-    snprintf(reply, sizeof(reply), "delivered %lld",
-             (after.QuadPart - before.QuadPart) * 1000000 / freq.QuadPart);
+    QueryPerformanceCounter(&answered);
+    EnterCriticalSection(&sim_lock);
+    sim_state.unanswered--;
+    LeaveCriticalSection(&sim_lock);
+
+    for (DWORD waited = 0; ; waited += 20)
+    {
+        EnterCriticalSection(&sim_lock);
+        bool over = SimDecodeOver(&sim_state, sym, switch_ons);
+        if (sim_state.switch_ons != switch_ons)
+            ready = sim_state.switched_on_at;
+        LeaveCriticalSection(&sim_lock);
+        if (over || !IsWindow(window) || waited >= kReadyTimeout)
+            break;
+        WaitForSingleObject(sim_changed, 20);
+    }
+    QueryPerformanceCounter(&now);
+    if (!ready)
+        ready = now.QuadPart;
+    else if (ready < before.QuadPart)
+        ready = before.QuadPart;
+    snprintf(reply, sizeof(reply), "delivered %lld answered %lld",
+             Microseconds(before.QuadPart, ready, freq.QuadPart),
+             Microseconds(before.QuadPart, answered.QuadPart, freq.QuadPart));
     return reply;
 }
 

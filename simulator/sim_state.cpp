@@ -1,6 +1,7 @@
 #include "sim_state.h"
 
 #include <cstdio>
+#include <cstring>
 
 void SimInit(SimState *state, bool attached, bool start_override_set, int start_override)
 {
@@ -17,6 +18,9 @@ void SimInit(SimState *state, bool attached, bool start_override_set, int start_
     state->decode_time = 0;
     state->window = NULL;
     state->journal.clear();
+    state->unanswered = 0;
+    state->switch_ons = 0;
+    state->switched_on_at = 0;
 }
 
 // Like the start result, an override stands whatever is plugged in: only -1
@@ -83,6 +87,35 @@ std::string SimDecodeRefusal(const SimState *state, Symbology sym)
     if (!state->enabled[sym])
         return std::string(SymbologyName(sym)) + " disabled";
     return "";
+}
+
+void SimSetSymbology(SimState *state, Symbology sym, int on, long long now)
+{
+    state->enabled[sym] = on;
+    if (on)
+    {
+        state->switch_ons++;
+        state->switched_on_at = now;
+    }
+}
+
+bool SimReentered(const SimState *state, bool in_send, const char *name, int arg)
+{
+    static const char *const switches[] = { "setQRable", "setDMable", "setBarcode", "setPDF417" };
+
+    if (!in_send || state->unanswered <= 0)
+        return false;
+    for (const char *s : switches)
+    {
+        if (arg == 0 && strcmp(s, name) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before)
+{
+    return state->enabled[sym] || state->switch_ons != switch_ons_before || !state->started;
 }
 
 bool SimParseOverride(const std::string &text, bool *set, int *value)

@@ -22,6 +22,9 @@ struct SimState
     int decode_time;
     HWND window;
     std::string journal;        // one line per exported call, each ending in '\n'
+    int unanswered;             // decode messages sent to the window, not yet answered
+    unsigned long switch_ons;   // how often a symbology was switched on
+    long long switched_on_at;   // performance counter at the last of them
 };
 
 void SimInit(SimState *state, bool attached, bool start_override_set, int start_override);
@@ -38,6 +41,24 @@ std::string SimJournal(SimState *state, const char *name, HWND arg);
 // Why a decode of this symbology would not reach the program, or "" if it
 // would (the window's existence is checked separately, outside any lock).
 std::string SimDecodeRefusal(const SimState *state, Symbology sym);
+
+// Sets a symbology switch as setQRable and the others do.
+void SimSetSymbology(SimState *state, Symbology sym, int on, long long now);
+
+// Whether a call comes from inside a decode message the program has not
+// answered yet: a decode is unanswered and the calling thread is handling a
+// message another thread sent it, unanswered (in_send). The engine's thread
+// is then blocked in its SendMessage, and an engine that waits for that
+// thread (as in its ReleaseDevice) would never return. A decode handler may
+// only switch symbologies off before it answers (arg: the call's value, 1
+// for calls without one); any other call re-enters the engine.
+bool SimReentered(const SimState *state, bool in_send, const char *name, int arg = 1);
+
+// Whether a decode of the symbology, sent when switch_ons stood at
+// switch_ons_before and since answered, is over for the engine: it may
+// decode that symbology again (the program never silenced it), a symbology
+// was switched on again since, or the device stopped.
+bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before);
 
 // Reads a result override as the INI file and the pipe give it: "auto" (or,
 // from the INI file, nothing) clears it, a decimal int sets it. False for

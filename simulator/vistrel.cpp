@@ -14,6 +14,11 @@
 //   device-result=5   ; any int GetDevice returns; absent or "auto" = by attached
 // Every exported call is appended as one line to vistrel.journal beside the
 // DLL as it happens, so the file is complete even if the process is killed.
+//
+// The engine is strict about being called from inside its own decode
+// message: a call made while a decode message is unanswered, other than
+// switching a symbology off, is journaled as "REENTERED <call>" and fails
+// (StartDevice returns 0, every other -1) without changing anything.
 #include "vistrel.h"
 
 #include <string>
@@ -22,6 +27,7 @@
 
 CRITICAL_SECTION sim_lock;
 SimState sim_state;
+HANDLE sim_changed;
 
 static HMODULE dll_module;
 static bool settings_loaded;
@@ -77,6 +83,18 @@ static void WriteJournalLine(const std::string &line)
     CloseHandle(file);
 }
 
+// The calling thread handles a message another thread sent it and has not
+// answered it yet (ReplyMessage answers before the handler returns).
+static bool InUnansweredSend(void)
+{
+    DWORD flags = InSendMessageEx(NULL);
+    return (flags & ISMEX_SEND) && !(flags & ISMEX_REPLIED);
+}
+
+static int Value(void) { return 1; }
+static int Value(int value) { return value; }
+static int Value(HWND) { return 1; }
+
 // Held for the body of every export: loads the settings on first use and
 // journals the call.
 class ExportCall
@@ -93,9 +111,14 @@ public:
     }
     ~ExportCall() { LeaveCriticalSection(&sim_lock); }
 
-    template <typename... Arg> void Journal(const char *name, Arg... arg)
+    // Journals the call; false, marked in the journal, when it re-enters
+    // the engine.
+    template <typename... Arg> bool Journal(const char *name, Arg... arg)
     {
-        WriteJournalLine(SimJournal(&sim_state, name, arg...));
+        bool reentered = SimReentered(&sim_state, InUnansweredSend(), name, Value(arg...));
+        std::string marked = std::string("REENTERED ") + name;
+        WriteJournalLine(SimJournal(&sim_state, reentered ? marked.c_str() : name, arg...));
+        return !reentered;
     }
 };
 
@@ -103,7 +126,8 @@ int VISTREL_API GetAppHandle(HWND hWnd)
 {
     {
         ExportCall call;
-        call.Journal("GetAppHandle", hWnd);
+        if (!call.Journal("GetAppHandle", hWnd))
+            return -1;
         sim_state.window = hWnd;
     }
     StartPipeServer();
@@ -113,38 +137,59 @@ int VISTREL_API GetAppHandle(HWND hWnd)
 int VISTREL_API GetDevice(void)
 {
     ExportCall call;
-    call.Journal("GetDevice");
+    if (!call.Journal("GetDevice"))
+        return -1;
     return SimGetDevice(&sim_state);
 }
 
 int VISTREL_API StartDevice(void)
 {
     ExportCall call;
-    call.Journal("StartDevice");
+    if (!call.Journal("StartDevice"))
+        return 0;
     return SimStartDevice(&sim_state);
+}
+
+static int Release(const char *name)
+{
+    ExportCall call;
+    if (!call.Journal(name))
+        return -1;
+    SimRelease(&sim_state);
+    SetEvent(sim_changed);
+    return 0;
 }
 
 int VISTREL_API ReleaseDevice(void)
 {
-    ExportCall call;
-    call.Journal("ReleaseDevice");
-    SimRelease(&sim_state);
-    return 0;
+    return Release("ReleaseDevice");
 }
 
 int VISTREL_API ReleaseLostDevice(void)
 {
-    ExportCall call;
-    call.Journal("ReleaseLostDevice");
-    SimRelease(&sim_state);
-    return 0;
+    return Release("ReleaseLostDevice");
 }
 
 static int SetValue(const char *name, int *field, int value)
 {
     ExportCall call;
-    call.Journal(name, value);
+    if (!call.Journal(name, value))
+        return -1;
     *field = value;
+    return 0;
+}
+
+// A decode waiting for the engine to listen again is told at once.
+static int SetSymbology(const char *name, Symbology sym, int value)
+{
+    ExportCall call;
+    LARGE_INTEGER now;
+
+    if (!call.Journal(name, value))
+        return -1;
+    QueryPerformanceCounter(&now);
+    SimSetSymbology(&sim_state, sym, value, now.QuadPart);
+    SetEvent(sim_changed);
     return 0;
 }
 
@@ -165,22 +210,22 @@ int VISTREL_API SetDecodeTime(int nMilliseconds)
 
 int VISTREL_API setQRable(int nOn)
 {
-    return SetValue("setQRable", &sim_state.enabled[SYM_QR], nOn);
+    return SetSymbology("setQRable", SYM_QR, nOn);
 }
 
 int VISTREL_API setDMable(int nOn)
 {
-    return SetValue("setDMable", &sim_state.enabled[SYM_DM], nOn);
+    return SetSymbology("setDMable", SYM_DM, nOn);
 }
 
 int VISTREL_API setBarcode(int nOn)
 {
-    return SetValue("setBarcode", &sim_state.enabled[SYM_BARCODE], nOn);
+    return SetSymbology("setBarcode", SYM_BARCODE, nOn);
 }
 
 int VISTREL_API setPDF417(int nOn)
 {
-    return SetValue("setPDF417", &sim_state.enabled[SYM_PDF417], nOn);
+    return SetSymbology("setPDF417", SYM_PDF417, nOn);
 }
 
 // Only records the module and prepares the lock: files are read at the first
@@ -192,6 +237,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     {
         dll_module = instance;
         InitializeCriticalSection(&sim_lock);
+        sim_changed = CreateEventA(NULL, FALSE, FALSE, NULL);
     }
     return TRUE;
 }

@@ -2,6 +2,7 @@
 """The scan history window: the decodes of the run with what became of each,
 kept up to date while open, copied, and typed again where the user works."""
 import os
+import re
 import subprocess
 import time
 import unittest
@@ -82,17 +83,44 @@ class History(DecodeCase):
         harness.xdotool("key", "ctrl+c")
         wait_for(lambda: norza.wintool("clipboard")[1] == "扫码-3", what="the code on the clipboard")
 
-        # Enter is "Type again": into notepad, in front before the window opened.
+        # Enter is "Type again": into notepad, in front before the window
+        # opened, the engine silenced and held off as for a decode.
+        before = len(self.journal())
         harness.xdotool("key", "Return")
         wait_for(lambda: norza.wintool("text", edit)[1] == "扫码-3", what="the code in notepad")
         self.assertEqual(notepad, self.foreground())
         wait_for(lambda: len(self.rows(window)) == 6, what="the retyped code in the list")
         self.assertEqual(["扫码-3", "notepad.exe", norza.text("typed")], self.rows(window)[0][1:])
+        wait_for(lambda: len(self.engine_calls(before)) == 8, what="the engine back on")
+        self.assertEqual(["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0",
+                          "setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"], self.engine_calls(before))
 
         self.open_history()
         wait_for(lambda: self.foreground() == window["hwnd"], what="the history window in front")
         harness.xdotool("key", "Escape")
         wait_for(lambda: not self.history_windows(), what="the window to close")
+        self.quit(self.proc)
+
+    def test_a_window_that_comes_to_the_front_gets_nothing_and_the_history_says_how_much_went(self):
+        self.write("typeSet.ini", "[TYPE]\nEnter=1\n[OUTPUT:notepad.exe]\nKeyDelay=150\n")
+        self.proc = self.start_norza()
+        edit = self.start_notepad()
+        code = "0123456789" * 3
+        sender = self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+        wait_for(lambda: len(norza.wintool("text", edit)[1]) >= 3, what="the typing to begin")
+        other = self.typing_target()   # another program opens and takes the front
+        self.assertEqual(0, sender.wait(60))
+        pattern = re.escape(norza.text("notice_front")).replace("%d", r"(\d+)")
+        notice = wait_for(lambda: [m for m in (re.fullmatch(pattern, t) for _, t in norza.balloons()) if m],
+                          what="the notice")[0]
+        typed = int(notice[1])
+        self.assertEqual(len(code), int(notice[2]))
+        wait_for(lambda: norza.wintool("text", edit)[1] == code[:typed], what="%d characters in notepad" % typed)
+        self.assertTrue(0 < typed < len(code))
+        self.assertEqual([], [e for e in other.report()["events"] if e[0] in ("char", "down")])
+        window = self.open_history()
+        self.assertEqual([code, "notepad.exe", norza.text("history_front") % (typed, len(code))],
+                         self.rows(window)[0][1:])
         self.quit(self.proc)
 
     def test_a_notice_click_opens_it_and_type_again_waits_its_turn(self):

@@ -47,12 +47,12 @@ WINTOOL = os.path.join(harness.TOOLS_DIR, "wintool.exe")
 LOCK_WAIT = 3.0        # seconds a log entry waits for the lock
 OPEN_RETRY = 0.5       # seconds a log entry retries a file another program holds
 WM_NULL, WM_COMMAND, ID_TRAY_QR = "0x0", "0x111", "32771"
-WM_HISTORY_BYTES = "0x407"
+WM_HISTORY_BYTES = "0x409"
 FLOOR_SAMPLES = 3      # samples at each end of a decode run whose lowest memory figure counts
 
 STAMP = rb"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"
 ENTRY_START = re.compile(rb"\r\n" + STAMP + rb"\[Decode\]Decode:")
-DELIVERED = re.compile(r"delivered (\d+)$")
+DELIVERED = re.compile(r"delivered (\d+) answered \d+$")
 SETTERS = ("setQRable", "setDMable", "setBarcode", "setPDF417")
 SILENCED = ["%s 0" % s for s in SETTERS]
 SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]

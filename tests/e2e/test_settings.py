@@ -29,10 +29,12 @@ DECODE_TIME = b"300\r\n; " + COMMENT + b"\r\n"
 
 
 class SettingsCase(norza.NorzaCase):
+    typeset, decode_time = TYPESET, DECODE_TIME
+
     def setUp(self):
         super().setUp()
-        self.write("typeSet.ini", TYPESET)
-        self.write("configDecodeTime.ini", DECODE_TIME)
+        self.write("typeSet.ini", self.typeset)
+        self.write("configDecodeTime.ini", self.decode_time)
         self.proc = self.start_norza()
 
     def open_window(self):
@@ -70,6 +72,10 @@ class SettingsCase(norza.NorzaCase):
 
     # A user's own files by the names a writer might take for its scratch files.
     USER_FILES = ["typeSet.ini.bak", "typeSet.ini.new", "configDecodeTime.ini.bak"]
+
+    def dialog(self, title):
+        return wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text(title)
+                                 and w["visible"]], what=title)[0]
 
     def leftovers(self):
         return [n for n in os.listdir(self.folder) if n.startswith(("typeSet.ini.", "configDecodeTime.ini."))
@@ -198,10 +204,6 @@ class Refusals(SettingsCase):
 
 
 class Rules(SettingsCase):
-    def dialog(self, title):
-        return wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text(title)
-                                 and w["visible"]], what=title)[0]
-
     def test_a_rule_added_and_tried_in_the_window_is_saved_and_in_force_at_once(self):
         kept = b"\r\n; test labels\r\nMatch=TEST.*\r\nAction=reject\r\n\r\n[OUTPUT:EXCEL.EXE]\r\nSuffix={ENTER}\r\n"
         self.write("typeSet.ini", TYPESET + b"\r\n[RULE5]" + kept)
@@ -251,6 +253,59 @@ class Rules(SettingsCase):
         wait_for(lambda: target.report()["focus"] == 1, what="the focus in the second field")
         self.assertEqual("A12", target.text(0))
         self.assertEqual(1, self.journal().count("StartDevice"))   # no restart
+        self.quit(self.proc)
+
+
+class WhileADecodeRuns(SettingsCase):
+    """The settings window and its dialogs opened while a code is typed or
+    held off: they get none of it, and the scanner goes on."""
+    typeset = TYPESET.replace(b"KeyDelay=0", b"KeyDelay=150\r\nNotices=0")
+    decode_time = b"3000\r\n"
+
+    def sender(self, code):
+        return self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+
+    def test_the_window_opened_mid_typing_gets_no_key(self):
+        target = self.typing_target()
+        code = "1234567890" * 3
+        sender = self.sender(code)
+        wait_for(lambda: len(target.text()) >= 2, what="the typing to begin")
+        window = self.open_window()
+        self.assertEqual(0, sender.wait(60))
+        self.assertTrue(2 <= len(target.text()) < len(code), target.text())
+        # The Enter would have pressed OK and saved the code in a field.
+        self.assertEqual([window["hwnd"]], [w["hwnd"] for w in self.windows()])
+        texts = [norza.wintool("text", c["hwnd"])[1] for c in window["children"] if c["cls"].lower() == "edit"]
+        self.assertEqual([], [t for t in texts if "12" in t])
+        self.assertEqual(self.typeset, self.read("typeSet.ini"))
+        self.quit(self.proc)
+
+    def test_decodes_go_on_while_the_rules_window_and_a_message_box_are_open(self):
+        self.start("notepad")
+        notepad = wait_for(lambda: [w for w in norza.windows() if w["cls"] == "Notepad"], timeout=30,
+                           what="notepad")[0]
+        edit = [c["hwnd"] for c in notepad["children"] if c["cls"].lower() == "edit"][0]
+        typed = lambda: norza.wintool("text", edit)[1]
+        sender = self.sender("one")
+        wait_for(lambda: typed() == "one\r\n", timeout=20, what="the first code in notepad")
+        # Opened during its hold-off: they run message loops of their own.
+        window = self.open_window()
+        self.click(window, IDC_RULES)
+        rules = self.dialog("rules_title")
+        self.click(rules, IDC_RULES_ADD)
+        rule = self.dialog("rule_title")
+        self.set_text(rule, IDC_RULE_MATCH, "ID=(")
+        self.click(rule, IDOK)
+        box = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text("rule_title")
+                                and w["hwnd"] != rule["hwnd"] and w["visible"]], what="the message box")[0]
+        self.assertEqual(0, norza.wintool("foreground", notepad["hwnd"])[0])
+        self.assertEqual(0, sender.wait(30))   # the engine listens again
+        for text, expected in (("two", "one\r\ntwo\r\n"), ("three", "one\r\ntwo\r\nthree\r\n")):
+            self.assertEqual(0, scanctl("decode", "qr", text)[0])
+            wait_for(lambda: typed() == expected, timeout=20, what=repr(expected) + " in notepad")
+        for hwnd, command in ((box["hwnd"], IDOK), (rule["hwnd"], 2), (rules["hwnd"], 2), (window["hwnd"], 2)):
+            norza.wintool("post", hwnd, WM_COMMAND, str(command), "0")
+            wait_for(lambda: hwnd not in [w["hwnd"] for w in norza.windows()], what="the window to close")
         self.quit(self.proc)
 
 

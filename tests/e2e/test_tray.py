@@ -14,8 +14,10 @@ import norza
 import tray
 from harness import scanctl, wait_for
 
-WM_COMMAND = "0x111"
-ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_PDF417 = "32771", "32774", "32779"
+WM_COMMAND, WM_CLOSE = "0x111", "0x10"
+ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_EXIT, ID_TRAY_PDF417 = "32771", "32774", "32775", "32779"
+SILENCED = ["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0"]
+REENABLED = ["setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"]
 
 
 class TrayCase(norza.NorzaCase):
@@ -29,6 +31,34 @@ class TrayCase(norza.NorzaCase):
 
     def count(self, call):
         return self.journal().count(call)
+
+    def typing(self, code, hold_off=3000):
+        """Starts the program with a key delay of 150 ms and the hold-off,
+        and a decode of the code typed into the typing target; returns the
+        target and the decode's sender, once the typing has begun. The
+        journal from the decode on starts at self.before."""
+        self.write("configDecodeTime.ini", str(hold_off))
+        self.write("typeSet.ini", "[TYPE]\nEnter=1\n[OUTPUT]\nKeyDelay=150\nNotices=0\n")
+        self.proc = self.start_norza()
+        target = self.typing_target()
+        self.before = len(self.journal())
+        sender = self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+        wait_for(lambda: len(target.text()) >= 2, what="the typing to begin")
+        return target, sender
+
+    def restart_and_wait(self):
+        old_hwnd = self.tray_hwnd()
+        before = len(self.journal())
+        self.command(ID_TRAY_RESTART)
+        self.proc.wait(30)
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30,
+                 what="the new process to start")
+        calls = self.engine_calls(before)
+        self.assertEqual("ReleaseDevice", calls[0])
+        self.assertLess(calls.index("ReleaseDevice"), calls.index("StartDevice"))
+        self.assertNotEqual(old_hwnd, self.tray_hwnd())
+        wait_for(harness.engine_running, timeout=20, what="the new engine pipe")
+        return calls
 
     def screenshot(self, name):
         if os.environ.get("NORZA_SCREENSHOTS"):
@@ -96,6 +126,20 @@ class Menu(TrayCase):
 
     def foreground(self):
         return norza.wintool("foreground")[1].strip()
+
+    def test_a_menu_opened_mid_typing_takes_no_key_and_runs_no_command(self):
+        # Each q would pick the QR item, the Enter suffix run the item picked.
+        code = "q" * 30
+        target, sender = self.typing(code)
+        before = self.before
+        menu = tray.Menu()
+        self.assertEqual(0, sender.wait(60))   # typed as far as it went, held off, over
+        self.assertTrue(menu._find_rows(), "the menu closed")
+        self.assertTrue(2 <= len(target.text()) < len(code), target.text())
+        menu.close()
+        self.assertIsNone(self.proc.poll())
+        self.assertEqual(SILENCED + REENABLED, self.engine_calls(before))
+        self.quit(self.proc)
 
     def test_pdf417_only_shows_no_check_marks(self):
         self.run_norza(flags=(0, 0, 0, 1))
@@ -196,26 +240,84 @@ class DeviceWatch(TrayCase):
         self.quit(self.proc)
 
 
+class DuringADecode(TrayCase):
+    """The toggles, the device watch, closing, Restart and Exit while a code
+    is typed or held off act between engine calls, never inside one (every
+    test's journal is looked at for calls made inside a decode message)."""
+
+    def test_toggles_the_device_watch_and_closing_wait_for_no_engine_call(self):
+        code = "0123456789" * 3
+        target, sender = self.typing(code, hold_off=4000)
+        before = self.before
+        self.command(ID_TRAY_QR)   # while typing
+        scanctl("unplug")
+        wait_for(lambda: "ReleaseLostDevice" in self.journal()[before:], timeout=6, what="the device watch")
+        self.assertEqual(0, sender.wait(30))   # the device stopped: the decode is over for the engine
+        scanctl("plug")
+        target.wait_text(code + "\r\n", timeout=30)
+        self.command(ID_TRAY_QR)   # while held off
+        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=8, what="the device back")
+        wait_for(lambda: "setPDF417 1" in self.journal()[before:], timeout=10, what="the end of the hold-off")
+        calls = self.engine_calls(before)
+        device = ["ReleaseLostDevice", "StartDevice", "SetBeep 1"]
+        self.assertEqual(device, [c for c in calls if c in device])
+        self.assertEqual(SILENCED + REENABLED, [c for c in calls if c not in device])
+
+        # Closed as setup closes it, during the next decode's hold-off.
+        before = len(self.journal())
+        self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", "x")
+        target.wait_text(code + "\r\nx\r\n")
+        norza.wintool("post", self.tray_hwnd(), WM_CLOSE, "0", "0")
+        self.proc.wait(30)
+        self.assertEqual(SILENCED + ["ReleaseDevice"], self.engine_calls(before))
+
+    def test_restart_while_typing_and_while_held_off_then_closing_while_typing(self):
+        code = "0123456789" * 3
+        target, sender = self.typing(code, hold_off=4000)
+        target_hwnd = [w["hwnd"] for w in norza.windows() if w["cls"] == "NorzaTypingTarget"][0]
+        self.restart_and_wait()
+        self.assertEqual(0, sender.wait(30))
+        typed = target.text()
+        self.assertTrue(code.startswith(typed) and len(typed) < len(code), typed)
+
+        # The copy that started: restarted while held off, and that one's
+        # copy closed as setup closes it, while typing.
+        for end in ("restart", "close"):
+            self.assertEqual(0, norza.wintool("foreground", target_hwnd)[0])
+            hwnd, before = self.tray_hwnd(), len(self.journal())
+            sender = self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
+            if end == "restart":
+                target.wait_text(typed + code + "\r\n", timeout=30)
+                self.restart_and_wait()
+                typed = target.text()
+            else:
+                wait_for(lambda: len(target.text()) >= len(typed) + 2, what="the typing to begin")
+                norza.wintool("post", hwnd, WM_CLOSE, "0", "0")
+            self.assertEqual(0, sender.wait(30))
+            wait_for(lambda: "ReleaseDevice" in self.journal()[before:], what="the release")
+            self.assertEqual(SILENCED + ["ReleaseDevice"], self.engine_calls(before)[:5])
+        wait_for(lambda: not [w for w in norza.windows() if w["hwnd"] == hwnd.lower()],
+                 timeout=20, what="the last copy to end")
+        self.assertLess(len(target.text()), len(typed) + len(code))
+
+    def test_exit_while_held_off(self):
+        self.write("configDecodeTime.ini", "5000")
+        self.run_norza()
+        self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])   # nothing to type
+        before = len(self.journal())
+        self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", "x")
+        wait_for(lambda: "setPDF417 0" in self.journal()[before:], what="the decode")
+        self.command(ID_TRAY_EXIT)
+        self.proc.wait(30)
+        self.assertEqual(SILENCED + ["ReleaseDevice"], self.engine_calls(before))
+
+
 def resident_kb(pid):
     with open("/proc/%d/status" % pid) as f:
         return int(re.search(r"VmRSS:\s+(\d+)", f.read())[1])
 
 
 class Restart(TrayCase):
-    def restart_and_wait(self):
-        old_hwnd = self.tray_hwnd()
-        before = len(self.journal())
-        self.command(ID_TRAY_RESTART)
-        self.proc.wait(30)
-        wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=30,
-                 what="the new process to start")
-        calls = self.journal()[before:]
-        self.assertEqual("ReleaseDevice", calls[0])
-        self.assertLess(calls.index("ReleaseDevice"), calls.index("StartDevice"))
-        self.assertNotEqual(old_hwnd, self.tray_hwnd())
-        wait_for(harness.engine_running, timeout=20, what="the new engine pipe")
-        return calls
-
     def quit_new_process(self):
         hwnd = self.tray_hwnd()
         self.assertEqual(0, scanctl("quit")[0])

@@ -29,9 +29,20 @@ int Record(const char* name, int value)
     return 0;
 }
 
-// The tray window with its handler and toggles reachable from the tests.
+// The tray window with its handler and toggles reachable from the tests, on
+// a window of its own so that the decode's steps (its timers, the typing's
+// end) reach it. The window is in front: nothing is typed anywhere.
 class CProbeDlg : public CScanWedgeDlg {
 public:
+    CProbeDlg()
+    {
+        HWND hWnd = CreateWindowExA(WS_EX_TOOLWINDOW, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1,
+                                    NULL, NULL, NULL, NULL);
+        Attach(hWnd);
+        m_pfnSuper = (WNDPROC)SetWindowLongPtrA(hWnd, GWLP_WNDPROC, (LONG_PTR)AfxWndProc);
+        ::SetForegroundWindow(hWnd);
+    }
+    ~CProbeDlg() { DestroyWindow(); }
     void EnableQRAndPDF417()
     {
         OnToggleQR();
@@ -39,6 +50,25 @@ public:
         g_calls.clear();
     }
     LRESULT Decode(const char* pText) { return OnScanDecoded((WPARAM)pText, 0); }
+    // Answers the window's messages until the decode and those waiting are over.
+    void Finish()
+    {
+        DWORD dwStart = GetTickCount();
+        while (IsDecoding() && GetTickCount() - dwStart < 20000) {
+            MSG msg;
+            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            else
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
+        EXPECT_FALSE(IsDecoding());
+    }
+    LRESULT Decoded(const char* pText)
+    {
+        LRESULT lResult = Decode(pText);
+        Finish();
+        return lResult;
+    }
 };
 
 }  // namespace
@@ -85,7 +115,7 @@ TEST(DecodeHandler, SilencesLogsAndReenablesOnlyTheEnabled)
     CProbeDlg dlg;
     dlg.EnableQRAndPDF417();
     g_bLogFails = false;
-    EXPECT_EQ(0, dlg.Decode("ABC123"));
+    EXPECT_EQ(0, dlg.Decoded("ABC123"));
     EXPECT_EQ(Then(kOff, { "log [Decode]Decode:ABC123", "setQRable 1", "setPDF417 1" }), g_calls);
 }
 
@@ -93,7 +123,7 @@ TEST(DecodeHandler, NullTextRunsEveryStepAsEmpty)
 {
     CProbeDlg dlg;
     dlg.EnableQRAndPDF417();
-    EXPECT_EQ(0, dlg.Decode(nullptr));
+    EXPECT_EQ(0, dlg.Decoded(nullptr));
     EXPECT_EQ(Then(kOff, { "log [Decode]Decode:", "setQRable 1", "setPDF417 1" }), g_calls);
 }
 
@@ -101,7 +131,7 @@ TEST(DecodeHandler, NothingEnabledMeansNothingReenabled)
 {
     CProbeDlg dlg;
     g_calls.clear();
-    dlg.Decode("x");
+    dlg.Decoded("x");
     EXPECT_EQ(Then(kOff, { "log [Decode]Decode:x" }), g_calls);
 }
 
@@ -110,7 +140,7 @@ TEST(DecodeHandler, AFailingLogNeverLeavesTheScannerSilenced)
     CProbeDlg dlg;
     dlg.EnableQRAndPDF417();
     g_bLogFails = true;
-    EXPECT_EQ(0, dlg.Decode("lost"));
+    EXPECT_EQ(0, dlg.Decoded("lost"));
     g_bLogFails = false;
     EXPECT_EQ(Then(kOff, { "setQRable 1", "setPDF417 1" }), g_calls);
 }
@@ -119,9 +149,97 @@ TEST(DecodeHandler, Utf8IsLoggedInTheAnsiCodePage)
 {
     CProbeDlg dlg;
     g_calls.clear();
-    dlg.Decode("\xE4\xB8\xAD");   // 中
+    dlg.Decoded("\xE4\xB8\xAD");   // 中
     const char* expected = GetACP() == 936 ? "log [Decode]Decode:\xD6\xD0" : "log [Decode]Decode:?";
     EXPECT_EQ(expected, g_calls[4]);
+}
+
+namespace {
+
+struct Sent {
+    HWND hWnd;
+    DWORD dwAnswered;   // ms the sender waited
+};
+
+DWORD WINAPI SendDecode(LPVOID pParam)
+{
+    Sent* pSent = static_cast<Sent*>(pParam);
+    DWORD dwStart = GetTickCount();
+    SendMessageA(pSent->hWnd, WM_SCAN_DECODED, (WPARAM) "sent", 0);
+    pSent->dwAnswered = GetTickCount() - dwStart;
+    return 0;
+}
+
+}  // namespace
+
+// The engine's thread is answered at once: the decode goes on, typed and
+// held off, after its message; decodes that come meanwhile wait their turn
+// in order, up to a bound beyond which they are refused and logged.
+class DecodeFlow : public TempFileTest {
+protected:
+    DecodeFlow() : TempFileTest("norza-holdoff-", ".ini") {}
+    void HoldOff(const char* pszMs)
+    {
+        FILE* fp = fopen(m_path.c_str(), "wb");
+        fputs(pszMs, fp);
+        fclose(fp);
+        m_dlg.LoadDecodeTime(m_path.c_str());
+    }
+    CProbeDlg m_dlg;
+};
+
+TEST_F(DecodeFlow, TheEngineIsAnsweredBeforeTheHoldOff)
+{
+    m_dlg.EnableQRAndPDF417();
+    HoldOff("2000");
+    Sent sent = { m_dlg.GetSafeHwnd(), INFINITE };
+    HANDLE hThread = CreateThread(NULL, 0, SendDecode, &sent, 0, NULL);
+    while (MsgWaitForMultipleObjects(1, &hThread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        MSG msg;
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);   // takes the sent message
+    }
+    CloseHandle(hThread);
+    EXPECT_LT(sent.dwAnswered, 1000u);
+    EXPECT_TRUE(m_dlg.IsDecoding());
+    EXPECT_EQ(Then(kOff, { "log [Decode]Decode:sent" }), g_calls);
+    m_dlg.Finish();
+    EXPECT_EQ(Then(kOff, { "log [Decode]Decode:sent", "setQRable 1", "setPDF417 1" }), g_calls);
+}
+
+TEST_F(DecodeFlow, DecodesMeanwhileWaitTheirTurnUpToABound)
+{
+    m_dlg.EnableQRAndPDF417();
+    HoldOff("50");
+    std::vector<std::string> expected = Then(kOff, { "log [Decode]Decode:d0" });
+    for (int i = 0; i < 20; ++i) {
+        std::string text = "d" + std::to_string(i);
+        m_dlg.Decode(text.c_str());
+        if (i > 16)
+            expected.push_back("log [Decode]Refused, 16 decodes waiting:" + text);
+    }
+    for (int i = 1; i <= 16; ++i)
+        expected.push_back("log [Decode]Decode:d" + std::to_string(i));
+    m_dlg.Finish();
+    EXPECT_EQ(Then(expected, { "setQRable 1", "setPDF417 1" }), g_calls);
+    ASSERT_EQ(20u, m_dlg.History().Count());
+    int nRefused = 0;
+    for (size_t i = 0; i < m_dlg.History().Count(); ++i)
+        nRefused += m_dlg.History().At(i).cause == NOTICE_QUEUE_FULL;
+    EXPECT_EQ(3, nRefused);
+}
+
+TEST_F(DecodeFlow, TypeAgainSilencesTheEngineAndHoldsItOff)
+{
+    m_dlg.EnableQRAndPDF417();
+    HoldOff("50");
+    EXPECT_TRUE(m_dlg.RetypeScan("again"));
+    EXPECT_FALSE(m_dlg.RetypeScan("twice"));   // one at a time
+    m_dlg.Decode("meanwhile");
+    m_dlg.Finish();
+    // Not logged: the log keeps what the engine decoded.
+    EXPECT_EQ(Then(kOff, { "log [Decode]Decode:meanwhile", "setQRable 1", "setPDF417 1" }), g_calls);
+    ASSERT_EQ(2u, m_dlg.History().Count());
+    EXPECT_EQ("again", m_dlg.History().At(1).strBytes);
 }
 
 // Newest first, the oldest let go at the bound, and the count of all added

@@ -59,6 +59,7 @@ Layout UsLayout()
         { VK_RETURN, 0x1C, false, { 0x0D, 0x0D, 0x0A, 0, 0, 0 } },
         { VK_ESCAPE, 0x01, false, { 0x1B, 0x1B, 0x1B, 0, 0, 0 } },
         { VK_CANCEL, 0x46, false, { 0x03, 0x03, 0x03, 0, 0, 0 } },
+        { VK_HOME, 0x47, false, { 0, 0, 0, 0, 0, 0 } },
         { VK_SPACE, 0x39, false, { ' ', ' ', ' ', 0, 0, 0 } },
         { VK_OEM_4, 0x1A, false, { '[', '{', 0x1B, 0, 0, 0 } },
         { VK_OEM_6, 0x1B, false, { ']', '}', 0x1D, 0, 0, 0 } },
@@ -287,11 +288,11 @@ std::string Typed(const Layout& layout, const std::string& text, KeyboardSnapsho
 
 // The plan as text: "+X"/"-X" key down/up with the scan code after a colon,
 // "u+X"/"u-X" Unicode input; S, C, A, R, T for Shift, Ctrl, Alt, Return, Tab.
-std::string Events(const KeyPlan& plan)
+std::string Events(const std::vector<INPUT>& inputs)
 {
     std::string out;
     char buf[32];
-    for (const INPUT& in : plan.inputs) {
+    for (const INPUT& in : inputs) {
         const KEYBDINPUT& k = in.ki;
         if (!out.empty())
             out += ' ';
@@ -317,6 +318,12 @@ std::string Events(const KeyPlan& plan)
     }
     return out;
 }
+
+std::string Events(const KeyPlan& plan)
+{
+    return Events(plan.inputs);
+}
+
 std::vector<std::vector<INPUT>> g_batches;
 
 UINT WINAPI RecordBatch(UINT cInputs, LPINPUT pInputs, int)
@@ -471,12 +478,12 @@ TEST(KeyPlan, PausesFallBetweenCharactersAndTheStateComesBackLast)
     // last the state put back, so pauses never split a key from its Shift.
     ASSERT_EQ(5u, plan.breaks.size());
     EXPECT_EQ(plan.inputs.size(), plan.breaks.back());
-    EXPECT_EQ("-A2:1D +14:3A -14:3A +S +33:04 -33:04 -S", Events({ std::vector<INPUT>(
-        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0]), {}, 0, {} }));
-    EXPECT_EQ("+R -R +14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
-        plan.inputs.begin() + plan.breaks[3], plan.inputs.end()), {}, 0, {} }));
-    EXPECT_EQ("+14:3A -14:3A +A2:1D", Events({ std::vector<INPUT>(
-        plan.inputs.begin() + plan.nTail, plan.inputs.end()), {}, 0, {} }));
+    EXPECT_EQ("-A2:1D +14:3A -14:3A +S +33:04 -33:04 -S", Events(std::vector<INPUT>(
+        plan.inputs.begin(), plan.inputs.begin() + plan.breaks[0])));
+    EXPECT_EQ("+R -R +14:3A -14:3A +A2:1D", Events(std::vector<INPUT>(
+        plan.inputs.begin() + plan.breaks[3], plan.inputs.end())));
+    EXPECT_EQ("+14:3A -14:3A +A2:1D", Events(std::vector<INPUT>(
+        plan.inputs.begin() + plan.nTail, plan.inputs.end())));
     // Characters outside ASCII go as Unicode input, a surrogate pair whole.
     KeyPlan wide = PlanKeys(L"\x4E2D\xD83D\xDE00", false, CRecordedLayout(kUs), Clean());
     EXPECT_EQ("u+4E2D u-4E2D u+D83D u-D83D u+DE00 u-DE00", Events(wide));
@@ -509,6 +516,23 @@ TEST(KeyPlan, WhereShiftTurnsCapsLockOffShiftDoes)
     }
     EXPECT_EQ("+A0:2A -A0:2A +S +41:1E -41:1E -S +14:3A -14:3A",
               Events(Plan(kUs, "A", { true, 0, false, true })));
+    // Whatever presses the Shift, Caps Lock is on again afterwards: the
+    // Enter suffix (the paste's too), {SHIFT+TAB}, {CTRL+SHIFT+HOME}.
+    std::wstring shiftTab, ctrlShiftHome;
+    AppendKey(shiftTab, VK_TAB, KEYMOD_SHIFT);
+    AppendKey(ctrlShiftHome, VK_HOME, KEYMOD_CTRL | KEYMOD_SHIFT);
+    const struct {
+        std::wstring text;
+        bool bShiftEnter;
+    } kShifts[] = { { L"", true }, { L"12", true }, { shiftTab, false }, { L"1" + ctrlShiftHome, false } };
+    for (UINT n : { 0u, (UINT)HELD_LCTRL }) {
+        for (const auto& c : kShifts) {
+            KeyboardSnapshot state = { true, n, false, true };
+            Outcome out = Type(kUs, PlanKeys(c.text, c.bShiftEnter, CRecordedLayout(kUs), state), state);
+            EXPECT_TRUE(out.bCapsLock) << c.text.size() << " units, held " << n;
+            EXPECT_EQ(n, out.nHeld);
+        }
+    }
 }
 
 TEST(KeyPlan, HeldModifiersAreReleasedAndPressedAgain)
@@ -588,33 +612,60 @@ TEST(KeyPlan, AnInputMethodLeftOpenGetsUnicodeInput)
     EXPECT_EQ("u+61 u-61 +R -R u+7E u-7E", Events(Plan(kUs, "a\n~", { false, 0, true, false })));
 }
 
+namespace {
+
+// The window the code is meant for stays in front for the first g_nInFront
+// looks of the guard, another comes after.
+const HWND kFront = (HWND)(UINT_PTR)0x1010;
+int g_nLooks, g_nInFront;
+
+HWND WINAPI FakeForeground()
+{
+    return ++g_nLooks <= g_nInFront ? kFront : (HWND)(UINT_PTR)0x2020;
+}
+
+CTypingGuard FrontFor(int nLooks, HANDLE hCancel = NULL)
+{
+    g_nLooks = 0;
+    g_nInFront = nLooks;
+    return CTypingGuard(hCancel, kFront, FakeForeground);
+}
+
+}  // namespace
+
 TEST(SendPlan, OneBatchPerDecodeUnlessPacedOrVeryLong)
 {
     KeyPlan plan = Plan(kUs, "AbC-xyz", { true, HELD_LALT, false, false }, true);
     g_batches.clear();
-    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 0, NULL, NULL, RecordBatch));
+    CTypingGuard once = FrontFor(1);
+    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 0, once, NULL, RecordBatch));
     ASSERT_EQ(1u, g_batches.size());
     EXPECT_EQ(Events(plan), Joined());
+    EXPECT_EQ(7u, once.Typed());   // the Enter suffix is no character of the text
 
     // Paced: one batch a character, the state changes going with the first
-    // and the last.
+    // and the last, the front looked at before each.
     g_batches.clear();
-    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 1, NULL, NULL, RecordBatch));
+    CTypingGuard paced = FrontFor(100);
+    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 1, paced, NULL, RecordBatch));
     EXPECT_EQ(8u, g_batches.size());
+    EXPECT_GE(g_nLooks, 8);
     EXPECT_EQ(Events(plan), Joined());
-    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events({ g_batches.back(), {}, 0, {} }));
+    EXPECT_EQ("+S +R -R -S +14:3A -14:3A +A4:38 +A2:1D -A2:1D", Events(g_batches.back()));
 
     // Very long: batches of whole characters.
     std::string text(20000, 'a');
     KeyPlan big = Plan(kUs, text, Clean());
     g_batches.clear();
-    SendPlan(big, 0, NULL, NULL, RecordBatch);
+    CTypingGuard any;
+    SendPlan(big, 0, any, NULL, RecordBatch);
     EXPECT_EQ(3u, g_batches.size());
     for (const auto& b : g_batches) {
         EXPECT_LE(b.size(), 16384u);
         EXPECT_EQ(0u, b.size() % 2);
     }
     EXPECT_EQ(Events(big), Joined());
+    EXPECT_EQ(20000u, any.Typed());
 }
 
 UINT WINAPI RefuseAfterTwo(UINT cInputs, LPINPUT pInputs, int cb)
@@ -642,17 +693,23 @@ TEST(SendPlan, CombinationsAndPausesFromSettingsTexts)
 
     // The pause splits the events there and only there, and waits.
     g_batches.clear();
+    CTypingGuard any;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 0, NULL, NULL, RecordBatch));
+    EXPECT_EQ(TYPING_DONE, SendPlan(plan, 0, any, NULL, RecordBatch));
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_GE(ms.count(), 295);
     ASSERT_EQ(2u, g_batches.size());
     EXPECT_EQ(Events(plan), Joined());
-    // Stopped during the pause: the keyboard state is put back at once.
-    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    EXPECT_EQ(4u, any.Typed());
+    // Another window in front at the pause: the typing stops there, at once,
+    // and the keyboard state is put back.
     g_batches.clear();
-    EXPECT_EQ(TYPING_CANCELLED, SendPlan(plan, 0, hCancel, NULL, RecordBatch));
-    CloseHandle(hCancel);
+    CTypingGuard front = FrontFor(1);
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(TYPING_FRONT_CHANGED, SendPlan(plan, 0, front, NULL, RecordBatch));
+    ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_LT(ms.count(), 295);
+    EXPECT_EQ(2u, front.Typed());
     ASSERT_EQ(2u, g_batches.size());
     KeyPlan sent;
     for (const auto& b : g_batches)
@@ -667,21 +724,33 @@ TEST(SendPlan, AStoppedTypingStillPutsTheKeyboardBack)
 {
     KeyPlan plan = Plan(kUs, "abcd", { true, HELD_LSHIFT, false, false });
     const std::string tail = "+14:3A -14:3A +A0:2A";
-    // Cancelled before the second character: the first, then the tail.
-    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    // Another window in front before the second character: the first, then
+    // the tail, and no key of the code after.
     g_batches.clear();
-    EXPECT_EQ(TYPING_CANCELLED, SendPlan(plan, 50, hCancel, NULL, RecordBatch));
+    CTypingGuard front = FrontFor(1);
+    EXPECT_EQ(TYPING_FRONT_CHANGED, SendPlan(plan, 50, front, NULL, RecordBatch));
     ASSERT_EQ(2u, g_batches.size());
-    EXPECT_EQ(tail, Events({ g_batches[1], {}, 0, {} }));
+    EXPECT_EQ(tail, Events(g_batches[1]));
+    EXPECT_EQ(1u, front.Typed());
+    // Cancelled, or another window in front, before anything went: nothing
+    // goes, nothing to put back.
+    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    for (int nInFront : { 0, 100 }) {
+        g_batches.clear();
+        CTypingGuard stop = FrontFor(nInFront, nInFront ? hCancel : NULL);
+        EXPECT_EQ(nInFront ? TYPING_CANCELLED : TYPING_FRONT_CHANGED, SendPlan(plan, 50, stop, NULL, RecordBatch));
+        EXPECT_TRUE(g_batches.empty());
+    }
     CloseHandle(hCancel);
     // Events not all taken: a failure, and the tail goes after it.
     g_batches.clear();
-    EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 1, NULL, NULL, RefuseAfterTwo));
+    CTypingGuard any;
+    EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 1, any, NULL, RefuseAfterTwo));
     ASSERT_EQ(4u, g_batches.size());
-    EXPECT_EQ(tail, Events({ g_batches[3], {}, 0, {} }));
+    EXPECT_EQ(tail, Events(g_batches[3]));
     // The target window gone before anything went: nothing to put back.
     g_batches.clear();
-    EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 0, NULL, (HWND)(UINT_PTR)0x7FFFFFF0, RecordBatch));
+    EXPECT_EQ(TYPING_FAILED, SendPlan(plan, 0, any, (HWND)(UINT_PTR)0x7FFFFFF0, RecordBatch));
     EXPECT_TRUE(g_batches.empty());
 }
 

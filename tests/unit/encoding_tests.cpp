@@ -408,41 +408,82 @@ TEST(CharacterMode, CodePageCharactersAsBytesTheOthersAsUtf16TabAndEnterAsKeys)
     EXPECT_EQ("e:R", PlanText(L"", true));
 }
 
+namespace {
+
+// The window the code is meant for stays in front for the first g_nInFront
+// looks, another comes after.
+const HWND kFront = (HWND)(UINT_PTR)0x1010;
+int g_nLooks, g_nInFront;
+
+HWND WINAPI FakeForeground()
+{
+    return ++g_nLooks <= g_nInFront ? kFront : (HWND)(UINT_PTR)0x2020;
+}
+
+}  // namespace
+
 TEST(CharacterMode, EveryPostIsCheckedAndAFullQueueWaitedOut)
 {
     HWND hTarget = (HWND)(ULONG_PTR)0x1234;
-    std::vector<CharStep> steps = PlanCharacterMode(L"A\x4E2D\t\xD83D\xDE00", true, 936);
+    std::vector<CharStep> steps = PlanCharacterMode(L"A\x4E2D\r\xD83D\xDE00", true, 936);
 
     g_posted.clear();
     g_nRefusals = 0;
-    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, steps, 0, NULL, RecordA, RecordW));
-    const char* kAll = "A41 AD6 AD0 K09 U09 WD83D WDE00 K0D";
+    CTypingGuard any;
+    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, steps, 0, any, RecordA, RecordW));
+    const char* kAll = "A41 AD6 AD0 K0D U0D WD83D WDE00 K0D";
     EXPECT_EQ(kAll, PostedText());
+    EXPECT_EQ(4u, any.Typed());
     EXPECT_EQ(hTarget, g_posted[0].hWnd);
-    // Tab as a key press would post it, scan code and all; the Enter
+    // Enter as a key press would post it, scan code and all; the Enter
     // suffix a bare key-down.
-    EXPECT_EQ(0x000F0001, g_posted[3].lParam);
-    EXPECT_EQ((LPARAM)0xC00F0001, g_posted[4].lParam);
+    EXPECT_EQ(0x001C0001, g_posted[3].lParam);
+    EXPECT_EQ((LPARAM)0xC01C0001, g_posted[4].lParam);
     EXPECT_EQ(0, g_posted[7].lParam);
 
     // A queue that is full for a while loses nothing.
     g_posted.clear();
     g_nRefusals = 5;
     g_dwRefusal = ERROR_NOT_ENOUGH_QUOTA;
-    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, steps, 0, NULL, RecordA, RecordW));
+    CTypingGuard full;
+    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, steps, 0, full, RecordA, RecordW));
     EXPECT_EQ(kAll, PostedText());
 
     // A window that is gone ends the typing at once, as a failure.
     g_posted.clear();
     g_nRefusals = 1;
     g_dwRefusal = ERROR_INVALID_WINDOW_HANDLE;
-    EXPECT_EQ(TYPING_FAILED, PlayCharacterMode(hTarget, steps, 0, NULL, RecordA, RecordW));
+    CTypingGuard gone;
+    EXPECT_EQ(TYPING_FAILED, PlayCharacterMode(hTarget, steps, 0, gone, RecordA, RecordW));
     EXPECT_EQ("", PostedText());
 
-    // Cancelled during a pause: what went before stays, nothing after.
-    HANDLE hCancel = CreateEventA(NULL, TRUE, TRUE, NULL);
+    // Another window in front: stopped there, what went before stays. With
+    // a key delay the front is looked at before every character.
     g_posted.clear();
-    EXPECT_EQ(TYPING_CANCELLED, PlayCharacterMode(hTarget, steps, 50, hCancel, RecordA, RecordW));
+    g_nLooks = 0;
+    g_nInFront = 2;   // the first character's look, the one before the delay
+    CTypingGuard front(NULL, kFront, FakeForeground);
+    EXPECT_EQ(TYPING_FRONT_CHANGED, PlayCharacterMode(hTarget, steps, 1, front, RecordA, RecordW));
     EXPECT_EQ("A41", PostedText());
-    CloseHandle(hCancel);
+    EXPECT_EQ(1u, front.Typed());
+}
+
+TEST(CharacterMode, ATabThatLeavesTheFocusWhereItWasStopsTheTyping)
+{
+    // The target never takes the Tab (a window of nobody's): what follows
+    // it would go to the field it was to leave.
+    HWND hTarget = (HWND)(ULONG_PTR)0x1234;
+    g_posted.clear();
+    g_nRefusals = 0;
+    CTypingGuard stuck;
+    EXPECT_EQ(TYPING_FAILED, PlayCharacterMode(hTarget, PlanCharacterMode(L"\x4E2D\tb", false, 936), 0,
+                                               stuck, RecordA, RecordW));
+    EXPECT_EQ("AD6 AD0 K09 U09", PostedText());
+    EXPECT_EQ(2u, stuck.Typed());
+    // A Tab at the end loses nothing.
+    g_posted.clear();
+    CTypingGuard last;
+    EXPECT_EQ(TYPING_DONE, PlayCharacterMode(hTarget, PlanCharacterMode(L"\x4E2D\t", false, 936), 0,
+                                             last, RecordA, RecordW));
+    EXPECT_EQ("AD6 AD0 K09 U09", PostedText());
 }

@@ -316,6 +316,57 @@ TEST(SimDevice, DecodeRefusalsInOrder)
     EXPECT_EQ("", SimDecodeRefusal(&s, SYM_BARCODE));
 }
 
+// Inside a decode message the program has not answered, the engine takes
+// only symbologies switched off; outside one, or after the answer, anything.
+TEST(SimDevice, CallsFromInsideAnUnansweredDecodeReenterTheEngine)
+{
+    SimState s;
+
+    SimInit(&s, true, false, 0);
+    const struct {
+        int unanswered;
+        bool in_send;
+        const char *name;
+        int arg;
+        bool reentered;
+    } cases[] = {
+        { 1, true, "setQRable", 0, false },     { 1, true, "setPDF417", 0, false },
+        { 1, true, "setQRable", 1, true },      { 1, true, "ReleaseDevice", 1, true },
+        { 1, true, "GetDevice", 1, true },      { 1, true, "StartDevice", 1, true },
+        { 1, true, "SetBeep", 0, true },        { 1, false, "ReleaseDevice", 1, false },
+        { 0, true, "ReleaseDevice", 1, false }, { 2, true, "ReleaseLostDevice", 1, true },
+    };
+    for (const auto &c : cases)
+    {
+        s.unanswered = c.unanswered;
+        EXPECT_EQ(c.reentered, SimReentered(&s, c.in_send, c.name, c.arg))
+            << c.name << " " << c.arg << ", " << c.unanswered << " unanswered, in a send: " << c.in_send;
+    }
+}
+
+// A decode is over for the engine once it may decode again: the program
+// never silenced it, switched something on again since, or the device stopped.
+TEST(SimDevice, ADecodeIsOverOnceTheEngineListensAgain)
+{
+    SimState s;
+
+    SimInit(&s, true, false, 0);
+    SimStartDevice(&s);
+    SimSetSymbology(&s, SYM_QR, 1, 5);
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, s.switch_ons));   // left on
+    SimSetSymbology(&s, SYM_QR, 0, 6);
+    SimSetSymbology(&s, SYM_DM, 0, 6);
+    unsigned long before = s.switch_ons;
+    EXPECT_FALSE(SimDecodeOver(&s, SYM_QR, before));
+    SimSetSymbology(&s, SYM_DM, 1, 7);   // QR stays off, as the user switched it
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before));
+    EXPECT_EQ(7, s.switched_on_at);
+    SimSetSymbology(&s, SYM_DM, 0, 8);
+    before = s.switch_ons;
+    SimRelease(&s);
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before));
+}
+
 TEST(SimDevice, DeviceResultOverridesAttachment)
 {
     SimState s;
