@@ -5,6 +5,7 @@
 #include "vistrel.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ static std::string Decode(const std::string &name, const std::string &payload, b
     std::string refusal;
     HWND window;
     unsigned long switch_ons;
+    int enabled[SYM_COUNT];
     LARGE_INTEGER freq, before, answered, now;
     long long ready = 0;
     char reply[96];
@@ -41,6 +43,7 @@ static std::string Decode(const std::string &name, const std::string &payload, b
     refusal = SimDecodeRefusal(&sim_state, sym);
     window = sim_state.window;
     switch_ons = sim_state.switch_ons;
+    memcpy(enabled, sim_state.enabled, sizeof(enabled));
     LeaveCriticalSection(&sim_lock);
     if (!refusal.empty())
         return "dropped: " + refusal;
@@ -63,8 +66,9 @@ static std::string Decode(const std::string &name, const std::string &payload, b
 
     for (DWORD waited = 0; ; waited += 20)
     {
+        QueryPerformanceCounter(&now);
         EnterCriticalSection(&sim_lock);
-        bool over = SimDecodeOver(&sim_state, sym, switch_ons);
+        bool over = SimDecodeOver(&sim_state, sym, switch_ons, enabled, now.QuadPart, freq.QuadPart / 10);
         if (sim_state.switch_ons != switch_ons)
             ready = sim_state.switched_on_at;
         LeaveCriticalSection(&sim_lock);

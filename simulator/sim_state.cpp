@@ -113,9 +113,19 @@ bool SimReentered(const SimState *state, bool in_send, const char *name, int arg
     return true;
 }
 
-bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before)
+bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before,
+                   const int enabled_before[SYM_COUNT], long long now, long long settle)
 {
-    return state->enabled[sym] || state->switch_ons != switch_ons_before || !state->started;
+    if (!state->started)
+        return true;
+    if (state->switch_ons == switch_ons_before)
+        return state->enabled[sym] != 0;
+    for (int i = 0; i < SYM_COUNT; ++i)
+    {
+        if (enabled_before[i] && !state->enabled[i])
+            return now - state->switched_on_at >= settle;
+    }
+    return true;
 }
 
 bool SimParseOverride(const std::string &text, bool *set, int *value)

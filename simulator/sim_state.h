@@ -55,10 +55,14 @@ void SimSetSymbology(SimState *state, Symbology sym, int on, long long now);
 bool SimReentered(const SimState *state, bool in_send, const char *name, int arg = 1);
 
 // Whether a decode of the symbology, sent when switch_ons stood at
-// switch_ons_before and since answered, is over for the engine: it may
-// decode that symbology again (the program never silenced it), a symbology
-// was switched on again since, or the device stopped.
-bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before);
+// switch_ons_before and the switches at enabled_before, and since answered,
+// is over for the engine: it may decode that symbology again and the
+// program never silenced it; or every symbology on before is on again (the
+// program switches them on one call after another: the first alone is not
+// the end); or some were switched on and settle counts have passed since
+// the last (the user switched one off meanwhile); or the device stopped.
+bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before,
+                   const int enabled_before[SYM_COUNT], long long now, long long settle);
 
 // Reads a result override as the INI file and the pipe give it: "auto" (or,
 // from the INI file, nothing) clears it, a decimal int sets it. False for

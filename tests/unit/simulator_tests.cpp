@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <climits>
+#include <cstring>
 
 #include "pipe_protocol.h"
 #include "scanctl_parse.h"
@@ -345,26 +346,39 @@ TEST(SimDevice, CallsFromInsideAnUnansweredDecodeReenterTheEngine)
 }
 
 // A decode is over for the engine once it may decode again: the program
-// never silenced it, switched something on again since, or the device stopped.
+// never silenced it, switched on again all it had on, or some and then
+// nothing for a while, or the device stopped.
 TEST(SimDevice, ADecodeIsOverOnceTheEngineListensAgain)
 {
     SimState s;
+    const long long settle = 100;
 
     SimInit(&s, true, false, 0);
     SimStartDevice(&s);
     SimSetSymbology(&s, SYM_QR, 1, 5);
-    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, s.switch_ons));   // left on
+    SimSetSymbology(&s, SYM_DM, 1, 5);
+    int before_on[SYM_COUNT];
+    memcpy(before_on, s.enabled, sizeof(before_on));
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, s.switch_ons, before_on, 5, settle));   // left on
     SimSetSymbology(&s, SYM_QR, 0, 6);
     SimSetSymbology(&s, SYM_DM, 0, 6);
     unsigned long before = s.switch_ons;
-    EXPECT_FALSE(SimDecodeOver(&s, SYM_QR, before));
-    SimSetSymbology(&s, SYM_DM, 1, 7);   // QR stays off, as the user switched it
-    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before));
-    EXPECT_EQ(7, s.switched_on_at);
-    SimSetSymbology(&s, SYM_DM, 0, 8);
+    EXPECT_FALSE(SimDecodeOver(&s, SYM_QR, before, before_on, 6, settle));
+    SimSetSymbology(&s, SYM_QR, 1, 7);   // the first of the program's calls
+    EXPECT_FALSE(SimDecodeOver(&s, SYM_QR, before, before_on, 8, settle));
+    SimSetSymbology(&s, SYM_DM, 1, 9);
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before, before_on, 9, settle));
+    SimSetSymbology(&s, SYM_QR, 0, 10);
+    SimSetSymbology(&s, SYM_DM, 0, 10);
+    before = s.switch_ons;
+    SimSetSymbology(&s, SYM_DM, 1, 11);   // QR stays off, as the user switched it
+    EXPECT_FALSE(SimDecodeOver(&s, SYM_QR, before, before_on, 50, settle));
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before, before_on, 11 + settle, settle));
+    EXPECT_EQ(11, s.switched_on_at);
+    SimSetSymbology(&s, SYM_DM, 0, 12);
     before = s.switch_ons;
     SimRelease(&s);
-    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before));
+    EXPECT_TRUE(SimDecodeOver(&s, SYM_QR, before, before_on, 12, settle));
 }
 
 TEST(SimDevice, DeviceResultOverridesAttachment)
