@@ -54,10 +54,10 @@ void SimSetSymbology(SimState *state, Symbology sym, int on, long long now);
 // for calls without one); any other call re-enters the engine.
 bool SimReentered(const SimState *state, bool in_send, const char *name, int arg = 1);
 
-// Whether a decode of the symbology, sent when switch_ons stood at
-// switch_ons_before and since answered, is over for the engine: it may
-// decode that symbology again (the program never silenced it), a symbology
-// was switched on again since, or the device stopped.
+// Whether a decode of the symbology, answered when switch_ons stood at
+// switch_ons_before, is over for the engine: it may decode that symbology
+// again (the program never silenced it, or switched it on again before it
+// answered), a symbology was switched on again since, or the device stopped.
 bool SimDecodeOver(const SimState *state, Symbology sym, unsigned long switch_ons_before);
 
 // Reads a result override as the INI file and the pipe give it: "auto" (or,
