@@ -23,7 +23,7 @@ TypingResult CTypingGuard::Check()
 
 TypingResult CTypingGuard::CheckStream()
 {
-    if (m_stop != TYPING_DONE || !m_bLooked || GetTickCount() != m_dwLooked)
+    if (m_stop != TYPING_DONE || !m_bLooked || GetTickCount() - m_dwLooked >= kStreamLookMs)
         return Check();
     return TYPING_DONE;
 }

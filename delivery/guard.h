@@ -11,6 +11,8 @@
 
 typedef HWND(WINAPI* PFN_FOREGROUND)();
 
+const DWORD kStreamLookMs = 10;
+
 class CTypingGuard {
 public:
     // hCancel: set to stop the typing (NULL: never); hFront: the window that
@@ -24,9 +26,9 @@ public:
     TypingResult Check();
     // The same before each of a stream of posted characters, which go to
     // their control by its handle whatever is in front: the front is looked
-    // at again each time the clock has moved on (Windows' tick, Wine's
-    // millisecond), so that a long text posts as fast as without the look,
-    // which costs as much as a post; a stop is still seen within a tick.
+    // at again once kStreamLookMs have passed since the last look, since a
+    // look costs about as much as a post under Wine and a long text must
+    // post as fast as without it; a stop is seen within that time.
     TypingResult CheckStream();
     // Waits dwMs, ended at once by a request to stop; TYPING_DONE when the
     // typing may go on after it.

@@ -42,7 +42,6 @@ static std::string Decode(const std::string &name, const std::string &payload, b
     EnterCriticalSection(&sim_lock);
     refusal = SimDecodeRefusal(&sim_state, sym);
     window = sim_state.window;
-    switch_ons = sim_state.switch_ons;
     memcpy(enabled, sim_state.enabled, sizeof(enabled));
     LeaveCriticalSection(&sim_lock);
     if (!refusal.empty())
@@ -60,10 +59,14 @@ static std::string Decode(const std::string &name, const std::string &payload, b
     QueryPerformanceCounter(&before);
     SendMessageA(window, WM_SCAN_DECODED, null ? 0 : (WPARAM)&text[0], 0);
     QueryPerformanceCounter(&answered);
+    // Switched on since the answer: switches of the decode before it, which
+    // the program may still be making when this one is sent, do not count.
     EnterCriticalSection(&sim_lock);
     sim_state.unanswered--;
+    switch_ons = sim_state.switch_ons;
     LeaveCriticalSection(&sim_lock);
 
+    bool waited_any = false;
     for (DWORD waited = 0; ; waited += 20)
     {
         QueryPerformanceCounter(&now);
@@ -75,12 +78,11 @@ static std::string Decode(const std::string &name, const std::string &payload, b
         if (over || !IsWindow(window) || waited >= kReadyTimeout)
             break;
         WaitForSingleObject(sim_changed, 20);
+        waited_any = true;
     }
     QueryPerformanceCounter(&now);
     if (!ready)
-        ready = now.QuadPart;
-    else if (ready < before.QuadPart)
-        ready = before.QuadPart;
+        ready = waited_any ? now.QuadPart : answered.QuadPart;
     snprintf(reply, sizeof(reply), "delivered %lld answered %lld",
              Microseconds(before.QuadPart, ready, freq.QuadPart),
              Microseconds(before.QuadPart, answered.QuadPart, freq.QuadPart));

@@ -54,8 +54,8 @@ void SimSetSymbology(SimState *state, Symbology sym, int on, long long now);
 // for calls without one); any other call re-enters the engine.
 bool SimReentered(const SimState *state, bool in_send, const char *name, int arg = 1);
 
-// Whether a decode of the symbology, sent when switch_ons stood at
-// switch_ons_before and the switches at enabled_before, and since answered,
+// Whether a decode of the symbology, answered when switch_ons stood at
+// switch_ons_before, sent when the switches stood at enabled_before,
 // is over for the engine: it may decode that symbology again and the
 // program never silenced it; or every symbology on before is on again (the
 // program switches them on one call after another: the first alone is not
