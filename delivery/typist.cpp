@@ -51,53 +51,53 @@ TypingResult TypeText(const TypingJob& job, HANDLE hCancel)
 }
 
 CTypist::CTypist()
-    : m_hThread(NULL), m_hDone(CreateEventA(NULL, TRUE, TRUE, NULL)),
-      m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)), m_job(), m_result(TYPING_DONE)
+    : m_hThread(NULL), m_hJob(CreateEventA(NULL, FALSE, FALSE, NULL)),
+      m_hDone(CreateEventA(NULL, TRUE, TRUE, NULL)), m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)),
+      m_bQuit(false), m_job(), m_result(TYPING_DONE)
 {
 }
 
 CTypist::~CTypist()
 {
     Cancel();
+    if (m_hThread) {
+        m_bQuit = true;
+        SetEvent(m_hJob);
+        WaitForSingleObject(m_hThread, INFINITE);
+        CloseHandle(m_hThread);
+    }
     CloseHandle(m_hCancel);
     CloseHandle(m_hDone);
+    CloseHandle(m_hJob);
 }
 
 bool CTypist::Start(const TypingJob& job)
 {
-    if (m_hThread && WaitForSingleObject(m_hDone, 0) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(m_hDone, 0) != WAIT_OBJECT_0)
         return false;
-    Join();
+    if (!m_hThread)
+        m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, this, 0, NULL);
+    if (!m_hThread)
+        return false;
     m_job = job;
     ResetEvent(m_hCancel);
     ResetEvent(m_hDone);
-    m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, this, 0, NULL);
-    if (!m_hThread) {
-        SetEvent(m_hDone);
-        return false;
-    }
+    SetEvent(m_hJob);
     return true;
 }
 
 unsigned __stdcall CTypist::Run(void* pParam)
 {
     CTypist* pThis = static_cast<CTypist*>(pParam);
-    pThis->m_result = TypeText(pThis->m_job, pThis->m_hCancel);
-    SetEvent(pThis->m_hDone);
+    while (WaitForSingleObject(pThis->m_hJob, INFINITE) == WAIT_OBJECT_0 && !pThis->m_bQuit) {
+        pThis->m_result = TypeText(pThis->m_job, pThis->m_hCancel);
+        SetEvent(pThis->m_hDone);
+    }
     return 0;
 }
 
 void CTypist::Cancel()
 {
     SetEvent(m_hCancel);
-    Join();
-}
-
-void CTypist::Join()
-{
-    if (!m_hThread)
-        return;
-    WaitForSingleObject(m_hThread, INFINITE);
-    CloseHandle(m_hThread);
-    m_hThread = NULL;
+    WaitForSingleObject(m_hDone, INFINITE);
 }
