@@ -3,7 +3,7 @@
 same text, and what one decode costs the program apart from the hold-off.
 
     python3 bench/typing_bench.py [--build DIR] [--reps N] [--edit-reps N]
-                                  [--decodes N] [--keep]
+                                  [--decodes N] [--cases key,char] [--keep]
 
 DIR is the build folder (default: $NORZA_BENCH_BUILD or "build"). Runs in a
 private virtual display and Wine prefix of its own under DIR/typing-bench,
@@ -15,9 +15,9 @@ with the Chinese ANSI code page (936), and prints three tables:
    typing target has taken in the last character; the floor's from just
    before the first key (sendkeys.exe) or first post (postchars.exe) to the
    same moment. Both floors are kept running and fed a text a round. Norza and
-   the floor take turns; medians and bests of --reps rounds (three times as
-   many in character mode) into the target's sink (characters kept aside)
-   and --edit-reps rounds into its edit field
+   the floor take turns; best, median and worst of --reps rounds (three
+   times as many in character mode) into the target's sink (characters kept
+   aside) and --edit-reps rounds into its edit field
    (characters taken in and drawn one by one, as a real application does).
    All clocks are the one performance counter the Wine processes share.
 2. Handler time per decode: what the engine measures from the decode to the
@@ -32,6 +32,9 @@ with the Chinese ANSI code page (936), and prints three tables:
    text in the field, and how long the handler was busy (a paste includes
    the wait for the target to be done and PasteRestoreDelay before the
    user's clipboard comes back).
+
+--cases runs only the typing cases named (key, char), --edit-reps 0 only the
+sink rounds and --decodes 0 neither table 2 nor 3: a quicker look at one case.
 
 Takes some ten to twenty minutes, most of it in the edit-field rounds.
 """
@@ -58,10 +61,12 @@ def parse_args():
     ap.add_argument("--edit-reps", type=int, default=5,
                     help="typing rounds a side into the edit field (default 5; 0 skips them)")
     ap.add_argument("--decodes", type=int, default=30,
-                    help="decodes per handler-time case (default 30)")
+                    help="decodes per handler-time case (default 30; 0 skips tables 2 and 3)")
     ap.add_argument("--paste-reps", type=int, default=5,
                     help="paste and character-mode rounds a side (default 5)")
     ap.add_argument("--paste-only", action="store_true", help="run table 4 only")
+    ap.add_argument("--cases", default="key,char",
+                    help="typing cases to run, comma-separated: key, char (default both)")
     ap.add_argument("--keep", action="store_true", help="keep the work folder afterwards")
     return ap.parse_args()
 
@@ -235,7 +240,7 @@ def throughput(label, count, norza_send, floor_send, expected, sink, reps):
             # One untimed round each: first calls in a process cost extra.
             typing_round(target, norza_send, expected)
             typing_round(target, floor_send, expected)
-        norza_ms, floor_ms, norza_first, floor_first, ratios = [], [], [], [], []
+        norza_ms, floor_ms, norza_first, floor_first = [], [], [], []
         norza_busy, floor_busy = [], []
         for rep in range(reps if sink else ARGS.edit_reps):
             order = [("norza", norza_send), ("floor", floor_send)]
@@ -250,16 +255,20 @@ def throughput(label, count, norza_send, floor_send, expected, sink, reps):
             floor_first.append(got["floor"][1])
             norza_busy.append(got["norza"][2])
             floor_busy.append(got["floor"][2])
-            ratios.append(got["floor"][0] / got["norza"][0])
             print("  %-38s round %d: Norza %8.1f ms, floor %8.1f ms"
                   % (label, rep + 1, got["norza"][0], got["floor"][0]), flush=True)
     finally:
         target.close()
-    return dict(label=label, count=count, norza=statistics.median(norza_ms),
-                floor=statistics.median(floor_ms), norza_first=statistics.median(norza_first),
-                floor_first=statistics.median(floor_first), ratios=ratios,
-                norza_min=min(norza_ms), floor_min=min(floor_ms), rounds=len(norza_ms),
+    return dict(label=label, count=count, rounds=len(norza_ms), norza=spread(norza_ms),
+                floor=spread(floor_ms), norza_first=statistics.median(norza_first),
+                floor_first=statistics.median(floor_first),
                 norza_busy=statistics.median(norza_busy), floor_busy=statistics.median(floor_busy))
+
+
+def spread(values):
+    """Best, median and worst of a case's rounds: a median far from the best
+    with the worst near it means two kinds of round, not one slow one."""
+    return min(values), statistics.median(values), max(values)
 
 
 def norza_sender(scanclock, path):
@@ -284,7 +293,9 @@ def typing_throughput(scanclock, sendkeys, postchars):
     norza_ascii = norza_sender(scanclock, write_file("ascii-4096.txt", text))
     floor_ascii = floor_sender(sendkeys, text.decode())
 
-    for sink in (True, False)[:2 if ARGS.edit_reps > 0 else 1]:
+    sides = (True, False)[:2 if ARGS.edit_reps > 0 else 1]
+    cases = ARGS.cases.split(",")
+    for sink in sides if "key" in cases else ():
         rows.append(throughput("key mode, ASCII", 4096, norza_ascii, floor_ascii, text, sink,
                                ARGS.reps))
 
@@ -293,7 +304,7 @@ def typing_throughput(scanclock, sendkeys, postchars):
     floor_chinese = floor_sender(postchars, winpath(write_file("chinese-2048.gbk",
                                                                zh.encode("gbk"))))
 
-    for sink in (True, False)[:2 if ARGS.edit_reps > 0 else 1]:
+    for sink in sides if "char" in cases else ():
         rows.append(throughput("char mode, Chinese", 2048, norza_chinese, floor_chinese,
                                zh.encode("gbk"), sink, 3 * ARGS.reps))
     return rows
@@ -429,11 +440,13 @@ def run():
              LineTool(os.path.join(harness.BIN_DIR, "scanctl.exe"), "batch")]
     rows1 = rows2 = paths = None
     try:
+        rows2, paths = [], []
         if not ARGS.paste_only:
             print("typing throughput (Norza and the floor taking turns):", flush=True)
             rows1 = typing_throughput(*tools[:3])
-            print("handler time (%d decodes a case):" % ARGS.decodes, flush=True)
-            rows2, paths = handler_time(tools[3], tray_hwnd)
+            if ARGS.decodes > 0:
+                print("handler time (%d decodes a case):" % ARGS.decodes, flush=True)
+                rows2, paths = handler_time(tools[3], tray_hwnd)
         print("paste against character mode:", flush=True)
         rows4 = paste_against_chars(tools[0])
     except AssertionError:
@@ -452,11 +465,13 @@ def run():
     if ARGS.paste_only:
         report_paste(rows4)
         return
-    rc, parts, err = harness.run(os.path.join(BENCH_BIN, "handlerparts.exe"),
-                                 winpath(os.path.join(WORK, "parts.log")),
-                                 *[winpath(p) for p in paths])
-    if rc != 0:
-        raise AssertionError("handlerparts failed: " + err.decode(errors="replace"))
+    parts = b""
+    if paths:
+        rc, parts, err = harness.run(os.path.join(BENCH_BIN, "handlerparts.exe"),
+                                     winpath(os.path.join(WORK, "parts.log")),
+                                     *[winpath(p) for p in paths])
+        if rc != 0:
+            raise AssertionError("handlerparts failed: " + err.decode(errors="replace"))
     report(rows1, rows2, parts.decode())
     report_paste(rows4)
 
@@ -476,19 +491,21 @@ def report_paste(rows):
 def report(rows1, rows2, parts):
     print("\n1. Typing throughput, from sending to the last character in the target "
           "(ms; hold-off %d ms, code page 936)" % HOLD_OFF_MS)
-    print("%-31s %5s %6s %8s %8s %6s %8s %8s %6s %8s %12s %11s" % (
-        "", "chars", "rounds", "Norza", "floor", "ratio", "Norza", "floor", "ratio", "Norza",
-        "1st char", "busy"))
-    print("%-31s %5s %6s %8s %8s %6s %8s %8s %6s %8s %12s %11s" % (
-        "", "", "a side", "median", "median", "", "best", "best", "", "chars/s", "N/F", "N/F"))
+    print("%-30s %5s %6s  %-21s  %-21s %6s %8s %12s %11s" % (
+        "", "chars", "rounds", "Norza", "floor", "ratio", "Norza", "1st char", "busy"))
+    print("%-30s %5s %6s  %-21s  %-21s %6s %8s %12s %11s" % (
+        "", "", "a side", "best  median   worst", "best  median   worst", "", "chars/s", "N/F",
+        "N/F"))
     for r in rows1:
-        print(("%-31s %5d %6d %8.1f %8.1f %6.2f %8.1f %8.1f %6.2f %8.0f"
+        print(("%-30s %5d %6d  %6.1f %6.1f %7.1f  %6.1f %6.1f %7.1f %6.2f %8.0f"
                " %6.1f/%-5.1f %5.0f/%-5.0f") % (
-            r["label"], r["count"], r["rounds"], r["norza"], r["floor"], r["floor"] / r["norza"],
-            r["norza_min"], r["floor_min"], r["floor_min"] / r["norza_min"],
-            r["count"] / r["norza"] * 1000, r["norza_first"], r["floor_first"],
+            r["label"], r["count"], r["rounds"], r["norza"][0], r["norza"][1], r["norza"][2],
+            r["floor"][0], r["floor"][1], r["floor"][2], r["floor"][1] / r["norza"][1],
+            r["count"] / r["norza"][1] * 1000, r["norza_first"], r["floor_first"],
             r["norza_busy"], r["floor_busy"]))
-    print("ratio: floor time / Norza time, i.e. Norza's speed as a share of the floor's.")
+    print("ratio: floor median / Norza median, i.e. Norza's speed as a share of the floor's.")
+    print("best, median, worst: of the side's rounds; a median far from the best marks rounds of")
+    print("  two kinds (some lose time the others do not).")
     print("floor: sendkeys.exe -t (key mode), postchars.exe (character mode), each kept running")
     print("  and fed a text a round, taking turns with Norza.")
     print("1st char: ms to the first character; busy: ms the sender was at it (Norza: delivered")
@@ -496,6 +513,8 @@ def report(rows1, rows2, parts):
     print("sink: the target keeps the characters aside; edit field: its edit control takes each")
     print("  in as it comes and draws it, as a real application's field does.")
 
+    if not rows2:
+        return
     print("\n2. Handler time per decode (µs): from the decode to the engine switched on again, "
           "less the %d ms hold-off" % HOLD_OFF_MS)
     print("%-14s %6s %-14s %8s %8s %8s %8s %9s" % ("text", "bytes", "in front", "median", "p90",

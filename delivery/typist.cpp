@@ -78,24 +78,34 @@ TypingResult TypeText(const TypingJob& job, CTypingGuard& guard)
 }
 
 CTypist::CTypist()
-    : m_hThread(NULL), m_hDone(CreateEventA(NULL, TRUE, TRUE, NULL)),
-      m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)), m_job(), m_hNotify(NULL), m_uMsg(0),
-      m_result(TYPING_DONE), m_nTyped(0)
+    : m_hThread(NULL), m_hJob(CreateEventA(NULL, FALSE, FALSE, NULL)),
+      m_hDone(CreateEventA(NULL, TRUE, TRUE, NULL)), m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)),
+      m_bQuit(false), m_job(), m_hNotify(NULL), m_uMsg(0), m_result(TYPING_DONE), m_nTyped(0)
 {
 }
 
 CTypist::~CTypist()
 {
     Cancel();
+    if (m_hThread) {
+        m_bQuit = true;
+        SetEvent(m_hJob);
+        WaitForSingleObject(m_hThread, INFINITE);
+        CloseHandle(m_hThread);
+    }
     CloseHandle(m_hCancel);
     CloseHandle(m_hDone);
+    CloseHandle(m_hJob);
 }
 
 bool CTypist::Start(const TypingJob& job, HWND hNotify, UINT uMsg)
 {
-    if (m_hThread && !Done())
+    if (WaitForSingleObject(m_hDone, 0) != WAIT_OBJECT_0)
         return false;
-    Join();
+    if (!m_hThread)
+        m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, this, 0, NULL);
+    if (!m_hThread)
+        return false;
     m_job = job;
     m_hNotify = hNotify;
     m_uMsg = uMsg;
@@ -103,37 +113,26 @@ bool CTypist::Start(const TypingJob& job, HWND hNotify, UINT uMsg)
     m_nTyped = 0;
     ResetEvent(m_hCancel);
     ResetEvent(m_hDone);
-    m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, this, 0, NULL);
-    if (!m_hThread) {
-        SetEvent(m_hDone);
-        return false;
-    }
+    SetEvent(m_hJob);
     return true;
 }
 
 unsigned __stdcall CTypist::Run(void* pParam)
 {
     CTypist* pThis = static_cast<CTypist*>(pParam);
-    CTypingGuard guard(pThis->m_hCancel, pThis->m_job.hFront);
-    pThis->m_result = TypeText(pThis->m_job, guard);
-    pThis->m_nTyped = guard.Typed();
-    SetEvent(pThis->m_hDone);
-    if (pThis->m_hNotify)
-        PostMessageA(pThis->m_hNotify, pThis->m_uMsg, 0, 0);
+    while (WaitForSingleObject(pThis->m_hJob, INFINITE) == WAIT_OBJECT_0 && !pThis->m_bQuit) {
+        CTypingGuard guard(pThis->m_hCancel, pThis->m_job.hFront);
+        pThis->m_result = TypeText(pThis->m_job, guard);
+        pThis->m_nTyped = guard.Typed();
+        SetEvent(pThis->m_hDone);
+        if (pThis->m_hNotify)
+            PostMessageA(pThis->m_hNotify, pThis->m_uMsg, 0, 0);
+    }
     return 0;
 }
 
 void CTypist::Cancel()
 {
     SetEvent(m_hCancel);
-    Join();
-}
-
-void CTypist::Join()
-{
-    if (!m_hThread)
-        return;
-    WaitForSingleObject(m_hThread, INFINITE);
-    CloseHandle(m_hThread);
-    m_hThread = NULL;
+    WaitForSingleObject(m_hDone, INFINITE);
 }
