@@ -4,7 +4,7 @@
 // of the job's end by a message.
 // The thread is started with the first job and waits for the next: under
 // Wine on an idle two-core machine, characters posted from a thread made for
-// the job took four times as long each as from a thread that had been
+// the job took more than twice as long each as from a thread that had been
 // waiting for it, slow enough for a fast target to catch up and wait for
 // every one.
 #pragma once
