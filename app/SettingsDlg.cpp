@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "autostart.h"
+#include "dlgfield.h"
 #include "history.h"
 #include "resource.h"
 #include "rules.h"
@@ -533,10 +534,7 @@ void CSettingsDlg::Refuse(int nIdControl, const std::wstring& strText)
 
 std::wstring CSettingsDlg::Text(int nIdControl) const
 {
-    HWND hControl = GetDlgItem(m_hWnd, nIdControl);
-    std::wstring str(GetWindowTextLengthW(hControl) + 1, L'\0');
-    str.resize(GetWindowTextW(hControl, &str[0], (int)str.size()));
-    return str;
+    return FieldText(m_hWnd, nIdControl);
 }
 
 void CSettingsDlg::SetText(int nIdControl, const std::wstring& str)

@@ -17,6 +17,7 @@ IDOK = 1
  IDC_APPLY, IDC_RULES) = 1104, 1105, 1106, 1107, 1115, 1117, 1119, 1120, 1121
 IDC_RULES_ADD, IDC_RULES_SAMPLE, IDC_RULES_PROGRAM, IDC_RULES_RESULT = 1301, 1310, 1311, 1312
 IDC_RULE_MATCH, IDC_RULE_PROGRAM, IDC_RULE_OUTPUT = 1320, 1321, 1323
+IDC_PROGRAMS_EDIT, IDC_PROG_SET_KEYDELAY, IDC_PROG_KEYDELAY = 1308, 1333, 1343
 
 # The files as a user keeps them: comments in the code page, keys and a
 # section the window does not know.
@@ -76,6 +77,20 @@ class SettingsCase(norza.NorzaCase):
     def dialog(self, title):
         return wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text(title)
                                  and w["visible"]], what=title)[0]
+
+    def new_rule(self, window):
+        """Opens the rules window from the settings window, and a new rule in it."""
+        self.click(window, IDC_RULES)
+        rules = self.dialog("rules_title")
+        self.click(rules, IDC_RULES_ADD)
+        return rules, self.dialog("rule_title")
+
+    def refusal(self, dialog, title, text):
+        """Checks the message box a dialog refuses a value with; closes it."""
+        box = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text(title)
+                                and w["hwnd"] != dialog["hwnd"] and w["visible"]], what="the refusal")[0]
+        self.assertIn(norza.text(text), " ".join(c["text"] for c in box["children"]))
+        norza.wintool("post", box["hwnd"], WM_COMMAND, str(IDOK), "0")
 
     def leftovers(self):
         return [n for n in os.listdir(self.folder) if n.startswith(("typeSet.ini.", "configDecodeTime.ini."))
@@ -209,23 +224,28 @@ class Rules(SettingsCase):
         self.write("typeSet.ini", TYPESET + b"\r\n[RULE5]" + kept)
         target = self.typing_target(fields=2)
         window = self.open_window()
-        self.click(window, IDC_RULES)
-        rules = self.dialog("rules_title")
-        self.click(rules, IDC_RULES_ADD)
-        rule = self.dialog("rule_title")
+        rules, rule = self.new_rule(window)
         self.set_text(rule, IDC_RULE_MATCH, "ID=(")
         self.set_text(rule, IDC_RULE_PROGRAM, "typetarget.exe")
         self.set_text(rule, IDC_RULE_OUTPUT, "$1{F2}{TAB}")
         self.click(rule, IDOK)   # refused: the pattern does not compile
-        box = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text("rule_title")
-                                and w["hwnd"] != rule["hwnd"] and w["visible"]], what="the refusal")[0]
-        self.assertIn(norza.text("bad_match"), " ".join(c["text"] for c in box["children"]))
-        norza.wintool("post", box["hwnd"], WM_COMMAND, str(IDOK), "0")
+        self.refusal(rule, "rule_title", "bad_match")
         # Thai, in neither code page: stored as an escape where the pattern
         # has no brace of its own, as the pattern's \uXXXX inside [...].
         self.set_text(rule, IDC_RULE_MATCH, r"ID=\w+;LOT=(\w+);ก[ขฃ].*")
         self.click(rule, IDOK)
         wait_for(lambda: rule["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the rule to be taken")
+
+        # The program section there was (selected first) gains a key delay, once within bounds.
+        self.click(rules, IDC_PROGRAMS_EDIT)
+        program = self.dialog("program_title")
+        self.click(program, IDC_PROG_SET_KEYDELAY)
+        self.set_text(program, IDC_PROG_KEYDELAY, "500")
+        self.click(program, IDOK)
+        self.refusal(program, "program_title", "bad_keydelay")
+        self.set_text(program, IDC_PROG_KEYDELAY, "20")
+        self.click(program, IDOK)
+        wait_for(lambda: program["hwnd"] not in [w["hwnd"] for w in norza.windows()], what="the section to be taken")
 
         # The test box: the rule, not yet saved, for its program only.
         result = lambda: norza.wintool("text", self.control(rules, IDC_RULES_RESULT))[1]
@@ -241,6 +261,7 @@ class Rules(SettingsCase):
         self.click(window, IDOK)
         wait_for(lambda: not self.windows(), what="OK to close the window")
         # Numbered in list order: the rule there was keeps its comment under its new number.
+        kept = kept.replace(b"Suffix={ENTER}\r\n", b"Suffix={ENTER}\r\nKeyDelay=20\r\n")
         self.assertEqual(TYPESET + b"\r\n[RULE1]" + kept + b"\r\n[RULE2]\r\n"
                          b"Match=ID=\\w+;LOT=(\\w+);{U+0E01}[\\u0E02\\u0E03].*\r\n"
                          b"Program=typetarget.exe\r\nOutput=$1{F2}{TAB}\r\n", self.read("typeSet.ini"))
@@ -290,10 +311,7 @@ class WhileADecodeRuns(SettingsCase):
         wait_for(lambda: typed() == "one\r\n", timeout=20, what="the first code in notepad")
         # Opened during its hold-off: they run message loops of their own.
         window = self.open_window()
-        self.click(window, IDC_RULES)
-        rules = self.dialog("rules_title")
-        self.click(rules, IDC_RULES_ADD)
-        rule = self.dialog("rule_title")
+        rules, rule = self.new_rule(window)
         self.set_text(rule, IDC_RULE_MATCH, "ID=(")
         self.click(rule, IDOK)
         box = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text("rule_title")

@@ -1,0 +1,104 @@
+#include "ProgramEditDlg.h"
+
+#include <algorithm>
+
+#include "dlgfield.h"
+#include "escapes.h"
+#include "resource.h"
+#include "uitext.h"
+
+namespace {
+
+enum { KEY_KEYDELAY = 2, KEY_REPEAT = 3, KEY_METHOD = 7 };
+const int kSetIds[kProgramKeyCount] = {
+    IDC_PROG_SET_PREFIX, IDC_PROG_SET_SUFFIX, IDC_PROG_SET_KEYDELAY, IDC_PROG_SET_REPEAT,
+    IDC_PROG_SET_GS, IDC_PROG_SET_RS, IDC_PROG_SET_EOT, IDC_PROG_SET_METHOD,
+};
+const int kValueIds[kProgramKeyCount] = {
+    IDC_PROG_PREFIX, IDC_PROG_SUFFIX, IDC_PROG_KEYDELAY, IDC_PROG_REPEAT,
+    IDC_PROG_GS, IDC_PROG_RS, IDC_PROG_EOT, IDC_PROG_METHOD,
+};
+const wchar_t* const kMethods[] = { L"type", L"paste" };
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CProgramEditDlg, CDialog)
+    ON_COMMAND(IDC_PROG_SET_PREFIX, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_SUFFIX, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_KEYDELAY, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_REPEAT, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_GS, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_RS, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_EOT, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_METHOD, OnSetChange)
+END_MESSAGE_MAP()
+
+CProgramEditDlg::CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others)
+    : CDialog(IDD_PROGRAM_EDIT, pOwner), m_row(row), m_others(others)
+{
+    InitModalIndirect(UiLoadDialog(IDD_PROGRAM_EDIT));
+}
+
+BOOL CProgramEditDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    for (UINT nText : { IDS_RULES_METHOD_TYPE, IDS_RULES_METHOD_PASTE })
+        SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_ADDSTRING, 0, (LPARAM)UiText(nText).c_str());
+    bool bPaste = lstrcmpiW(m_row.values[KEY_METHOD].c_str(), L"paste") == 0;
+    SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_SETCURSEL, bPaste ? 1 : 0, 0);
+    SetDlgItemTextW(m_hWnd, IDC_PROG_NAME, m_row.strProgram.c_str());
+    for (int i = 0; i < kProgramKeyCount; ++i) {
+        CheckDlgButton(m_hWnd, kSetIds[i], m_row.abSet[i] ? BST_CHECKED : BST_UNCHECKED);
+        if (i != KEY_METHOD)
+            SetDlgItemTextW(m_hWnd, kValueIds[i], m_row.values[i].c_str());
+    }
+    OnSetChange();
+    return TRUE;
+}
+
+void CProgramEditDlg::OnOK()
+{
+    CProgramRow row = m_row;
+    row.strProgram = Trimmed(FieldText(m_hWnd, IDC_PROG_NAME));
+    if (row.strProgram.empty() || row.strProgram.find_first_of(L"[]") != std::wstring::npos) {
+        RefuseField(m_hWnd, IDC_PROG_NAME, UiText(IDS_RULES_BAD_PROGRAM));
+        return;
+    }
+    for (const std::wstring& strOther : m_others) {
+        if (lstrcmpiW(strOther.c_str(), row.strProgram.c_str()) == 0) {
+            RefuseField(m_hWnd, IDC_PROG_NAME, UiFormat(IDS_RULES_DUPLICATE, row.strProgram));
+            return;
+        }
+    }
+    LRESULT nMethod = SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_GETCURSEL, 0, 0);
+    for (int i = 0; i < kProgramKeyCount; ++i) {
+        row.abSet[i] = IsDlgButtonChecked(m_hWnd, kSetIds[i]) == BST_CHECKED;
+        row.values[i] = !row.abSet[i] ? L"" : i == KEY_METHOD ? kMethods[nMethod == 1] : FieldText(m_hWnd, kValueIds[i]);
+        if (!row.abSet[i] || i == KEY_METHOD)
+            continue;
+        std::wstring strExpanded;
+        bool bValid = i == KEY_KEYDELAY ? NumberWithin(row.values[i], kMaxKeyDelay)
+                    : i == KEY_REPEAT ? NumberWithin(row.values[i], kMaxRepeatWindow)
+                    : ExpandEscapes(EncodeSettingValue(row.values[i]).c_str(), strExpanded);
+        if (!bValid) {
+            RefuseField(m_hWnd, kValueIds[i],
+                        i == KEY_KEYDELAY ? UiText(IDS_SET_BAD_KEYDELAY)
+                        : i == KEY_REPEAT ? UiText(IDS_SET_BAD_REPEAT)
+                        : UiFormat(IDS_SET_BAD_ESCAPE, AfxWiden(kProgramKeys[i])));
+            return;
+        }
+    }
+    // A section without keys would change nothing, and not be written.
+    if (std::find(row.abSet, row.abSet + kProgramKeyCount, true) == row.abSet + kProgramKeyCount) {
+        RefuseField(m_hWnd, IDC_PROG_SET_PREFIX, UiText(IDS_RULES_NO_KEYS));
+        return;
+    }
+    m_row = row;
+    EndDialog(IDOK);
+}
+
+void CProgramEditDlg::OnSetChange()
+{
+    for (int i = 0; i < kProgramKeyCount; ++i)
+        EnableWindow(GetDlgItem(m_hWnd, kValueIds[i]), IsDlgButtonChecked(m_hWnd, kSetIds[i]) == BST_CHECKED);
+}

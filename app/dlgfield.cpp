@@ -1,0 +1,36 @@
+#include "dlgfield.h"
+
+#include <stdlib.h>
+
+std::wstring FieldText(HWND hDlg, int nId)
+{
+    HWND hControl = GetDlgItem(hDlg, nId);
+    std::wstring str(GetWindowTextLengthW(hControl) + 1, L'\0');
+    str.resize(GetWindowTextW(hControl, &str[0], (int)str.size()));
+    return str;
+}
+
+std::wstring Trimmed(const std::wstring& str)
+{
+    size_t nFirst = str.find_first_not_of(L" \t"), nLast = str.find_last_not_of(L" \t");
+    return nFirst == std::wstring::npos ? std::wstring() : str.substr(nFirst, nLast - nFirst + 1);
+}
+
+bool NumberWithin(const std::wstring& str, int nMax)
+{
+    if (str.empty() || str.size() > 9 || str.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return false;
+    return _wtoi(str.c_str()) <= nMax;
+}
+
+void RefuseField(HWND hDlg, int nIdControl, const std::wstring& strText)
+{
+    WCHAR szCaption[128] = {};
+    GetWindowTextW(hDlg, szCaption, ARRAYSIZE(szCaption));
+    MessageBoxW(hDlg, strText.c_str(), szCaption, MB_OK | MB_ICONWARNING);
+    HWND hControl = nIdControl ? GetDlgItem(hDlg, nIdControl) : NULL;
+    if (hControl && IsWindow(hDlg)) {
+        SendMessageW(hDlg, WM_NEXTDLGCTL, (WPARAM)hControl, TRUE);
+        SendMessageW(hControl, EM_SETSEL, 0, -1);
+    }
+}

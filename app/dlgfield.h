@@ -1,0 +1,16 @@
+// Small helpers the edit dialogs share for reading and refusing fields.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+std::wstring FieldText(HWND hDlg, int nId);
+std::wstring Trimmed(const std::wstring& str);
+
+// Digits only, at most nMax.
+bool NumberWithin(const std::wstring& str, int nMax);
+
+// Says why a value is refused, then gives its field the focus, its text
+// selected for typing over.
+void RefuseField(HWND hDlg, int nIdControl, const std::wstring& strText);
