@@ -83,22 +83,28 @@ BOOL CRulesDlg::OnInitDialog()
                { { IDS_RULES_COL_NUMBER, 13 }, { IDS_RULES_COL_MATCH, 26 }, { IDS_RULES_COL_PROGRAM, 20 },
                  { IDS_RULES_COL_ACTION, 11 }, { IDS_RULES_COL_OUTPUT, 30 } });
     AddColumns(GetDlgItem(m_hWnd, IDC_PROGRAMS_LIST), { { IDS_RULES_COL_PROGRAM, 28 }, { IDS_RULES_COL_KEYS, 72 } });
+    bool bShared = !m_page.sharedRules.empty() || !m_page.sharedPrograms.empty();
+    SetDlgItemTextW(m_hWnd, IDC_RULES_ORG, bShared ? UiText(IDS_RULES_SHARED).c_str() : L"");
     ShowRules(0);
     ShowPrograms(0);
     return TRUE;
 }
 
+// The organisation's rows come first, as they are in force first, marked.
 void CRulesDlg::ShowRules(int nSelect)
 {
     std::vector<std::vector<std::wstring>> rows;
-    for (size_t i = 0; i < m_page.rules.size(); ++i) {
-        const CRuleRow& row = m_page.rules[i];
-        rows.push_back({ L"RULE" + std::to_wstring(i + 1), row.strMatch,
+    auto add = [&rows](const CRuleRow& row, int nNumber, const wchar_t* pszMark) {
+        rows.push_back({ L"RULE" + std::to_wstring(nNumber) + pszMark, row.strMatch,
                          row.strProgram.empty() ? UiText(IDS_RULES_ANY) : row.strProgram,
                          UiText(row.Rejects() ? IDS_RULES_REJECT : IDS_RULES_TYPE),
                          row.Rejects() ? L"" : row.bOutput ? row.strOutput : UiText(IDS_RULES_AS_IS) });
-    }
-    FillList(GetDlgItem(m_hWnd, IDC_RULES_LIST), rows, nSelect);
+    };
+    for (const CRuleRow& row : m_page.sharedRules)
+        add(row, row.nNumber, L" *");
+    for (size_t i = 0; i < m_page.rules.size(); ++i)
+        add(m_page.rules[i], (int)i + 1, L"");
+    FillList(GetDlgItem(m_hWnd, IDC_RULES_LIST), rows, nSelect + (int)m_page.sharedRules.size());
     UpdateButtons();
     OnTestChange();
 }
@@ -109,24 +115,35 @@ void CRulesDlg::ShowPrograms(int nSelect)
     HWND hCombo = GetDlgItem(m_hWnd, IDC_RULES_PROGRAM);
     std::wstring strTyped = FieldText(m_hWnd, IDC_RULES_PROGRAM);
     SendMessageW(hCombo, CB_RESETCONTENT, 0, 0);
-    for (const CProgramRow& row : m_page.programs) {
+    auto add = [&rows, hCombo](const CProgramRow& row, const wchar_t* pszMark) {
         std::wstring strKeys;
         for (int i = 0; i < kProgramKeyCount; ++i) {
             if (row.abSet[i])
                 strKeys += (strKeys.empty() ? L"" : L"  ") + AfxWiden(kProgramKeys[i]) + L"=" + row.values[i];
         }
-        rows.push_back({ row.strProgram, strKeys });
-        SendMessageW(hCombo, CB_ADDSTRING, 0, (LPARAM)row.strProgram.c_str());
-    }
+        rows.push_back({ row.strProgram + pszMark, strKeys });
+        if (SendMessageW(hCombo, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)row.strProgram.c_str()) == CB_ERR)
+            SendMessageW(hCombo, CB_ADDSTRING, 0, (LPARAM)row.strProgram.c_str());
+    };
+    for (const CProgramRow& row : m_page.sharedPrograms)
+        add(row, L" *");
+    for (const CProgramRow& row : m_page.programs)
+        add(row, L"");
     SetWindowTextW(hCombo, strTyped.c_str());
-    FillList(GetDlgItem(m_hWnd, IDC_PROGRAMS_LIST), rows, nSelect);
+    FillList(GetDlgItem(m_hWnd, IDC_PROGRAMS_LIST), rows, nSelect + (int)m_page.sharedPrograms.size());
     UpdateButtons();
     OnTestChange();
 }
 
+// The selected row of the local ones: -1 for none, below -1 for one of the
+// organisation's (-2 its last).
 int CRulesDlg::Selected(int nIdList) const
 {
-    return (int)SendDlgItemMessageW(m_hWnd, nIdList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    int nRow = (int)SendDlgItemMessageW(m_hWnd, nIdList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (nRow < 0)
+        return -1;
+    int nShared = (int)(nIdList == IDC_RULES_LIST ? m_page.sharedRules.size() : m_page.sharedPrograms.size());
+    return nRow >= nShared ? nRow - nShared : nRow - nShared - 1;
 }
 
 void CRulesDlg::UpdateButtons()
@@ -159,10 +176,10 @@ void CRulesDlg::OnRuleAdd()
     CRuleRow row = { 0, L"", L"", L"", false, L"" };
     if ((int)m_page.rules.size() >= kMaxRules || !EditRule(row))
         return;
-    // After the selected rule, as the user reads the list; else last.
-    int nAt = Selected(IDC_RULES_LIST) + 1;
-    if (nAt <= 0)
-        nAt = (int)m_page.rules.size();
+    // After the selected rule, as the user reads the list (first after the
+    // organisation's); else last.
+    int nSelected = Selected(IDC_RULES_LIST);
+    int nAt = nSelected == -1 ? (int)m_page.rules.size() : std::max(nSelected + 1, 0);
     m_page.rules.insert(m_page.rules.begin() + nAt, row);
     ShowRules(nAt);
 }

@@ -51,12 +51,13 @@ bool CProgramRow::SameValues(const CProgramRow& other) const
     return true;
 }
 
-CRulesPage ReadRulesPage(LPCSTR pszPath)
+namespace {
+
+void ReadRows(LPCSTR pszPath, int nNumberFrom, std::vector<CRuleRow>& rules, std::vector<CProgramRow>& programs)
 {
-    CRulesPage page;
     for (const CRuleSetting& setting : ReadRuleSettings(pszPath)) {
-        page.rules.push_back({ setting.nNumber, AfxWiden(setting.strMatch), AfxWiden(setting.strProgram),
-                               AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction) });
+        rules.push_back({ setting.nNumber + nNumberFrom, AfxWiden(setting.strMatch), AfxWiden(setting.strProgram),
+                          AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction) });
     }
     for (const CProgramSetting& setting : ReadProgramSettings(pszPath)) {
         CProgramRow row;
@@ -65,8 +66,18 @@ CRulesPage ReadRulesPage(LPCSTR pszPath)
             row.abSet[i] = setting.abSet[i];
             row.values[i] = AfxWiden(setting.values[i]);
         }
-        page.programs.push_back(row);
+        programs.push_back(row);
     }
+}
+
+}  // namespace
+
+CRulesPage ReadRulesPage(LPCSTR pszPath, LPCSTR pszShared)
+{
+    CRulesPage page;
+    ReadRows(pszPath, 0, page.rules, page.programs);
+    if (pszShared && *pszShared)
+        ReadRows(pszShared, kSharedRuleOffset, page.sharedRules, page.sharedPrograms);
     return page;
 }
 

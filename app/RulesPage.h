@@ -37,9 +37,15 @@ struct CProgramRow {
 struct CRulesPage {
     std::vector<CRuleRow> rules;
     std::vector<CProgramRow> programs;
+    // The organisation's, from the copy of its shared settings file: in
+    // force before the local ones, shown but never edited or written.
+    // Their rules are numbered as the program numbers them (RULE101 on).
+    std::vector<CRuleRow> sharedRules;
+    std::vector<CProgramRow> sharedPrograms;
 };
 
-CRulesPage ReadRulesPage(LPCSTR pszPath);
+// pszShared: the copy of the shared settings file; NULL or empty: none.
+CRulesPage ReadRulesPage(LPCSTR pszPath, LPCSTR pszShared = NULL);
 
 // The changes to typeSet.ini that turn the page as loaded into the page as
 // edited: rules numbered 1..n in list order (a moved rule's section is

@@ -303,8 +303,9 @@ void CSettingsDlg::ReadFiles(CShown& shown)
     shown.bNotices = ReadNoticesSetting(settings);
     shown.bAutostart = policy.Flag(POLICY_START_AT_SIGN_IN, IsAutostartOn()) == 1;
     shown.nLanguage = ReadUiLanguage(settings);
-    // The window edits the local file's own rules and program sections.
-    shown.page = ReadRulesPage(settings.Path());
+    // The window edits the local file's own rules and program sections, and
+    // shows the organisation's beside them.
+    shown.page = ReadRulesPage(settings.Path(), settings.SharedPath());
 }
 
 void CSettingsDlg::ShowValues(const CShown& shown)

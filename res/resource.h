@@ -133,6 +133,7 @@
 #define IDC_RULES_SAMPLE        1310
 #define IDC_RULES_PROGRAM       1311
 #define IDC_RULES_RESULT        1312
+#define IDC_RULES_ORG           1313
 #define IDC_RULE_MATCH          1320
 #define IDC_RULE_PROGRAM        1321
 #define IDC_RULE_ACTION         1322
@@ -178,3 +179,4 @@
 #define IDS_RULES_METHOD_PASTE  301
 #define IDS_RULES_NO_KEYS       302
 #define IDS_RULES_MISSING       303
+#define IDS_RULES_SHARED        304

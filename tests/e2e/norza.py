@@ -43,6 +43,8 @@ TEXTS = {
     "rules_title": ("规则与程序设置 - Norza", "Rules and programs - Norza"),
     "rule_title": ("规则", "Rule"),
     "program_title": ("程序设置", "Program section"),
+    "rules_shared": ("* 来自你的组织的共享设置文件，不能在此更改。",
+                     "* From your organisation's shared settings file: not to be changed here."),
     "bad_keydelay": ("按键间隔必须是 0 到 200 之间的整数（毫秒）。",
                      "The key delay must be a whole number of milliseconds from 0 to 200."),
     "rule_matched": ("规则 RULE2 匹配", "RULE2 matched"),

@@ -96,6 +96,7 @@ LANGUAGE = "en" if harness.CODEPAGE == 936 else "zh"
  IDC_GS_MODE, IDC_GS_TEXT, IDC_RS_MODE, IDC_RS_TEXT, IDC_EOT_MODE, IDC_EOT_TEXT, IDC_HOLDOFF, IDC_NOTICES,
  IDC_AUTOSTART, IDC_LANGUAGE, IDC_RELOAD, IDC_APPLY, IDC_RULES, IDC_ORG) = range(1100, 1123)
 IDOK, IDCANCEL = 1, 2
+IDC_RULES_LIST, IDC_RULES_EDIT, IDC_RULES_ORG = 1300, 1302, 1313
 DROP, REPLACE = 1, 2
 
 # Each policy: the machine's value, the user's (which the machine's must
@@ -242,6 +243,19 @@ class Walk(norza.NorzaCase):
         self.assertTrue(org.startswith(norza.text("org_fields", LANGUAGE)), org)
         self.assertIn(norza.text("org_separator", LANGUAGE) + ("前缀" if LANGUAGE == "zh" else "Prefix"), org)
         self.assertTrue(controls[IDC_APPLY][0])   # not locked: the machine's 0 over the user's 1
+        # The shared rule is shown first, as it is in force first, and cannot be edited.
+        norza.wintool("post", [c["hwnd"] for w in norza.windows() if w["hwnd"] == window
+                               for c in w["children"] if c["id"] == IDC_RULES][0], "0xf5", "0", "0")
+        title = norza.text("rules_title", LANGUAGE)
+        rules = wait_for(lambda: [w for w in norza.windows() if w["title"] == title and w["visible"]],
+                         what="the rules window")[0]
+        rules_list = [c["hwnd"] for c in rules["children"] if c["id"] == IDC_RULES_LIST][0]
+        rows = [r.split("\t") for r in norza.wintool("rows", rules_list, "0")[1].splitlines()]
+        self.assertEqual([("RULE101 *", "GS1", "lot {AI:10}"), ("RULE1", "GS1", "local")],
+                         [(r[0], r[1], r[4]) for r in rows])
+        wait_for(lambda: not norza.controls(rules["hwnd"])[IDC_RULES_EDIT][0], what="Edit greyed on RULE101")
+        self.assertEqual(norza.text("rules_shared", LANGUAGE), norza.controls(rules["hwnd"])[IDC_RULES_ORG][2])
+        self.close_window(rules["hwnd"], IDCANCEL)
         self.close_window(window, IDOK)
         self.assertEqual(LOCAL, self.read("typeSet.ini"))
 
