@@ -80,8 +80,8 @@ BOOL CRulesDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
     AddColumns(GetDlgItem(m_hWnd, IDC_RULES_LIST),
-               { { IDS_RULES_COL_NUMBER, 13 }, { IDS_RULES_COL_MATCH, 26 }, { IDS_RULES_COL_PROGRAM, 20 },
-                 { IDS_RULES_COL_ACTION, 11 }, { IDS_RULES_COL_OUTPUT, 30 } });
+               { { IDS_RULES_COL_NUMBER, 17 }, { IDS_RULES_COL_MATCH, 24 }, { IDS_RULES_COL_PROGRAM, 19 },
+                 { IDS_RULES_COL_ACTION, 12 }, { IDS_RULES_COL_OUTPUT, 28 } });
     AddColumns(GetDlgItem(m_hWnd, IDC_PROGRAMS_LIST), { { IDS_RULES_COL_PROGRAM, 28 }, { IDS_RULES_COL_KEYS, 72 } });
     bool bShared = !m_page.sharedRules.empty() || !m_page.sharedPrograms.empty();
     SetDlgItemTextW(m_hWnd, IDC_RULES_ORG, bShared ? UiText(IDS_RULES_SHARED).c_str() : L"");
