@@ -33,9 +33,11 @@ BEGIN_MESSAGE_MAP(CProgramEditDlg, CDialog)
     ON_COMMAND(IDC_PROG_SET_METHOD, OnSetChange)
 END_MESSAGE_MAP()
 
-CProgramEditDlg::CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others)
+CProgramEditDlg::CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others,
+                                 const bool (&abPolicy)[kProgramKeyCount])
     : CDialog(IDD_PROGRAM_EDIT, pOwner), m_row(row), m_others(others)
 {
+    std::copy(abPolicy, abPolicy + kProgramKeyCount, m_abPolicy);
     InitModalIndirect(UiLoadDialog(IDD_PROGRAM_EDIT));
 }
 
@@ -53,6 +55,8 @@ BOOL CProgramEditDlg::OnInitDialog()
             SetDlgItemTextW(m_hWnd, kValueIds[i], m_row.values[i].c_str());
     }
     OnSetChange();
+    bool bPolicy = std::find(m_abPolicy, m_abPolicy + kProgramKeyCount, true) != m_abPolicy + kProgramKeyCount;
+    SetDlgItemTextW(m_hWnd, IDC_PROG_ORG, bPolicy ? UiText(IDS_PROG_POLICY).c_str() : L"");
     return TRUE;
 }
 
@@ -72,6 +76,8 @@ void CProgramEditDlg::OnOK()
     }
     LRESULT nMethod = SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_GETCURSEL, 0, 0);
     for (int i = 0; i < kProgramKeyCount; ++i) {
+        if (m_abPolicy[i])
+            continue;   // as the file has it: the user cannot change it here
         row.abSet[i] = IsDlgButtonChecked(m_hWnd, kSetIds[i]) == BST_CHECKED;
         row.values[i] = !row.abSet[i] ? L"" : i == KEY_METHOD ? kMethods[nMethod == 1] : FieldText(m_hWnd, kValueIds[i]);
         if (!row.abSet[i] || i == KEY_METHOD)
@@ -99,6 +105,9 @@ void CProgramEditDlg::OnOK()
 
 void CProgramEditDlg::OnSetChange()
 {
-    for (int i = 0; i < kProgramKeyCount; ++i)
-        EnableWindow(GetDlgItem(m_hWnd, kValueIds[i]), IsDlgButtonChecked(m_hWnd, kSetIds[i]) == BST_CHECKED);
+    for (int i = 0; i < kProgramKeyCount; ++i) {
+        EnableWindow(GetDlgItem(m_hWnd, kSetIds[i]), !m_abPolicy[i]);
+        EnableWindow(GetDlgItem(m_hWnd, kValueIds[i]),
+                     !m_abPolicy[i] && IsDlgButtonChecked(m_hWnd, kSetIds[i]) == BST_CHECKED);
+    }
 }

@@ -10,8 +10,10 @@
 
 class CProgramEditDlg : public CDialog {
 public:
-    // others: the names of the other sections, which this one may not take.
-    CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others);
+    // others: the names of the other sections, which this one may not take;
+    // abPolicy: the keys a policy sets, shown greyed and kept as they are.
+    CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others,
+                    const bool (&abPolicy)[kProgramKeyCount]);
     CProgramRow m_row;
 
 protected:
@@ -22,4 +24,5 @@ protected:
 
 private:
     std::vector<std::wstring> m_others;
+    bool m_abPolicy[kProgramKeyCount];
 };

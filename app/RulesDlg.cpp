@@ -231,7 +231,7 @@ bool CRulesDlg::EditProgram(CProgramRow& row, int nIndex)
         if (i != nIndex)
             others.push_back(m_page.programs[i].strProgram);
     }
-    CProgramEditDlg dlg(this, row, others);
+    CProgramEditDlg dlg(this, row, others, m_page.abPolicy);
     if (dlg.DoModal() != IDOK || !IsWindow(m_hWnd))
         return false;
     row = dlg.m_row;

@@ -72,12 +72,15 @@ void ReadRows(LPCSTR pszPath, int nNumberFrom, std::vector<CRuleRow>& rules, std
 
 }  // namespace
 
-CRulesPage ReadRulesPage(LPCSTR pszPath, LPCSTR pszShared)
+CRulesPage ReadRulesPage(const CSettingsSource& settings)
 {
     CRulesPage page;
-    ReadRows(pszPath, 0, page.rules, page.programs);
-    if (pszShared && *pszShared)
-        ReadRows(pszShared, kSharedRuleOffset, page.sharedRules, page.sharedPrograms);
+    ReadRows(settings.Path(), 0, page.rules, page.programs);
+    if (!settings.SharedPath().IsEmpty())
+        ReadRows(settings.SharedPath(), kSharedRuleOffset, page.sharedRules, page.sharedPrograms);
+    CString strValue;
+    for (int i = 0; i < kProgramKeyCount; ++i)
+        page.abPolicy[i] = settings.Policy().ValueFor("OUTPUT", kProgramKeys[i], strValue);
     return page;
 }
 

@@ -42,10 +42,14 @@ struct CRulesPage {
     // Their rules are numbered as the program numbers them (RULE101 on).
     std::vector<CRuleRow> sharedRules;
     std::vector<CProgramRow> sharedPrograms;
+    // The program-section keys a policy sets for every program, which no
+    // section can change.
+    bool abPolicy[kProgramKeyCount] = {};
 };
 
-// pszShared: the copy of the shared settings file; NULL or empty: none.
-CRulesPage ReadRulesPage(LPCSTR pszPath, LPCSTR pszShared = NULL);
+// The local file's rules and program sections; the shared file's and the
+// policy's from the settings the program runs with.
+CRulesPage ReadRulesPage(const CSettingsSource& settings);
 
 // The changes to typeSet.ini that turn the page as loaded into the page as
 // edited: rules numbered 1..n in list order (a moved rule's section is

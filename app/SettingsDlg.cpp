@@ -305,7 +305,7 @@ void CSettingsDlg::ReadFiles(CShown& shown)
     shown.nLanguage = ReadUiLanguage(settings);
     // The window edits the local file's own rules and program sections, and
     // shows the organisation's beside them.
-    shown.page = ReadRulesPage(settings.Path(), settings.SharedPath());
+    shown.page = ReadRulesPage(settings);
 }
 
 void CSettingsDlg::ShowValues(const CShown& shown)

@@ -155,6 +155,7 @@
 #define IDC_PROG_RS             1346
 #define IDC_PROG_EOT            1347
 #define IDC_PROG_METHOD         1348
+#define IDC_PROG_ORG            1349
 #define IDS_RULES_COL_NUMBER    280
 #define IDS_RULES_COL_MATCH     281
 #define IDS_RULES_COL_PROGRAM   282
@@ -180,3 +181,4 @@
 #define IDS_RULES_NO_KEYS       302
 #define IDS_RULES_MISSING       303
 #define IDS_RULES_SHARED        304
+#define IDS_PROG_POLICY         305

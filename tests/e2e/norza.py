@@ -43,6 +43,8 @@ TEXTS = {
     "rules_title": ("规则与程序设置 - Norza", "Rules and programs - Norza"),
     "rule_title": ("规则", "Rule"),
     "program_title": ("程序设置", "Program section"),
+    "program_policy": ("灰色的项由你的组织为所有程序设置，程序设置不能更改。",
+                       "Greyed: set by your organisation for every program; a program section cannot change it."),
     "rules_shared": ("* 来自你的组织的共享设置文件，不能在此更改。",
                      "* From your organisation's shared settings file: not to be changed here."),
     "bad_keydelay": ("按键间隔必须是 0 到 200 之间的整数（毫秒）。",

@@ -96,7 +96,8 @@ LANGUAGE = "en" if harness.CODEPAGE == 936 else "zh"
  IDC_GS_MODE, IDC_GS_TEXT, IDC_RS_MODE, IDC_RS_TEXT, IDC_EOT_MODE, IDC_EOT_TEXT, IDC_HOLDOFF, IDC_NOTICES,
  IDC_AUTOSTART, IDC_LANGUAGE, IDC_RELOAD, IDC_APPLY, IDC_RULES, IDC_ORG) = range(1100, 1123)
 IDOK, IDCANCEL = 1, 2
-IDC_RULES_LIST, IDC_RULES_EDIT, IDC_RULES_ORG = 1300, 1302, 1313
+IDC_RULES_LIST, IDC_RULES_EDIT, IDC_PROGRAMS_ADD, IDC_RULES_ORG = 1300, 1302, 1307, 1313
+IDC_PROG_NAME, IDC_PROG_SET_PREFIX, IDC_PROG_ORG = 1330, 1331, 1349
 DROP, REPLACE = 1, 2
 
 # Each policy: the machine's value, the user's (which the machine's must
@@ -255,6 +256,17 @@ class Walk(norza.NorzaCase):
                          [(r[0], r[1], r[4]) for r in rows])
         wait_for(lambda: not norza.controls(rules["hwnd"])[IDC_RULES_EDIT][0], what="Edit greyed on RULE101")
         self.assertEqual(norza.text("rules_shared", LANGUAGE), norza.controls(rules["hwnd"])[IDC_RULES_ORG][2])
+        # A program section cannot set a key the policy sets for every program.
+        norza.wintool("post", [c["hwnd"] for c in rules["children"] if c["id"] == IDC_PROGRAMS_ADD][0],
+                      "0xf5", "0", "0")
+        title = norza.text("program_title", LANGUAGE)
+        program = wait_for(lambda: [w["hwnd"] for w in norza.windows() if w["title"] == title and w["visible"]],
+                           what="the program section")[0]
+        controls = norza.controls(program)
+        self.assertEqual([], [i for i in range(IDC_PROG_SET_PREFIX, IDC_PROG_SET_PREFIX + 8) if controls[i][0]])
+        self.assertTrue(controls[IDC_PROG_NAME][0])
+        self.assertEqual(norza.text("program_policy", LANGUAGE), controls[IDC_PROG_ORG][2])
+        self.close_window(program, IDCANCEL)
         self.close_window(rules["hwnd"], IDCANCEL)
         self.close_window(window, IDOK)
         self.assertEqual(LOCAL, self.read("typeSet.ini"))
