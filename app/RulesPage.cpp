@@ -27,6 +27,23 @@ std::string ProgramSection(const std::wstring& strProgram)
     return "OUTPUT:" + EncodeSettingValue(strProgram);
 }
 
+void ReadRows(LPCSTR pszPath, int nNumberFrom, std::vector<CRuleRow>& rules, std::vector<CProgramRow>& programs)
+{
+    for (const CRuleSetting& setting : ReadRuleSettings(pszPath)) {
+        rules.push_back({ setting.nNumber + nNumberFrom, AfxWiden(setting.strMatch), AfxWiden(setting.strProgram),
+                          AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction) });
+    }
+    for (const CProgramSetting& setting : ReadProgramSettings(pszPath)) {
+        CProgramRow row;
+        row.strOriginal = row.strProgram = AfxWiden(setting.strProgram);
+        for (int i = 0; i < kProgramKeyCount; ++i) {
+            row.abSet[i] = setting.abSet[i];
+            row.values[i] = AfxWiden(setting.values[i]);
+        }
+        programs.push_back(row);
+    }
+}
+
 }  // namespace
 
 bool CRuleRow::SameValues(const CRuleRow& other) const
@@ -50,27 +67,6 @@ bool CProgramRow::SameValues(const CProgramRow& other) const
     }
     return true;
 }
-
-namespace {
-
-void ReadRows(LPCSTR pszPath, int nNumberFrom, std::vector<CRuleRow>& rules, std::vector<CProgramRow>& programs)
-{
-    for (const CRuleSetting& setting : ReadRuleSettings(pszPath)) {
-        rules.push_back({ setting.nNumber + nNumberFrom, AfxWiden(setting.strMatch), AfxWiden(setting.strProgram),
-                          AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction) });
-    }
-    for (const CProgramSetting& setting : ReadProgramSettings(pszPath)) {
-        CProgramRow row;
-        row.strOriginal = row.strProgram = AfxWiden(setting.strProgram);
-        for (int i = 0; i < kProgramKeyCount; ++i) {
-            row.abSet[i] = setting.abSet[i];
-            row.values[i] = AfxWiden(setting.values[i]);
-        }
-        programs.push_back(row);
-    }
-}
-
-}  // namespace
 
 CRulesPage ReadRulesPage(const CSettingsSource& settings)
 {
