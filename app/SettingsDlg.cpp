@@ -5,13 +5,10 @@
 
 #include "autostart.h"
 #include "dlgfield.h"
-#include "history.h"
 #include "resource.h"
-#include "rules.h"
+#include "sampletest.h"
 #include "savefiles.h"
 #include "settings.h"
-#include "shape.h"
-#include "typedtext.h"
 #include "uitext.h"
 
 namespace {
@@ -62,41 +59,12 @@ std::wstring FieldName(HWND hControl)
     return str;
 }
 
-std::wstring SystemText(DWORD dwError)
-{
-    WCHAR sz[512] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError, 0, sz,
-                   ARRAYSIZE(sz), NULL);
-    std::wstring str = sz;
-    while (!str.empty() && (str.back() == L'\r' || str.back() == L'\n'))
-        str.pop_back();
-    return str;
-}
-
 // configDecodeTime.ini is read from the current folder.
 CString DecodeTimePath()
 {
     char szPath[MAX_PATH] = {};
     GetFullPathNameA("configDecodeTime.ini", MAX_PATH, szPath, NULL);
     return szPath;
-}
-
-// A sample code as a scanner hands it over: in the code page when it holds
-// every character, else in UTF-8 with a byte-order mark.
-std::string Narrow(const std::wstring& str, UINT nCodePage)
-{
-    int n = WideCharToMultiByte(nCodePage, 0, str.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string strBytes(n > 0 ? n : 1, '\0');
-    WideCharToMultiByte(nCodePage, 0, str.c_str(), -1, &strBytes[0], n, NULL, NULL);
-    return strBytes.c_str();
-}
-
-std::string ScannerBytes(const std::wstring& strCode)
-{
-    std::string strBytes = Narrow(strCode, CP_ACP);
-    // Under a double-byte code page the bytes of a few characters it lacks
-    // may read as its own as well: the mark settles it.
-    return AfxWiden(strBytes.c_str()) == strCode ? strBytes : "\xEF\xBB\xBF" + Narrow(strCode, CP_UTF8);
 }
 
 // Digits only, within the range.
@@ -209,53 +177,12 @@ void CSettingsDlg::OnRules()
 std::wstring CSettingsDlg::TestCode(const CRulesPage& page, const std::wstring& strSample,
                                     const std::wstring& strProgram)
 {
-    std::wstring strCode;
-    if (!ExpandEscapes(EncodeSettingValue(strSample).c_str(), strCode))
-        return UiText(IDS_RULES_BAD_SAMPLE);
     CShown shown = TakeValues();
     shown.page = page;
     std::string strText;
-    char szDir[MAX_PATH] = {}, szPath[MAX_PATH] = {};
-    size_t nFailed = 0;
-    DWORD dwError = 0;
-    if (!ReadFileBytes(TypeSetPath(), strText) || !GetTempPathA(MAX_PATH, szDir) ||
-        !GetTempFileNameA(szDir, "nza", 0, szPath))
-        dwError = GetLastError();
-    else
-        dwError = WriteFilesTogether({ { szPath, ChangeIniText(strText, TypeSetChanges(shown)) } }, &nFailed);
-    if (dwError) {
-        DeleteFileA(szPath);
-        return SystemText(dwError);
-    }
-    // With what the organisation sets, as the program reads it.
-    CSettingsSource settings = ProgramSettings(szPath);
-    COutputProfiles profiles = ReadOutputProfiles(settings);
-    CRules rules;
-    rules.Load(ReadRuleSettings(settings));
-    bool bEnter = ReadTypeFlag("Enter", settings) != 0;
-    DeleteFileA(szPath);
-
-    const COutputOptions& options = profiles.For(strProgram);
-    ShapedDecode shaped = ShapeDecode(ScannerBytes(strCode).c_str(), options, bEnter, CP_ACP, &rules, strProgram);
-    std::wstring strResult = VisibleTyped(shaped.strTyped);
-    if (shaped.bShiftEnter)
-        strResult += KeyEscapeName(KEYMOD_SHIFT << 8 | VK_RETURN);
-    strResult += L"\r\n";
-    if (shaped.bRejected)
-        strResult += UiFormat(IDS_RULES_REFUSES, std::to_wstring(shaped.nRule));
-    else if (shaped.nRule)
-        strResult += UiFormat(IDS_RULES_MATCHED, std::to_wstring(shaped.nRule));
-    else
-        strResult += UiText(IDS_RULES_NO_RULE);
-    for (const RuleSkip& skip : shaped.ruleSkips)
-        strResult += L"\r\n" + UiFormat(IDS_RULES_MISSING, std::to_wstring(skip.nRule), skip.strPart);
-    if (options.bPaste && !shaped.bRejected)
-        strResult += L"\r\n" + UiText(IDS_RULES_PASTE);
-    std::vector<std::wstring> errors = rules.Errors();
-    errors.insert(errors.end(), shaped.ruleErrors.begin(), shaped.ruleErrors.end());
-    for (const std::wstring& strError : errors)
-        strResult += L"\r\n" + strError;
-    return strResult;
+    if (!ReadFileBytes(TypeSetPath(), strText))
+        return UiSystemText(GetLastError());
+    return TestSample(ChangeIniText(strText, TypeSetChanges(shown)), strSample, strProgram);
 }
 
 void CSettingsDlg::OnSuffixChange()
@@ -491,7 +418,7 @@ bool CSettingsDlg::Save(const CShown& shown)
             strPath = files[nFailed].strPath;
     }
     if (dwError) {
-        Refuse(0, UiFormat(IDS_SET_NOT_SAVED, AfxWiden(strPath), SystemText(dwError)));
+        Refuse(0, UiFormat(IDS_SET_NOT_SAVED, AfxWiden(strPath), UiSystemText(dwError)));
         return false;
     }
 
@@ -513,7 +440,7 @@ bool CSettingsDlg::SetAutostart(BOOL bOn)
     HRESULT hr = SetAutostartShortcut(bOn != FALSE, &strLink);
     if (SUCCEEDED(hr))
         return true;
-    Refuse(IDC_SET_AUTOSTART, UiFormat(IDS_SET_SHORTCUT_FAILED, strLink, SystemText(hr)));
+    Refuse(IDC_SET_AUTOSTART, UiFormat(IDS_SET_SHORTCUT_FAILED, strLink, UiSystemText(hr)));
     return false;
 }
 

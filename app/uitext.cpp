@@ -85,6 +85,17 @@ std::wstring UiFormat(UINT nID, const std::wstring& str1, const std::wstring& st
     return sz;
 }
 
+std::wstring UiSystemText(DWORD dwError)
+{
+    WCHAR sz[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, dwError, 0, sz,
+                   ARRAYSIZE(sz), NULL);
+    std::wstring str = sz;
+    while (!str.empty() && (str.back() == L'\r' || str.back() == L'\n'))
+        str.pop_back();
+    return str;
+}
+
 HMENU UiLoadMenu(UINT nID)
 {
     const void* pTemplate = LockUiResource(RT_MENU, nID);

@@ -23,6 +23,9 @@ int UiLoadString(UINT nID, LPWSTR pszBuffer, int cchBuffer);
 std::wstring UiText(UINT nID);
 std::wstring UiFormat(UINT nID, const std::wstring& str1, const std::wstring& str2 = L"");
 
+// The system's text for an error code, without its closing line break.
+std::wstring UiSystemText(DWORD dwError);
+
 // A menu the caller destroys, or NULL.
 HMENU UiLoadMenu(UINT nID);
 
