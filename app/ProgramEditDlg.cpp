@@ -83,8 +83,9 @@ void CProgramEditDlg::OnOK()
         if (!row.abSet[i] || i == KEY_METHOD)
             continue;
         std::wstring strExpanded;
-        bool bValid = i == KEY_KEYDELAY ? NumberWithin(row.values[i], kMaxKeyDelay)
-                    : i == KEY_REPEAT ? NumberWithin(row.values[i], kMaxRepeatWindow)
+        int n;
+        bool bValid = i == KEY_KEYDELAY ? ParseNumber(row.values[i], 0, kMaxKeyDelay, &n)
+                    : i == KEY_REPEAT ? ParseNumber(row.values[i], 0, kMaxRepeatWindow, &n)
                     : ExpandEscapes(EncodeSettingValue(row.values[i]).c_str(), strExpanded);
         if (!bValid) {
             RefuseField(m_hWnd, kValueIds[i],

@@ -67,21 +67,6 @@ CString DecodeTimePath()
     return szPath;
 }
 
-// Digits only, within the range.
-bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn)
-{
-    if (str.empty() || str.size() > 9)
-        return false;
-    int n = 0;
-    for (wchar_t ch : str) {
-        if (ch < L'0' || ch > L'9')
-            return false;
-        n = n * 10 + (ch - L'0');
-    }
-    *pn = n;
-    return n >= nMin && n <= nMax;
-}
-
 int Number(const std::wstring& str)
 {
     int n = 0;

@@ -1,7 +1,5 @@
 #include "dlgfield.h"
 
-#include <stdlib.h>
-
 std::wstring FieldText(HWND hDlg, int nId)
 {
     HWND hControl = GetDlgItem(hDlg, nId);
@@ -16,11 +14,18 @@ std::wstring Trimmed(const std::wstring& str)
     return nFirst == std::wstring::npos ? std::wstring() : str.substr(nFirst, nLast - nFirst + 1);
 }
 
-bool NumberWithin(const std::wstring& str, int nMax)
+bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn)
 {
-    if (str.empty() || str.size() > 9 || str.find_first_not_of(L"0123456789") != std::wstring::npos)
+    if (str.empty() || str.size() > 9)
         return false;
-    return _wtoi(str.c_str()) <= nMax;
+    int n = 0;
+    for (wchar_t ch : str) {
+        if (ch < L'0' || ch > L'9')
+            return false;
+        n = n * 10 + (ch - L'0');
+    }
+    *pn = n;
+    return n >= nMin && n <= nMax;
 }
 
 void RefuseField(HWND hDlg, int nIdControl, const std::wstring& strText)

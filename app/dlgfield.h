@@ -8,8 +8,8 @@
 std::wstring FieldText(HWND hDlg, int nId);
 std::wstring Trimmed(const std::wstring& str);
 
-// Digits only, at most nMax.
-bool NumberWithin(const std::wstring& str, int nMax);
+// Digits only, within the range; the number in *pn.
+bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn);
 
 // Says why a value is refused, then gives its field the focus, its text
 // selected for typing over.
