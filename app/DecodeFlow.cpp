@@ -69,7 +69,7 @@ void CScanWedgeDlg::WaitInLine(const std::string& strBytes)
         record.cause = NOTICE_QUEUE_FULL;
         LogWrite("Decode", "Refused, %u decodes waiting:%s", (unsigned)m_queDecodes.size(),
                  (LPCSTR)shaped.strLogged);
-        ShowNotice(NOTICE_TYPING, NOTICE_QUEUE_FULL);
+        ShowNotice(NOTICE_TYPING, NOTICE_QUEUE_FULL, 0, 0, SoundOutcome(NOTICE_QUEUE_FULL, L""));
         AddToHistory(record);
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {

@@ -64,10 +64,11 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
     // A code not typed whole is no repeat of itself: scanned again, it goes.
     if (record.outcome == SCAN_TYPED && !m_bRetype)
         m_repeat.NoteTyped();
+    bool bSoundSeen = SoundOutcome(cause, record.strProgram);
     if (cause == NOTICE_REJECTED)
-        ShowNotice(NOTICE_TYPING, cause, record.nRule);
+        ShowNotice(NOTICE_TYPING, cause, record.nRule, 0, bSoundSeen);
     else
-        ShowNotice(NOTICE_TYPING, cause, (int)record.nTyped, (int)record.nTotal);
+        ShowNotice(NOTICE_TYPING, cause, (int)record.nTyped, (int)record.nTotal, bSoundSeen);
     AddToHistory(record);
     if (m_bRetype && m_dlgHistory.GetSafeHwnd())
         m_dlgHistory.ShowResult(record);

@@ -17,6 +17,10 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
         OnRetypeWait();
         return;
     }
+    if (nIDEvent == TIMER_CUE) {
+        OnCueOver();
+        return;
+    }
     if (!m_bIconAdded)
         AddTrayIcon();
     RememberUserWindow();
@@ -29,8 +33,12 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
     CDialog::OnTimer(nIDEvent);
 }
 
+// Shown once a cue is over, when one is.
 void CScanWedgeDlg::SetTrayIcon(int nIconId)
 {
+    m_nShownIconId = nIconId;
+    if (m_nCueIconId)
+        return;
     m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), nIconId);
     Shell_NotifyIconA(NIM_MODIFY, &m_nid);
 }

@@ -42,7 +42,8 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
     : CDialog(IDD_MAIN, pParent),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
       m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
-      m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
+      m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP), m_nShownIconId(IDI_APP),
+      m_nCueIconId(0),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
       m_hWndUser(NULL), m_anNoticeArgs(), m_nStep(STEP_IDLE), m_bRetype(false), m_record(),
       m_nRetypeWaits(0), m_bClosing(FALSE), m_nPendingNotice(NOTICE_NONE),
@@ -87,11 +88,13 @@ BOOL CScanWedgeDlg::OnInitDialog()
     m_nid.uID = IDI_APP;
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_nid.uCallbackMessage = WM_TRAY_NOTIFY;
-    m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), IDI_APP);
     lstrcpynA(m_nid.szTip, "Norza", sizeof(m_nid.szTip));
     if (GetDevice() == -1)
-        m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), IDI_NO_DEVICE);
+        m_nShownIconId = IDI_NO_DEVICE;
+    m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), m_nShownIconId);
     AddTrayIcon();
+    RegisterSounds();
+    m_soundModes = ReadSoundModes(ProgramSettings());
 
     m_menuTray.Attach(UiLoadMenu(IDR_TRAY_MENU));
     m_pTrayPopup = m_menuTray.GetSubMenu(0);
@@ -156,6 +159,7 @@ void CScanWedgeDlg::ApplyTypeSettings()
 void CScanWedgeDlg::LoadOutputSettings(const CSettingsSource& settings)
 {
     m_outputs = ReadOutputProfiles(settings);
+    m_soundModes = ReadSoundModes(settings);
     m_rules.Load(ReadRuleSettings(settings));
     for (const std::wstring& strError : m_rules.Errors())
         LogWrite("Rule", "%s", (LPCSTR)WideToAnsi(strError));
@@ -259,9 +263,9 @@ LRESULT CScanWedgeDlg::OnWindowPosChanging(WPARAM, LPARAM lParam)
     return Default();
 }
 
-void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1, int nArg2)
+void CScanWedgeDlg::ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1, int nArg2, bool bEveryTime)
 {
-    if (!m_gateNotices.Pass(subject, cause) || !m_bNotices)
+    if (!(m_gateNotices.Pass(subject, cause) && m_bNotices) && !bEveryTime)
         return;
     m_anNoticeArgs[0] = nArg1;
     m_anNoticeArgs[1] = nArg2;
@@ -283,11 +287,12 @@ void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
     nid.hWnd = m_nid.hWnd;
     nid.uID = m_nid.uID;
     nid.uFlags = NIF_INFO;
-    nid.dwInfoFlags = cause == NOTICE_DEVICE_BACK ? NIIF_INFO : NIIF_WARNING;
+    nid.dwInfoFlags = cause == NOTICE_DEVICE_BACK || cause == NOTICE_NONE ? NIIF_INFO : NIIF_WARNING;
     nid.uTimeout = 20000;   // shells that still honour it clamp it to 10..30 s
     UiLoadString(IDS_NOTICE_TITLE, nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle));
     WCHAR szFormat[ARRAYSIZE(nid.szInfo)];
-    UiLoadString(NoticeTextId(cause), szFormat, ARRAYSIZE(szFormat));
+    // Only a sound to be seen tells of a code typed.
+    UiLoadString(cause == NOTICE_NONE ? IDS_NOTICE_TYPED : NoticeTextId(cause), szFormat, ARRAYSIZE(szFormat));
     wsprintfW(nid.szInfo, szFormat, m_anNoticeArgs[0], m_anNoticeArgs[1]);
     Shell_NotifyIconW(NIM_MODIFY, &nid);
     m_nBalloonCause = cause;

@@ -15,6 +15,7 @@
 #include "settings.h"
 #include "shape.h"
 #include "sharedwatch.h"
+#include "sound.h"
 #include "target.h"
 #include "typist.h"
 
@@ -29,6 +30,7 @@
 #define TIMER_DEVICE 2
 #define TIMER_HOLDOFF 3        // the hold-off after a decode is over
 #define TIMER_RETYPE_WAIT 4    // looks whether the user's window is ready for "Type again"
+#define TIMER_CUE 5            // the tray icon shows how a decode ended
 
 // One decode made ready: where it goes, the options of the program there,
 // and what is typed.
@@ -137,10 +139,20 @@ private:
     void FinishDecode(NoticeCause cause);
     void AddToHistory(const ScanRecord& record);
     // nArg1 and nArg2 go into the text: the rule that refuses a code, how
-    // many characters of how many were typed.
-    void ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1 = 0, int nArg2 = 0);
+    // many characters of how many were typed. bEveryTime: shown even when
+    // the gate or the Notices setting would keep it back.
+    void ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1 = 0, int nArg2 = 0,
+                    bool bEveryTime = false);
     void ShowBalloon(NoticeCause cause);
     void LoadOutputSettings(const CSettingsSource& settings);
+    // The sound and the tray icon's cue (SoundCue.cpp). The events are
+    // registered for the user at each start, in the user's language.
+    void RegisterSounds();
+    // Plays the sound of a decode that ended with the cause, with the
+    // program in front; true when the sound is to be seen as well (ShowSounds).
+    bool SoundOutcome(NoticeCause cause, const std::wstring& strProgram);
+    void ShowCue(int nIconId);
+    void OnCueOver();
     // What the organisation sets (OrgSettings.cpp): the policy and its
     // shared settings file, looked at when the program starts and on each
     // tick of the device watch.
@@ -167,6 +179,8 @@ private:
     CMenu* m_pTrayPopup;
     CMenu m_menuTray;
     int m_nTrayIconId;
+    int m_nShownIconId;                    // the icon shown when no cue is
+    int m_nCueIconId;                      // of the cue shown; 0: none
     int m_nDeviceState;
     CString m_strDecoded;
     BOOL m_bStarted;
@@ -195,4 +209,6 @@ private:
     CSettingsDlg m_dlgSettings;
     CPolicy m_policy;                      // as last put in force
     CSharedSettingsWatch m_watchShared;
+    CSoundPlayer m_sounds;
+    CSoundModes m_soundModes;
 };

@@ -19,6 +19,20 @@ NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result)
     }
 }
 
+SoundEvent NoticeSoundEvent(NoticeCause cause)
+{
+    switch (cause) {
+    case NOTICE_NONE:
+    case NOTICE_CLIPBOARD_NOT_BACK: return SOUND_TYPED;
+    case NOTICE_DUPLICATE: return SOUND_DUPLICATE;
+    case NOTICE_DEVICE_LOST:
+    case NOTICE_DEVICE_BACK:
+    case NOTICE_START_FAILED:
+    case NOTICE_SHARED_UNREACHABLE: return SOUND_NONE;   // no decode's end
+    default: return SOUND_NOT_TYPED;
+    }
+}
+
 int NoticeTextId(NoticeCause cause)
 {
     switch (cause) {

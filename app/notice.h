@@ -3,6 +3,7 @@
 #pragma once
 
 #include "keystrokes.h"
+#include "sound.h"
 #include "target.h"
 
 // Independent subjects, each with one current cause.
@@ -22,12 +23,18 @@ enum NoticeCause {
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED,
-    NOTICE_SHARED_UNREACHABLE   // the organisation's shared settings file
+    NOTICE_SHARED_UNREACHABLE,  // the organisation's shared settings file
+    NOTICE_DUPLICATE,           // the code was scanned before
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then
 // how the typing there ended.
 NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result = TYPING_DONE);
+
+// The sound a decode that ended with the cause plays: typed (the pasted
+// code whose clipboard is not back yet included), scanned before, or not
+// typed for any other cause.
+SoundEvent NoticeSoundEvent(NoticeCause cause);
 
 // The string resource of a cause's text; 0 for NOTICE_NONE.
 int NoticeTextId(NoticeCause cause);

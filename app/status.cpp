@@ -19,7 +19,7 @@ int ChooseStatusIcon(int bQR, int bDM, int bBarcode, int bPDF417)
 
 HICON LoadTrayIcon(HINSTANCE hInstance, int nIconId)
 {
-    static struct { int nId; HICON hIcon; } s_cache[8];
+    static struct { int nId; HICON hIcon; } s_cache[16];
     for (auto& entry : s_cache) {
         if (entry.nId == nIconId && entry.hIcon)
             return entry.hIcon;

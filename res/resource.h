@@ -22,6 +22,11 @@
 #define IDS_NOTICE_CLIPBOARD_NOT_BACK 212
 #define IDS_NOTICE_FRONT_CHANGED 214
 #define IDS_NOTICE_QUEUE_FULL   215
+// The sounds: the events' labels, the notice that stands for the typed sound.
+#define IDS_SOUND_TYPED         600
+#define IDS_SOUND_NOT_TYPED     601
+#define IDS_SOUND_DUPLICATE     602
+#define IDS_NOTICE_TYPED        603
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230
@@ -76,6 +81,10 @@
 #define IDI_NO_DEVICE       159
 #define IDI_APP             167
 #define IDI_BARCODE_ONLY    168
+// The tray icon for a moment after a decode: how it ended.
+#define IDI_CUE_NOT_TYPED   190
+#define IDI_CUE_TYPED       191
+#define IDI_CUE_DUPLICATE   192
 
 // The About box's icon control names a resource the program does not carry.
 #define IDI_ABOUT_PLACEHOLDER 128

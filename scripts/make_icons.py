@@ -2,7 +2,7 @@
 """Generate Norza's tray and application icons.
 
 Usage:
-    make_icons.py OUTDIR                 write the seven .ico files into OUTDIR
+    make_icons.py OUTDIR                 write the ten .ico files into OUTDIR
     make_icons.py OUTDIR --preview X.png also write a PNG sheet of every icon
     make_icons.py --preview X.png        only write the PNG sheet
 
@@ -497,6 +497,45 @@ def draw_app(n):
     return layers
 
 
+# The tray shows how a decode ended for a moment: a cross on red for a code
+# not typed, a tick on green for a code typed, two sheets for a code scanned
+# before. Strokes scale from the 16 px layout and are thicker at small sizes,
+# where a thin line would blur.
+def _stroke(n):
+    return {16: 1.1, 24: 1.5, 32: 1.9, 48: 2.8}[n]
+
+
+def draw_not_typed(n):
+    layers = tile(n, "#f0463c", "#b81d1d", "#6e0a0a")
+    k = n / 16.0
+    a, b, w = 4.6 * k, 11.4 * k, _stroke(n)
+    layers.append((Union(Capsule(a, a, b, b, w), Capsule(a, b, b, a, w)), WHITE))
+    return layers
+
+
+def draw_typed(n):
+    layers = tile(n, "#2ebd6b", "#13804a", "#06492a")
+    k = n / 16.0
+    w = _stroke(n)
+    layers.append((Union(Capsule(4.0 * k, 8.4 * k, 6.8 * k, 11.2 * k, w),
+                         Capsule(6.8 * k, 11.2 * k, 12.0 * k, 5.0 * k, w)), WHITE))
+    return layers
+
+
+def draw_duplicate(n):
+    layers = tile(n, "#ffc640", "#e08a00", "#7a4500")
+    k = n / 16.0
+    w = max(1.0, round(_stroke(n) * 0.8))
+    # The sheet behind shows as a frame, the one in front is solid.
+    x0, y0, s = round(3 * k), round(3 * k), round(7 * k)
+    back = Union(Rect(x0, y0, x0 + s, y0 + w), Rect(x0, y0, x0 + w, y0 + s))
+    f0 = x0 + round(3 * k)
+    front = Rect(f0, f0, f0 + s, f0 + s)
+    layers.append((back, hexc("#3d2400")))
+    layers.append((front, WHITE))
+    return layers
+
+
 ICONS = [
     ("app", draw_app),
     ("no_device", draw_no_device),
@@ -505,6 +544,9 @@ ICONS = [
     ("barcode_only", bitmap_icon(BARS, "#ffa53d", "#e66b00", "#8f3f00")),
     ("none_enabled", draw_none),
     ("mixed", bitmap_icon(MIXED, "#4a95f5", "#1d62cc", "#0e3a82")),
+    ("not_typed", draw_not_typed),
+    ("typed", draw_typed),
+    ("duplicate", draw_duplicate),
 ]
 
 

@@ -205,6 +205,7 @@ std::wstring Lowered(std::wstring str)
 
 const char kProgramPrefix[] = "OUTPUT:";
 const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
+const char kSoundPrefix[] = "SOUND:";
 
 // The files read, in order: the shared file's copy, then the local file.
 std::vector<CString> SourceFiles(const CSettingsSource& source)
@@ -222,21 +223,22 @@ std::vector<CString> SourceFiles(const CSettingsSource& source)
 // window writes a character the code page lacks as {U+XXXX}.
 std::wstring SectionProgram(const char* pszSection)
 {
-    const char* pszName = pszSection + kProgramPrefixLength;
+    const char* pszName = strchr(pszSection, ':') + 1;
     std::wstring strName;
     if (!ExpandEscapes(pszName, strName))
         strName = AfxWiden(pszName);
     return Lowered(strName);
 }
 
-std::vector<std::string> ProgramSections(const CSettingsSource& source)
+std::vector<std::string> ProgramSections(const CSettingsSource& source, const char* pszPrefix = kProgramPrefix)
 {
     std::vector<std::string> sections;
     std::vector<std::wstring> seen;
+    size_t nPrefix = strlen(pszPrefix);
     for (const CString& strPath : SourceFiles(source)) {
         std::string names = SectionNames(strPath);
         for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
-            if (_strnicmp(p, kProgramPrefix, kProgramPrefixLength) != 0 || !p[kProgramPrefixLength])
+            if (_strnicmp(p, pszPrefix, nPrefix) != 0 || !p[nPrefix])
                 continue;
             std::wstring strName = SectionProgram(p);
             if (std::find(seen.begin(), seen.end(), strName) == seen.end()) {
@@ -359,6 +361,43 @@ COutputProfiles ReadOutputProfiles(const CSettingsSource& source)
                                        ReadOutputSection(strSection.c_str(), source, profiles.base));
     }
     return profiles;
+}
+
+namespace {
+
+SoundMode ReadSoundMode(LPCSTR pszSection, const CSettingsSource& source, SoundMode mode)
+{
+    static const char* const s_pszModes[] = { "windows", "always", "off" };
+    CString strValue;
+    if (ReadOutputValue(pszSection, "Mode", source, strValue) == VALUE_READ) {
+        for (size_t i = 0; i < ARRAYSIZE(s_pszModes); ++i) {
+            if (lstrcmpiA(strValue, s_pszModes[i]) == 0)
+                return (SoundMode)i;
+        }
+    }
+    return mode;
+}
+
+}  // namespace
+
+CSoundModes ReadSoundModes(const CSettingsSource& source)
+{
+    CSoundModes modes;
+    modes.base = ReadSoundMode("SOUND", source, SOUND_MODE_WINDOWS);
+    for (const std::string& strSection : ProgramSections(source, kSoundPrefix))
+        modes.programs.emplace_back(SectionProgram(strSection.c_str()),
+                                    ReadSoundMode(strSection.c_str(), source, modes.base));
+    return modes;
+}
+
+SoundMode CSoundModes::For(const std::wstring& strProgram) const
+{
+    std::wstring strLower = Lowered(strProgram);
+    for (const auto& program : programs) {
+        if (program.first == strLower)
+            return program.second;
+    }
+    return base;
 }
 
 std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source)

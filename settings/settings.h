@@ -60,6 +60,24 @@ int ReadTypeFlag(LPCSTR pszKey, const CSettingsSource& source);
 // value, or none, leaves them on.
 int ReadNoticesSetting(const CSettingsSource& source);
 
+// Key Mode of section SOUND: how the end of a decode is heard. "windows"
+// plays the program's events as the user's sound scheme has them, "always"
+// the program's own sounds whatever the scheme, "off" none (any case). Any
+// other value, or none, is "windows".
+enum SoundMode { SOUND_MODE_WINDOWS, SOUND_MODE_ALWAYS, SOUND_MODE_OFF };
+
+// Section SOUND and the sections [SOUND:<program file name>], whose Mode
+// takes the place of SOUND's while that program is in front.
+struct CSoundModes {
+    CSoundModes() : base(SOUND_MODE_WINDOWS) {}
+    SoundMode base;
+    std::vector<std::pair<std::wstring, SoundMode>> programs;   // names in lower case
+
+    SoundMode For(const std::wstring& strProgram) const;
+};
+
+CSoundModes ReadSoundModes(const CSettingsSource& source);
+
 // Key Language of section UI: the language of the program's texts. "zh" and
 // "en" (in any case) choose one; "auto", any other value or none follows the
 // user's interface language.

@@ -251,6 +251,34 @@ TEST_F(OutputSettings, PolicyThenSharedFileThenLocalFile)
     DeleteFileA(strShared.c_str());
 }
 
+// Mode of [SOUND], in any case, and of the program sections; the policy
+// Sounds stands for it in every section.
+TEST_F(OutputSettings, SoundModeForEachProgramUnderThePolicy)
+{
+    EXPECT_EQ(SOUND_MODE_WINDOWS, ReadSoundModes(CSettingsSource(m_path.c_str())).base);   // no file
+    Read("[SOUND]\nMode=Always\n[SOUND:a.exe]\nMode=off\n[SOUND:B.exe]\nMode=loud\n[sound:c.exe]\nMode=windows\n");
+    CSoundModes modes = ReadSoundModes(CSettingsSource(m_path.c_str()));
+    const struct { const wchar_t* pszProgram; SoundMode mode; } cases[] = {
+        { L"", SOUND_MODE_ALWAYS }, { L"A.EXE", SOUND_MODE_OFF },
+        { L"b.exe", SOUND_MODE_ALWAYS },   // a bad value keeps SOUND's
+        { L"c.exe", SOUND_MODE_WINDOWS },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.mode, modes.For(c.pszProgram)) << c.pszProgram;
+    Read("[SOUND]\nMode=\n");
+    EXPECT_EQ(SOUND_MODE_WINDOWS, ReadSoundModes(CSettingsSource(m_path.c_str())).base);
+
+    Read("[SOUND]\nMode=always\n[SOUND:a.exe]\nMode=always\n[OUTPUT]\nMode=x\n");
+    CPolicy policy;
+    policy.Set("Sounds", "off", true);
+    CSettingsSource settings(m_path.c_str(), policy, "");
+    EXPECT_EQ(SOUND_MODE_OFF, ReadSoundModes(settings).base);
+    EXPECT_EQ(SOUND_MODE_OFF, ReadSoundModes(settings).For(L"a.exe"));
+    EXPECT_EQ(ORIGIN_POLICY, settings.Origin("SOUND:a.exe", "Mode"));
+    EXPECT_EQ(ORIGIN_FILE, settings.Origin("OUTPUT", "Mode"));
+    EXPECT_EQ(ORIGIN_NONE, settings.Origin("SOUND", "Sounds"));
+}
+
 TEST(Policy, TheMachineWinsAndTheLogNamesEveryValue)
 {
     CPolicy policy;

@@ -1,0 +1,124 @@
+#include "sound.h"
+
+#include <mmsystem.h>
+#include <string.h>
+
+#include <algorithm>
+
+namespace {
+
+class CPlaySoundOutput : public CSoundOutput {
+public:
+    bool Play(LPCWSTR pszSound, DWORD dwFlags) override { return PlaySoundW(pszSound, NULL, dwFlags) != FALSE; }
+};
+
+CPlaySoundOutput g_playSound;
+
+// How much a sound matters: a warning is never cut off by a lesser one.
+int Rank(SoundEvent event)
+{
+    switch (event) {
+    case SOUND_NOT_TYPED: return 2;
+    case SOUND_DUPLICATE: return 1;
+    default: return 0;
+    }
+}
+
+// The event's sound in the user's scheme as the registry has it: a path,
+// with %variables%, or a bare name of a file in the system's Media folder.
+std::wstring SchemeSound(SoundEvent event)
+{
+    std::wstring strKey = std::wstring(SOUND_APP_KEY L"\\") + SoundAlias(event) + L"\\.Current";
+    WCHAR szValue[MAX_PATH] = {};
+    DWORD cb = sizeof(szValue) - sizeof(WCHAR);
+    HKEY hKey = NULL;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, strKey.c_str(), 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
+        return L"";
+    LONG nResult = RegQueryValueExW(hKey, NULL, NULL, NULL, reinterpret_cast<BYTE*>(szValue), &cb);
+    RegCloseKey(hKey);
+    if (nResult != ERROR_SUCCESS || !szValue[0])
+        return L"";
+    WCHAR szPath[MAX_PATH];
+    DWORD n = ExpandEnvironmentStringsW(szValue, szPath, MAX_PATH);
+    std::wstring strPath = n && n <= MAX_PATH ? szPath : szValue;
+    if (strPath.find_first_of(L"\\/:") == std::wstring::npos) {
+        WCHAR szWindows[MAX_PATH] = {};
+        GetWindowsDirectoryW(szWindows, MAX_PATH);
+        strPath = std::wstring(szWindows) + L"\\Media\\" + strPath;
+    }
+    return strPath;
+}
+
+}  // namespace
+
+LPCWSTR SoundAlias(SoundEvent event)
+{
+    static const LPCWSTR s_aliases[SOUND_EVENTS] = { L"NorzaTyped", L"NorzaNotTyped", L"NorzaScannedBefore" };
+    return event < SOUND_EVENTS ? s_aliases[event] : L"";
+}
+
+LPCWSTR SoundFileName(SoundEvent event)
+{
+    static const LPCWSTR s_names[SOUND_EVENTS] = { L"typed.wav", L"not_typed.wav", L"duplicate.wav" };
+    return event < SOUND_EVENTS ? s_names[event] : L"";
+}
+
+CSoundPlayer::CSoundPlayer(CSoundOutput* pOutput)
+    : m_pOutput(pOutput ? pOutput : &g_playSound), m_bPlayed(false), m_dwLast(0), m_lastEvent(SOUND_NONE)
+{
+}
+
+std::wstring CSoundPlayer::FileFor(SoundEvent event, SoundMode mode) const
+{
+    if (mode == SOUND_MODE_ALWAYS)
+        return m_strFolder + L"\\" + SoundFileName(event);
+    return mode == SOUND_MODE_WINDOWS ? SchemeSound(event) : L"";
+}
+
+// A file PlaySound would fail on in silence, looked at each time: the user
+// may put it right.
+bool CSoundPlayer::CheckFile(const std::wstring& strPath)
+{
+    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               NULL, OPEN_EXISTING, 0, NULL);
+    char header[12] = {};
+    DWORD nRead = 0;
+    bool bWave = hFile != INVALID_HANDLE_VALUE && ReadFile(hFile, header, sizeof(header), &nRead, NULL) &&
+                 nRead == sizeof(header) && memcmp(header, "RIFF", 4) == 0 && memcmp(header + 8, "WAVE", 4) == 0;
+    if (hFile != INVALID_HANDLE_VALUE)
+        CloseHandle(hFile);
+    if (!bWave && std::find(m_reported.begin(), m_reported.end(), strPath) == m_reported.end()) {
+        m_reported.push_back(strPath);
+        m_problems.push_back(strPath);
+    }
+    return bWave;
+}
+
+bool CSoundPlayer::Play(SoundEvent event, SoundMode mode, DWORD dwNow, bool bTest)
+{
+    if (event >= SOUND_EVENTS || mode == SOUND_MODE_OFF)
+        return false;
+    // Decodes at speed: a sound may replace the one playing, never queue.
+    if (!bTest && m_bPlayed && dwNow - m_dwLast < kSoundGap && Rank(event) <= Rank(m_lastEvent))
+        return false;
+    std::wstring strFile = FileFor(event, mode);
+    if (strFile.empty() || !CheckFile(strFile))
+        return false;
+    DWORD dwFlags = SND_ASYNC | SND_NODEFAULT;
+    bool bStarted = mode == SOUND_MODE_ALWAYS
+                        ? m_pOutput->Play(strFile.c_str(), dwFlags | SND_FILENAME)
+                        : m_pOutput->Play(SoundAlias(event), dwFlags | SND_ALIAS | SND_APPLICATION);
+    if (bStarted) {
+        m_bPlayed = true;
+        m_dwLast = dwNow;
+        m_lastEvent = event;
+    }
+    return bStarted;
+}
+
+std::vector<std::wstring> CSoundPlayer::TakeProblems()
+{
+    std::vector<std::wstring> problems;
+    problems.swap(m_problems);
+    return problems;
+}
