@@ -50,10 +50,20 @@ def run(exe, *args, cwd=None, input=None, timeout=60):
     return p.returncode, p.stdout, p.stderr
 
 
-def start(exe, *args, cwd=None):
-    return subprocess.Popen(["wine", exe, *args], cwd=cwd, env=wine_env(),
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE)
+def start(exe, *args, cwd=None, trace=None):
+    """trace: (Wine debug channels, file the program's stderr goes to), as
+    ("trace+winmm", path): the trace goes to a file, a pipe nobody reads
+    would fill and stop the program."""
+    env, stderr = wine_env(), subprocess.PIPE
+    if trace:
+        env["WINEDEBUG"] = "-all," + trace[0]
+        stderr = open(trace[1], "wb")
+    try:
+        return subprocess.Popen(["wine", exe, *args], cwd=cwd, env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=stderr)
+    finally:
+        if trace:
+            stderr.close()
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
@@ -171,8 +181,8 @@ class WineTestCase(unittest.TestCase):
                     stream.close()
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def start(self, exe, *args, cwd=None):
-        p = start(exe, *args, cwd=cwd)
+    def start(self, exe, *args, cwd=None, trace=None):
+        p = start(exe, *args, cwd=cwd, trace=trace)
         self.procs.append(p)
         return p
 

@@ -4,6 +4,8 @@ import glob
 import json
 import os
 import re
+import shutil
+import tempfile
 
 import harness
 from harness import wait_for
@@ -66,6 +68,7 @@ TEXTS = {
     "notice_front": ("扫码内容未完整输入:输入 %d 个字符(共 %d 个)后另一个窗口到了前台,输入在此停止。内容已记入 log.log。",
                      "Scan not typed in full: %d of %d characters typed, then another window came to the "
                      "front and the typing stopped there. The scan is saved in log.log."),
+    "sound_not_typed": ("扫码内容未输入", "Code not typed"),
     "history_front": ("已输入 %d/%d 个字符:另一个窗口到了前台",
                       "%d of %d characters typed: another window came to the front"),
 }
@@ -85,6 +88,28 @@ def startup_shortcuts():
     links = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Roaming", "**",
                                    "Norza.lnk"), recursive=True)
     return [link for link in links if os.path.basename(os.path.dirname(link)).lower() == "startup"]
+
+
+def reg_values(key):
+    """The default values of a registry key's subkeys, by their path below it
+    ("" for the key itself); empty when the key is missing. Exported as a
+    .reg file, which is UTF-16 whatever the code page."""
+    path = os.path.join(tempfile.mkdtemp(), "export.reg")
+    try:
+        if harness.run("reg", "export", key, harness.winpath(path), "/y")[0] != 0:
+            return {}
+        with open(path, "rb") as f:
+            lines = f.read().decode("utf-16").splitlines()
+    finally:
+        shutil.rmtree(os.path.dirname(path))
+    root = key.replace("HKCU", "HKEY_CURRENT_USER", 1).lower()
+    values, current = {}, None
+    for line in lines:
+        if line.startswith("["):
+            current = line[1:-1][len(root):].lstrip("\\")
+        elif line.startswith('@="') and current is not None:
+            values[current] = line[3:-1].replace('\\"', '"').replace("\\\\", "\\")
+    return values
 
 
 def tray_visible():
@@ -170,10 +195,11 @@ class NorzaCase(harness.WineTestCase):
         which come every 3 seconds whatever else the program is doing."""
         return [c for c in self.journal()[since:] if c != "GetDevice"]
 
-    def start_norza(self, cwd=None, until="SetBeep 1"):
-        """Starts the program and waits until the journal shows `until`."""
+    def start_norza(self, cwd=None, until="SetBeep 1", trace=None):
+        """Starts the program and waits until the journal shows `until`;
+        trace as for harness.start."""
         before = len(self.journal())
-        proc = self.start(self.exe, cwd=cwd or self.folder)
+        proc = self.start(self.exe, cwd=cwd or self.folder, trace=trace)
         wait_for(lambda: until in self.journal()[before:], timeout=30,
                  what="%r in the engine journal" % until)
         return proc

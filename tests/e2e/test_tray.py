@@ -67,14 +67,49 @@ class TrayCase(norza.NorzaCase):
 
 
 class StatusIcon(TrayCase):
-    def test_icon_follows_the_enabled_symbologies(self):
-        self.run_norza(flags=(0, 0, 0, 1))
+    def test_icon_follows_the_enabled_symbologies_and_shows_a_code_not_typed(self):
+        self.write("typeSet.ini", "[TYPE]\nQR=0\nDM=0\nBarcode=0\nPDF417=1\nEnter=0\n")
+        trace = os.path.join(self.folder, "winmm-trace.txt")
+        self.proc = self.start_norza(trace=("trace+winmm", trace))
         tray.wait_icon("mixed")            # PDF417 alone has no icon of its own
         self.command(ID_TRAY_PDF417)
         tray.wait_icon("none_enabled")
         self.assertEqual("setPDF417 0", self.engine_calls()[-1])
         self.command(ID_TRAY_QR)
         tray.wait_icon("qr_only")
+
+        # The sound events, registered for the user at the start, with the
+        # program's own sounds: a new install sounds only when a code is not typed.
+        events = norza.reg_values(r"HKCU\AppEvents\Schemes\Apps\Norza")
+        wav = harness.winpath(os.path.join(self.folder, "not_typed.wav")).lower()
+        self.assertEqual(wav, events[r"NorzaNotTyped\.Current"].lower())
+        self.assertEqual(wav.replace("not_typed", "duplicate"), events[r"NorzaScannedBefore\.Default"].lower())
+        self.assertEqual("", events[r"NorzaTyped\.Current"])
+        labels = norza.reg_values(r"HKCU\AppEvents\EventLabels")
+        self.assertEqual(norza.text("sound_not_typed"), labels["NorzaNotTyped"])
+
+        # Not typed (the tray window in front): the event is played and the
+        # icon shows it for about two seconds.
+        self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])
+        self.assertEqual(0, scanctl("decode", "qr", "not-typed")[0])
+        tray.wait_icon("not_typed", timeout=3)
+        shown = time.time()
+        tray.wait_icon("qr_only", timeout=6)
+        self.assertGreater(time.time() - shown, 1.0)
+        def played():
+            with open(trace, errors="replace") as f:
+                return re.findall(r'proc_PlaySound SoundName=L"(\w+)"|fccType=(WAVE)', f.read())
+        # Wine found the event's file through the registry and read it as a WAV file.
+        self.assertEqual([("NorzaNotTyped", ""), ("", "WAVE")],
+                         wait_for(lambda: len(played()) == 2 and played(), what="PlaySound in the trace"))
+
+        # Typed: its event has no sound, nothing is played, the icon stays.
+        target = self.typing_target()
+        self.assertEqual(0, scanctl("decode", "qr", "typed")[0])
+        target.wait_text("typed")
+        time.sleep(0.5)
+        self.assertEqual("qr_only", tray.shown_icon())
+        self.assertEqual(2, len(played()))
         self.quit(self.proc)
 
     def test_app_icon_until_the_first_status_tick_and_when_start_failed(self):

@@ -9,7 +9,8 @@ import time
 import harness
 from norza import TRAY_TITLE
 
-ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed")
+ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed",
+         "not_typed", "typed", "duplicate")
 # The menu's items between its separators: the toggles, the windows, Restart and Exit.
 MENU_GROUPS = (3, 2, 2)
 MENU_ITEMS = sum(MENU_GROUPS)
