@@ -29,6 +29,8 @@ ManifestDPIAware true
 !include WinMessages.nsh
 
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
+!define SOUND_KEY "AppEvents\Schemes\Apps\Norza"
+!define LABELS_KEY "AppEvents\EventLabels"
 
 !ifdef SIGN
 !finalize `${SIGN} "%1"` = 0
@@ -106,6 +108,14 @@ LangString SecUnProgramName ${LANG_SIMPCHINESE} "Norza 程序与快捷方式"
 LangString SecUnProgramName ${LANG_ENGLISH} "Norza and its shortcuts"
 LangString SecUnDataName ${LANG_SIMPCHINESE} "设置文件与日志 (typeSet.ini, configDecodeTime.ini, log.log)"
 LangString SecUnDataName ${LANG_ENGLISH} "Settings and log (typeSet.ini, configDecodeTime.ini, log.log)"
+LangString SoundApp ${LANG_SIMPCHINESE} "Norza 扫码键盘"
+LangString SoundApp ${LANG_ENGLISH} "Norza Scan Keyboard"
+LangString SoundTyped ${LANG_SIMPCHINESE} "扫码内容已输入"
+LangString SoundTyped ${LANG_ENGLISH} "Code typed"
+LangString SoundNotTyped ${LANG_SIMPCHINESE} "扫码内容未输入"
+LangString SoundNotTyped ${LANG_ENGLISH} "Code not typed"
+LangString SoundDuplicate ${LANG_SIMPCHINESE} "扫码内容以前扫过"
+LangString SoundDuplicate ${LANG_ENGLISH} "Code scanned before"
 
 ; Closes the copy of Norza that runs from $INSTDIR as its Exit command does:
 ; its tray window gets WM_CLOSE, releases the device and ends. Waits up to ten
@@ -236,6 +246,60 @@ Function EnginePageLeave
     ${EndIf}
 FunctionEnd
 
+; The program's sound events for the Sound control panel, as the program
+; registers them at each start: its own sounds as their defaults (the typed
+; one silent), in .Default always; in .Current and each installed scheme's
+; key only where the user has chosen nothing yet, silent under "No sounds".
+; $R0: the alias, $R1: the default sound, $R2: the label.
+Function RegisterSoundEvent
+    WriteRegStr HKCU "${LABELS_KEY}\$R0" "" "$R2"
+    WriteRegStr HKCU "${SOUND_KEY}\$R0\.Default" "" "$R1"
+    StrCpy $R3 0
+    ${Do}
+        EnumRegKey $R4 HKCU "AppEvents\Schemes\Names" $R3
+        ${If} $R4 == ""
+            ${Break}
+        ${EndIf}
+        IntOp $R3 $R3 + 1
+        ClearErrors
+        ReadRegStr $R5 HKCU "${SOUND_KEY}\$R0\$R4" ""
+        ${If} ${Errors}
+        ${AndIf} $R4 != ".Default"
+            ${If} $R4 == ".None"
+                WriteRegStr HKCU "${SOUND_KEY}\$R0\$R4" "" ""
+            ${Else}
+                WriteRegStr HKCU "${SOUND_KEY}\$R0\$R4" "" "$R1"
+            ${EndIf}
+        ${EndIf}
+    ${Loop}
+    ClearErrors
+    ReadRegStr $R5 HKCU "${SOUND_KEY}\$R0\.Current" ""
+    ${If} ${Errors}
+        ReadRegStr $R5 HKCU "AppEvents\Schemes" ""
+        ${If} $R5 == ".None"
+            WriteRegStr HKCU "${SOUND_KEY}\$R0\.Current" "" ""
+        ${Else}
+            WriteRegStr HKCU "${SOUND_KEY}\$R0\.Current" "" "$R1"
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
+Function RegisterSounds
+    WriteRegStr HKCU "${SOUND_KEY}" "" "$(SoundApp)"
+    StrCpy $R0 "NorzaTyped"
+    StrCpy $R1 ""
+    StrCpy $R2 "$(SoundTyped)"
+    Call RegisterSoundEvent
+    StrCpy $R0 "NorzaNotTyped"
+    StrCpy $R1 "$INSTDIR\not_typed.wav"
+    StrCpy $R2 "$(SoundNotTyped)"
+    Call RegisterSoundEvent
+    StrCpy $R0 "NorzaScannedBefore"
+    StrCpy $R1 "$INSTDIR\duplicate.wav"
+    StrCpy $R2 "$(SoundDuplicate)"
+    Call RegisterSoundEvent
+FunctionEnd
+
 ; Every start has the install folder as its working folder: the program reads
 ; configDecodeTime.ini from there.
 Function StartNorza
@@ -302,6 +366,10 @@ Section "$(SecProgramName)" SecProgram
     File "${STAGE}/Norza.exe"
     File "${STAGE}/USER-GUIDE.txt"
     File "${STAGE}/USER-GUIDE-zh.txt"
+    File "${STAGE}/typed.wav"
+    File "${STAGE}/not_typed.wav"
+    File "${STAGE}/duplicate.wav"
+    Call RegisterSounds
     ; The administrative templates, for the administrator's policy store.
     File /r "${STAGE}/policies"
 
@@ -434,7 +502,14 @@ Section "un.$(SecUnProgramName)" SecUnProgram
     Delete "$SMPROGRAMS\Norza.lnk"
     Delete "$SMSTARTUP\Norza.lnk"
     DeleteRegKey HKCU "${UNINST_KEY}"
+    DeleteRegKey HKCU "${SOUND_KEY}"
+    DeleteRegKey HKCU "${LABELS_KEY}\NorzaTyped"
+    DeleteRegKey HKCU "${LABELS_KEY}\NorzaNotTyped"
+    DeleteRegKey HKCU "${LABELS_KEY}\NorzaScannedBefore"
     Delete "$INSTDIR\Norza.exe"
+    Delete "$INSTDIR\typed.wav"
+    Delete "$INSTDIR\not_typed.wav"
+    Delete "$INSTDIR\duplicate.wav"
     Delete "$INSTDIR\vistrel.dll"
     Delete "$INSTDIR\vistrel.journal"
     Delete "$INSTDIR\scanctl.exe"

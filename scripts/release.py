@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Packs the release zip: the program, the simulated engine clearly labelled,
-its control tool, commented sample settings in the code page Chinese Windows
-uses, the user guides, and the administrative templates (policies/).
+"""Packs the release zip: the program and its sounds, the simulated engine
+clearly labelled, its control tool, commented sample settings in the code
+page Chinese Windows uses, the user guides, and the administrative templates
+(policies/).
 
     release.py [--build-dir DIR] [--out DIR] [--installer]
     release.py --sign FILE
@@ -33,6 +34,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 VERSION = "4.3"
 FOLDER = "Norza-%s" % VERSION
 PROGRAMS = ("Norza.exe", "vistrel.dll", "scanctl.exe")
+# Made by scripts/make_sounds.py in the build; the program plays them from its folder.
+SOUNDS = ("typed.wav", "not_typed.wav", "duplicate.wav")
 # Where the manifests say the files are until NORZA_RELEASE_URL names the real place.
 PLACEHOLDER_URL = "https://example.com/norza/%s" % VERSION
 
@@ -104,6 +107,8 @@ def package(build_dir, out_dir, installer=False):
             subprocess.run(["i686-w64-mingw32-strip", os.path.join(folder, name)], check=True)
             if signed:
                 sign(os.path.join(folder, name))
+        for name in SOUNDS:
+            shutil.copy2(os.path.join(build_dir, "bin", name), folder)
         files = {
             # The settings are read through the ANSI code page: GBK on the
             # Chinese systems the program is made for.

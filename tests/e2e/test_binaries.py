@@ -3,12 +3,14 @@
 the engine through its import table, the engine exports exactly its twelve
 functions, the instance flag sits in a shared section, and the resources
 carry their identifiers, templates, version and manifest, the texts in
-Chinese and English."""
+Chinese and English; the sounds are short PCM WAV files that tell their
+outcomes apart."""
 import os
 import struct
 import subprocess
 import tempfile
 import unittest
+import wave
 import xml.etree.ElementTree as ET
 
 BIN = os.path.join(os.environ.get("NORZA_BUILD_DIR", "build"), "bin")
@@ -21,7 +23,8 @@ CHINESE, ENGLISH = 2052, 1033
 # The texts the user reads: the About menu entry, the notices, the message box,
 # the settings window's choices and messages, the history window.
 STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(230, 242)) + \
-    tuple(range(256, 267)) + tuple(range(280, 303))
+    tuple(range(256, 267)) + tuple(range(280, 303)) + tuple(range(600, 604))
+ICON_IDS = (153, 155, 157, 158, 159, 167, 168, 190, 191, 192)
 
 
 def objdump(path):
@@ -89,7 +92,7 @@ class Resources(unittest.TestCase):
         found = {tuple(line.split()[:3]) for line in listing.splitlines()}
         blocks = sorted({i // 16 + 1 for i in STRING_IDS})
         for type_id, names, languages in (
-                (14, (153, 155, 157, 158, 159, 167, 168), (CHINESE,)), (5, (102,), (CHINESE,)),
+                (14, ICON_IDS, (CHINESE,)), (5, (102,), (CHINESE,)),
                 (5, (100, 110, 140, 150, 151, 152), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
                 (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
@@ -119,7 +122,7 @@ class Resources(unittest.TestCase):
             self.assertEqual(names, (items[4][1], items[5][1]))
 
     def test_each_icon_has_four_sizes(self):
-        for name in (153, 155, 157, 158, 159, 167, 168):
+        for name in ICON_IDS:
             group = resource(14, name)
             count, = struct.unpack_from("<H", group, 4)
             sizes = sorted(group[6 + 14 * i] or 256 for i in range(count))
@@ -206,6 +209,36 @@ class Resources(unittest.TestCase):
                           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",    # 8.1
                           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},   # 10 and 11
                          systems)
+
+
+class Sounds(unittest.TestCase):
+    def shape(self, name):
+        """The sound's pulses (runs of sound apart by 20 ms of silence or
+        more) and its pitch in Hz, by zero crossings."""
+        with wave.open(os.path.join(BIN, name)) as w:
+            self.assertEqual((1, 2, "NONE"), (w.getnchannels(), w.getsampwidth(), w.getcomptype()), name)
+            rate = w.getframerate()
+            frames = w.readframes(w.getnframes())
+        samples = struct.unpack("<%dh" % (len(frames) // 2), frames)
+        self.assertLess(len(samples) / rate, 0.5, name)
+        self.assertGreater(max(abs(v) for v in samples), 8000, name)   # heard on a floor
+        pulses, last = 0, None
+        for i, v in enumerate(samples):
+            if abs(v) > 200:
+                if last is None or i - last > rate // 50:
+                    pulses += 1
+                last = i
+        crossings = sum(1 for a, b in zip(samples, samples[1:]) if (a < 0) != (b < 0))
+        sounding = sum(1 for v in samples if v) / rate
+        return pulses, crossings / 2 / sounding
+
+    def test_a_high_tone_for_typed_low_pulses_for_not_typed_another_for_scanned_before(self):
+        typed, not_typed, duplicate = (self.shape(n + ".wav") for n in ("typed", "not_typed", "duplicate"))
+        self.assertEqual(1, typed[0])
+        self.assertGreater(typed[1], 1000)
+        self.assertIn(not_typed[0], (2, 3))
+        self.assertLess(not_typed[1], 600)
+        self.assertNotIn(duplicate[0], (1, not_typed[0]))
 
 
 if __name__ == "__main__":

@@ -32,8 +32,10 @@ SCHEMAS = os.path.join(ROOT, "tests", "schemas")
 RELEASE_URL = "https://downloads.example.com/norza/4.3"
 WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
-PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "policies", "scanctl.exe",
-                 "uninstall.exe", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"]
+SOUND_KEY = r"HKCU\AppEvents\Schemes\Apps\Norza"
+PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "duplicate.wav", "not_typed.wav",
+                 "policies", "scanctl.exe", "typed.wav", "uninstall.exe", "vistrel.dll",
+                 "vistrel.dll-SIMULATOR.txt"]
 TEMPLATES = ["policies/Norza.admx", "policies/en-US/Norza.adml", "policies/zh-CN/Norza.adml"]
 SETTINGS = ["configDecodeTime.ini", "typeSet.ini"]
 
@@ -239,7 +241,23 @@ class Installer(harness.WineTestCase):
         self.decode("failed", "dm")
 
     def test_uninstall_keeps_log_and_settings_unless_asked(self):
+        # The sound events, as setup registers them before the program first
+        # runs: a choice the user made stays, the "No sounds" scheme keeps them silent.
+        wine("reg", "delete", SOUND_KEY, "/f")
+        self.addCleanup(wine, "reg", "delete", r"HKCU\AppEvents\Schemes\Names", "/f")
+        for key, value in ((r"HKCU\AppEvents\Schemes\Names\.None", "No sounds"),
+                           (SOUND_KEY + r"\NorzaNotTyped\.Current", "")):
+            self.assertEqual(0, wine("reg", "add", key, "/ve", "/d", value, "/f"))
         self.install()
+        events = norza.reg_values(SOUND_KEY)
+        wav = r"c:\users\%s\appdata\local\programs\norza\%s.wav" % (
+            os.path.basename(os.path.dirname(self.profile)).lower(), "%s")
+        self.assertEqual((wav % "not_typed", "", ""), tuple(events[r"NorzaNotTyped\." + k].lower()
+                                                            for k in ("Default", "Current", "None")))
+        self.assertEqual((wav % "duplicate", ""), (events[r"NorzaScannedBefore\.Current"].lower(),
+                                                   events[r"NorzaTyped\.Current"]))
+        self.assertEqual(norza.text("sound_not_typed"),
+                         norza.reg_values(r"HKCU\AppEvents\EventLabels\NorzaNotTyped")[""])
         # As at sign-in; the sample settings give 300 ms.
         self.assertIn("SetDecodeTime 300", self.start_from_menu("startup"))
         self.decode("U-4.3")
@@ -249,6 +267,8 @@ class Installer(harness.WineTestCase):
                          sorted(os.listdir(self.home)))
         self.assertEqual({}, self.shortcuts())
         self.assertNotEqual(0, wine("reg", "query", UNINSTALL_KEY))
+        self.assertEqual({}, norza.reg_values(SOUND_KEY))
+        self.assertEqual({}, norza.reg_values(r"HKCU\AppEvents\EventLabels\NorzaNotTyped"))
 
         self.install()
         self.uninstall("/REMOVEDATA=1")

@@ -43,8 +43,8 @@ class Release(norza.NorzaCase):
         home = self.unpack("unpacked")
         names = sorted(os.listdir(home))
         self.assertEqual(["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt",
-                          "configDecodeTime.ini", "policies", "scanctl.exe", "typeSet.ini", "vistrel.dll",
-                          "vistrel.dll-SIMULATOR.txt"], names)
+                          "configDecodeTime.ini", "duplicate.wav", "not_typed.wav", "policies", "scanctl.exe",
+                          "typeSet.ini", "typed.wav", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"], names)
         for name in ("Norza.admx", "en-US/Norza.adml", "zh-CN/Norza.adml"):
             with open(os.path.join(ROOT, "policies", name), "rb") as a, \
                     open(os.path.join(home, "policies", name), "rb") as b:
@@ -54,7 +54,7 @@ class Release(norza.NorzaCase):
         self.assertIn("识别类型".encode("gbk"), sample)
         self.assertIn(b"\r\nQR=1\r\n", sample)
         for key in ("Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method",
-                    "Notices", "Language"):
+                    "Notices", "Language", "Mode"):
             self.assertIn(b"\r\n;%s=" % key.encode(), sample)   # an example, left off
 
     def test_runs_from_a_folder_with_spaces(self):
