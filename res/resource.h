@@ -191,3 +191,7 @@
 #define IDS_RULES_MISSING       303
 #define IDS_RULES_SHARED        304
 #define IDS_PROG_POLICY         305
+
+// The typing stopped, the shared settings file refused.
+#define IDS_NOTICE_CANCELLED    450
+#define IDS_HISTORY_CANCELLED   451
