@@ -20,6 +20,8 @@ NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
 KEY = r"Software\Policies\Norza"
 # Policies that stand for no key of typeSet.ini.
 OWN_NAMES = {"DecodeTime", "StartAtSignIn", "SettingsLocked", "SharedSettingsFile"}
+# Policies named otherwise than the key they stand for.
+KEYS = {"Sounds": "Mode"}
 
 
 def admx():
@@ -70,7 +72,7 @@ class Templates(unittest.TestCase):
                     element_ids = [] if elements is None else [e.get("id") for e in elements]
                     value = policy.get("valueName") or elements[0].get("valueName")
                     self.assertIn(value, help_text)   # the administrator reads the value's name
-                    self.assertIn(value, file_keys | OWN_NAMES)   # named as the files name it
+                    self.assertIn(KEYS.get(value, value), file_keys | OWN_NAMES)   # named as the files name it
                     names.append(value)
                     if elements is None:
                         self.assertIsNone(policy.get("presentation"))
@@ -80,13 +82,13 @@ class Templates(unittest.TestCase):
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock and the shared file.
-        self.assertEqual(19, len(set(names)))
+        self.assertEqual(20, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
 LOCAL = (b"[TYPE]\r\nQR=0\r\nDM=1\r\nBarcode=1\r\nPDF417=1\r\nEnter=1\r\n[OUTPUT]\r\nPrefix=F:\r\nSuffix=#\r\n"
          b"KeyDelay=0\r\nRepeatWindow=0\r\nGS=\r\nRS=r\r\nEOT=\r\nMethod=paste\r\nNotices=0\r\n"
-         b"[UI]\r\nLanguage=auto\r\n[RULE1]\r\nMatch=GS1\r\nOutput=local\r\n")
+         b"[UI]\r\nLanguage=auto\r\n[SOUND]\r\nMode=off\r\n[RULE1]\r\nMatch=GS1\r\nOutput=local\r\n")
 SHARED = b"[RULE1]\r\nMatch=GS1\r\nOutput={AI:01}-{AI:10}\r\n"
 CHANGED = b"; changed\r\n[RULE1]\r\nMatch=GS1\r\nOutput=lot {AI:10}\r\n"
 # Not the language the system gives by itself.
@@ -120,6 +122,7 @@ WALK = {
     "DecodeTime": (777, None, {IDC_HOLDOFF: "777"}),
     "Notices": (1, 0, {IDC_NOTICES: 1}),
     "Language": (LANGUAGE, None, {IDC_LANGUAGE: ["auto", "zh", "en"].index(LANGUAGE)}),
+    "Sounds": ("always", "off", {}),
     "StartAtSignIn": (1, None, {IDC_AUTOSTART: 1}),
     "SettingsLocked": (0, 1, {}),
     "SharedSettingsFile": (None, None, {}),   # a file of the test's own
@@ -189,7 +192,8 @@ class Walk(norza.NorzaCase):
         self.write("configDecodeTime.ini", "300")
         honoured = set()
 
-        self.proc = self.start_norza()
+        trace = os.path.join(self.folder, "winmm-trace.txt")
+        self.proc = self.start_norza(trace=("trace+winmm", trace))
         start = self.journal()
         for call, name in [("setQRable 1", "QR"), ("setDMable 0", "DM"), ("setBarcode 0", "Barcode"),
                            ("setPDF417 0", "PDF417"), ("SetDecodeTime 777", "DecodeTime")]:
@@ -210,7 +214,12 @@ class Walk(norza.NorzaCase):
         typed = "P:09506000134352-ABC123<M"
         target.wait_text(typed)
         self.assertNotIn(("down", "11"), target.report()["events"])   # no Ctrl+V
-        honoured |= {"SharedSettingsFile", "Prefix", "Suffix", "Method"}
+        # The program's own sound for a code typed, played directly.
+        def played():
+            with open(trace, errors="replace") as f:
+                return re.search(r'proc_PlaySound SoundName=L"[^"]*\\typed\.wav"', f.read())
+        wait_for(played, what="the sound of a code typed")
+        honoured |= {"SharedSettingsFile", "Prefix", "Suffix", "Method", "Sounds"}
 
         # Changed: in force from the device watch's next look on.
         self.write("norza.ini", CHANGED, share)
