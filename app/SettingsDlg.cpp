@@ -4,6 +4,7 @@
 
 #include "GeneralPage.h"
 #include "OutputPage.h"
+#include "SoundsPage.h"
 #include "dlgfield.h"
 #include "resource.h"
 #include "sampletest.h"
@@ -30,6 +31,7 @@ std::unique_ptr<CSettingsPage> NewPage()
 const CPageEntry kPages[] = {
     { IDS_SETPAGE_GENERAL, NewPage<CGeneralPage> },
     { IDS_SETPAGE_OUTPUT, NewPage<COutputPage> },
+    { IDS_SETPAGE_SOUNDS, NewPage<CSoundsPage> },
 };
 
 }  // namespace

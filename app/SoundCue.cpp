@@ -33,17 +33,12 @@ bool ShowSoundsOn()
 
 void CScanWedgeDlg::RegisterSounds()
 {
-    WCHAR szPath[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(NULL, szPath, MAX_PATH);
-    std::wstring strFolder(szPath, n);
-    strFolder.erase(strFolder.find_last_of(L'\\') == std::wstring::npos ? 0 : strFolder.find_last_of(L'\\'));
-    m_sounds.SetFolder(strFolder);
     CSoundLabels labels;
     labels.strApp = UiText(IDS_NOTICE_TITLE);
     const UINT ids[SOUND_EVENTS] = { IDS_SOUND_TYPED, IDS_SOUND_NOT_TYPED, IDS_SOUND_DUPLICATE };
     for (int i = 0; i < SOUND_EVENTS; ++i)
         labels.events[i] = UiText(ids[i]);
-    if (!RegisterSoundEvents(strFolder, labels))
+    if (!RegisterSoundEvents(m_sounds.Folder(), labels))
         LogWrite("Sound", "the sound events could not all be registered for this user");
 }
 

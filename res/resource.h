@@ -27,6 +27,18 @@
 #define IDS_SOUND_NOT_TYPED     601
 #define IDS_SOUND_DUPLICATE     602
 #define IDS_NOTICE_TYPED        603
+// The settings window's Sounds page.
+#define IDD_SETPAGE_SOUNDS      170
+#define IDC_SND_MODE            1600
+#define IDC_SND_TEST_TYPED      1601
+#define IDC_SND_TEST_NOT_TYPED  1602
+#define IDC_SND_TEST_DUPLICATE  1603
+#define IDC_SND_STATUS          1604
+#define IDS_SND_WINDOWS         604
+#define IDS_SND_ALWAYS          605
+#define IDS_SND_OFF             606
+#define IDS_SND_SILENT          607
+#define IDS_SETPAGE_SOUNDS      608
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230

@@ -66,6 +66,10 @@ LPCWSTR SoundFileName(SoundEvent event)
 CSoundPlayer::CSoundPlayer(CSoundOutput* pOutput)
     : m_pOutput(pOutput ? pOutput : &g_playSound), m_bPlayed(false), m_dwLast(0), m_lastEvent(SOUND_NONE)
 {
+    WCHAR szPath[MAX_PATH] = {};
+    std::wstring strPath(szPath, GetModuleFileNameW(NULL, szPath, MAX_PATH));
+    size_t nSlash = strPath.find_last_of(L'\\');
+    m_strFolder = strPath.substr(0, nSlash == std::wstring::npos ? 0 : nSlash);
 }
 
 std::wstring CSoundPlayer::FileFor(SoundEvent event, SoundMode mode) const

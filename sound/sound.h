@@ -35,8 +35,10 @@ const DWORD kSoundGap = 300;
 
 class CSoundPlayer {
 public:
-    // pOutput NULL: PlaySound. strFolder: where the program's own sounds are.
+    // pOutput NULL: PlaySound. The program's own sounds are looked for in
+    // the program's folder until SetFolder names another.
     explicit CSoundPlayer(CSoundOutput* pOutput = NULL);
+    const std::wstring& Folder() const { return m_strFolder; }
     void SetFolder(const std::wstring& strFolder) { m_strFolder = strFolder; }
 
     // Starts the event's sound in the mode and returns at once; true when

@@ -23,7 +23,7 @@ CHINESE, ENGLISH = 2052, 1033
 # The texts the user reads: the About menu entry, the notices, the message box,
 # the settings window's choices and messages, the history window.
 STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(230, 242)) + \
-    tuple(range(256, 267)) + tuple(range(280, 303)) + (700, 701) + tuple(range(600, 604))
+    tuple(range(256, 267)) + tuple(range(280, 303)) + (700, 701) + tuple(range(600, 609))
 ICON_IDS = (153, 155, 157, 158, 159, 167, 168, 190, 191, 192)
 
 
@@ -93,7 +93,8 @@ class Resources(unittest.TestCase):
         blocks = sorted({i // 16 + 1 for i in STRING_IDS})
         for type_id, names, languages in (
                 (14, ICON_IDS, (CHINESE,)), (5, (102,), (CHINESE,)),
-                (5, (100, 110, 140, 150, 151, 152, 175, 176), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
+                (5, (100, 110, 140, 150, 151, 152, 170, 175, 176), (CHINESE, ENGLISH)),
+                (4, (135,), (CHINESE, ENGLISH)),
                 (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
                 for language in languages:
@@ -163,7 +164,7 @@ class Resources(unittest.TestCase):
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
         self.assertEqual(7, items)                       # the tabs, the organisation's line, the buttons
         # The pages: children the dialog keys pass through (DS_CONTROL, WS_EX_CONTROLPARENT).
-        for name, count in ((175, 13), (176, 21)):
+        for name, count in ((175, 13), (176, 21), (170, 10)):
             exstyle, style, items = header(name)
             self.assertEqual((0x10000, 0x40000400, count), (exstyle, style & 0xC0000400, items), name)
 

@@ -98,6 +98,7 @@ LANGUAGE = "en" if harness.CODEPAGE == 936 else "zh"
  IDC_GS_MODE, IDC_GS_TEXT, IDC_RS_MODE, IDC_RS_TEXT, IDC_EOT_MODE, IDC_EOT_TEXT, IDC_HOLDOFF, IDC_NOTICES,
  IDC_AUTOSTART, IDC_LANGUAGE, IDC_RELOAD, IDC_APPLY, IDC_RULES, IDC_ORG) = range(1100, 1123)
 IDOK, IDCANCEL = 1, 2
+IDC_SND_MODE = 1600
 IDC_RULES_LIST, IDC_RULES_EDIT, IDC_PROGRAMS_ADD, IDC_RULES_ORG = 1300, 1302, 1307, 1313
 IDC_PROG_NAME, IDC_PROG_SET_PREFIX, IDC_PROG_ORG = 1330, 1331, 1349
 DROP, REPLACE = 1, 2
@@ -122,7 +123,7 @@ WALK = {
     "DecodeTime": (777, None, {IDC_HOLDOFF: "777"}),
     "Notices": (1, 0, {IDC_NOTICES: 1}),
     "Language": (LANGUAGE, None, {IDC_LANGUAGE: ["auto", "zh", "en"].index(LANGUAGE)}),
-    "Sounds": ("always", "off", {}),
+    "Sounds": ("always", "off", {IDC_SND_MODE: 1}),
     "StartAtSignIn": (1, None, {IDC_AUTOSTART: 1}),
     "SettingsLocked": (0, 1, {}),
     "SharedSettingsFile": (None, None, {}),   # a file of the test's own
@@ -300,7 +301,7 @@ class Walk(norza.NorzaCase):
         window = self.open_window()
         controls = norza.controls(window)
         self.assertEqual(norza.text("org_locked", LANGUAGE), controls[IDC_ORG][2])
-        self.assertEqual([], [i for i in range(IDC_QR, IDC_LANGUAGE + 1) if controls[i][0]])
+        self.assertEqual([], [i for i in list(range(IDC_QR, IDC_LANGUAGE + 1)) + [IDC_SND_MODE] if controls[i][0]])
         self.assertFalse(controls[IDC_APPLY][0])
         honoured.add("SettingsLocked")
         self.close_window(window, IDCANCEL)

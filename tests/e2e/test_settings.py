@@ -18,6 +18,8 @@ IDOK = 1
 IDC_RULES_ADD, IDC_RULES_SAMPLE, IDC_RULES_PROGRAM, IDC_RULES_RESULT = 1301, 1310, 1311, 1312
 IDC_RULE_MATCH, IDC_RULE_PROGRAM, IDC_RULE_OUTPUT = 1320, 1321, 1323
 IDC_PROGRAMS_EDIT, IDC_PROG_SET_KEYDELAY, IDC_PROG_KEYDELAY = 1308, 1333, 1343
+IDC_SND_MODE, IDC_SND_TEST_TYPED, IDC_SND_TEST_NOT_TYPED, IDC_SND_STATUS = 1600, 1601, 1602, 1604
+CB_SETCURSEL = "0x14e"
 
 # The files as a user keeps them: comments in the code page, keys and a
 # section the window does not know.
@@ -167,6 +169,15 @@ class Apply(SettingsCase):
 
     def test_a_chinese_prefix_typed_in_the_window_is_stored_and_typed_exactly(self):
         window = self.open_window()
+        # The Sounds page's Test buttons play as the page shows it, saved or
+        # not: by default a code typed has no sound in the scheme.
+        status = self.control(window, IDC_SND_STATUS)
+        silent = norza.text("sound_silent")
+        for mode, button, shown in ((0, IDC_SND_TEST_TYPED, silent), (0, IDC_SND_TEST_NOT_TYPED, ""),
+                                    (2, IDC_SND_TEST_NOT_TYPED, silent), (1, IDC_SND_TEST_TYPED, "")):
+            norza.wintool("send", self.control(window, IDC_SND_MODE), CB_SETCURSEL, str(mode), "0")
+            self.click(window, button)
+            wait_for(lambda: norza.wintool("text", status)[1] == shown, what="%r after a test" % shown)
         # Typed, not set: the characters pass the program's message loop.
         norza.wintool("chars", self.control(window, IDC_PREFIX), "编号:")
         wait_for(lambda: norza.wintool("text", self.control(window, IDC_PREFIX))[1] == "编号:",
@@ -175,6 +186,7 @@ class Apply(SettingsCase):
         self.click(window, IDOK)
         wait_for(lambda: not self.windows(), what="OK to close the window")
         stored = "编号:".encode("gbk") if harness.CODEPAGE == 936 else b"{U+7F16}{U+53F7}:"
+        self.assertTrue(self.read("typeSet.ini").endswith(b"\r\n[SOUND]\r\nMode=always\r\n"))
         self.assertIn(b"\r\nEnter=0\r\n", self.read("typeSet.ini"))
         self.assertIn(b"\r\nKeyDelay=0\r\nPrefix=" + stored + b"\r\n", self.read("typeSet.ini"))
         target = self.typing_target()
