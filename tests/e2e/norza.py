@@ -69,6 +69,7 @@ TEXTS = {
                      "Scan not typed in full: %d of %d characters typed, then another window came to the "
                      "front and the typing stopped there. The scan is saved in log.log."),
     "sound_not_typed": ("扫码内容未输入", "Code not typed"),
+    "notice_typed": ("扫码内容已输入。", "Scan typed."),
     "sound_silent": ("没有声音：该事件在声音方案中没有声音，其声音文件无法播放，或声音已关闭。",
                      "Nothing to hear: the event has no sound in the sound scheme, its sound file cannot be "
                      "played, or the sounds are off."),

@@ -69,6 +69,10 @@ class TrayCase(norza.NorzaCase):
 class StatusIcon(TrayCase):
     def test_icon_follows_the_enabled_symbologies_and_shows_a_code_not_typed(self):
         self.write("typeSet.ini", "[TYPE]\nQR=0\nDM=0\nBarcode=0\nPDF417=1\nEnter=0\n")
+        # Windows' accessibility setting: every sound is to be seen as well.
+        show_sounds = r"HKCU\Control Panel\Accessibility\ShowSounds"
+        self.assertEqual(0, harness.run("reg", "add", show_sounds, "/v", "On", "/d", "1", "/f")[0])
+        self.addCleanup(harness.run, "reg", "add", show_sounds, "/v", "On", "/d", "0", "/f")
         trace = os.path.join(self.folder, "winmm-trace.txt")
         self.proc = self.start_norza(trace=("trace+winmm", trace))
         tray.wait_icon("mixed")            # PDF417 alone has no icon of its own
@@ -103,13 +107,21 @@ class StatusIcon(TrayCase):
         self.assertEqual([("NorzaNotTyped", ""), ("", "WAVE")],
                          wait_for(lambda: len(played()) == 2 and played(), what="PlaySound in the trace"))
 
-        # Typed: its event has no sound, nothing is played, the icon stays.
+        # Typed: its event has no sound, nothing is played or shown.
         target = self.typing_target()
         self.assertEqual(0, scanctl("decode", "qr", "typed")[0])
         target.wait_text("typed")
         time.sleep(0.5)
         self.assertEqual("qr_only", tray.shown_icon())
         self.assertEqual(2, len(played()))
+        # The user gives it a sound: heard, and seen on the icon and in a notice.
+        self.assertEqual(0, harness.run("reg", "add", r"HKCU\AppEvents\Schemes\Apps\Norza\NorzaTyped\.Current",
+                                        "/ve", "/d", harness.winpath(os.path.join(self.folder, "typed.wav")),
+                                        "/f")[0])
+        self.assertEqual(0, scanctl("decode", "qr", "-heard")[0])
+        tray.wait_icon("typed", timeout=3)
+        norza.wait_balloon("notice_typed")
+        self.assertEqual(("NorzaTyped", ""), played()[2])
         self.quit(self.proc)
 
     def test_app_icon_until_the_first_status_tick_and_when_start_failed(self):
