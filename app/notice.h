@@ -23,7 +23,9 @@ enum NoticeCause {
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED,
     NOTICE_SHARED_UNREACHABLE,  // the organisation's shared settings file
-    NOTICE_TYPED_CANCELLED      // the typing was stopped: how much went is told
+    NOTICE_TYPED_CANCELLED,     // the typing was stopped: how much went is told
+    NOTICE_SHARED_TOO_LARGE,    // the shared settings file, refused unread
+    NOTICE_SHARED_REFUSED       // the shared settings file, not the content pinned
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then
