@@ -116,6 +116,13 @@
 #define IDC_SET_RULES       1121
 #define IDC_SET_ORG         1122
 
+// The settings window's pages, each a child dialog behind a tab.
+#define IDD_SETPAGE_GENERAL 175
+#define IDD_SETPAGE_OUTPUT  176
+#define IDC_SET_TABS        1700
+#define IDS_SETPAGE_GENERAL 700
+#define IDS_SETPAGE_OUTPUT  701
+
 // The rules and program sections, their edit dialogs and texts.
 #define IDD_RULES               150
 #define IDD_RULE_EDIT           151
