@@ -55,6 +55,12 @@ TEXTS = {
     "notice_shared": ("无法读取你的组织的共享设置文件。Norza 继续使用上次读取的共享设置，详见 log.log。",
                       "Your organisation's shared settings file cannot be read. Norza goes on with the shared "
                       "settings it read last; see log.log."),
+    "notice_shared_too_large": ("你的组织的共享设置文件过大，不是设置文件，未被读取。Norza 继续使用上次读取的共享设置，详见 log.log。",
+                                "Your organisation's shared settings file is too large to be a settings file and was "
+                                "not read. Norza goes on with the shared settings it read last; see log.log."),
+    "notice_shared_refused": ("你的组织的共享设置文件不是组织核准的内容（SHA-256 不符），已拒绝使用。详见 log.log。",
+                              "Your organisation's shared settings file is not the content your organisation "
+                              "signed off (its SHA-256 differs) and was refused; see log.log."),
     "org_fields": ("由你的组织设置，不能在此更改：", "Set by your organisation, not to be changed here: "),
     "org_locked": ("设置已被你的组织锁定，不能在此更改。", "Locked by your organisation: the settings cannot be changed here."),
     "org_separator": ("、", ", "),

@@ -332,15 +332,19 @@ class Walk(norza.NorzaCase):
         self.proc = self.start_norza()
         target = self.typing_target()
         typed = ""
-        steps = [(None, "holds 614400 KB, more than the 1024 KB a settings file may: refused unread", "UP:"),
+        steps = [(None, "holds 614400 KB, more than the 1024 KB a settings file may: refused unread",
+                  "notice_shared_too_large", "UP:"),
                  (evil, "refused: its SHA-256 is %s, not the %s" % (hashlib.sha256(evil).hexdigest(),
-                                                                    hashlib.sha256(org).hexdigest()), "UP:"),
-                 (org, "norza.ini read", "ORG:")]
-        for i, (content, line, prefix) in enumerate(steps):
+                                                                    hashlib.sha256(org).hexdigest()),
+                  "notice_shared_refused", "UP:"),
+                 (org, "norza.ini read", None, "ORG:")]
+        for i, (content, line, notice, prefix) in enumerate(steps):
             if content is not None:
                 self.write("norza.ini", content, share)
             wait_for(lambda: any("[Shared]" in logged and line in logged for logged in self.log()),
                      what=repr(line))
+            if notice:
+                norza.wait_balloon(notice)
             code = "A%d" % i
             self.assertEqual(0, scanctl("decode", "qr", code)[0])
             typed += prefix + code
