@@ -277,6 +277,39 @@ TEST(Policy, TheMachineWinsAndTheLogNamesEveryValue)
     EXPECT_EQ(5000, nMs);
 }
 
+// A share's path may hold characters the code page lacks: the policy's
+// path is read, and the file opened, whole.
+TEST(Policy, ASharedPathIsReadAndOpenedWhole)
+{
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    const std::wstring strDir = AfxWiden(szTemp) + L"norza-\x4e2d\x6587";
+    const std::wstring strPath = strDir + L"\\norza.ini";
+    CreateDirectoryW(strDir.c_str(), NULL);
+    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    DWORD nWritten = 0;
+    WriteFile(hFile, "[OUTPUT]\r\n", 10, &nWritten, NULL);
+    CloseHandle(hFile);
+    HKEY hKey = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"" POLICY_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL,
+                                             &hKey, NULL));
+    RegSetValueExW(hKey, L"" POLICY_SHARED_FILE, 0, REG_SZ, reinterpret_cast<const BYTE*>(strPath.c_str()),
+                   (DWORD)(strPath.size() + 1) * sizeof(wchar_t));
+    CPolicy policy;
+    policy.Load();
+    RegDeleteValueW(hKey, L"" POLICY_SHARED_FILE);
+    RegCloseKey(hKey);
+    std::wstring strNamed;
+    EXPECT_TRUE(policy.WideValue(POLICY_SHARED_FILE, strNamed));
+    EXPECT_EQ(strPath, strNamed);
+    std::string strBytes;
+    EXPECT_EQ(0u, ReadSharedFile(strNamed.c_str(), strBytes));
+    EXPECT_EQ("[OUTPUT]\r\n", strBytes);
+    DeleteFileW(strPath.c_str());
+    RemoveDirectoryW(strDir.c_str());
+}
+
 // The copy names its file, whatever the code page lacks, and the SHA-256
 // it was made of, which a pin must match; its first lines alone tell.
 TEST_F(OutputSettings, TheSharedCopyNamesItsFileAndItsHash)
