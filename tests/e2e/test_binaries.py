@@ -14,6 +14,7 @@ import xml.etree.ElementTree as ET
 BIN = os.path.join(os.environ.get("NORZA_BUILD_DIR", "build"), "bin")
 EXE = os.path.join(BIN, "Norza.exe")
 DLL = os.path.join(BIN, "vistrel.dll")
+SAVER = os.path.join(BIN, "NorzaClip.exe")
 ENGINE = {"GetAppHandle", "GetDevice", "StartDevice", "ReleaseDevice", "ReleaseLostDevice",
           "SetBeep", "SetBeepTime", "SetDecodeTime", "setQRable", "setDMable", "setBarcode",
           "setPDF417"}
@@ -45,6 +46,14 @@ class Binding(unittest.TestCase):
         imported = {line.split()[-1] for line in block.splitlines()[2:] if line.strip()}
         self.assertTrue(imported <= ENGINE, imported - ENGINE)
         self.assertIn("GetAppHandle", imported)
+
+    def test_clipboard_saver_loads_no_engine_and_the_program_is_no_saver(self):
+        dlls = {line.split(":", 1)[1].strip().lower() for line in objdump(SAVER).splitlines()
+                if line.strip().startswith("DLL Name:")}
+        self.assertIn("user32.dll", dlls)
+        self.assertEqual(set(), dlls - {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"})
+        with open(EXE, "rb") as f:
+            self.assertNotIn("clipboard-saver".encode("utf-16-le"), f.read())
 
     def test_engine_exports_exactly_its_twelve_names(self):
         dump = objdump(DLL)
