@@ -404,8 +404,8 @@ class Notepad(DecodeCase):
 
         self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT:wordpad.exe]\nMethod=paste\n")
         self.start_norza()
-        mine = "MINE 我的剪贴板"
-        self.assertEqual(0, norza.wintool("clipboard", mine)[0])
+        self.assertEqual(0, norza.wintool("clipboard", "MINE 我的剪贴板")[0])
+        mine = norza.wintool("clipboard")[1]   # through the ANSI code page of the command line
         long_code = "".join(chr(0x4E00 + i * 13 % 6000) for i in range(801))
         self.write("code.txt", long_code.encode())
         self.decode("decode", "qr", "short 短")

@@ -158,8 +158,8 @@ class History(DecodeCase):
 
 
     def test_a_paste_not_taken_says_so_and_the_code_waits_for_the_target_alone(self):
-        self.assertEqual(0, norza.wintool("clipboard", "the user's own")[0])
         monitor = self.typing_target("monitor", "monitor-report.txt")
+        self.assertEqual(0, norza.wintool("clipboard", "the user's own")[0])
         self.run_norza(enter=False, fields="nopaste", output="Method=paste\n")
         self.decode("decode", "qr", "未接收-1")
         norza.wait_balloon("notice_paste_not_taken")
