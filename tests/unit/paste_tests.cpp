@@ -9,6 +9,7 @@
 #include <string>
 
 #include "paste.h"
+#include "pasterequest.h"
 #include "typist.h"
 
 namespace {
@@ -330,6 +331,23 @@ private:
 };
 
 }  // namespace
+
+TEST(PasteAnswers, EachRequestGetsItsOwnAnswerAndALateOneNone)
+{
+    CAnswerSlot slot;
+    HANDLE hGivenUp = CreateEventA(NULL, TRUE, TRUE, NULL);
+    ULONG nFirst = slot.Expect();
+    EXPECT_EQ(ANSWER_CANCELLED, slot.Wait(nFirst, hGivenUp));
+    ULONG nSecond = slot.Expect();
+    EXPECT_NE(nFirst, nSecond);
+    slot.Answer(nFirst, ANSWER_DONE);   // the first request's, late
+    EXPECT_EQ(ANSWER_CANCELLED, slot.Wait(nSecond, hGivenUp));
+    nSecond = slot.Expect();
+    slot.Answer(nSecond, ANSWER_NOT_TAKEN);
+    slot.Answer(nSecond, ANSWER_DONE);   // only the first answer counts
+    EXPECT_EQ(ANSWER_NOT_TAKEN, slot.Wait(nSecond, hGivenUp));
+    CloseHandle(hGivenUp);
+}
 
 TEST_F(PasteInto, TheTargetGetsTheTextAndTheUserTheirClipboard)
 {
