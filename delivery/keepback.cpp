@@ -20,7 +20,8 @@ void CPasteKeeper::OnTimer(UINT_PTR nId)
         }
         break;
     case TIMER_READ:
-        Read();
+        if (m_step == STEP_RETURNING)   // the closing is looked at by KM_READ
+            Read();
         break;
     case TIMER_LINGER:
         KillTimer(m_hWnd, TIMER_LINGER);
@@ -45,6 +46,8 @@ void CALLBACK CPasteKeeper::OnPinged(HWND, UINT, ULONG_PTR dwData, LRESULT)
     if (pThis && dwData == pThis->m_nPing) {
         pThis->m_bPingOut = false;
         pThis->m_bReturned = true;
+        if (pThis->m_phase == PHASE_READING && pThis->m_step == STEP_RETURNING)
+            pThis->Read();
     }
 }
 
@@ -63,7 +66,7 @@ void CPasteKeeper::StartReading()
         KillTimer(m_hWnd, nTimer);
     m_step = STEP_CLOSING;
     m_dwDeadline = GetTickCount() + kReadTimeout;
-    SetTimer(m_hWnd, TIMER_READ, kPoll, NULL);
+    SetTimer(m_hWnd, TIMER_READ, kTick, NULL);   // for the bounds
     Read();
 }
 
@@ -80,8 +83,12 @@ void CPasteKeeper::Read()
             CloseClipboard();
             bClosed = true;
         }
-        if (!bClosed && !IsPast(m_dwDeadline))
+        if (!bClosed && !IsPast(m_dwDeadline)) {
+            // A read takes a few ms: looked at again at once, other messages first.
+            Sleep(1);
+            PostMessageA(m_hWnd, KM_READ, 0, 0);
             return;
+        }
         m_step = STEP_RETURNING;
         m_dwDeadline = GetTickCount() + kReturnTimeout;
         m_bReturned = false;

@@ -121,6 +121,7 @@ LRESULT CALLBACK CPasteKeeper::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPAR
     case KM_REQUEST: pThis->OnRequest((PasteRequest*)lParam); return 0;
     case KM_CANCEL: pThis->OnCancel((ULONG)wParam); return 0;
     case KM_ASKED: if (pThis->m_phase == PHASE_READING) pThis->StartReading(); return 0;
+    case KM_READ: if (pThis->m_phase == PHASE_READING) pThis->Read(); return 0;
     case KM_QUIT: pThis->OnQuit(); return 0;
     case WM_TIMER: pThis->OnTimer(wParam); return 0;
     case WM_RENDERFORMAT: return pThis->OnRenderFormat((UINT)wParam);

@@ -69,6 +69,7 @@ private:
         KM_REQUEST = WM_APP,   // lParam: a PasteRequest the keeper takes over
         KM_CANCEL,             // wParam: the id of a request given up
         KM_ASKED,              // the target asked for the text
+        KM_READ,               // look again whether the target is done reading
         KM_QUIT
     };
 
