@@ -124,6 +124,7 @@ void CPasteKeeper::Withdraw(DWORD dwBound)
     m_dwBound = dwBound;
     m_dwAnswering = 0;
     m_dwLastTick = GetTickCount();
+    m_bWasHung = false;
     Ping();
     SetTimer(m_hWnd, TIMER_RESOLVE, kTick, NULL);
 }
@@ -144,8 +145,16 @@ void CPasteKeeper::Resolve()
         Finish();
         return;
     }
+    m_bWasHung |= bHung;
     if (m_bPingOut)
         return;
+    if (m_bWasHung) {
+        // Back: its first messages may be the Ctrl+V it has yet to handle.
+        m_bWasHung = false;
+        m_dwAnswering = 0;
+        if (m_dwBound < kAfterHang)
+            m_dwBound = kAfterHang;
+    }
     if (m_dwAnswering >= m_dwBound)
         StartPutBack();
     else

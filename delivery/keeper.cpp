@@ -31,7 +31,7 @@ CPasteKeeper::CPasteKeeper()
       m_hwndTarget(NULL), m_dwTargetPid(0), m_nRestoreDelay(0), m_key(KEY_NONE), m_bPreRead(false),
       m_bAsked(false), m_bJobEnd(false), m_nOfferId(0), m_nKeyId(0), m_nEndId(0), m_nLiveId(0), m_dwDeadline(0),
       m_dwOfferBy(0), m_dwQuitAt(0), m_step(STEP_CLOSING), m_hwndReader(NULL), m_dwBound(0), m_dwAnswering(0), m_dwLastTick(0),
-      m_dwPingSent(0), m_bPingOut(false), m_bReturned(false), m_nPing(0)
+      m_dwPingSent(0), m_bPingOut(false), m_bWasHung(false), m_bReturned(false), m_nPing(0)
 {
     s_pThis = this;
 }

@@ -23,6 +23,7 @@ const DWORD kPutBackTimeout = 2000;  // ms the put-back is tried before it count
 const DWORD kRetryEvery = 1000;      // ms between later tries to put the user's content back
 const DWORD kExitBound = 3000;       // ms an unresolved Ctrl+V is waited for, while its target answers
 const DWORD kHungAfter = 1000;       // ms without an answer after which the target counts as hung
+const DWORD kAfterHang = 1000;       // ms a target back from hanging answers before the put-back
 const DWORD kQuitHungLimit = 60000;  // ms the program's end waits for a hung target
 const DWORD kTick = 50;
 
@@ -148,6 +149,7 @@ private:
     DWORD m_dwLastTick;
     DWORD m_dwPingSent;
     bool m_bPingOut;
+    bool m_bWasHung;            // it hung since it last answered
     bool m_bReturned;           // the target answered since its request
     ULONG_PTR m_nPing;          // the latest ping, for answers that come late
 };
