@@ -389,18 +389,20 @@ TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
     ExpectUserClipboard();
     EXPECT_EQ(L"", EditText());
 
-    // A target that never asks for the text, cancelled while waiting for it:
-    // its Ctrl+V is unresolved, so the user's content comes back only once
-    // the target has answered for 3 s.
+    // A target that never asks for the text, cancelled while waiting for it,
+    // then hung for 2 s: its Ctrl+V is unresolved, so the user's content
+    // comes back only once the target has answered again for 3 s.
     SendMessageW(m_hEdit, EM_SETREADONLY, TRUE, 0);
     g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
     SetTimer(m_hWnd, 1, 300, CancelPaste);
     EXPECT_EQ(TYPING_CANCELLED, Paste(L"cancelled", g_hCancel));
     EXPECT_LT(m_dwMs, 1800u);
     CloseHandle(g_hCancel);
-    DWORD dwCancelled = GetTickCount();
+    Sleep(2000);
+    EXPECT_FALSE(IsClipboardFormatAvailable(DataFormat()));
+    DWORD dwAnswering = GetTickCount();
     EXPECT_TRUE(PumpUntil([] { return IsClipboardFormatAvailable(DataFormat()) != FALSE; }, 8000));
-    EXPECT_GE(GetTickCount() - dwCancelled, 2500u);
+    EXPECT_GE(GetTickCount() - dwAnswering, 2500u);
     ExpectUserClipboard();
 
     // Waited for in vain, from an empty clipboard: the text stays for the
