@@ -32,8 +32,9 @@
 // Paste results: TYPING_NOT_TAKEN: the target did not ask for the text in
 // time; the text stays for the target alone until someone copies, the
 // target pastes it after all, or 30 s pass. TYPING_FAILED: the clipboard
-// stayed locked, or the target went away before the Ctrl+V, and nothing
-// changed. hCancel stops every wait. Runs on a thread of its own: it owns a
+// stayed locked, the offer could not be made within 3 s (an owner that does
+// not let go; withdrawn), or the target went away before the Ctrl+V, and
+// the user's content is as it was. hCancel stops every wait. Runs on a thread of its own: it owns a
 // window. The Ctrl+V goes only while hFront (if given) is the foreground
 // window. End: TYPING_CLIPBOARD_NOT_BACK when the clipboard could not be
 // opened to put the user's content back; that is tried again every second.
