@@ -364,6 +364,7 @@ Section "$(SecProgramName)" SecProgram
 
     SetOutPath $INSTDIR
     File "${STAGE}/Norza.exe"
+    File "${STAGE}/NorzaClip.exe"
     File "${STAGE}/USER-GUIDE.txt"
     File "${STAGE}/USER-GUIDE-zh.txt"
     File "${STAGE}/typed.wav"
@@ -507,6 +508,7 @@ Section "un.$(SecUnProgramName)" SecUnProgram
     DeleteRegKey HKCU "${LABELS_KEY}\NorzaNotTyped"
     DeleteRegKey HKCU "${LABELS_KEY}\NorzaScannedBefore"
     Delete "$INSTDIR\Norza.exe"
+    Delete "$INSTDIR\NorzaClip.exe"
     Delete "$INSTDIR\typed.wav"
     Delete "$INSTDIR\not_typed.wav"
     Delete "$INSTDIR\duplicate.wav"

@@ -214,3 +214,5 @@
 // The typing stopped, the shared settings file refused.
 #define IDS_NOTICE_CANCELLED    450
 #define IDS_HISTORY_CANCELLED   451
+#define IDS_NOTICE_SHARED_TOO_LARGE 452
+#define IDS_NOTICE_SHARED_REFUSED 453

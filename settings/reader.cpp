@@ -107,8 +107,25 @@ ValueRead ReadFileValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CStrin
     return read;
 }
 
-// The value where it is found first: the policy, the shared file, the
-// local file.
+const char kProgramPrefix[] = "OUTPUT:";
+const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
+const char kSoundPrefix[] = "SOUND:";
+
+// The section a program section [OUTPUT:<program>] or [SOUND:<program>]
+// stands in for; empty for any other.
+std::string BaseSection(LPCSTR pszSection)
+{
+    const char* pszColon = strchr(pszSection, ':');
+    if (!pszColon || !pszColon[1])
+        return std::string();
+    std::string strBase(pszSection, pszColon - pszSection);
+    return lstrcmpiA(strBase.c_str(), "OUTPUT") == 0 || lstrcmpiA(strBase.c_str(), "SOUND") == 0 ? strBase
+                                                                                                  : std::string();
+}
+
+// The value where it is found first, key by key: the policy, the shared
+// file, the local file. What the organisation sets ranks above the user in
+// every section: its [OUTPUT] and [SOUND] above the user's program sections too.
 ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue,
                           SettingOrigin* pOrigin = NULL)
 {
@@ -120,8 +137,12 @@ ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSourc
     } else {
         origin = ORIGIN_SHARED;
         result = VALUE_MISSING;
-        if (!source.SharedPath().IsEmpty())
+        if (!source.SharedPath().IsEmpty()) {
             result = ReadFileValue(pszSection, pszKey, source.SharedPath(), strValue);
+            std::string strBase = BaseSection(pszSection);
+            if (result == VALUE_MISSING && !strBase.empty())
+                result = ReadFileValue(strBase.c_str(), pszKey, source.SharedPath(), strValue);
+        }
         if (result == VALUE_MISSING) {
             origin = ORIGIN_FILE;
             result = ReadFileValue(pszSection, pszKey, source.Path(), strValue);
@@ -202,10 +223,6 @@ std::wstring Lowered(std::wstring str)
         CharLowerBuffW(&str[0], (DWORD)str.size());
     return str;
 }
-
-const char kProgramPrefix[] = "OUTPUT:";
-const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
-const char kSoundPrefix[] = "SOUND:";
 
 // The files read, in order: the shared file's copy, then the local file.
 std::vector<CString> SourceFiles(const CSettingsSource& source)
@@ -297,14 +314,26 @@ SettingOrigin CSettingsSource::Origin(LPCSTR pszSection, LPCSTR pszKey) const
     return origin;
 }
 
+// The copy of the shared file is taken by its header alone: the program
+// writes it only with a file it has read and checked.
 CSettingsSource ProgramSettings(LPCSTR pszPath)
 {
     CPolicy policy;
     policy.Load();
-    CString strShared, strCopy = SharedCopyPath();
-    bool bShared = policy.Value(POLICY_SHARED_FILE, strShared) && !strShared.IsEmpty() &&
-                   IsSharedCopyOf(strCopy, strShared);
-    return CSettingsSource(pszPath ? pszPath : (LPCSTR)TypeSetPath(), policy, bShared ? (LPCSTR)strCopy : "");
+    CString strCopy = SharedCopyPath();
+    return CSettingsSource(pszPath ? pszPath : (LPCSTR)TypeSetPath(), policy,
+                           SharedCopyInForce(policy, strCopy) ? (LPCSTR)strCopy : "");
+}
+
+bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy)
+{
+    std::wstring strShared;
+    std::string strSha256;
+    CString strPin;
+    if (!policy.WideValue(POLICY_SHARED_FILE, strShared) || strShared.empty() ||
+        !IsSharedCopyOf(pszCopy, strShared.c_str(), &strSha256))
+        return false;
+    return !policy.Value(POLICY_SHARED_PIN, strPin) || NormalSha256(strPin) == strSha256;
 }
 
 COutputOptions::COutputOptions()

@@ -33,8 +33,8 @@ RELEASE_URL = "https://downloads.example.com/norza/4.3"
 WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
 SOUND_KEY = r"HKCU\AppEvents\Schemes\Apps\Norza"
-PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "duplicate.wav", "not_typed.wav",
-                 "policies", "scanctl.exe", "typed.wav", "uninstall.exe", "vistrel.dll",
+PROGRAM_FILES = ["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "duplicate.wav",
+                 "not_typed.wav", "policies", "scanctl.exe", "typed.wav", "uninstall.exe", "vistrel.dll",
                  "vistrel.dll-SIMULATOR.txt"]
 TEMPLATES = ["policies/Norza.admx", "policies/en-US/Norza.adml", "policies/zh-CN/Norza.adml"]
 SETTINGS = ["configDecodeTime.ini", "typeSet.ini"]
@@ -313,9 +313,9 @@ class Installer(harness.WineTestCase):
         with zipfile.ZipFile(self.zip) as z:
             z.extractall(folder)
         signed = [self.setup, os.path.join(self.home, "uninstall.exe"),
-                  os.path.join(self.home, "Norza.exe")]
+                  os.path.join(self.home, "Norza.exe"), os.path.join(self.home, "NorzaClip.exe")]
         signed += [os.path.join(folder, "Norza-4.3", name)
-                   for name in ("Norza.exe", "vistrel.dll", "scanctl.exe")]
+                   for name in ("Norza.exe", "NorzaClip.exe", "vistrel.dll", "scanctl.exe")]
         for path in signed:
             self.assertTrue(self.verifies(path), path)
             changed = os.path.join(self.folder, "changed")
