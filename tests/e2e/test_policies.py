@@ -85,7 +85,7 @@ class Templates(unittest.TestCase):
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock, the shared file and its pin.
-        self.assertEqual(20, len(set(names)))
+        self.assertEqual(21, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
