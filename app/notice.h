@@ -6,7 +6,8 @@
 #include "target.h"
 
 // Independent subjects, each with one current cause.
-enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_SUBJECTS };
+// NOTICE_CODE: what the code holds, apart from where it is typed.
+enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_CODE, NOTICE_SUBJECTS };
 
 enum NoticeCause {
     NOTICE_NONE,            // all well: nothing to tell
@@ -22,7 +23,8 @@ enum NoticeCause {
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED,
-    NOTICE_SHARED_UNREACHABLE   // the organisation's shared settings file
+    NOTICE_SHARED_UNREACHABLE,  // the organisation's shared settings file
+    NOTICE_LINK_INVALID     // a Digital Link to convert is not valid: typed as scanned
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then
