@@ -30,6 +30,7 @@ static UINT ResultTextId(const ScanRecord& record)
     case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
     case NOTICE_TYPED_FRONT: return IDS_HISTORY_FRONT;
     case NOTICE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
+    case NOTICE_TYPED_CANCELLED: return IDS_HISTORY_CANCELLED;
     default: return IDS_HISTORY_FAILED;
     }
 }
@@ -40,7 +41,7 @@ static std::wstring ResultText(const ScanRecord& record)
 {
     WCHAR szFormat[128], szText[160], szCut[64] = L"";
     UiLoadString(ResultTextId(record), szFormat, ARRAYSIZE(szFormat));
-    if (record.outcome == SCAN_NOT_TYPED && record.cause == NOTICE_TYPED_FRONT)
+    if (record.outcome == SCAN_NOT_TYPED && (record.cause == NOTICE_TYPED_FRONT || record.cause == NOTICE_TYPED_CANCELLED))
         wsprintfW(szText, szFormat, (int)record.nTyped, (int)record.nTotal);
     else
         wsprintfW(szText, szFormat, record.nRule);

@@ -122,6 +122,13 @@
 #define IDC_SET_RULES       1121
 #define IDC_SET_ORG         1122
 
+// The settings window's pages, each a child dialog behind a tab.
+#define IDD_SETPAGE_GENERAL 175
+#define IDD_SETPAGE_OUTPUT  176
+#define IDC_SET_TABS        1700
+#define IDS_SETPAGE_GENERAL 700
+#define IDS_SETPAGE_OUTPUT  701
+
 // The rules and program sections, their edit dialogs and texts.
 #define IDD_RULES               150
 #define IDD_RULE_EDIT           151
@@ -190,3 +197,9 @@
 #define IDS_RULES_MISSING       303
 #define IDS_RULES_SHARED        304
 #define IDS_PROG_POLICY         305
+
+// The typing stopped, the shared settings file refused.
+#define IDS_NOTICE_CANCELLED    450
+#define IDS_HISTORY_CANCELLED   451
+#define IDS_NOTICE_SHARED_TOO_LARGE 452
+#define IDS_NOTICE_SHARED_REFUSED 453

@@ -47,8 +47,8 @@ TEXTS = {
     "rules_title": ("规则与程序设置 - Norza", "Rules and programs - Norza"),
     "rule_title": ("规则", "Rule"),
     "program_title": ("程序设置", "Program section"),
-    "program_policy": ("灰色的项由你的组织为所有程序设置，程序设置不能更改。",
-                       "Greyed: set by your organisation for every program; a program section cannot change it."),
+    "program_policy": ("灰色的项由你的组织设置，程序设置不能更改。",
+                       "Greyed: set by your organisation; a program section cannot change it."),
     "rules_shared": ("* 来自你的组织的共享设置文件，不能在此更改。",
                      "* From your organisation's shared settings file: not to be changed here."),
     "bad_keydelay": ("按键间隔必须是 0 到 200 之间的整数（毫秒）。",
@@ -59,6 +59,12 @@ TEXTS = {
     "notice_shared": ("无法读取你的组织的共享设置文件。Norza 继续使用上次读取的共享设置，详见 log.log。",
                       "Your organisation's shared settings file cannot be read. Norza goes on with the shared "
                       "settings it read last; see log.log."),
+    "notice_shared_too_large": ("你的组织的共享设置文件过大，不是设置文件，未被读取。Norza 继续使用上次读取的共享设置，详见 log.log。",
+                                "Your organisation's shared settings file is too large to be a settings file and was "
+                                "not read. Norza goes on with the shared settings it read last; see log.log."),
+    "notice_shared_refused": ("你的组织的共享设置文件不是组织核准的内容（SHA-256 不符），已拒绝使用。详见 log.log。",
+                              "Your organisation's shared settings file is not the content your organisation "
+                              "signed off (its SHA-256 differs) and was refused; see log.log."),
     "org_fields": ("由你的组织设置，不能在此更改：", "Set by your organisation, not to be changed here: "),
     "org_locked": ("设置已被你的组织锁定，不能在此更改。", "Locked by your organisation: the settings cannot be changed here."),
     "org_separator": ("、", ", "),
@@ -111,7 +117,8 @@ def controls(hwnd):
 
 
 def windows():
-    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, exstyle, title, children."""
+    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, exstyle, title, children
+    (hwnd, cls, id, parent, text)."""
     result = []
     for line in wintool("list")[1].splitlines():
         m = re.match(r'window (0x[0-9a-f]+) pid (\d+) (\S+) visible (\d) '
@@ -121,10 +128,24 @@ def windows():
                                rect=tuple(int(m[i]) for i in range(5, 9)), style=int(m[9], 16),
                                exstyle=int(m[10], 16), title=m[11], children=[]))
             continue
-        m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) "(.*)"$', line)
+        m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) parent (0x[0-9a-f]+) "(.*)"$', line)
         if m and result:
-            result[-1]["children"].append(dict(hwnd=m[1], cls=m[2], id=int(m[3]), text=m[4]))
+            result[-1]["children"].append(dict(hwnd=m[1], cls=m[2], id=int(m[3]), parent=m[4], text=m[5]))
     return result
+
+
+TCM_SETCURFOCUS = "0x1330"
+
+
+def page_control(window, control_id):
+    """A control of a tabbed dialog by id, its page brought to the front first
+    as a user would by its tab, so that it is seen, clicked and typed into."""
+    control = [c for c in window["children"] if c["id"] == control_id][0]
+    if control["parent"] != window["hwnd"]:
+        pages = [c["hwnd"] for c in window["children"] if c["parent"] == window["hwnd"] and c["cls"] == "#32770"]
+        tabs = [c["hwnd"] for c in window["children"] if c["cls"] == "SysTabControl32"][0]
+        wintool("send", tabs, TCM_SETCURFOCUS, str(pages.index(control["parent"])), "0")
+    return control["hwnd"]
 
 
 def balloons():
