@@ -97,7 +97,10 @@ bool ParseGs1(const std::wstring& strCode, std::vector<Gs1Element>* pElements,
 
 bool IsDigitalLink(const std::wstring& strCode)
 {
-    return HasDigitalLinkScheme(std::string(strCode.begin(), strCode.begin() + std::min<size_t>(strCode.size(), 8)));
+    std::string strStart;
+    for (size_t i = 0; i < strCode.size() && i < 8; ++i)
+        strStart += strCode[i] < 0x80 ? (char)strCode[i] : '\x7F';
+    return HasDigitalLinkScheme(strStart);
 }
 
 std::wstring Gs1ElementString(const std::vector<Gs1Element>& elements)

@@ -292,4 +292,5 @@ TEST(Gs1, DigitalLinkRefusesWhatBreaksARule)
     EXPECT_FALSE(ParseGs1(L"https://a/01/09506000134352/10/\x00E9", NULL, &strError));
     EXPECT_EQ("non-ASCII character at character 32", strError);
     EXPECT_FALSE(IsDigitalLink(L"Https://a/01/09506000134352"));
+    EXPECT_FALSE(IsDigitalLink(L"\x0168ttps://a/01/09506000134352"));   // no character cut to ASCII
 }
