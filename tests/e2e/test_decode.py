@@ -285,7 +285,8 @@ class OutputOptions(DecodeCase):
         self.decode("decode", "qr", "y")
         self.decode("decode-hex", "qr", link.hex())
         expected = "N:y;N:" + LINK + ";"
-        wait_for(lambda: norza.wintool("text", edit)[1] == expected, what=expected + " in notepad")
+        wait_for(lambda: norza.wintool("text", edit)[1] == expected, timeout=30,
+                 what="%r in notepad, not %r" % (expected, norza.wintool("text", edit)[1]))
 
     def test_a_chinese_prefix_and_suffix_go_around_an_ascii_code(self):
         # In the code page where it has them, as {U+XXXX} where it does not.
