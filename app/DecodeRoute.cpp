@@ -130,6 +130,9 @@ void CScanWedgeDlg::LogDecode(const PreparedDecode& decode)
         LogWrite("Rule", "%s", (LPCSTR)WideToAnsi(strError));
     if (decode.shaped.bRejected)
         LogWrite("Rule", "RULE%d refuses the code", decode.shaped.nRule);
+    if (!decode.shaped.strLinkError.empty())
+        LogWrite("DigitalLink", "not a valid Digital Link (%s): typed as scanned", decode.shaped.strLinkError.c_str());
+    ShowNotice(NOTICE_CODE, decode.shaped.strLinkError.empty() ? NOTICE_NONE : NOTICE_LINK_INVALID);
 }
 
 bool CScanWedgeDlg::StartTyping()

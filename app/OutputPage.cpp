@@ -7,7 +7,7 @@
 namespace {
 
 enum Field { FIELD_ENTER, FIELD_PREFIX, FIELD_SUFFIX, FIELD_KEYDELAY, FIELD_REPEAT, FIELD_GS, FIELD_RS, FIELD_EOT,
-             kFieldCount };
+             FIELD_DIGITALLINK, kFieldCount };
 
 const CSettingsPage::CField kFields[] = {
     { "TYPE", "Enter", { IDC_SET_ENTER } }, { "OUTPUT", "Prefix", { IDC_SET_PREFIX } },
@@ -16,6 +16,7 @@ const CSettingsPage::CField kFields[] = {
     { "OUTPUT", "GS", { IDC_SET_GS_MODE, IDC_SET_GS_TEXT } },
     { "OUTPUT", "RS", { IDC_SET_RS_MODE, IDC_SET_RS_TEXT } },
     { "OUTPUT", "EOT", { IDC_SET_EOT_MODE, IDC_SET_EOT_TEXT } },
+    { "OUTPUT", "DigitalLink", { IDC_SET_DIGITALLINK } },
 };
 static_assert(ARRAYSIZE(kFields) == kFieldCount, "a field for each");
 
@@ -48,6 +49,8 @@ BOOL COutputPage::OnInitDialog()
 {
     for (int nId : kModeIds)
         AddChoices(nId, { UiText(IDS_SET_KEEP), UiText(IDS_SET_DROP), UiText(IDS_SET_REPLACE) });
+    AddChoices(IDC_SET_DIGITALLINK,
+               { UiText(IDS_DIGITALLINK_ASIS), UiText(IDS_DIGITALLINK_ELEMENT), UiText(IDS_DIGITALLINK_HRI) });
     return CSettingsPage::OnInitDialog();
 }
 
@@ -72,6 +75,8 @@ void COutputPage::ReadValues(const CSettingsSource& settings)
         m_loaded.modes[i] = !bKey ? MODE_KEEP : strValue.IsEmpty() ? MODE_DROP : MODE_REPLACE;
         m_loaded.texts[i] = m_loaded.modes[i] == MODE_REPLACE ? AfxWiden(strValue) : L"";
     }
+    // As the program reads it: a value it does not know is the default.
+    m_loaded.nDigitalLink = ReadOutputOptions(settings).nDigitalLink;
 }
 
 void COutputPage::ShowValues()
@@ -85,6 +90,7 @@ void COutputPage::ShowValues()
         Choose(kModeIds[i], m_loaded.modes[i]);
         SetText(kTextIds[i], m_loaded.texts[i]);
     }
+    Choose(IDC_SET_DIGITALLINK, m_loaded.nDigitalLink);
 }
 
 COutputPage::CValues COutputPage::Taken() const
@@ -101,6 +107,8 @@ COutputPage::CValues COutputPage::Taken() const
         values.modes[i] = nMode == MODE_DROP || nMode == MODE_REPLACE ? nMode : MODE_KEEP;
         values.texts[i] = values.modes[i] == MODE_REPLACE ? Text(kTextIds[i]) : L"";
     }
+    int nLink = Choice(IDC_SET_DIGITALLINK);
+    values.nDigitalLink = nLink >= DIGITAL_LINK_ASIS && nLink <= DIGITAL_LINK_HRI ? nLink : DIGITAL_LINK_ASIS;
     return values;
 }
 
@@ -151,6 +159,9 @@ void COutputPage::AddValueChanges(std::vector<CIniChange>& changes) const
             changes.push_back({ "OUTPUT", kControlKeys[i], EncodeSettingValue(values.texts[i]),
                                 values.modes[i] == MODE_KEEP });
     }
+    if (values.nDigitalLink != m_loaded.nDigitalLink)
+        changes.push_back({ "OUTPUT", "DigitalLink", kDigitalLinkValues[values.nDigitalLink],
+                            values.nDigitalLink == DIGITAL_LINK_ASIS });
 }
 
 bool COutputPage::Saved(CRefusal*)

@@ -1,6 +1,6 @@
 // The settings window's page of what is typed around and within a code:
 // Enter, prefix, suffix, the pace of the keys, the repeat window, and what
-// becomes of the GS, RS and EOT control characters.
+// becomes of the GS, RS and EOT control characters, and of a GS1 Digital Link.
 #pragma once
 
 #include "SettingsPage.h"
@@ -36,6 +36,7 @@ private:
         std::wstring strRepeat;
         int modes[kControlCount]; // GS, RS, EOT
         std::wstring texts[kControlCount];
+        int nDigitalLink;         // DigitalLinkOutput
     };
 
     CValues Taken() const;

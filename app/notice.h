@@ -7,7 +7,8 @@
 #include "target.h"
 
 // Independent subjects, each with one current cause.
-enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_SUBJECTS };
+// NOTICE_CODE: what the code holds, apart from where it is typed.
+enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_CODE, NOTICE_SUBJECTS };
 
 enum NoticeCause {
     NOTICE_NONE,            // all well: nothing to tell
@@ -27,7 +28,8 @@ enum NoticeCause {
     NOTICE_TYPED_CANCELLED,     // the typing was stopped: how much went is told
     NOTICE_SHARED_TOO_LARGE,    // the shared settings file, refused unread
     NOTICE_SHARED_REFUSED,      // the shared settings file, not the content pinned
-    NOTICE_DUPLICATE            // the code was scanned before
+    NOTICE_DUPLICATE,           // the code was scanned before
+    NOTICE_LINK_INVALID     // a Digital Link to convert is not valid: typed as scanned
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "escapes.h"
+#include "gs1.h"
 #include "history.h"
 #include "resource.h"
 #include "rules.h"
@@ -73,6 +74,11 @@ std::wstring TestSample(const std::string& strTypeSetText, const std::wstring& s
         strResult += UiText(IDS_RULES_NO_RULE);
     for (const RuleSkip& skip : shaped.ruleSkips)
         strResult += L"\r\n" + UiFormat(IDS_RULES_MISSING, std::to_wstring(skip.nRule), skip.strPart);
+    std::vector<Gs1Element> elements;
+    if (!shaped.strLinkError.empty())
+        strResult += L"\r\n" + UiFormat(IDS_RULES_LINK_INVALID, AfxWiden(shaped.strLinkError.c_str()));
+    else if (IsDigitalLink(shaped.strCode) && ParseGs1(shaped.strCode, &elements, NULL))
+        strResult += L"\r\n" + UiFormat(IDS_RULES_LINK_FIELDS, Gs1Bracketed(elements));
     if (options.bPaste && !shaped.bRejected)
         strResult += L"\r\n" + UiText(IDS_RULES_PASTE);
     std::vector<std::wstring> errors = rules.Errors();

@@ -6,7 +6,8 @@
 // engine writes it for each of the eight symbology switches, and how long
 // Sleep(50) really sleeps. Shaping is timed with no rules, through twenty
 // rules of which the last matches, and through a pathological pattern
-// (nested repetition), which is cut off.
+// (nested repetition), which is cut off. A GS1 Digital Link URI of 100
+// bytes is split into its fields alone.
 //
 //   handlerparts <log path> <text file>...
 //
@@ -21,6 +22,7 @@
 
 #include "charmode.h"
 #include "typekeys.h"
+#include "gs1.h"
 #include "logfile.h"
 #include "shape.h"
 
@@ -178,6 +180,13 @@ int main(int argc, char** argv)
         WriteFile(h, "setQRable 1\n", 12, &dwWritten, NULL);
         CloseHandle(h);
     }));
+    // Key, two qualifiers (one escaped) and four attributes, one not GS1's.
+    const std::wstring strLink = L"https://id.gs1.org/01/09506000134352/10/ABC%2D1/21/12345"
+                                 L"?17=290630&3103=000195&linkType=all&99=XYZ78";
+    std::vector<Gs1Element> elements;
+    Print("Digital Link, split", "100 bytes", Time(300, [&] { ParseGs1(strLink, &elements, NULL); }));
+    if (strLink.size() != 100 || elements.size() != 6)
+        fprintf(stderr, "handlerparts: the Digital Link is not what it should be\n");
     Print("Sleep(50), the whole call", "-", Time(40, [] { Sleep(50); }));
     DestroyWindow(hwnd);
     return 0;

@@ -39,6 +39,12 @@
 #define IDS_SND_OFF             606
 #define IDS_SND_SILENT          607
 #define IDS_SETPAGE_SOUNDS      608
+#define IDS_NOTICE_LINK_INVALID 650
+#define IDS_DIGITALLINK_ASIS    651
+#define IDS_DIGITALLINK_ELEMENT 652
+#define IDS_DIGITALLINK_HRI     653
+#define IDS_RULES_LINK_FIELDS   654
+#define IDS_RULES_LINK_INVALID  655
 
 // The settings window: its texts filled in at run time, its messages.
 #define IDS_SET_KEEP            230
@@ -184,6 +190,9 @@
 #define IDC_PROG_EOT            1347
 #define IDC_PROG_METHOD         1348
 #define IDC_PROG_ORG            1349
+#define IDC_PROG_SET_DIGITALLINK 1650
+#define IDC_PROG_DIGITALLINK    1651
+#define IDC_SET_DIGITALLINK     1652
 #define IDS_RULES_COL_NUMBER    280
 #define IDS_RULES_COL_MATCH     281
 #define IDS_RULES_COL_PROGRAM   282

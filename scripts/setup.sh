@@ -10,7 +10,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb xdotool x11-utils x11-xserver-utils xauth
   imagemagick icoutils
-  zint dmtx-utils
+  zint dmtx-utils zbar-tools
   nsis osslsigncode openssl
   python3-jsonschema python3-yaml
   fonts-wqy-microhei

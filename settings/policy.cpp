@@ -21,6 +21,7 @@ const CPolicyName kPolicies[] = {
     { "QR", "TYPE" }, { "DM", "TYPE" }, { "Barcode", "TYPE" }, { "PDF417", "TYPE" }, { "Enter", "TYPE" },
     { "Prefix", "OUTPUT" }, { "Suffix", "OUTPUT" }, { "KeyDelay", "OUTPUT" }, { "RepeatWindow", "OUTPUT" },
     { "GS", "OUTPUT" }, { "RS", "OUTPUT" }, { "EOT", "OUTPUT" }, { "Method", "OUTPUT" },
+    { "DigitalLink", "OUTPUT" },
     { "Notices", "OUTPUT" }, { "Language", "UI" }, { "Sounds", "SOUND", "Mode" },
     { POLICY_DECODE_TIME, NULL }, { POLICY_START_AT_SIGN_IN, NULL }, { POLICY_SETTINGS_LOCKED, NULL },
     { POLICY_SHARED_FILE, NULL }, { POLICY_SHARED_PIN, NULL },

@@ -200,6 +200,13 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& sourc
         else if (lstrcmpiA(strMethod, "type") == 0)
             options.bPaste = false;
     }
+    CString strLink;
+    if (ReadOutputValue(pszSection, "DigitalLink", source, strLink) == VALUE_READ) {
+        for (int i = 0; i < (int)(sizeof(kDigitalLinkValues) / sizeof(kDigitalLinkValues[0])); ++i) {
+            if (lstrcmpiA(strLink, kDigitalLinkValues[i]) == 0)
+                options.nDigitalLink = (DigitalLinkOutput)i;
+        }
+    }
     return options;
 }
 
@@ -337,7 +344,8 @@ bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy)
 }
 
 COutputOptions::COutputOptions()
-    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay)
+    : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay),
+      nDigitalLink(DIGITAL_LINK_ASIS)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];
@@ -438,8 +446,10 @@ std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source)
     return rules;
 }
 
+const char* const kDigitalLinkValues[3] = { "asis", "element", "hri" };
+
 const char* const kProgramKeys[kProgramKeyCount] = {
-    "Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method",
+    "Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method", "DigitalLink",
 };
 
 std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath)

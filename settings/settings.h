@@ -110,6 +110,11 @@ struct CControlOutput {
 const int kControlCount = 3;
 const char kControlChars[kControlCount] = { '\x1D', '\x1E', '\x04' };
 
+// DigitalLink=asis|element|hri: a valid GS1 Digital Link URI typed as
+// scanned, as its element string, or as its fields in brackets.
+enum DigitalLinkOutput { DIGITAL_LINK_ASIS, DIGITAL_LINK_ELEMENT, DIGITAL_LINK_HRI };
+extern const char* const kDigitalLinkValues[3];   // "asis", "element", "hri"
+
 // Section OUTPUT: what is typed around and in place of a decode. Every key
 // is optional; a missing or invalid value leaves the key at its default,
 // which types exactly what a file without the section types.
@@ -124,6 +129,7 @@ struct COutputOptions {
     CControlOutput controls[kControlCount];   // GS, RS, EOT
     bool bPaste;              // Method=paste: through the clipboard, not typed
     int nPasteRestoreDelay;   // ms from the target's paste to the user's clipboard coming back
+    DigitalLinkOutput nDigitalLink;   // what a GS1 Digital Link URI is typed as
 };
 
 const int kMaxKeyDelay = 200;
@@ -171,8 +177,8 @@ std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source);
 
 // The keys of a section [OUTPUT:<program file name>], as the settings window
 // edits them.
-const int kProgramKeyCount = 8;
-extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method
+const int kProgramKeyCount = 9;
+extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink
 
 struct CProgramSetting {
     CString strProgram;                    // as the section's name has it

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "gs1dict.h"
+#include "gs1link.h"
 
 namespace {
 
@@ -33,6 +34,9 @@ std::string Split(const std::wstring& strCode, std::vector<Gs1Element>* pElement
             return AtCharacter("non-ASCII character", i);
         s += (char)strCode[i];
     }
+
+    if (HasDigitalLinkScheme(s))
+        return SplitDigitalLink(s, pElements);
 
     size_t pos = 0;
     for (const char* pszId : kGs1Identifiers) {
@@ -89,4 +93,38 @@ bool ParseGs1(const std::wstring& strCode, std::vector<Gs1Element>* pElements,
     if (pstrError)
         *pstrError = strError;
     return strError.empty();
+}
+
+bool IsDigitalLink(const std::wstring& strCode)
+{
+    std::string strStart;
+    for (size_t i = 0; i < strCode.size() && i < 8; ++i)
+        strStart += strCode[i] < 0x80 ? (char)strCode[i] : '\x7F';
+    return HasDigitalLinkScheme(strStart);
+}
+
+std::wstring Gs1ElementString(const std::vector<Gs1Element>& elements)
+{
+    std::wstring out;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const Gs1Element& element = elements[i];
+        out.append(element.strAi.begin(), element.strAi.end());
+        out.append(element.strValue.begin(), element.strValue.end());
+        const CAiFormat* pRow = FindGs1Ai(element.strAi, 0);
+        if (i + 1 < elements.size() && !Gs1PredefinedLength(pRow->pszFormat))
+            out += (wchar_t)kGs;
+    }
+    return out;
+}
+
+std::wstring Gs1Bracketed(const std::vector<Gs1Element>& elements)
+{
+    std::wstring out;
+    for (const Gs1Element& element : elements) {
+        out += L'(';
+        out.append(element.strAi.begin(), element.strAi.end());
+        out += L')';
+        out.append(element.strValue.begin(), element.strValue.end());
+    }
+    return out;
 }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "gs1lists.h"
+
 namespace {
 
 const CAiFormat kAis[] = {
@@ -346,9 +348,10 @@ const char* HasNonDigit(const char* p, size_t n)
     return IsDigits(p, n) ? "digits only" : NULL;
 }
 
-const char* NoZeroPrefix(const char* p, size_t)
+// A serial number of 0 alone is allowed; any other starts with 1 to 9.
+const char* NoZeroPrefix(const char* p, size_t n)
 {
-    return *p == '0' ? "leading 0" : NULL;
+    return *p == '0' && n > 1 ? "leading 0" : NULL;
 }
 
 // "2/3": a position in a sequence and its end, neither 0 nor led by 0.
@@ -362,9 +365,60 @@ const char* PositionInSequence(const char* p, size_t n)
     return atoi(p) <= atoi(p + nSlash + 1) ? NULL : "position in sequence";
 }
 
-// The checks a format names. Those without a function are lists that change
-// apart from this table (ISO countries and currencies, package and media
-// types), the IBAN, and coupon codes: left to the system that takes the data.
+const char* Country(const char* p, size_t)
+{
+    return IsIsoCountry(p) ? NULL : "country code";
+}
+
+// 999: of more than one country, or not known.
+const char* CountryOr999(const char* p, size_t n)
+{
+    return strncmp(p, "999", 3) == 0 ? NULL : Country(p, n);
+}
+
+const char* CountryAlpha2(const char* p, size_t)
+{
+    return IsIsoCountryAlpha2(p) ? NULL : "country code";
+}
+
+const char* Currency(const char* p, size_t)
+{
+    return IsIsoCurrency(p) ? NULL : "currency code";
+}
+
+// Country, two check digits, then the account in digits and capitals, of
+// the country's length; moved to the end, the whole leaves 1 modulo 97.
+const char* Iban(const char* p, size_t n)
+{
+    if (n < 5 || !isupper((unsigned char)p[0]) || !isupper((unsigned char)p[1]) || !IsIsoCountryAlpha2(p))
+        return "IBAN country";
+    size_t nLength = IbanLength(p);
+    if (nLength == 0)
+        return "IBAN country";
+    if (n != nLength)
+        return "IBAN length";
+    unsigned nRest = 0;
+    for (size_t i = 4; i < n + 4; ++i) {
+        char ch = p[i % n];
+        if (i % n >= 2 && i % n < 4 ? !isdigit((unsigned char)ch) : !isdigit((unsigned char)ch) && !isupper((unsigned char)ch))
+            return "IBAN character";
+        nRest = isdigit((unsigned char)ch) ? (nRest * 10 + (ch - '0')) % 97 : (nRest * 100 + (ch - 'A' + 10)) % 97;
+    }
+    return nRest == 1 ? NULL : "IBAN check digits";
+}
+
+const char* MediaType(const char* p, size_t)
+{
+    return IsMediaType(p) ? NULL : "media type";
+}
+
+const char* PackageType(const char* p, size_t n)
+{
+    return IsPackageType(p, n) ? NULL : "package type";
+}
+
+// The checks a format names. Coupon codes have none: their structure is
+// left to the system that takes the data.
 const struct CCheck {
     const char* pszName;
     PFN_CHECK pfnCheck;
@@ -378,9 +432,9 @@ const struct CCheck {
     { "pieceoftotal", PieceOfTotal }, { "latitude", Latitude }, { "longitude", Longitude },
     { "pcenc", PercentEncoded }, { "hasnondigit", HasNonDigit }, { "nozeroprefix", NoZeroPrefix },
     { "posinseqslash", PositionInSequence },
-    { "iso3166", NULL }, { "iso3166999", NULL }, { "iso3166alpha2", NULL }, { "iso4217", NULL },
-    { "iban", NULL }, { "packagetype", NULL }, { "mediatype", NULL }, { "couponcode", NULL },
-    { "couponposoffer", NULL },
+    { "iso3166", Country }, { "iso3166999", CountryOr999 }, { "iso3166alpha2", CountryAlpha2 },
+    { "iso4217", Currency }, { "iban", Iban }, { "packagetype", PackageType }, { "mediatype", MediaType },
+    { "couponcode", NULL }, { "couponposoffer", NULL },
 };
 
 // A check named at f (up to a comma, a blank or the end) on the part.

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "gs1.h"
 #include "typedtext.h"
 #include "utf8.h"
 
@@ -77,6 +78,16 @@ std::wstring KeysAndCharacters(const std::wstring& text)
     return out;
 }
 
+// The code as DigitalLink asks it typed; a URI that is no valid Digital
+// Link stays as scanned, and *pstrError says why.
+std::wstring LinkAsAsked(const std::wstring& strCode, DigitalLinkOutput nOutput, std::string* pstrError)
+{
+    std::vector<Gs1Element> elements;
+    if (nOutput == DIGITAL_LINK_ASIS || !IsDigitalLink(strCode) || !ParseGs1(strCode, &elements, pstrError))
+        return strCode;
+    return nOutput == DIGITAL_LINK_ELEMENT ? Gs1ElementString(elements) : Gs1Bracketed(elements);
+}
+
 }  // namespace
 
 ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
@@ -109,8 +120,12 @@ ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,
     }
     if (!rule.nRule)
         rule.pieces.push_back(RulePiece{ true, shaped.strCode });
-    for (const RulePiece& piece : rule.pieces)
-        strTyped += piece.bFromCode ? ReplaceControls(piece.strText, options) : piece.strText;
+    std::wstring strWhole = LinkAsAsked(shaped.strCode, options.nDigitalLink, &shaped.strLinkError);
+    for (const RulePiece& piece : rule.pieces) {
+        // Where the code goes whole, it goes in the form asked for.
+        const std::wstring& strText = piece.bFromCode && piece.strText == shaped.strCode ? strWhole : piece.strText;
+        strTyped += piece.bFromCode ? ReplaceControls(strText, options) : strText;
+    }
     if (options.bSuffix)
         strTyped += options.strSuffix;
     shaped.strTyped = KeysAndCharacters(strTyped);

@@ -19,6 +19,7 @@ struct ShapedDecode {
     bool bRejected;           // that rule refuses the code: nothing is typed
     std::vector<std::wstring> ruleErrors;   // rules cut off on this code
     std::vector<RuleSkip> ruleSkips;        // rules passed over for a part the code lacks
+    std::string strLinkError;   // a Digital Link to type converted is not valid: why; typed as scanned
 
     ShapedDecode() : bShiftEnter(false), nRule(0), bRejected(false) {}
 };
@@ -34,6 +35,8 @@ struct ShapedDecode {
 // - The first of the rules (if any) that applies to the program in front,
 //   matches the code and finds in it every part its output names puts its
 //   output in the code's place, or refuses the code.
+// - Where the code is typed whole, a valid GS1 Digital Link URI takes the
+//   form options.nDigitalLink asks for; GS, RS and EOT then go as above.
 // - The prefix and suffix go around the code, and what they type obeys the
 //   same rules; a suffix takes the place of the Enter suffix.
 ShapedDecode ShapeDecode(const char* pszDecode, const COutputOptions& options,

@@ -40,6 +40,10 @@ TEXTS = {
     "retype_busy": ("正在输入另一条扫码,完成后请再按“再次输入”。",
                     "Another code is being typed. Press Type again when it is done."),
     "settings_title": ("Norza 设置", "Norza Settings"),
+    "link_fields": ("GS1 数字链接：%s", "GS1 Digital Link: %s"),
+    "notice_link_invalid": ("扫码内容按原样输入:它不是有效的 GS1 数字链接 (Digital Link),无法转换为 GS1 字段。原因已记入 log.log。",
+                            "Scan typed as scanned: it is not a valid GS1 Digital Link, so it could not be "
+                            "typed as its GS1 fields. The reason is in log.log."),
     "notice_rejected_2": ("扫码内容未输入:被规则 RULE2 拒绝。内容已记入 log.log。",
                           "Scan not typed: rule RULE2 refuses it. The scan is saved in log.log."),
     "rules_title": ("规则与程序设置 - Norza", "Rules and programs - Norza"),

@@ -33,6 +33,21 @@ def gs1_datamatrix(ais):
         return subprocess.run(["dmtxread", "-G", "29", png], capture_output=True, check=True).stdout
 
 
+def qr_read_back(text):
+    """What a scanner gives for a QR code of the text, made by zint and read
+    back by zbarimg."""
+    with tempfile.TemporaryDirectory() as folder:
+        png = os.path.join(folder, "code.png")
+        subprocess.run(["zint", "-b", "58", "--scale=4", "-d", text, "-o", png], capture_output=True, check=True)
+        read = subprocess.run(["zbarimg", "--raw", "-q", "--nodbus", png], capture_output=True, check=True).stdout
+        assert read.endswith(b"\n"), read   # zbarimg ends each symbol's data so
+        return read[:-1]
+
+
+# A GS1 Digital Link: GTIN, serial and expiry date.
+LINK = "https://id.gs1.org/01/09506000134352/21/ABC%2D1?17=290630"
+
+
 class DecodeCase(norza.NorzaCase):
     def setUp(self):
         super().setUp()
@@ -255,15 +270,23 @@ class OutputOptions(DecodeCase):
         self.assertEqual(1, self.journal().count("ReleaseDevice"))
 
     def test_each_program_in_front_gets_its_own_section(self):
-        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\nPrefix=A:\n[OUTPUT:notepad.exe]\n"
-                   "Prefix=N:\nSuffix=;\n[OUTPUT:TypeTarget.exe]\nSuffix=-T\n")
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT]\nPrefix=A:\nDigitalLink=hri\n[OUTPUT:notepad.exe]\n"
+                   "Prefix=N:\nSuffix=;\nDigitalLink=asis\n[OUTPUT:TypeTarget.exe]\nSuffix=-T\n"
+                   "DigitalLink=element\nGS=<GS>\n")
         self.proc = self.start_norza()
         target = self.typing_target()
+        link = qr_read_back(LINK)
         self.decode("decode", "qr", "x")
-        target.wait_text("A:x-T")
+        self.decode("decode-hex", "qr", link.hex())
+        # A Digital Link as the element string of its fields (the rules
+        # window's other mode, hri, in the rules' test).
+        target.wait_text("A:x-TA:0109506000134352" "21ABC-1<GS>17290630-T")
         edit = self.start_notepad()
         self.decode("decode", "qr", "y")
-        wait_for(lambda: norza.wintool("text", edit)[1] == "N:y;", what="N:y; in notepad")
+        self.decode("decode-hex", "qr", link.hex())
+        expected = "N:y;N:" + LINK + ";"
+        wait_for(lambda: norza.wintool("text", edit)[1] == expected, timeout=30,
+                 what="%r in notepad, not %r" % (expected, norza.wintool("text", edit)[1]))
 
     def test_a_chinese_prefix_and_suffix_go_around_an_ascii_code(self):
         # In the code page where it has them, as {U+XXXX} where it does not.
@@ -319,7 +342,8 @@ class Rules(DecodeCase):
                    "[RULE4]\nMatch=CLR(.*)\nOutput={CTRL+A}$1{DELAY 300}!\n"
                    "[RULE5]\nMatch=gs1\nOutput={CTRL+A}{AI:17}/{AI:716}\n"
                    "[RULE6]\nMatch=GS1\nOutput={CTRL+A}{AI:716}\n"
-                   "[RULE7]\nMatch=GS1\nOutput={CTRL+A}{AI:4300}|{AI:4302}|{AI:4307}|{AI:4321}\n")
+                   "[RULE7]\nMatch=GS1\nOutput={CTRL+A}{AI:4300}|{AI:4302}|{AI:4307}|{AI:4321}\n"
+                   "[OUTPUT]\nDigitalLink=hri\n")
         self.proc = self.start_norza()
         target = self.typing_target(2)
         # GS1 with its symbology identifier and a GS: GTIN and lot in two fields.
@@ -350,6 +374,15 @@ class Rules(DecodeCase):
                                             "[4307]GB[4321]1"), "ACME%20CORP|1%20MAIN%20ST|GB|1")]:
             self.decode("decode-hex", "dm", code.hex())
             target.wait_text(typed, field=1)
+        # A Digital Link no rule takes, as its fields in brackets; one that
+        # is not valid (a check digit) as scanned, with a notice.
+        self.decode("decode-hex", "qr", qr_read_back(LINK).hex())
+        typed += "(01)09506000134352(21)ABC-1(17)290630"
+        target.wait_text(typed, field=1)
+        self.decode("decode", "qr", "https://id.gs1.org/01/09506000134353")
+        target.wait_text(typed + "https://id.gs1.org/01/09506000134353", field=1)
+        norza.wait_balloon("notice_link_invalid")
+        self.assertIn(b"[DigitalLink]not a valid Digital Link (AI 01: check digit): typed as scanned", self.log())
 
 
 class Notepad(DecodeCase):

@@ -85,12 +85,12 @@ class Templates(unittest.TestCase):
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock, the shared file and its pin.
-        self.assertEqual(21, len(set(names)))
+        self.assertEqual(22, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
 LOCAL = (b"[TYPE]\r\nQR=0\r\nDM=1\r\nBarcode=1\r\nPDF417=1\r\nEnter=1\r\n[OUTPUT]\r\nPrefix=F:\r\nSuffix=#\r\n"
-         b"KeyDelay=0\r\nRepeatWindow=0\r\nGS=\r\nRS=r\r\nEOT=\r\nMethod=paste\r\nNotices=0\r\n"
+         b"KeyDelay=0\r\nRepeatWindow=0\r\nGS=\r\nRS=r\r\nEOT=\r\nMethod=paste\r\nDigitalLink=asis\r\nNotices=0\r\n"
          b"[UI]\r\nLanguage=auto\r\n[SOUND]\r\nMode=off\r\n[RULE1]\r\nMatch=GS1\r\nOutput=local\r\n")
 SHARED = b"[RULE1]\r\nMatch=GS1\r\nOutput={AI:01}-{AI:10}\r\n"
 CHANGED = b"; changed\r\n[RULE1]\r\nMatch=GS1\r\nOutput=lot {AI:10}\r\n"
@@ -100,6 +100,7 @@ LANGUAGE = "en" if harness.CODEPAGE == 936 else "zh"
 (IDC_QR, IDC_DM, IDC_BARCODE, IDC_PDF417, IDC_ENTER, IDC_PREFIX, IDC_SUFFIX, IDC_KEYDELAY, IDC_REPEAT,
  IDC_GS_MODE, IDC_GS_TEXT, IDC_RS_MODE, IDC_RS_TEXT, IDC_EOT_MODE, IDC_EOT_TEXT, IDC_HOLDOFF, IDC_NOTICES,
  IDC_AUTOSTART, IDC_LANGUAGE, IDC_RELOAD, IDC_APPLY, IDC_RULES, IDC_ORG) = range(1100, 1123)
+IDC_DIGITALLINK = 1652
 IDOK, IDCANCEL = 1, 2
 IDC_SND_MODE = 1600
 IDC_RULES_LIST, IDC_RULES_EDIT, IDC_PROGRAMS_ADD, IDC_RULES_ORG = 1300, 1302, 1307, 1313
@@ -123,6 +124,7 @@ WALK = {
     "RS": ("", None, {IDC_RS_MODE: DROP}),
     "EOT": ("{EOT}", None, {IDC_EOT_MODE: REPLACE, IDC_EOT_TEXT: "{EOT}"}),
     "Method": ("type", "paste", {}),
+    "DigitalLink": ("hri", "element", {IDC_DIGITALLINK: 2}),
     "DecodeTime": (777, None, {IDC_HOLDOFF: "777"}),
     "Notices": (1, 0, {IDC_NOTICES: 1}),
     "Language": (LANGUAGE, None, {IDC_LANGUAGE: ["auto", "zh", "en"].index(LANGUAGE)}),

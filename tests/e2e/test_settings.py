@@ -282,7 +282,10 @@ class Rules(SettingsCase):
         result = lambda: norza.wintool("text", self.control(rules, IDC_RULES_RESULT))[1]
         for program, sample, expected in [
                 ("other.exe", "ID=7;LOT=B7;EXP=2612", ["ID=7;LOT=B7;EXP=2612{SHIFT+ENTER}", norza.text("no_rule")]),
-                ("typetarget.exe", "ID=7;LOT=A12;กขEXP=2601", ["A12{F2}{TAB}{SHIFT+ENTER}", norza.text("rule_matched")])]:
+                ("typetarget.exe", "ID=7;LOT=A12;กขEXP=2601", ["A12{F2}{TAB}{SHIFT+ENTER}", norza.text("rule_matched")]),
+                ("other.exe", "https://id.gs1.org/01/09506000134352/10/ABC%2D1?17=290630",
+                 ["https://id.gs1.org/01/09506000134352/10/ABC%2D1?17=290630{SHIFT+ENTER}", norza.text("no_rule"),
+                  norza.text("link_fields") % "(01)09506000134352(10)ABC-1(17)290630"])]:
             self.set_text(rules, IDC_RULES_PROGRAM, program)
             self.set_text(rules, IDC_RULES_SAMPLE, sample)
             wait_for(lambda: result().split("\r\n") == expected, what="%r in the test box, not %r" % (expected, result()))

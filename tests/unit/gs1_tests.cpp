@@ -1,6 +1,8 @@
 // Splitting GS1 element strings into their fields, and refusing bad ones.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -69,6 +71,15 @@ TEST(Gs1, SplitsRealElementStrings)
         // Origin: UIC with extension, package type, a certificate.
         { L"0109506000134352" L"70403A_-" GS L"7041BX" GS L"7230EMAB-123", "(01)09506000134352(7040)3A_-"
           "(7041)BX(7230)EMAB-123" },
+        // Code lists at their edges and recent entries: countries (South
+        // Sudan, 999 where allowed), currencies (leone, Zimbabwe gold),
+        // IBANs of the registry and of national use, media and package types.
+        { L"422728" GS L"4307SS" GS L"7030999ABC" GS L"3912925" L"100" GS L"3932924" L"5" GS L"8011" L"0",
+          "(422)728(4307)SS(7030)999ABC(3912)925100(3932)9245(8011)0" },
+        { L"8007GB29NWBK60161331926819" GS L"724110" GS L"7041X20",
+          "(8007)GB29NWBK60161331926819(7241)10(7041)X20" },
+        { L"8007MA64011519000001205000534921" GS L"724199" GS L"70418", "(8007)MA64011519000001205000534921"
+          "(7241)99(7041)8" },
     };
     for (const Case& c : cases) {
         std::vector<Gs1Element> elements;
@@ -133,6 +144,26 @@ TEST(Gs1, RefusesBadInputAndSaysWhy)
         { L"8030" L"Abcd=", "AI 8030: padding" },
         { L"8030" L"Ab+", "AI 8030: character not allowed" },
         { L"8042" + std::wstring(31, L'1'), "AI 8042: too short" },
+        // The code lists: each name that is not on its list.
+        { L"422" L"000", "AI 422: country code" },
+        { L"421" L"999" L"AB", "AI 421: country code" },
+        { L"423" L"250" L"001", "AI 423: country code" },
+        { L"7031" L"000" L"AB", "AI 7031: country code" },
+        { L"4307" L"UK", "AI 4307: country code" },
+        { L"4317" L"XK", "AI 4317: country code" },
+        { L"3912" L"000" L"1500", "AI 3912: currency code" },
+        { L"3932" L"1" L"1500", "AI 3932: currency code" },
+        { L"8007" L"DE89370400440532013001", "AI 8007: IBAN check digits" },
+        { L"8007" L"DE8937040044053201300", "AI 8007: IBAN length" },
+        { L"8007" L"MT84MALT011000012345MTLCAST001SABC", "AI 8007: IBAN length" },
+        { L"8007" L"US12345678901234567", "AI 8007: IBAN country" },
+        { L"8007" L"de89370400440532013000", "AI 8007: IBAN country" },
+        { L"8007" L"GB29NWBK6016133192681a", "AI 8007: IBAN character" },
+        { L"8007" L"GBA9NWBK60161331926819", "AI 8007: IBAN character" },
+        { L"7241" L"00", "AI 7241: media type" },
+        { L"7241" L"11", "AI 7241: media type" },
+        { L"7041" L"1C", "AI 7041: package type" },
+        { L"7041" L"X2", "AI 7041: package type" },
     };
     for (const Case& c : cases) {
         std::vector<Gs1Element> elements(1);
@@ -141,4 +172,125 @@ TEST(Gs1, RefusesBadInputAndSaysWhy)
         EXPECT_EQ(c.pszExpected, strError);
         EXPECT_TRUE(elements.empty()) << c.pszExpected;
     }
+}
+
+namespace {
+
+struct LinkCase {
+    const char* pszUri;
+    const char* pszExpected;  // fields as printed, or the error
+};
+
+}  // namespace
+
+// Each URI gives the elements of its element string, and that element
+// string, made again from them, gives the same elements.
+TEST(Gs1, DigitalLinkGivesTheFieldsOfItsElementString)
+{
+    const LinkCase cases[] = {
+        { "https://id.gs1.org/01/09506000134352/10/ABC%2D1?17=290630", "(01)09506000134352(10)ABC-1(17)290630" },
+        { "HTTPS://ID.GS1.ORG/01/09506000134352/21/ABC%2d1", "(01)09506000134352(21)ABC-1" },
+        { "http://192.0.2.1:8080/01/09520123456788/22/2A/10/ABC1/21/12345?17=180426#x?99=Y",
+          "(01)09520123456788(22)2A(10)ABC1(21)12345(17)180426" },
+        { "https://[2001:db8::1]/00/006141411234567890", "(00)006141411234567890" },
+        { "https://a./00/faux/00/006141411234567890?", "(00)006141411234567890" },
+        { "https://b.example/x/01/y/01/09520123456788/235/TX?10=ABC123", "(01)09520123456788(235)TX(10)ABC123" },
+        { "https://id.gs1.org/414/9520123456788/254/32a%2Fb", "(414)9520123456788(254)32a/b" },
+        { "https://id.gs1.org/414/9520123456788/7040/1AB-", "(414)9520123456788(7040)1AB-" },
+        { "https://example.com/8004/9520614141234567?01=09520123456788", "(8004)9520614141234567(01)09520123456788" },
+        { "https://id.gs1.org/00/952012345678912345?02=09520123456788&37=25&10=ABC123",
+          "(00)952012345678912345(02)09520123456788(37)25(10)ABC123" },
+        { "https://a/01/12312312312333/22/AB+1?&singleton&linkType=gs1:pip&&99=A%2B&98=x%2f9&",
+          "(01)12312312312333(22)AB+1(99)A+(98)x/9" },
+        { "https://id.gs1.org/01/09520123456788?3103=000195&3922=0299&17=201225",
+          "(01)09520123456788(3103)000195(3922)0299(17)201225" },
+        { "https://a/8018/123456789012345675/8019/123", "(8018)123456789012345675(8019)123" },
+        { "https://a/253/1231231231232TEST5678901234567", "(253)1231231231232TEST5678901234567" },
+        { "https://a/8010/1234AB-7/8011/0", "(8010)1234AB-7(8011)0" },
+        { "https://a/8006/095060001343520102/22/V/21/S", "(8006)095060001343520102(22)V(21)S" },
+    };
+    for (const LinkCase& c : cases) {
+        std::vector<Gs1Element> elements;
+        std::string strError = "unset";
+        std::wstring strUri(c.pszUri, c.pszUri + strlen(c.pszUri));
+        EXPECT_TRUE(ParseGs1(strUri, &elements, &strError)) << c.pszUri << ": " << strError;
+        EXPECT_EQ(c.pszExpected, Printed(elements)) << c.pszUri;
+        EXPECT_EQ(std::wstring(c.pszExpected, c.pszExpected + strlen(c.pszExpected)), Gs1Bracketed(elements));
+        std::vector<Gs1Element> again;
+        EXPECT_TRUE(ParseGs1(Gs1ElementString(elements), &again, &strError)) << c.pszUri << ": " << strError;
+        EXPECT_EQ(c.pszExpected, Printed(again)) << c.pszUri;
+        EXPECT_TRUE(IsDigitalLink(strUri));
+    }
+    std::vector<Gs1Element> elements;
+    ASSERT_TRUE(ParseGs1(L"https://id.gs1.org/01/09520123456788?3922=0299&3103=000195&99=A", &elements, NULL));
+    EXPECT_EQ(L"0109520123456788" L"39220299" GS L"3103000195" L"99A", Gs1ElementString(elements));
+}
+
+TEST(Gs1, DigitalLinkRefusesWhatBreaksARule)
+{
+    const LinkCase cases[] = {
+        // Structure and scheme: a scheme in mixed case or of another kind is no link.
+        { "https://id.gs1.org", "no key in the path" },
+        { "https://id.gs1.org/?01=09506000134352", "no key in the path" },
+        { "Https://id.gs1.org/01/09506000134352", "unknown AI at character 1" },
+        { "ftp://id.gs1.org/01/09506000134352", "unknown AI at character 1" },
+        // Host.
+        { "https://a_b.example/01/09506000134352", "host" },
+        { "https://user@a.example/01/09506000134352", "host" },
+        { "https:///01/09506000134352", "host" },
+        { "https://a:80x/01/09506000134352", "host" },
+        { "https://[fe80::1%25lo]/01/09506000134352", "host" },
+        // Keys, their qualifiers and their order.
+        { "https://a/01/09506000134352/21/X/10/Y", "AI 10: out of place after key 01" },
+        { "https://a/01/09506000134352/22/X/235/Y", "AI 235: out of place after key 01" },
+        { "https://a/414/9520123456788/254/X/7040/1ABC", "AI 7040: out of place after key 414" },
+        { "https://a/00/006141411234567890/10/ABC", "AI 10: out of place after key 00" },
+        { "https://a/01/09506000134352/17/290630", "AI 17: out of place after key 01" },
+        // Path errors.
+        { "https://a/01/09506000134352/10/ABC/", "path ends in /" },
+        { "https://a//01/09506000134352", "empty path segment" },
+        { "https://a/01/09506000134352/10", "AI 10: no value" },
+        { "https://a/99/ABC", "no key in the path" },
+        { "https://a/01/09506000134352/89/ABC", "no key in the path" },
+        // Query.
+        { "https://a/01/09506000134352?999=x", "unknown AI 999 in the query" },
+        { "https://a/01/09506000134352?99=", "AI 99: empty" },
+        { "https://a/01/09506000134352?21=X", "AI 21: not allowed in the query" },
+        { "https://a/00/006141411234567890?8200=x", "AI 8200: not allowed in the query" },
+        { "https://a/01/09506000134352?10=X", "AI 10: belongs in the path" },
+        { "https://a/01/09506000134352/22/V?10=X", "AI 10: belongs in the path" },
+        // Each AI once.
+        { "https://a/01/09506000134352?01=09506000134352", "AI 01: given twice" },
+        { "https://a/01/09506000134352?99=A&99=A", "AI 99: given twice" },
+        // Values: escapes, + in the query, and the element string's checks.
+        { "https://a/01/09506000134352/10/A%00", "AI 10: percent escape" },
+        { "https://a/01/09506000134352/10/A%2", "AI 10: percent escape" },
+        { "https://a/01/09506000134352/10/A%G1", "AI 10: percent escape" },
+        { "https://a/01/09506000134352/10/A%1DB", "AI 10: character not allowed" },
+        { "https://a/01/09506000134352?99=A+B", "AI 99: character not allowed" },
+        { "https://a/01/09506000134353", "AI 01: check digit" },
+        { "https://a/01/09506000134352?17=291301", "AI 17: date" },
+        { "https://a/01/09506000134352?3912=0001500", "AI 3912: currency code" },
+        // Characters outside a URI's.
+        { "https://a/01/09506000134352/10/A B", "character not allowed in a URI" },
+        { "https://a/01/09506000134352/10/A\x09", "character not allowed in a URI" },
+        { "https://a/01/09506000134352/10/A\"B", "character not allowed in a URI" },
+        // GTINs of 8, 12 and 13 digits; older drafts' names.
+        { "https://a/01/9506000134352", "AI 01: too short" },
+        { "https://a/01/950600013435", "AI 01: too short" },
+        { "https://a/01/02345673", "AI 01: too short" },
+        { "https://a/gtin/09506000134352/lot/ABC", "no key in the path" },
+    };
+    for (const LinkCase& c : cases) {
+        std::vector<Gs1Element> elements(1);
+        std::string strError;
+        EXPECT_FALSE(ParseGs1(std::wstring(c.pszUri, c.pszUri + strlen(c.pszUri)), &elements, &strError)) << c.pszUri;
+        EXPECT_EQ(c.pszExpected, strError) << c.pszUri;
+        EXPECT_TRUE(elements.empty()) << c.pszUri;
+    }
+    std::string strError;
+    EXPECT_FALSE(ParseGs1(L"https://a/01/09506000134352/10/\x00E9", NULL, &strError));
+    EXPECT_EQ("non-ASCII character at character 32", strError);
+    EXPECT_FALSE(IsDigitalLink(L"Https://a/01/09506000134352"));
+    EXPECT_FALSE(IsDigitalLink(L"\x0168ttps://a/01/09506000134352"));   // no character cut to ASCII
 }

@@ -194,3 +194,44 @@ TEST(Rules, APathologicalPatternIsCutOffNotCrashed)
         EXPECT_EQ(L"<" + std::wstring(n, L'7') + L">", shaped.strTyped);
     }
 }
+
+// A GS1 Digital Link goes through Match=GS1 and {AI:nn} as its element
+// string does; where the code is typed whole, DigitalLink chooses its form.
+TEST(Rules, ADigitalLinkIsGs1DataTypedWholeInTheFormAsked)
+{
+    const char* const pszLink = "https://id.gs1.org/01/09506000134352/10/ABC%2D1?17=290630";
+    CRules rules;
+    rules.Load({ Rule(1, "GS1", "{AI:01}{TAB}{AI:10}", "erp.exe"), Rule(2, "GS1", NULL, "pos.exe"),
+                 Rule(3, "GS1", "[$0]", "wms.exe") });
+    const struct {
+        DigitalLinkOutput nOutput;
+        const char* pszCode;
+        const wchar_t* pszProgram;
+        const wchar_t* pszTyped;
+        const char* pszLinkError;
+    } kCases[] = {
+        { DIGITAL_LINK_HRI, pszLink, L"erp.exe", L"09506000134352\tABC-1", "" },
+        { DIGITAL_LINK_ASIS, pszLink, L"x.exe", L"https://id.gs1.org/01/09506000134352/10/ABC%2D1?17=290630", "" },
+        { DIGITAL_LINK_ELEMENT, pszLink, L"pos.exe", L"0109506000134352" L"10ABC-1|17290630", "" },
+        { DIGITAL_LINK_HRI, pszLink, L"wms.exe", L"[(01)09506000134352(10)ABC-1(17)290630]", "" },
+        // Not valid: as scanned, and why; asked for as scanned, no reason.
+        { DIGITAL_LINK_ELEMENT, "https://id.gs1.org/01/09506000134352?10=A", L"x.exe",
+          L"https://id.gs1.org/01/09506000134352?10=A", "AI 10: belongs in the path" },
+        { DIGITAL_LINK_ASIS, "https://id.gs1.org/01/09506000134352?10=A", L"x.exe",
+          L"https://id.gs1.org/01/09506000134352?10=A", "" },
+        // Another address, or an element string: no Digital Link to convert.
+        { DIGITAL_LINK_HRI, "Https://id.gs1.org/01/09506000134352", L"x.exe",
+          L"Https://id.gs1.org/01/09506000134352", "" },
+        { DIGITAL_LINK_HRI, "0109506000134352" "10A\x1D" "99B", L"x.exe", L"0109506000134352" L"10A|99B", "" },
+    };
+    for (const auto& c : kCases) {
+        COutputOptions options;
+        options.nDigitalLink = c.nOutput;
+        options.controls[0].bKeep = false;   // GS=|
+        options.controls[0].strWith = L"|";
+        ShapedDecode shaped = ShapeDecode(c.pszCode, options, false, 1252, &rules, c.pszProgram);
+        EXPECT_EQ(c.pszTyped, shaped.strTyped) << c.pszCode << " in " << c.nOutput;
+        EXPECT_EQ(c.pszLinkError, shaped.strLinkError) << c.pszCode << " in " << c.nOutput;
+        EXPECT_STREQ(c.pszCode, shaped.strLogged);
+    }
+}

@@ -87,6 +87,7 @@ protected:
         EXPECT_EQ(kDefaultPasteRestoreDelay, o.nPasteRestoreDelay);
         for (const CControlOutput& c : o.controls)
             EXPECT_TRUE(c.bKeep);
+        EXPECT_EQ(DIGITAL_LINK_ASIS, o.nDigitalLink);
     }
 };
 
@@ -99,7 +100,8 @@ TEST_F(OutputSettings, MissingFileSectionOrKeysGiveTheDefaults)
 TEST_F(OutputSettings, EveryKeyIsRead)
 {
     COutputOptions o = Read("[OUTPUT]\r\nPrefix=P{{\r\nSuffix={TAB}\r\nKeyDelay=200\r\n"
-                            "RepeatWindow=2000\r\nGS={GS}|\r\nRS=\r\nEOT=\" {ENTER}\"\r\n");
+                            "RepeatWindow=2000\r\nGS={GS}|\r\nRS=\r\nEOT=\" {ENTER}\"\r\nDigitalLink=HRI\r\n");
+    EXPECT_EQ(DIGITAL_LINK_HRI, o.nDigitalLink);
     EXPECT_EQ(L"P{", o.strPrefix);
     EXPECT_EQ(L"\t", o.strSuffix);
     EXPECT_TRUE(o.bSuffix);
@@ -118,7 +120,7 @@ TEST_F(OutputSettings, EveryKeyIsRead)
 TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
 {
     ExpectDefaults(Read("[OUTPUT]\nPrefix={X}\nSuffix=a{\nKeyDelay=201\nRepeatWindow=-1\n"
-                        "GS={TAB\nRS=}\nEOT={NUL}\n"));
+                        "GS={TAB\nRS=}\nEOT={NUL}\nDigitalLink=brackets\n"));
     for (const char* bad : { "1.5", "ten", "+5", "5ms", "0x10", "99999999999", "60001" }) {
         COutputOptions o = Read(std::string("[OUTPUT]\nRepeatWindow=") + bad + "\nKeyDelay=7\n");
         EXPECT_EQ(0, o.nRepeatWindow) << bad;
