@@ -61,7 +61,8 @@ void CScanWedgeDlg::WaitInLine(const std::string& strBytes)
     }
     try {
         ScanRecord record = {};
-        GetLocalTime(&record.time);
+        record.nTime = HistoryNow();
+        record.symbology = EnabledSymbology();
         record.strBytes = strBytes;
         ShapedDecode shaped = ShapeDecode(strBytes.c_str(), COutputOptions(), false);
         record.strCode = shaped.strCode;
@@ -112,7 +113,9 @@ void CScanWedgeDlg::BeginDecode(const std::string& strBytes, bool bRetype)
     // silenced: the hold-off and the re-enabling always follow.
     try {
         m_record = ScanRecord();
-        GetLocalTime(&m_record.time);   // dated now, not typed until it is
+        m_record.nTime = HistoryNow();   // dated now, not typed until it is
+        m_record.symbology = EnabledSymbology();
+        m_record.bRetyped = bRetype;
         m_record.strBytes = strBytes;
         m_record.outcome = SCAN_REPEAT;
         m_decode = PrepareDecode(strBytes, &m_record);
@@ -121,6 +124,11 @@ void CScanWedgeDlg::BeginDecode(const std::string& strBytes, bool bRetype)
             // A code that stays in front of the camera is logged, not typed again.
             if (m_repeat.IsRepeat(m_decode.shaped.strCode, m_decode.output.nRepeatWindow)) {
                 AddToHistory(m_record);
+                HoldOff();
+                return;
+            }
+            if (IsDuplicateToHold()) {
+                FinishDecode(NOTICE_DUPLICATE);
                 HoldOff();
                 return;
             }

@@ -18,7 +18,17 @@ PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRec
                                 pRecord->strProgram);
     pRecord->strCode = decode.shaped.strCode;
     pRecord->nRule = decode.shaped.nRule;
+    pRecord->bPasted = decode.output.bPaste;
     return decode;
+}
+
+bool CScanWedgeDlg::IsDuplicateToHold()
+{
+    m_record.bDuplicate = m_history.ScannedBefore(m_record.strBytes, (DuplicateScope)m_decode.output.nDuplicateScope,
+                                                  m_record.nTime);
+    if (m_record.bDuplicate)
+        LogWrite("Decode", "scanned before: %s", m_decode.output.bDuplicateSkip ? "not typed" : "typed anyway");
+    return m_record.bDuplicate && m_decode.output.bDuplicateSkip;
 }
 
 void CScanWedgeDlg::LogDecode(const PreparedDecode& decode)
@@ -56,7 +66,8 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
     ScanRecord& record = m_record;
     record.cause = cause;
     // Pasted, the user's clipboard not back yet: typed, and said so.
-    record.outcome = cause == NOTICE_NONE || cause == NOTICE_CLIPBOARD_NOT_BACK ? SCAN_TYPED : SCAN_NOT_TYPED;
+    record.outcome = cause == NOTICE_NONE || cause == NOTICE_CLIPBOARD_NOT_BACK ? SCAN_TYPED
+                     : cause == NOTICE_DUPLICATE ? SCAN_DUPLICATE : SCAN_NOT_TYPED;
     if (cause == NOTICE_PASTE_NOT_TAKEN)
         LogWrite("Paste", "the pasted text was not taken; the clipboard holds it");
     else if (cause == NOTICE_CLIPBOARD_NOT_BACK)
@@ -66,6 +77,8 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
         m_repeat.NoteTyped();
     if (cause == NOTICE_REJECTED)
         ShowNotice(NOTICE_TYPING, cause, record.nRule);
+    else if (record.bDuplicate && cause == NOTICE_NONE)
+        ShowNotice(NOTICE_TYPING, NOTICE_DUPLICATE, 1);   // typed anyway
     else
         ShowNotice(NOTICE_TYPING, cause, (int)record.nTyped, (int)record.nTotal);
     AddToHistory(record);

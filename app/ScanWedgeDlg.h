@@ -20,7 +20,7 @@
 
 // The tray window's own messages, each with a number of its own:
 // WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
-// (sharedwatch.h), + 9 WM_HISTORY_BYTES (history.h).
+// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_LOADED (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
@@ -53,6 +53,8 @@ public:
 
     // For the scan history window.
     const CScanHistory& History() const { return m_history; }
+    // Every record gone, from the window and the file.
+    void ClearHistory();
     // Types a recorded decode again into the user's window, as a decode of
     // its own in the history, the engine silenced and held off as for a
     // decode; false, and nothing done, while a decode is under way. The
@@ -81,6 +83,7 @@ protected:
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHistoryLoaded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
     afx_msg void OnToggleDM();
@@ -136,6 +139,12 @@ private:
     // history, the repeat filter.
     void FinishDecode(NoticeCause cause);
     void AddToHistory(const ScanRecord& record);
+    // A code scanned before: marked, and true when it is not to be typed.
+    bool IsDuplicateToHold();
+    // The history kept across restarts or not, as the settings say
+    // (HistoryKeep.cpp).
+    void StartHistory(const CSettingsSource& settings);
+    ScanSymbology EnabledSymbology() const;
     // nArg1 and nArg2 go into the text: the rule that refuses a code, how
     // many characters of how many were typed.
     void ShowNotice(NoticeSubject subject, NoticeCause cause, int nArg1 = 0, int nArg2 = 0);

@@ -35,6 +35,7 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_DEVICE_BACK: return IDS_NOTICE_DEVICE_BACK;
     case NOTICE_START_FAILED: return IDS_NOTICE_START_FAILED;
     case NOTICE_SHARED_UNREACHABLE: return IDS_NOTICE_SHARED_UNREACHABLE;
+    case NOTICE_DUPLICATE: return IDS_NOTICE_DUPLICATE;
     default: return 0;
     }
 }

@@ -8,6 +8,7 @@
 // Independent subjects, each with one current cause.
 enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_SUBJECTS };
 
+// The history file keeps a record's cause by its number: new causes go last.
 enum NoticeCause {
     NOTICE_NONE,            // all well: nothing to tell
     NOTICE_TYPED_SELF,
@@ -22,7 +23,8 @@ enum NoticeCause {
     NOTICE_DEVICE_LOST,
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED,
-    NOTICE_SHARED_UNREACHABLE   // the organisation's shared settings file
+    NOTICE_SHARED_UNREACHABLE,  // the organisation's shared settings file
+    NOTICE_DUPLICATE,       // scanned before: not typed, or typed anyway (argument 1)
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then

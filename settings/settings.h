@@ -100,6 +100,10 @@ struct COutputOptions {
     CControlOutput controls[kControlCount];   // GS, RS, EOT
     bool bPaste;              // Method=paste: through the clipboard, not typed
     int nPasteRestoreDelay;   // ms from the target's paste to the user's clipboard coming back
+    // A code scanned before: where to look (DuplicateScope off, run, today,
+    // all: 0..3) and whether it is typed anyway (DuplicateAction type, skip).
+    int nDuplicateScope;
+    bool bDuplicateSkip;
 };
 
 const int kMaxKeyDelay = 200;
@@ -109,6 +113,15 @@ const int kMaxRepeatWindow = 60000;
 const int kDefaultPasteRestoreDelay = 500;
 const int kMaxPasteRestoreDelay = 10000;
 
+
+// Section HISTORY: the scan history kept on disk across restarts (OnDisk,
+// 0 or 1) and for how many days (Days, 1..3650).
+struct CHistorySettings {
+    bool bOnDisk = true;
+    int nDays = 30;
+};
+const int kMaxHistoryDays = 3650;
+CHistorySettings ReadHistorySettings(const CSettingsSource& source);
 
 // A key's value as it stands, escapes and all; false when the key is
 // missing (or longer than any valid value).

@@ -271,7 +271,7 @@ TEST(ScanHistory, LongCodesStayWithinTheBytes)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nLength);
-        CScanHistory history;
+        CScanHistory history(500, 4 * 1024 * 1024);
         for (int i = 0; i < 600; ++i) {
             ScanRecord record = {};
             record.strBytes = std::to_string(i);
