@@ -49,7 +49,7 @@ void Step(std::unordered_map<std::string, unsigned>& counts, const std::string& 
 
 CScanHistory::CScanHistory(size_t nLimit, size_t nByteLimit)
     : m_nLimit(nLimit), m_nByteLimit(nByteLimit), m_nAdded(0), m_nBytes(0), m_nDays(0),
-      m_hFile(INVALID_HANDLE_VALUE), m_nFileSize(0), m_nLive(0), m_bMerged(false), m_bDropOlder(false), m_nTodayStart(0),
+      m_hFile(INVALID_HANDLE_VALUE), m_nFileSize(0), m_nLive(0), m_bMerged(false), m_bDropOlder(false), m_bCounting(false), m_nTodayStart(0),
       m_nTomorrow(0)
 {
 }
@@ -102,7 +102,7 @@ void CScanHistory::DropOldest()
 
 void CScanHistory::Count(const ScanRecord& record, int nStep)
 {
-    if (!CountsAsScan(record))
+    if (!m_bCounting || !CountsAsScan(record))
         return;
     Step(m_all, record.strBytes, nStep);
     if (record.nTime >= m_nTodayStart)
@@ -121,6 +121,8 @@ void CScanHistory::RollDay(unsigned long long nNow)
     m_nTomorrow = LocalDayStart(m_nTodayStart + kHistoryDay + kHistoryDay / 8);
     m_today.clear();
     for (const ScanRecord& record : m_records) {
+        if (!m_bCounting)
+            break;
         if (record.nTime < m_nTodayStart)
             break;
         if (CountsAsScan(record))
@@ -130,6 +132,13 @@ void CScanHistory::RollDay(unsigned long long nNow)
 
 bool CScanHistory::ScannedBefore(const std::string& strBytes, DuplicateScope scope, unsigned long long nNow)
 {
+    if (scope == DUPLICATES_OFF)
+        return false;
+    // Counted from the first look on: nothing to keep while no one asks.
+    if (!m_bCounting) {
+        m_bCounting = true;
+        Recount();
+    }
     RollDay(nNow);
     switch (scope) {
     case DUPLICATES_RUN: return m_run.count(strBytes) != 0;
@@ -223,25 +232,31 @@ void CScanHistory::Merge(HistoryFileContents& older, unsigned long long nNow)
     older.records.clear();
     m_nBytes = 0;
     m_nLive = 0;
-    m_all.clear();
-    m_run.clear();
-    m_nTodayStart = m_nTomorrow = 0;
     for (const ScanRecord& record : m_records) {
         m_nBytes += RecordBytes(record);
         m_nLive += record.nStored;
     }
-    RollDay(nNow);
+    Recount();
+    Prune(nNow);
+    m_bMerged = true;
+    ++m_nAdded;
+    CompactIfDue();
+}
+
+void CScanHistory::Recount()
+{
+    m_all.clear();
+    m_run.clear();
+    m_nTodayStart = m_nTomorrow = 0;
     for (const ScanRecord& record : m_records) {
-        if (CountsAsScan(record)) {
+        if (m_bCounting && CountsAsScan(record)) {
             Step(m_all, record.strBytes, 1);
             if (record.bThisRun)
                 Step(m_run, record.strBytes, 1);
         }
     }
-    Prune(nNow);
-    m_bMerged = true;
-    ++m_nAdded;
-    CompactIfDue();
+    if (!m_records.empty())
+        RollDay(m_records.front().nTime);
 }
 
 void CScanHistory::Clear()

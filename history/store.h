@@ -62,6 +62,7 @@ private:
     void DropOldest();
     void Count(const ScanRecord& record, int nStep);
     void RollDay(unsigned long long nNow);
+    void Recount();
     void Append(ScanRecord& record);
     void CompactIfDue();
 
@@ -80,6 +81,7 @@ private:
     bool m_bDropOlder;   // cleared before they came
     // The codes scanned, by scope: each record that counts is in each
     // scope's counts while it is kept.
+    bool m_bCounting;
     CCodeCounts m_all, m_today, m_run;
     unsigned long long m_nTodayStart, m_nTomorrow;
 };
