@@ -1,19 +1,11 @@
-// The decode's steps, one decode at a time. The engine's decode message is
-// answered at once, once the engine is silenced and the text copied: the
-// engine's thread never waits for a typing, and nothing the program does
-// while a code is typed or held off (Exit, Restart, the device watch, a
-// toggle, a window with its own message loop) runs inside the engine's call.
-//
-//   idle --decode--> typing --typing thread posts its end--> hold-off
-//        --timer--> the next decode waiting, or the symbologies back on: idle
-//
-// "Type again" goes the same road, first waiting for the user's window.
-#include "ScanWedgeDlg.h"
+// The engine's decode message is answered at once, once the engine is
+// silenced and the text copied: the engine's thread never waits for a
+// typing, and nothing the program does while a code is typed or held off
+// (Exit, Restart, the device watch, a toggle, a window with its own message
+// loop) runs inside the engine's call.
+#include "DecodeFlow.h"
 
 #include <new>
-
-#include "logfile.h"
-#include "vistrel.h"
 
 namespace {
 
@@ -25,181 +17,197 @@ const size_t kMaxWaiting = 16;
 // "Type again" waits this many times 20 ms for the user's window.
 const int kRetypeWaits = 50;
 
+// The typing thread's message can be lost (a full queue refuses it): the
+// typing is looked at this often, so that the scanner is never left silenced.
+const UINT kWatchdogMs = 1000;
+
 }  // namespace
 
-LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
+CDecodeFlow::CDecodeFlow(IScanEngine& engine, IDecodeHost& host)
+    : m_engine(engine), m_host(host), m_abOn(), m_nStep(STEP_IDLE), m_bClosing(false),
+      m_bChangedWaking(false), m_nRetypeWaits(0)
 {
-    // A copy: the engine's text lives only until the engine is answered.
-    std::string strBytes = wParam ? reinterpret_cast<LPCSTR>(wParam) : "";
-    if (m_nStep == STEP_IDLE && !m_bClosing)
-        SilenceEngine();
-    ReplyMessage(0);
+}
+
+void CDecodeFlow::SetSymbology(Symbology symbology, bool bOn)
+{
+    m_abOn[symbology] = bOn;
+    if (m_nStep == STEP_WAKING)
+        m_bChangedWaking = true;
+    else if (!Busy() && !m_bClosing)
+        m_engine.Switch(symbology, bOn);
+}
+
+void CDecodeFlow::Decoded(const std::string& strBytes)
+{
+    // While waking, the decode comes from inside the engine's call: calling
+    // back into it would meet it half switched on.
+    // Busy before the engine is called: a decode it delivers meanwhile waits.
+    bool bIdle = m_nStep == STEP_IDLE && !m_bClosing;
+    if (bIdle) {
+        m_nStep = STEP_STARTING;
+        Silence();
+    }
+    m_host.AnswerEngine();
     if (m_bClosing)
-        return 0;
+        return;
     // The engine is silenced until the decode is over, but one may be on
     // its way already: it is handled after this one, in order.
-    if (m_nStep != STEP_IDLE)
-        WaitInLine(strBytes);
+    if (bIdle)
+        Begin(strBytes, false);
     else
-        BeginDecode(strBytes, false);
-    return 0;
+        WaitInLine(strBytes);
 }
 
-void CScanWedgeDlg::SilenceEngine()
+void CDecodeFlow::Silence()
 {
-    setQRable(0);
-    setDMable(0);
-    setBarcode(0);
-    setPDF417(0);
+    for (int i = 0; i < SYM_COUNT; ++i)
+        m_engine.Switch((Symbology)i, false);
 }
 
-void CScanWedgeDlg::WaitInLine(const std::string& strBytes)
+void CDecodeFlow::WaitInLine(const std::string& strBytes)
 {
-    if (m_queDecodes.size() < kMaxWaiting) {
-        m_queDecodes.push_back(strBytes);
-        return;
+    if (m_queWaiting.size() < kMaxWaiting) {
+        try {
+            m_queWaiting.push_back(strBytes);
+            return;
+        } catch (const std::bad_alloc&) {
+        }
     }
-    try {
-        ScanRecord record = {};
-        record.nTime = HistoryNow();
-        record.symbology = EnabledSymbology();
-        record.strBytes = strBytes;
-        ShapedDecode shaped = ShapeDecode(strBytes.c_str(), COutputOptions(), false);
-        record.strCode = shaped.strCode;
-        record.outcome = SCAN_NOT_TYPED;
-        record.cause = NOTICE_QUEUE_FULL;
-        LogWrite("Decode", "Refused, %u decodes waiting:%s", (unsigned)m_queDecodes.size(),
-                 (LPCSTR)shaped.strLogged);
-        ShowNotice(NOTICE_TYPING, NOTICE_QUEUE_FULL);
-        AddToHistory(record);
-    } catch (const CException&) {
-    } catch (const std::bad_alloc&) {
-    }
+    m_host.RefuseDecode(strBytes, m_queWaiting.size());
 }
 
-// The user asked for it: no repeat filter, no log entry (the log keeps what
-// the engine decoded); the engine is silenced and held off as for a decode.
-bool CScanWedgeDlg::RetypeScan(const std::string& strBytes)
+bool CDecodeFlow::Retype(const std::string& strBytes)
 {
     if (m_nStep != STEP_IDLE || m_bClosing)
         return false;
-    SilenceEngine();
     m_nStep = STEP_RETYPE_WAIT;
+    Silence();
     m_strRetype = strBytes;
     m_nRetypeWaits = 0;
-    GiveBackForeground();
-    if (!m_hWnd || !SetTimer(TIMER_RETYPE_WAIT, 20, NULL))
-        BeginDecode(m_strRetype, true);
+    m_host.GiveBackForeground();
+    if (m_nStep == STEP_RETYPE_WAIT && !m_bClosing && !m_host.StartTimer(DECODE_TIMER_RETYPE, 20))
+        Begin(m_strRetype, true);
     return true;
 }
 
-void CScanWedgeDlg::OnRetypeWait()
+void CDecodeFlow::RetypeWait()
 {
-    if (m_nStep == STEP_RETYPE_WAIT && !UserWindowReady() && ++m_nRetypeWaits < kRetypeWaits)
+    if (m_nStep == STEP_RETYPE_WAIT && !m_host.UserWindowReady() && ++m_nRetypeWaits < kRetypeWaits)
         return;
-    if (m_hWnd)
-        ::KillTimer(m_hWnd, TIMER_RETYPE_WAIT);
+    m_host.StopTimer(DECODE_TIMER_RETYPE);
     if (m_nStep == STEP_RETYPE_WAIT && !m_bClosing)
-        BeginDecode(m_strRetype, true);
+        Begin(m_strRetype, true);
 }
 
-void CScanWedgeDlg::BeginDecode(const std::string& strBytes, bool bRetype)
+void CDecodeFlow::Begin(const std::string& strBytes, bool bRetype)
 {
-    // Busy from here on: a message another program sends us on the way (a
+    // Busy from here on: a message another program sends on the way (a
     // notice goes to the shell) may bring the next decode in.
+    m_nStep = STEP_STARTING;
+    bool bTyping = m_host.StartDecode(strBytes, bRetype);
+    if (m_bClosing)
+        return;
+    if (!bTyping) {
+        HoldOff();
+        return;
+    }
     m_nStep = STEP_TYPING;
-    m_bRetype = bRetype;
-    // A failure here loses this decode, but must never leave the scanner
-    // silenced: the hold-off and the re-enabling always follow.
-    try {
-        m_record = ScanRecord();
-        m_record.nTime = HistoryNow();   // dated now, not typed until it is
-        m_record.symbology = EnabledSymbology();
-        m_record.bRetyped = bRetype;
-        m_record.strBytes = strBytes;
-        m_record.outcome = SCAN_REPEAT;
-        m_decode = PrepareDecode(strBytes, &m_record);
-        if (!bRetype) {
-            LogDecode(m_decode);
-            // A code that stays in front of the camera is logged, not typed again.
-            if (m_repeat.IsRepeat(m_decode.shaped.strCode, m_decode.output.nRepeatWindow)) {
-                AddToHistory(m_record);
-                HoldOff();
-                return;
-            }
-            if (IsDuplicateToHold()) {
-                FinishDecode(NOTICE_DUPLICATE);
-                HoldOff();
-                return;
-            }
-        }
-        if (StartTyping())
-            return;
-    } catch (const CException&) {
-    } catch (const std::bad_alloc&) {
-    }
-    HoldOff();
+    // Without its timer the watchdog cannot look: then only the typing's own
+    // message leads on.
+    m_host.StartTimer(DECODE_TIMER_WATCHDOG, kWatchdogMs);
 }
 
-LRESULT CScanWedgeDlg::OnTypingDone(WPARAM, LPARAM)
+void CDecodeFlow::TypingEnded()
 {
-    // A typing stopped because the program closes is over with it.
-    if (m_nStep != STEP_TYPING || m_bClosing || !m_typist.Done())
-        return 0;
-    try {
-        m_record.nTyped = m_typist.Typed();
-        m_record.nTotal = CountTyped(m_decode.shaped.strTyped);
-        FinishDecode(TypingNoticeCause(TARGET_OK, m_typist.Result()));
-    } catch (const CException&) {
-    } catch (const std::bad_alloc&) {
-    }
-    HoldOff();
-    return 0;
+    // A typing stopped because the program closes is over with it; a message
+    // of a typing the watchdog found over already is of no concern.
+    if (m_nStep != STEP_TYPING || m_bClosing || !m_host.TypingOver())
+        return;
+    EndTyping();
 }
 
-void CScanWedgeDlg::HoldOff()
+void CDecodeFlow::EndTyping()
+{
+    m_host.StopTimer(DECODE_TIMER_WATCHDOG);
+    m_host.EndDecode();
+    if (!m_bClosing)
+        HoldOff();
+}
+
+void CDecodeFlow::HoldOff()
 {
     m_nStep = STEP_HOLDOFF;
-    if (!m_hWnd || !SetTimer(TIMER_HOLDOFF, m_nDecodeTime, NULL))
-        OnHoldOffOver();
+    if (!m_host.StartTimer(DECODE_TIMER_HOLDOFF, (UINT)m_host.HoldOffTime()))
+        HoldOffOver();
 }
 
-void CScanWedgeDlg::OnHoldOffOver()
+void CDecodeFlow::HoldOffOver()
 {
-    if (m_hWnd)
-        ::KillTimer(m_hWnd, TIMER_HOLDOFF);
+    m_host.StopTimer(DECODE_TIMER_HOLDOFF);
     if (m_nStep != STEP_HOLDOFF || m_bClosing)
         return;
-    if (!m_queDecodes.empty()) {
-        std::string strNext = m_queDecodes.front();
-        m_queDecodes.pop_front();
-        BeginDecode(strNext, false);
+    if (!m_queWaiting.empty()) {
+        std::string strNext = m_queWaiting.front();
+        m_queWaiting.pop_front();
+        Begin(strNext, false);
         return;
     }
-    m_nStep = STEP_IDLE;
-    ReenableDecoding();
+    Wake();
 }
 
-void CScanWedgeDlg::ReenableDecoding()
+// Idle only once every symbology is on: a decode the engine delivers from
+// inside a switch waits in line, and starts once the engine is awake whole.
+void CDecodeFlow::Wake()
 {
-    if (m_bQR)
-        setQRable(1);
-    if (m_bDM)
-        setDMable(1);
-    if (m_bBarcode)
-        setBarcode(1);
-    if (m_bPDF417)
-        setPDF417(1);
-}
-
-void CScanWedgeDlg::StopDecoding()
-{
-    m_bClosing = TRUE;
-    m_queDecodes.clear();
-    m_typist.Cancel();
-    if (m_hWnd) {
-        ::KillTimer(m_hWnd, TIMER_HOLDOFF);
-        ::KillTimer(m_hWnd, TIMER_RETYPE_WAIT);
+    m_nStep = STEP_WAKING;
+    m_bChangedWaking = false;
+    for (int i = 0; i < SYM_COUNT && !m_bClosing; ++i) {
+        if (m_abOn[i])
+            m_engine.Switch((Symbology)i, true);
     }
-    m_dlgHistory.DestroyWindow();
+    // A symbology switched by the user meanwhile: the engine follows the
+    // user's choice as it stands now.
+    for (int i = 0; i < SYM_COUNT && m_bChangedWaking && !m_bClosing; ++i)
+        m_engine.Switch((Symbology)i, m_abOn[i]);
+    if (m_bClosing)
+        return;
+    if (m_queWaiting.empty()) {
+        m_nStep = STEP_IDLE;
+        return;
+    }
+    std::string strNext = m_queWaiting.front();
+    m_queWaiting.pop_front();
+    m_nStep = STEP_STARTING;
+    Silence();
+    if (!m_bClosing)
+        Begin(strNext, false);
+}
+
+void CDecodeFlow::OnTimer(DecodeTimer timer)
+{
+    switch (timer) {
+    case DECODE_TIMER_HOLDOFF:
+        HoldOffOver();
+        break;
+    case DECODE_TIMER_RETYPE:
+        RetypeWait();
+        break;
+    case DECODE_TIMER_WATCHDOG:
+        if (m_nStep != STEP_TYPING || m_bClosing)
+            m_host.StopTimer(DECODE_TIMER_WATCHDOG);
+        else if (m_host.TypingOver())
+            EndTyping();
+        break;
+    }
+}
+
+void CDecodeFlow::Stop()
+{
+    m_bClosing = true;
+    m_queWaiting.clear();
+    m_host.StopTyping();
+    m_host.StopTimer(DECODE_TIMER_HOLDOFF);
+    m_host.StopTimer(DECODE_TIMER_RETYPE);
+    m_host.StopTimer(DECODE_TIMER_WATCHDOG);
 }

@@ -1,10 +1,118 @@
 // The road of one decode through the modules below the tray window: where
 // it goes, what it becomes, the log, the typing, and what the user is told.
-// DecodeFlow.cpp takes it from step to step.
+// The decode's steps (CDecodeFlow) take it from step to step.
 #include "ScanWedgeDlg.h"
+
+#include <new>
 
 #include "logfile.h"
 #include "utf8.h"
+#include "vistrel.h"
+
+void CEngineSwitches::Switch(Symbology symbology, bool bOn)
+{
+    static int (__cdecl* const s_pfnSwitch[SYM_COUNT])(int) = { setQRable, setDMable, setBarcode, setPDF417 };
+    s_pfnSwitch[symbology](bOn ? 1 : 0);
+}
+
+LRESULT CScanWedgeDlg::OnScanDecoded(WPARAM wParam, LPARAM)
+{
+    // A copy: the engine's text lives only until the engine is answered.
+    std::string strBytes = wParam ? reinterpret_cast<LPCSTR>(wParam) : "";
+    m_flow.Decoded(strBytes);
+    return 0;
+}
+
+void CScanWedgeDlg::AnswerEngine()
+{
+    ReplyMessage(0);
+}
+
+LRESULT CScanWedgeDlg::OnTypingDone(WPARAM, LPARAM)
+{
+    m_flow.TypingEnded();
+    return 0;
+}
+
+bool CScanWedgeDlg::StartTimer(DecodeTimer timer, UINT nMs)
+{
+    return m_hWnd && SetTimer(timer, nMs, NULL) != 0;
+}
+
+void CScanWedgeDlg::StopTimer(DecodeTimer timer)
+{
+    if (m_hWnd)
+        ::KillTimer(m_hWnd, timer);
+}
+
+void CScanWedgeDlg::StopDecoding()
+{
+    m_flow.Stop();
+    m_dlgHistory.DestroyWindow();
+}
+
+// A failure here loses this decode, but must never leave the scanner
+// silenced: the steps go on to the hold-off and the re-enabling whatever
+// becomes of it.
+bool CScanWedgeDlg::StartDecode(const std::string& strBytes, bool bRetype)
+{
+    m_bRetype = bRetype;
+    try {
+        m_record = ScanRecord();
+        m_record.nTime = HistoryNow();   // dated now, not typed until it is
+        m_record.symbology = EnabledSymbology();
+        m_record.bRetyped = bRetype;
+        m_record.strBytes = strBytes;
+        m_record.outcome = SCAN_REPEAT;
+        m_decode = PrepareDecode(strBytes, &m_record);
+        if (!bRetype) {
+            LogDecode(m_decode);
+            // A code that stays in front of the camera is logged, not typed again.
+            if (m_repeat.IsRepeat(m_decode.shaped.strCode, m_decode.output.nRepeatWindow)) {
+                AddToHistory(m_record);
+                return false;
+            }
+            if (IsDuplicateToHold()) {
+                FinishDecode(NOTICE_DUPLICATE);
+                return false;
+            }
+        }
+        return StartTyping();
+    } catch (const CException&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+}
+
+void CScanWedgeDlg::EndDecode()
+{
+    try {
+        m_record.nTyped = m_typist.Typed();
+        m_record.nTotal = CountTyped(m_decode.shaped.strTyped);
+        FinishDecode(TypingNoticeCause(TARGET_OK, m_typist.Result()));
+    } catch (const CException&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void CScanWedgeDlg::RefuseDecode(const std::string& strBytes, size_t nWaiting)
+{
+    try {
+        ScanRecord record = {};
+        record.nTime = HistoryNow();
+        record.symbology = EnabledSymbology();
+        record.strBytes = strBytes;
+        ShapedDecode shaped = ShapeDecode(strBytes.c_str(), COutputOptions(), false);
+        record.strCode = shaped.strCode;
+        record.outcome = SCAN_NOT_TYPED;
+        record.cause = NOTICE_QUEUE_FULL;
+        LogWrite("Decode", "Refused, %u decodes waiting:%s", (unsigned)nWaiting, (LPCSTR)shaped.strLogged);
+        ShowNotice(NOTICE_TYPING, NOTICE_QUEUE_FULL);
+        AddToHistory(record);
+    } catch (const CException&) {
+    } catch (const std::bad_alloc&) {
+    }
+}
 
 PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRecord* pRecord)
 {
@@ -66,8 +174,7 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
     ScanRecord& record = m_record;
     record.cause = cause;
     // Pasted, the user's clipboard not back yet: typed, and said so.
-    record.outcome = cause == NOTICE_NONE || cause == NOTICE_CLIPBOARD_NOT_BACK ? SCAN_TYPED
-                     : cause == NOTICE_DUPLICATE ? SCAN_DUPLICATE : SCAN_NOT_TYPED;
+    record.outcome = CountsAsTyped(cause) ? SCAN_TYPED : cause == NOTICE_DUPLICATE ? SCAN_DUPLICATE : SCAN_NOT_TYPED;
     if (cause == NOTICE_PASTE_NOT_TAKEN)
         LogWrite("Paste", "the pasted text was not taken; the clipboard holds it");
     else if (cause == NOTICE_CLIPBOARD_NOT_BACK)

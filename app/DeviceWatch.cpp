@@ -9,12 +9,11 @@
 
 void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
-    if (nIDEvent == TIMER_HOLDOFF) {
-        OnHoldOffOver();
-        return;
-    }
-    if (nIDEvent == TIMER_RETYPE_WAIT) {
-        OnRetypeWait();
+    switch (nIDEvent) {
+    case DECODE_TIMER_HOLDOFF:
+    case DECODE_TIMER_RETYPE:
+    case DECODE_TIMER_WATCHDOG:
+        m_flow.OnTimer((DecodeTimer)nIDEvent);
         return;
     }
     if (!m_bIconAdded)
@@ -39,7 +38,8 @@ void CScanWedgeDlg::ShowStatusIcon()
 {
     if (m_nDeviceState == 0)
         return;
-    m_nTrayIconId = ChooseStatusIcon(m_bQR, m_bDM, m_bBarcode, m_bPDF417);
+    m_nTrayIconId = ChooseStatusIcon(m_flow.IsOn(SYM_QR), m_flow.IsOn(SYM_DM), m_flow.IsOn(SYM_BARCODE),
+                                    m_flow.IsOn(SYM_PDF417));
     SetTrayIcon(m_nTrayIconId);
 }
 

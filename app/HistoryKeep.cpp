@@ -51,18 +51,17 @@ LRESULT CScanWedgeDlg::OnHistoryLoaded(WPARAM, LPARAM lParam)
     return 0;
 }
 
+
 // The symbology is known when one alone is on: the engine does not say.
 ScanSymbology CScanWedgeDlg::EnabledSymbology() const
 {
-    const int flags[] = { m_bQR, m_bDM, m_bBarcode, m_bPDF417 };
-    const ScanSymbology symbologies[] = { SYMBOLOGY_QR, SYMBOLOGY_DM, SYMBOLOGY_BARCODE, SYMBOLOGY_PDF417 };
     ScanSymbology symbology = SYMBOLOGY_UNKNOWN;
-    for (int i = 0; i < 4; ++i) {
-        if (!flags[i])
+    for (int i = 0; i < SYM_COUNT; ++i) {
+        if (!m_flow.IsOn((Symbology)i))
             continue;
         if (symbology != SYMBOLOGY_UNKNOWN)
             return SYMBOLOGY_UNKNOWN;
-        symbology = symbologies[i];
+        symbology = (ScanSymbology)(SYMBOLOGY_QR + i);
     }
     return symbology;
 }

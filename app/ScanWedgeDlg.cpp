@@ -42,11 +42,11 @@ END_MESSAGE_MAP()
 CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
     : CDialog(IDD_MAIN, pParent),
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
-      m_bDM(0), m_bQR(0), m_bBarcode(0), m_bPDF417(0), m_bAppendEnter(0),
+      m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
-      m_hWndUser(NULL), m_anNoticeArgs(), m_nStep(STEP_IDLE), m_bRetype(false), m_record(),
-      m_nRetypeWaits(0), m_bClosing(FALSE), m_nPendingNotice(NOTICE_NONE),
+      m_hWndUser(NULL), m_anNoticeArgs(), m_flow(m_engine, *this), m_bRetype(false), m_record(),
+      m_nPendingNotice(NOTICE_NONE),
       m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
 {
 }
@@ -137,18 +137,19 @@ BOOL CScanWedgeDlg::AddTrayIcon()
     return m_bIconAdded;
 }
 
+namespace {
+
+// The key of each symbology in section TYPE, in the order they go to the engine.
+const char* const kSymbologyKeys[SYM_COUNT] = { "QR", "DM", "Barcode", "PDF417" };
+
+}  // namespace
+
 // Each symbology goes to the engine right after it is read, in a fixed order.
 void CScanWedgeDlg::ApplyTypeSettings()
 {
     CSettingsSource settings = ProgramSettings();
-    m_bQR = ReadTypeFlag("QR", settings);
-    setQRable(m_bQR);
-    m_bDM = ReadTypeFlag("DM", settings);
-    setDMable(m_bDM);
-    m_bBarcode = ReadTypeFlag("Barcode", settings);
-    setBarcode(m_bBarcode);
-    m_bPDF417 = ReadTypeFlag("PDF417", settings);
-    setPDF417(m_bPDF417);
+    for (int i = 0; i < SYM_COUNT; ++i)
+        m_flow.SetSymbology((Symbology)i, ReadTypeFlag(kSymbologyKeys[i], settings) == 1);
     if (ReadTypeFlag("Enter", settings))
         m_bAppendEnter = 1;
     LoadOutputSettings(settings);
@@ -171,21 +172,10 @@ void CScanWedgeDlg::LoadOutputSettings(const CSettingsSource& settings)
 LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
 {
     CSettingsSource settings = ProgramSettings();
-    const struct {
-        int* pbFlag;
-        LPCSTR pszKey;
-        int (__cdecl* pfnSetEngine)(int);
-    } flags[] = {
-        { &m_bQR, "QR", setQRable }, { &m_bDM, "DM", setDMable },
-        { &m_bBarcode, "Barcode", setBarcode }, { &m_bPDF417, "PDF417", setPDF417 },
-    };
-    for (const auto& flag : flags) {
-        int bFlag = ReadTypeFlag(flag.pszKey, settings);
-        if (bFlag != *flag.pbFlag) {
-            *flag.pbFlag = bFlag;
-            if (!IsDecoding())
-                flag.pfnSetEngine(bFlag);
-        }
+    for (int i = 0; i < SYM_COUNT; ++i) {
+        bool bOn = ReadTypeFlag(kSymbologyKeys[i], settings) == 1;
+        if (bOn != m_flow.IsOn((Symbology)i))
+            m_flow.SetSymbology((Symbology)i, bOn);
     }
     m_bAppendEnter = ReadTypeFlag("Enter", settings);
     LoadOutputSettings(settings);

@@ -5,9 +5,9 @@
 #include <afxwin.h>
 #include <shellapi.h>
 
-#include <deque>
 #include <string>
 
+#include "DecodeFlow.h"
 #include "HistoryDlg.h"
 #include "SettingsDlg.h"
 #include "history.h"
@@ -27,8 +27,7 @@
 
 #define TIMER_STATUS 1
 #define TIMER_DEVICE 2
-#define TIMER_HOLDOFF 3        // the hold-off after a decode is over
-#define TIMER_RETYPE_WAIT 4    // looks whether the user's window is ready for "Type again"
+// 3 to 5: the decode's own (DecodeTimer).
 
 // One decode made ready: where it goes, the options of the program there,
 // and what is typed.
@@ -39,7 +38,13 @@ struct PreparedDecode {
     ShapedDecode shaped;
 };
 
-class CScanWedgeDlg : public CDialog {
+// The engine library as the decode's steps drive it.
+class CEngineSwitches : public IScanEngine {
+public:
+    void Switch(Symbology symbology, bool bOn) override;
+};
+
+class CScanWedgeDlg : public CDialog, private IDecodeHost {
 public:
     explicit CScanWedgeDlg(CWnd* pParent = NULL);
 
@@ -59,10 +64,10 @@ public:
     // its own in the history, the engine silenced and held off as for a
     // decode; false, and nothing done, while a decode is under way. The
     // history window is told the result.
-    bool RetypeScan(const std::string& strBytes);
+    bool RetypeScan(const std::string& strBytes) { return m_flow.Retype(strBytes); }
     // A decode is under way: typed, held off, or waiting for the user's
     // window; the engine is silenced meanwhile.
-    bool IsDecoding() const { return m_nStep != STEP_IDLE; }
+    bool IsDecoding() const { return m_flow.Busy(); }
     // The tray menu and the history window take the foreground; the user's
     // window gets it back afterwards.
     void RememberUserWindow();
@@ -106,29 +111,22 @@ private:
     // Configures the engine once StartDevice has returned 1.
     void CompleteStart();
     BOOL AddTrayIcon();
-    // The decode's steps (DecodeFlow.cpp): one decode at a time, none inside
-    // the engine's message.
-    enum DecodeStep {
-        STEP_IDLE,          // the engine decodes
-        STEP_RETYPE_WAIT,   // "Type again": the user's window is coming to the front
-        STEP_TYPING,        // shaped, logged, typed on the typing thread
-        STEP_HOLDOFF        // over; the hold-off runs
-    };
-    void SilenceEngine();
-    // A decode that came while another is under way waits its turn, up to
-    // a bound; beyond it, it is refused, logged and told.
-    void WaitInLine(const std::string& strBytes);
-    // Shapes, logs, leaves out a repeat and starts the typing; any end of
-    // it leads to the hold-off.
-    void BeginDecode(const std::string& strBytes, bool bRetype);
-    void OnRetypeWait();
-    void HoldOff();
-    void OnHoldOffOver();
-    void ReenableDecoding();
     // The program is closing: a typing under way stops, nothing waits.
     void StopDecoding();
+    // A symbology the user switched in the tray menu.
+    void ToggleSymbology(Symbology symbology);
 
-    // The decode's road (DecodeRoute.cpp).
+    // The decode's road (DecodeRoute.cpp), as the decode's steps
+    // (m_flow) take it; each one's failure is caught there.
+    void AnswerEngine() override;
+    bool StartDecode(const std::string& strBytes, bool bRetype) override;
+    bool TypingOver() override { return m_typist.Done(); }
+    void EndDecode() override;
+    void RefuseDecode(const std::string& strBytes, size_t nWaiting) override;
+    void StopTyping() override { m_typist.Cancel(); }
+    int HoldOffTime() override { return m_nDecodeTime; }
+    bool StartTimer(DecodeTimer timer, UINT nMs) override;
+    void StopTimer(DecodeTimer timer) override;
     // Finds where the decode goes and shapes it for the program there.
     PreparedDecode PrepareDecode(const std::string& strBytes, ScanRecord* pRecord);
     void LogDecode(const PreparedDecode& decode);
@@ -157,19 +155,15 @@ private:
     void CheckOrganisationSettings();
     void CheckSharedSettings();
     void ShowTrayMenu();
-    void GiveBackForeground();
+    void GiveBackForeground() override;
     // The user's window is in front with its focus set (or there is none to
     // wait for): another program takes the foreground when it gets to it.
-    bool UserWindowReady() const;
+    bool UserWindowReady() override;
     void SetTrayIcon(int nIconId);
     void ShowStatusIcon();
     void WatchDevice();
 
     HICON m_hIcon;
-    int m_bDM;
-    int m_bQR;
-    int m_bBarcode;
-    int m_bPDF417;
     int m_bAppendEnter;
     int m_nDecodeTime;
     NOTIFYICONDATAA m_nid;
@@ -189,14 +183,11 @@ private:
     int m_anNoticeArgs[2];                 // of the notice shown last
     CRepeatFilter m_repeat;
     CTypist m_typist;
-    DecodeStep m_nStep;
+    CEngineSwitches m_engine;
+    CDecodeFlow m_flow;
     bool m_bRetype;                        // the decode under way came from the history
     ScanRecord m_record;                   // of the decode under way
     PreparedDecode m_decode;
-    std::string m_strRetype;               // waits for the user's window
-    int m_nRetypeWaits;
-    BOOL m_bClosing;
-    std::deque<std::string> m_queDecodes;  // arrived meanwhile, in order
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
     NoticeCause m_nBalloonCause;           // of the last balloon shown
     CScanHistory m_history;

@@ -7,7 +7,8 @@
 
 static bool IsTypingNotice(NoticeCause cause)
 {
-    return (cause >= NOTICE_TYPED_SELF && cause <= NOTICE_REJECTED) || cause == NOTICE_DUPLICATE;
+    return (cause >= NOTICE_TYPED_SELF && cause <= NOTICE_REJECTED) || cause == NOTICE_TYPED_CANCELLED ||
+           cause == NOTICE_DUPLICATE;
 }
 
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -32,12 +33,12 @@ void CScanWedgeDlg::ShowTrayMenu()
         return;
     POINT pt;
     GetCursorPos(&pt);
-    const int flags[] = { m_bQR, m_bDM, m_bBarcode };
+    const bool flags[] = { m_flow.IsOn(SYM_QR), m_flow.IsOn(SYM_DM), m_flow.IsOn(SYM_BARCODE) };
     // A symbology the organisation sets is not the user's to switch.
     static const char* const s_pszKeys[] = { "QR", "DM", "Barcode" };
     CSettingsSource settings = ProgramSettings();
     for (UINT i = 0; i < 3; ++i) {
-        m_pTrayPopup->CheckMenuItem(i, MF_BYPOSITION | (flags[i] == 1 ? MF_CHECKED : MF_UNCHECKED));
+        m_pTrayPopup->CheckMenuItem(i, MF_BYPOSITION | (flags[i] ? MF_CHECKED : MF_UNCHECKED));
         bool bOrganisation = settings.Origin("TYPE", s_pszKeys[i]) >= ORIGIN_SHARED;
         ::EnableMenuItem(m_pTrayPopup->GetSafeHmenu(), i, MF_BYPOSITION | (bOrganisation ? MF_GRAYED : MF_ENABLED));
     }
@@ -106,7 +107,7 @@ void CScanWedgeDlg::GiveBackForeground()
         ::SetForegroundWindow(m_hWndUser);
 }
 
-bool CScanWedgeDlg::UserWindowReady() const
+bool CScanWedgeDlg::UserWindowReady()
 {
     if (!IsUserWindow(m_hWndUser))
         return true;
@@ -123,34 +124,31 @@ void CScanWedgeDlg::OnTrayHistory()
     m_dlgHistory.Open();
 }
 
-// A flag becomes 1 if it was 0 and 0 otherwise, and the engine follows it;
-// while a decode is typed or held off the engine stays silenced, and the
-// flags in force at its end are applied then.
-static void Toggle(int& bFlag, int (__cdecl* pfnSetEngine)(int), bool bHeldOff)
+// While a decode is typed or held off the engine stays silenced, and the
+// symbologies in force at its end are switched on then.
+void CScanWedgeDlg::ToggleSymbology(Symbology symbology)
 {
-    bFlag = bFlag == 0 ? 1 : 0;
-    if (!bHeldOff)
-        pfnSetEngine(bFlag);
+    m_flow.SetSymbology(symbology, !m_flow.IsOn(symbology));
 }
 
 void CScanWedgeDlg::OnToggleQR()
 {
-    Toggle(m_bQR, setQRable, IsDecoding());
+    ToggleSymbology(SYM_QR);
 }
 
 void CScanWedgeDlg::OnToggleDM()
 {
-    Toggle(m_bDM, setDMable, IsDecoding());
+    ToggleSymbology(SYM_DM);
 }
 
 void CScanWedgeDlg::OnToggleBarcode()
 {
-    Toggle(m_bBarcode, setBarcode, IsDecoding());
+    ToggleSymbology(SYM_BARCODE);
 }
 
 void CScanWedgeDlg::OnTogglePDF417()
 {
-    Toggle(m_bPDF417, setPDF417, IsDecoding());
+    ToggleSymbology(SYM_PDF417);
 }
 
 void CScanWedgeDlg::OnTraySettings()

@@ -92,6 +92,7 @@ UINT ResultTextId(const ScanRecord& record)
     case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
     case NOTICE_TYPED_FRONT: return IDS_HISTORY_FRONT;
     case NOTICE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
+    case NOTICE_TYPED_CANCELLED: return IDS_HISTORY_CANCELLED;
     default: return IDS_HISTORY_FAILED;
     }
 }
@@ -104,7 +105,7 @@ std::wstring HistoryResultText(const ScanRecord& record)
 {
     WCHAR szText[192];
     std::wstring strFormat = LoadText(ResultTextId(record));
-    if (record.outcome == SCAN_NOT_TYPED && record.cause == NOTICE_TYPED_FRONT)
+    if (record.outcome == SCAN_NOT_TYPED && (record.cause == NOTICE_TYPED_FRONT || record.cause == NOTICE_TYPED_CANCELLED))
         wsprintfW(szText, strFormat.c_str(), (int)record.nTyped, (int)record.nTotal);
     else
         wsprintfW(szText, strFormat.c_str(), record.nRule);

@@ -15,8 +15,14 @@ NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result)
     case TYPING_NOT_TAKEN: return NOTICE_PASTE_NOT_TAKEN;
     case TYPING_CLIPBOARD_NOT_BACK: return NOTICE_CLIPBOARD_NOT_BACK;
     case TYPING_FRONT_CHANGED: return NOTICE_TYPED_FRONT;
+    case TYPING_CANCELLED: return NOTICE_TYPED_CANCELLED;
     default: return NOTICE_NONE;
     }
+}
+
+bool CountsAsTyped(NoticeCause cause)
+{
+    return cause == NOTICE_NONE || cause == NOTICE_CLIPBOARD_NOT_BACK;
 }
 
 int NoticeTextId(NoticeCause cause)
@@ -30,6 +36,7 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_CLIPBOARD_NOT_BACK: return IDS_NOTICE_CLIPBOARD_NOT_BACK;
     case NOTICE_TYPED_FRONT: return IDS_NOTICE_FRONT_CHANGED;
     case NOTICE_QUEUE_FULL: return IDS_NOTICE_QUEUE_FULL;
+    case NOTICE_TYPED_CANCELLED: return IDS_NOTICE_CANCELLED;
     case NOTICE_REJECTED: return IDS_NOTICE_REJECTED;
     case NOTICE_DEVICE_LOST: return IDS_NOTICE_DEVICE_LOST;
     case NOTICE_DEVICE_BACK: return IDS_NOTICE_DEVICE_BACK;

@@ -24,12 +24,17 @@ enum NoticeCause {
     NOTICE_DEVICE_BACK,
     NOTICE_START_FAILED,
     NOTICE_SHARED_UNREACHABLE,  // the organisation's shared settings file
+    NOTICE_TYPED_CANCELLED,     // the typing was stopped: how much went is told
     NOTICE_DUPLICATE,       // scanned before: not typed, or typed anyway (argument 1)
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then
 // how the typing there ended.
 NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result = TYPING_DONE);
+
+// The code went whole to the target: all well, or pasted with the user's
+// clipboard not back yet.
+bool CountsAsTyped(NoticeCause cause);
 
 // The string resource of a cause's text; 0 for NOTICE_NONE.
 int NoticeTextId(NoticeCause cause);

@@ -8,6 +8,9 @@
 
 namespace {
 
+// Tries at posting the end of a job, 20 ms apart.
+const int kPostTries = 50;
+
 // Tab, Enter, key combinations and pauses go as keys in every mode.
 bool IsKeyItem(const TypedItem& item)
 {
@@ -125,8 +128,13 @@ unsigned __stdcall CTypist::Run(void* pParam)
         pThis->m_result = TypeText(pThis->m_job, guard);
         pThis->m_nTyped = guard.Typed();
         SetEvent(pThis->m_hDone);
-        if (pThis->m_hNotify)
-            PostMessageA(pThis->m_hNotify, pThis->m_uMsg, 0, 0);
+        // A full queue refuses the message: a while later it may take it,
+        // and the window looks for the job's end itself meanwhile.
+        for (int nTries = 0; pThis->m_hNotify && !PostMessageA(pThis->m_hNotify, pThis->m_uMsg, 0, 0) &&
+                             IsWindow(pThis->m_hNotify) && nTries < kPostTries; ++nTries) {
+            if (WaitForSingleObject(pThis->m_hCancel, 20) == WAIT_OBJECT_0)
+                break;
+        }
     }
     return 0;
 }

@@ -183,6 +183,10 @@
 #define IDS_RULES_SHARED        304
 #define IDS_PROG_POLICY         305
 
+// The typing stopped, the shared settings file refused.
+#define IDS_NOTICE_CANCELLED    450
+#define IDS_HISTORY_CANCELLED   451
+
 // The scan history kept across restarts, searched, exported; the duplicate warning.
 #define IDC_HISTORY_SEARCH      1500
 #define IDC_HISTORY_OUTCOME     1501

@@ -5,9 +5,12 @@
 
 #include <stdio.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "DecodeFlow.h"
 #include "ScanWedgeApp.h"
 #include "ScanWedgeDlg.h"
 #include "history.h"
@@ -240,6 +243,227 @@ TEST_F(DecodeFlow, TypeAgainSilencesTheEngineAndHoldsItOff)
     EXPECT_EQ(Then(kOff, { "log [Decode]Decode:meanwhile", "setQRable 1", "setPDF417 1" }), g_calls);
     ASSERT_EQ(2u, m_dlg.History().Count());
     EXPECT_EQ("again", m_dlg.History().At(1).strBytes);
+}
+
+namespace {
+
+// The decode's steps alone: an engine and a window that write down what
+// they are asked, in one list, and timers that tick when the test says.
+class CStepsProbe : public IScanEngine, public IDecodeHost {
+public:
+    CStepsProbe() : m_flow(*this, *this) {}
+
+    void Switch(Symbology symbology, bool bOn) override
+    {
+        static const char* const s_pszNames[SYM_COUNT] = { "QR", "DM", "Barcode", "PDF417" };
+        m_events.push_back(std::string(s_pszNames[symbology]) + (bOn ? " on" : " off") +
+                           (m_nInEngine ? " (inside the engine)" : ""));
+        ++m_nInEngine;
+        if (m_onSwitch)
+            m_onSwitch(symbology, bOn);
+        --m_nInEngine;
+    }
+    void AnswerEngine() override { m_events.push_back("answer"); }
+    bool StartDecode(const std::string& strBytes, bool bRetype) override
+    {
+        m_events.push_back((bRetype ? "retype " : "start ") + strBytes);
+        if (m_onStart)
+            m_onStart();
+        m_bTypingOver = false;
+        return m_bTypes;
+    }
+    bool TypingOver() override { return m_bTypingOver; }
+    void EndDecode() override { m_events.push_back("end"); }
+    void RefuseDecode(const std::string& strBytes, size_t) override { m_events.push_back("refuse " + strBytes); }
+    void StopTyping() override { m_events.push_back("stop typing"); }
+    void GiveBackForeground() override {}
+    bool UserWindowReady() override { return m_bUserReady; }
+    int HoldOffTime() override { return 50; }
+    bool StartTimer(DecodeTimer timer, UINT nMs) override
+    {
+        m_anTimers[timer] = nMs;
+        return true;
+    }
+    void StopTimer(DecodeTimer timer) override { m_anTimers.erase(timer); }
+
+    // Ticks a timer that runs; false when it does not.
+    bool Tick(DecodeTimer timer)
+    {
+        if (!m_anTimers.count(timer))
+            return false;
+        m_flow.OnTimer(timer);
+        return true;
+    }
+    // The typing ends, its message lost or not.
+    void TypingEnds(bool bMessage)
+    {
+        m_bTypingOver = true;
+        if (bMessage)
+            m_flow.TypingEnded();
+    }
+    std::vector<std::string> Take()
+    {
+        std::vector<std::string> events;
+        events.swap(m_events);
+        return events;
+    }
+
+    CDecodeFlow m_flow;
+    std::vector<std::string> m_events;
+    std::map<DecodeTimer, UINT> m_anTimers;
+    std::function<void(Symbology, bool)> m_onSwitch;
+    std::function<void()> m_onStart;
+    bool m_bTypes = true;
+    bool m_bTypingOver = true;
+    bool m_bUserReady = true;
+    int m_nInEngine = 0;
+};
+
+const std::vector<std::string> kSilenced = { "QR off", "DM off", "Barcode off", "PDF417 off" };
+
+// QR and PDF417 on, a decode typed and its typing over (through its
+// message when bMessage), the hold-off to run.
+void TypeOne(CStepsProbe& probe, const char* pszText, bool bMessage)
+{
+    probe.m_flow.Decoded(pszText);
+    probe.TypingEnds(bMessage);
+}
+
+}  // namespace
+
+// The typing thread's message is the usual road out of the typing, but a
+// full queue can lose it: the watchdog finds the typing over and goes on.
+TEST(DecodeSteps, AWatchdogFindsALostEndOfTyping)
+{
+    CStepsProbe probe;
+    probe.m_flow.SetSymbology(SYM_QR, true);
+    probe.Take();
+    probe.m_flow.Decoded("a");
+    EXPECT_EQ(Then(kSilenced, { "answer", "start a" }), probe.Take());
+    ASSERT_EQ(1u, probe.m_anTimers.count(DECODE_TIMER_WATCHDOG));
+    EXPECT_GE(probe.m_anTimers[DECODE_TIMER_WATCHDOG], 500u);
+    EXPECT_LE(probe.m_anTimers[DECODE_TIMER_WATCHDOG], 2000u);
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_WATCHDOG));   // still typing: it waits on
+    EXPECT_TRUE(probe.Take().empty());
+    probe.TypingEnds(false);
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_WATCHDOG));
+    EXPECT_FALSE(probe.m_anTimers.count(DECODE_TIMER_WATCHDOG));
+    probe.m_flow.TypingEnded();   // the message after all: told once only
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(std::vector<std::string>({ "end", "QR on" }), probe.Take());
+    EXPECT_FALSE(probe.m_flow.Busy());
+}
+
+// Idle, and a decode taken up, only once the engine is awake whole; a
+// decode waiting in line starts with the engine still silenced.
+TEST(DecodeSteps, SymbologiesOnBeforeIdleAndQueuedDecodesInOrder)
+{
+    CStepsProbe probe;
+    probe.m_flow.SetSymbology(SYM_QR, true);
+    probe.m_flow.SetSymbology(SYM_PDF417, true);
+    std::vector<bool> busyWhenOn;
+    probe.m_onSwitch = [&](Symbology, bool bOn) {
+        if (bOn)
+            busyWhenOn.push_back(probe.m_flow.Busy());
+    };
+    probe.Take();
+    TypeOne(probe, "a", true);
+    probe.m_flow.Decoded("b");   // on its way already
+    probe.m_flow.SetSymbology(SYM_DM, true);   // the user meanwhile: waits for the end
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    probe.TypingEnds(true);
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(Then(kSilenced, { "answer", "start a", "end", "answer", "start b", "end", "QR on", "DM on",
+                                "PDF417 on" }),
+              probe.Take());
+    EXPECT_EQ(std::vector<bool>({ true, true, true }), busyWhenOn);
+    EXPECT_FALSE(probe.m_flow.Busy());
+}
+
+// An engine that decodes from inside a switch: the decode waits, nothing
+// calls back into the engine, and it starts once every symbology is on.
+TEST(DecodeSteps, ADecodeDeliveredWhileWaking)
+{
+    CStepsProbe probe;
+    probe.m_flow.SetSymbology(SYM_QR, true);
+    probe.m_flow.SetSymbology(SYM_PDF417, true);
+    TypeOne(probe, "a", true);
+    probe.Take();
+    bool bOnce = true;
+    probe.m_onSwitch = [&](Symbology symbology, bool bOn) {
+        if (symbology == SYM_QR && bOn && bOnce) {
+            bOnce = false;
+            probe.m_flow.Decoded("b");
+        }
+    };
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(Then({ "QR on", "answer", "PDF417 on" }, Then(kSilenced, { "start b" })), probe.Take());
+    EXPECT_TRUE(probe.m_flow.Busy());
+    probe.TypingEnds(true);
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(std::vector<std::string>({ "end", "QR on", "PDF417 on" }), probe.Take());
+}
+
+// Exit at every step: the typing is stopped, and nothing after it reaches
+// the engine or the window, nor starts a decode, late messages and timers
+// included; a decode still comes and is answered.
+TEST(DecodeSteps, ExitAtEachStep)
+{
+    enum { AT_IDLE, AT_RETYPE_WAIT, AT_STARTING, AT_TYPING, AT_HOLDOFF, AT_WAKING };
+    for (int nAt = AT_IDLE; nAt <= AT_WAKING; ++nAt) {
+        SCOPED_TRACE(nAt);
+        CStepsProbe probe;
+        probe.m_flow.SetSymbology(SYM_QR, true);
+        probe.m_bUserReady = false;
+        probe.m_bTypingOver = false;
+        auto exit = [&] { probe.m_flow.Stop(); };
+        switch (nAt) {
+        case AT_RETYPE_WAIT: probe.m_flow.Retype("again"); break;
+        case AT_STARTING: probe.m_onStart = exit; probe.m_flow.Decoded("a"); break;
+        case AT_TYPING: probe.m_flow.Decoded("a"); break;
+        case AT_HOLDOFF: TypeOne(probe, "a", true); break;
+        case AT_WAKING:
+            TypeOne(probe, "a", true);
+            probe.m_onSwitch = [&](Symbology, bool bOn) {
+                if (bOn)
+                    exit();
+            };
+            probe.Tick(DECODE_TIMER_HOLDOFF);
+            break;
+        }
+        if (nAt != AT_STARTING && nAt != AT_WAKING) {
+            if (nAt != AT_IDLE)
+                probe.m_flow.Decoded("queued");
+            exit();
+        }
+        probe.m_onSwitch = nullptr;
+        probe.m_onStart = nullptr;
+        EXPECT_EQ("stop typing", probe.Take().back());
+        probe.m_bUserReady = true;
+        probe.TypingEnds(true);
+        for (DecodeTimer timer : { DECODE_TIMER_HOLDOFF, DECODE_TIMER_RETYPE, DECODE_TIMER_WATCHDOG })
+            probe.m_flow.OnTimer(timer);
+        probe.m_flow.Decoded("late");
+        EXPECT_FALSE(probe.m_flow.Retype("late"));
+        probe.m_flow.SetSymbology(SYM_DM, true);
+        EXPECT_EQ(std::vector<std::string>({ "answer" }), probe.Take());
+        EXPECT_TRUE(probe.m_anTimers.empty());
+    }
+}
+
+// Only a code that went whole counts as typed: a typing stopped on
+// request is told as such, with how far it got.
+TEST(DecodeSteps, OnlyAWholeTypingCountsAsTyped)
+{
+    const struct { TypingResult result; bool bTyped; } cases[] = {
+        { TYPING_DONE, true }, { TYPING_CLIPBOARD_NOT_BACK, true }, { TYPING_CANCELLED, false },
+        { TYPING_FAILED, false }, { TYPING_FRONT_CHANGED, false }, { TYPING_NOT_TAKEN, false },
+    };
+    for (const auto& c : cases) {
+        NoticeCause cause = TypingNoticeCause(TARGET_OK, c.result);
+        EXPECT_EQ(c.bTyped, CountsAsTyped(cause)) << c.result;
+        EXPECT_EQ(c.bTyped && cause == NOTICE_NONE, NoticeTextId(cause) == 0) << c.result;
+    }
 }
 
 // Newest first, the oldest let go at the bound, and the count of all added
