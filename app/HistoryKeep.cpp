@@ -8,13 +8,18 @@
 void CScanWedgeDlg::StartHistory(const CSettingsSource& settings)
 {
     CHistorySettings options = ReadHistorySettings(settings);
+    if (options.bOnDisk != m_historyKept.bOnDisk || options.nDays != m_historyKept.nDays || !m_bHistoryStarted)
+        LogWrite("History", "%s, for %d days", options.bOnDisk ? "kept on disk" : "kept for this run only",
+                 options.nDays);
+    m_historyKept = options;
+    m_bHistoryStarted = true;
     m_history.SetDays(options.nDays);
     std::wstring strPath = HistoryFilePath();
     if (strPath.empty())
         return;
     if (!options.bOnDisk) {
         // Only this run's: what an earlier run kept goes.
-        m_history.CloseFile(false);
+        m_history.CloseFile(true);
         DeleteFileW(strPath.c_str());
         return;
     }

@@ -8,13 +8,11 @@
 
 namespace {
 
-// Every policy, and the section of typeSet.ini whose key of the same name
-// (or pszKey) it stands for; OUTPUT's keys also in the program sections
-// [OUTPUT:<program>].
+// Every policy, and the section of typeSet.ini whose key of the same name it
+// stands for; OUTPUT's keys also in the program sections [OUTPUT:<program>].
 struct CPolicyName {
     const char* pszName;
     const char* pszSection;
-    const char* pszKey = nullptr;
 };
 
 const CPolicyName kPolicies[] = {
@@ -23,7 +21,7 @@ const CPolicyName kPolicies[] = {
     { "GS", "OUTPUT" }, { "RS", "OUTPUT" }, { "EOT", "OUTPUT" }, { "Method", "OUTPUT" },
     { "Notices", "OUTPUT" }, { "Language", "UI" },
     { "DuplicateScope", "OUTPUT" }, { "DuplicateAction", "OUTPUT" },
-    { POLICY_HISTORY_ON_DISK, "HISTORY", "OnDisk" }, { POLICY_HISTORY_DAYS, "HISTORY", "Days" },
+    { "HistoryOnDisk", "HISTORY" }, { "HistoryDays", "HISTORY" },
     { POLICY_DECODE_TIME, NULL }, { POLICY_START_AT_SIGN_IN, NULL }, { POLICY_SETTINGS_LOCKED, NULL },
     { POLICY_SHARED_FILE, NULL },
 };
@@ -145,15 +143,14 @@ int CPolicy::Flag(LPCSTR pszName, int nDefault) const
 
 bool CPolicy::ValueFor(LPCSTR pszSection, LPCSTR pszKey, CString& strValue) const
 {
-    for (const CPolicyName& policy : kPolicies) {
-        if (!policy.pszSection || lstrcmpiA(policy.pszKey ? policy.pszKey : policy.pszName, pszKey) != 0)
-            continue;
-        size_t n = strlen(policy.pszSection);
-        bool bProgram = strcmp(policy.pszSection, "OUTPUT") == 0 && pszSection[n] == ':';
-        if (_strnicmp(pszSection, policy.pszSection, n) == 0 && (!pszSection[n] || bProgram))
-            return Value(policy.pszName, strValue);
-    }
-    return false;
+    const CPolicyName* pPolicy = FindPolicy(pszKey);
+    if (!pPolicy || !pPolicy->pszSection)
+        return false;
+    size_t n = strlen(pPolicy->pszSection);
+    bool bProgram = strcmp(pPolicy->pszSection, "OUTPUT") == 0 && pszSection[n] == ':';
+    if (_strnicmp(pszSection, pPolicy->pszSection, n) != 0 || (pszSection[n] && !bProgram))
+        return false;
+    return Value(pPolicy->pszName, strValue);
 }
 
 CString CPolicy::Describe() const

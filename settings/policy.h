@@ -15,9 +15,6 @@
 #define POLICY_START_AT_SIGN_IN "StartAtSignIn"    // 1: the Startup shortcut is made, 0: removed
 #define POLICY_SETTINGS_LOCKED "SettingsLocked"    // 1: the settings window changes nothing
 #define POLICY_SHARED_FILE "SharedSettingsFile"    // typeSet.ini of the organisation
-// Keys OnDisk and Days of section HISTORY.
-#define POLICY_HISTORY_ON_DISK "HistoryOnDisk"
-#define POLICY_HISTORY_DAYS "HistoryDays"
 
 class CPolicy {
 public:

@@ -359,9 +359,9 @@ CHistorySettings ReadHistorySettings(const CSettingsSource& source)
 {
     CHistorySettings history;
     CString strValue;
-    if (ReadOutputValue("HISTORY", "OnDisk", source, strValue) == VALUE_READ && strValue == "0")
+    if (ReadOutputValue("HISTORY", "HistoryOnDisk", source, strValue) == VALUE_READ && strValue == "0")
         history.bOnDisk = false;
-    int nDays = ReadOutputNumber("HISTORY", "Days", source, kMaxHistoryDays, history.nDays);
+    int nDays = ReadOutputNumber("HISTORY", "HistoryDays", source, kMaxHistoryDays, history.nDays);
     if (nDays > 0)
         history.nDays = nDays;
     return history;

@@ -114,8 +114,9 @@ const int kDefaultPasteRestoreDelay = 500;
 const int kMaxPasteRestoreDelay = 10000;
 
 
-// Section HISTORY: the scan history kept on disk across restarts (OnDisk,
-// 0 or 1) and for how many days (Days, 1..3650).
+// Section HISTORY: the scan history kept on disk across restarts
+// (HistoryOnDisk: 0 keeps this run's only, and the file goes) and for how
+// many days (HistoryDays, 1..3650).
 struct CHistorySettings {
     bool bOnDisk = true;
     int nDays = 30;

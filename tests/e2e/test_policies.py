@@ -7,6 +7,7 @@ it; the shared settings file a policy names comes first, is read again when
 it changes, and keeps its last good rules when its share cannot be reached."""
 import os
 import re
+import time
 import unittest
 import xml.etree.ElementTree as ET
 
@@ -80,7 +81,7 @@ class Templates(unittest.TestCase):
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock and the shared file.
-        self.assertEqual(19, len(set(names)))
+        self.assertEqual(23, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
@@ -123,6 +124,10 @@ WALK = {
     "StartAtSignIn": (1, None, {IDC_AUTOSTART: 1}),
     "SettingsLocked": (0, 1, {}),
     "SharedSettingsFile": (None, None, {}),   # a file of the test's own
+    "DuplicateScope": ("run", "off", {}),
+    "DuplicateAction": ("skip", "type", {}),
+    "HistoryOnDisk": (0, 1, {}),
+    "HistoryDays": (5, None, {}),
 }
 
 
@@ -187,6 +192,9 @@ class Walk(norza.NorzaCase):
         self.reg(("HKLM",), ("HKCU",), *user, *machine)
         self.write("typeSet.ini", LOCAL)
         self.write("configDecodeTime.ini", "300")
+        history = os.path.join(norza.history_folder(), "history.dat")
+        os.makedirs(os.path.dirname(history), exist_ok=True)
+        self.write("history.dat", b"kept before", os.path.dirname(history))
         honoured = set()
 
         self.proc = self.start_norza()
@@ -200,6 +208,10 @@ class Walk(norza.NorzaCase):
             self.assertIn(value_name + "=", policy_lines[0])
         self.assertTrue(norza.startup_shortcuts())
         honoured.add("StartAtSignIn")
+        # No history on disk: what was kept goes.
+        wait_for(lambda: not os.path.exists(history), what="the history file deleted")
+        self.assertIn("[History]kept for this run only, for 5 days", "".join(self.log()))
+        honoured |= {"HistoryOnDisk", "HistoryDays"}
 
         # The shared file's GS1 rule before the local one; the machine's
         # prefix and suffix; typed, not pasted.
@@ -227,6 +239,12 @@ class Walk(norza.NorzaCase):
         self.decode("ABC125")
         typed += "P:lot ABC125<M"
         target.wait_text(typed)
+        # Scanned before in this run: not typed.
+        self.decode("ABC124")
+        wait_for(lambda: any("scanned before: not typed" in line for line in self.log()), what="the duplicate")
+        time.sleep(0.5)
+        self.assertEqual(typed, target.text())
+        honoured |= {"DuplicateScope", "DuplicateAction"}
         ticks = self.journal().count("GetDevice")
 
         # The window shows what is set by the organisation, in grey, and
