@@ -71,6 +71,13 @@ ScanSymbology CScanWedgeDlg::EnabledSymbology() const
     return symbology;
 }
 
+LRESULT CScanWedgeDlg::OnHistoryClear(WPARAM, LPARAM)
+{
+    ClearHistory();
+    LogWrite("History", "cleared");
+    return 0;
+}
+
 void CScanWedgeDlg::ClearHistory()
 {
     m_history.Clear();

@@ -20,7 +20,7 @@
 
 // The tray window's own messages, each with a number of its own:
 // WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
-// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_LOADED (history.h).
+// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_LOADED, + 41 WM_HISTORY_CLEAR (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
@@ -89,6 +89,7 @@ protected:
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnHistoryLoaded(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHistoryClear(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
     afx_msg void OnToggleDM();

@@ -30,11 +30,15 @@ bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn)
 
 void RefuseField(HWND hDlg, int nIdControl, const std::wstring& strText)
 {
+    RefuseControl(hDlg, nIdControl ? GetDlgItem(hDlg, nIdControl) : NULL, strText);
+}
+
+void RefuseControl(HWND hDlg, HWND hControl, const std::wstring& strText)
+{
     WCHAR szCaption[128] = {};
     GetWindowTextW(hDlg, szCaption, ARRAYSIZE(szCaption));
     MessageBoxW(hDlg, strText.c_str(), szCaption, MB_OK | MB_ICONWARNING);
-    HWND hControl = nIdControl ? GetDlgItem(hDlg, nIdControl) : NULL;
-    if (hControl && IsWindow(hDlg)) {
+    if (hControl && IsWindow(hDlg) && IsWindow(hControl)) {
         SendMessageW(hDlg, WM_NEXTDLGCTL, (WPARAM)hControl, TRUE);
         SendMessageW(hControl, EM_SETSEL, 0, -1);
     }

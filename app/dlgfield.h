@@ -14,3 +14,6 @@ bool ParseNumber(const std::wstring& str, int nMin, int nMax, int* pn);
 // Says why a value is refused, then gives its field the focus, its text
 // selected for typing over.
 void RefuseField(HWND hDlg, int nIdControl, const std::wstring& strText);
+// The same for a control anywhere in the dialog, a page's among them; none
+// when hControl is NULL.
+void RefuseControl(HWND hDlg, HWND hControl, const std::wstring& strText);

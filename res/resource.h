@@ -116,6 +116,13 @@
 #define IDC_SET_RULES       1121
 #define IDC_SET_ORG         1122
 
+// The settings window's pages, each a child dialog behind a tab.
+#define IDD_SETPAGE_GENERAL 175
+#define IDD_SETPAGE_OUTPUT  176
+#define IDC_SET_TABS        1700
+#define IDS_SETPAGE_GENERAL 700
+#define IDS_SETPAGE_OUTPUT  701
+
 // The rules and program sections, their edit dialogs and texts.
 #define IDD_RULES               150
 #define IDD_RULE_EDIT           151
@@ -220,3 +227,18 @@
 #define IDS_HISTORY_PASTED_NOT_KEPT 524
 #define IDS_EXPORT_FILE_NAME    525
 #define IDS_HISTORY_DATE        526
+#define IDD_SETPAGE_HISTORY     160
+#define IDC_SET_HISTORY_DISK    1505
+#define IDC_SET_HISTORY_DAYS    1506
+#define IDC_SET_DUP_SCOPE       1507
+#define IDC_SET_DUP_ACTION      1508
+#define IDC_SET_HISTORY_CLEAR   1509
+#define IDS_SETPAGE_HISTORY     527
+#define IDS_SET_DUP_OFF         528
+#define IDS_SET_DUP_RUN         529
+#define IDS_SET_DUP_TODAY       530
+#define IDS_SET_DUP_ALL         531
+#define IDS_SET_DUP_TYPE        532
+#define IDS_SET_DUP_SKIP        533
+#define IDS_SET_BAD_DAYS        534
+#define IDS_SET_CLEAR_CONFIRM   535

@@ -73,6 +73,7 @@ TEXTS = {
                          "Scan not typed: this code was scanned before. The scan is saved in log.log."),
     "counts": ("今天:扫描 %d 次,已输入 %d 次,未输入 %d 次", "Today: %d scanned, %d typed, %d not typed"),
     "qr": ("QR 码", "QR Code"),
+    "history_page": ("扫描记录", "History"),
     "export_all": ("导出全部记录(&A)…", "Export &all records…"),
     "export_header": (["时间", "码制", "扫码内容", "结果", "程序"], ["Time", "Symbology", "Code", "Result", "Program"]),
     "history_front": ("已输入 %d/%d 个字符:另一个窗口到了前台",
@@ -124,7 +125,8 @@ def controls(hwnd):
 
 
 def windows():
-    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, exstyle, title, children."""
+    """Top-level windows as dicts: hwnd, pid, cls, visible, rect, style, exstyle, title, children
+    (hwnd, cls, id, parent, text)."""
     result = []
     for line in wintool("list")[1].splitlines():
         m = re.match(r'window (0x[0-9a-f]+) pid (\d+) (\S+) visible (\d) '
@@ -134,10 +136,24 @@ def windows():
                                rect=tuple(int(m[i]) for i in range(5, 9)), style=int(m[9], 16),
                                exstyle=int(m[10], 16), title=m[11], children=[]))
             continue
-        m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) "(.*)"$', line)
+        m = re.match(r'  child (0x[0-9a-f]+) (\S+) (-?\d+) parent (0x[0-9a-f]+) "(.*)"$', line)
         if m and result:
-            result[-1]["children"].append(dict(hwnd=m[1], cls=m[2], id=int(m[3]), text=m[4]))
+            result[-1]["children"].append(dict(hwnd=m[1], cls=m[2], id=int(m[3]), parent=m[4], text=m[5]))
     return result
+
+
+TCM_SETCURFOCUS = "0x1330"
+
+
+def page_control(window, control_id):
+    """A control of a tabbed dialog by id, its page brought to the front first
+    as a user would by its tab, so that it is seen, clicked and typed into."""
+    control = [c for c in window["children"] if c["id"] == control_id][0]
+    if control["parent"] != window["hwnd"]:
+        pages = [c["hwnd"] for c in window["children"] if c["parent"] == window["hwnd"] and c["cls"] == "#32770"]
+        tabs = [c["hwnd"] for c in window["children"] if c["cls"] == "SysTabControl32"][0]
+        wintool("send", tabs, TCM_SETCURFOCUS, str(pages.index(control["parent"])), "0")
+    return control["hwnd"]
 
 
 def balloons():

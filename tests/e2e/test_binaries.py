@@ -21,7 +21,7 @@ CHINESE, ENGLISH = 2052, 1033
 # The texts the user reads: the About menu entry, the notices, the message box,
 # the settings window's choices and messages, the history window.
 STRING_IDS = (101, 200, 201, 202, 203, 204, 205, 206, 210, 211) + tuple(range(230, 242)) + \
-    tuple(range(256, 267)) + tuple(range(280, 303))
+    tuple(range(256, 267)) + tuple(range(280, 303)) + (700, 701)
 
 
 def objdump(path):
@@ -90,7 +90,7 @@ class Resources(unittest.TestCase):
         blocks = sorted({i // 16 + 1 for i in STRING_IDS})
         for type_id, names, languages in (
                 (14, (153, 155, 157, 158, 159, 167, 168), (CHINESE,)), (5, (102,), (CHINESE,)),
-                (5, (100, 110, 140, 150, 151, 152), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
+                (5, (100, 110, 140, 150, 151, 152, 175, 176), (CHINESE, ENGLISH)), (4, (135,), (CHINESE, ENGLISH)),
                 (6, blocks, (CHINESE, ENGLISH)), (16, (1,), (CHINESE,)), (24, (1,), (0,))):
             for name in names:
                 for language in languages:
@@ -147,17 +147,22 @@ class Resources(unittest.TestCase):
         self.assertIn("宋体".encode("utf-16-le"), main)
 
     def test_settings_window_is_the_same_window_in_both_languages(self):
-        headers = set()
-        for language in (CHINESE, ENGLISH):
-            ver, sig, _, exstyle, style, items, _, _, cx, cy = struct.unpack_from(
-                "<HHIIIHhhhh", resource(5, 110, language), 0)
-            headers.add((ver, sig, exstyle, style, items, cx, cy))
-        self.assertEqual(1, len(headers))
-        ver, sig, exstyle, style, items, cx, cy = headers.pop()
-        self.assertEqual((1, 0xFFFF), (ver, sig))
+        def header(name):
+            headers = {struct.unpack_from("<HHIIIHhhhh", resource(5, name, language), 0)[:6]
+                       for language in (CHINESE, ENGLISH)}
+            self.assertEqual(1, len(headers), name)
+            ver, sig, _, exstyle, style, items = headers.pop()
+            self.assertEqual((1, 0xFFFF), (ver, sig))
+            return exstyle, style, items
+
+        exstyle, style, items = header(110)
         self.assertEqual(0x40000, exstyle)               # WS_EX_APPWINDOW: a taskbar button
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
-        self.assertEqual(42, items)
+        self.assertEqual(7, items)                       # the tabs, the organisation's line, the buttons
+        # The pages: children the dialog keys pass through (DS_CONTROL, WS_EX_CONTROLPARENT).
+        for name, count in ((175, 13), (176, 21)):
+            exstyle, style, items = header(name)
+            self.assertEqual((0x10000, 0x40000400, count), (exstyle, style & 0xC0000400, items), name)
 
     def test_tray_menu_layout(self):
         # The toggles first (checked by position), then the windows, then Restart and Exit.

@@ -28,7 +28,8 @@ from test_decode import DecodeCase
 WM_COMMAND, WM_TRAY_NOTIFY, NIN_BALLOONUSERCLICK = "0x111", "0x405", "0x405"
 ID_TRAY_HISTORY, IDC_HISTORY_RETYPE, IDC_HISTORY_STATUS = "32781", "1203", 1204
 IDC_HISTORY_SEARCH, IDC_HISTORY_OUTCOME, IDC_HISTORY_COUNTS, IDC_HISTORY_EXPORT = 1500, 1501, 1503, 1504
-CB_SETCURSEL, CBN_SELCHANGE = "0x14e", 1
+CB_SETCURSEL, CBN_SELCHANGE, BM_CLICK, IDYES = "0x14e", 1, "0xf5", "6"
+ID_TRAY_SETTINGS, IDC_SET_HISTORY_CLEAR = "32780", 1509
 # Codes a spreadsheet would damage or run, and texts CSV must quote.
 TRICKY = ["=1+1", "-2", "@SUM(A1)", "+3", "0012345", "123456789012345678", "01234567890128", "鲁A12345",
           'say "hi"', "two\r\nlines", "\tTab", "a,b;c"]
@@ -249,6 +250,19 @@ class History(DecodeCase):
         for row in cells[1:]:
             self.assertIsInstance(row[0], datetime.datetime)
             self.assertLess(abs(row[0] - datetime.datetime.now()), datetime.timedelta(minutes=10))
+
+        # Cleared from the settings window's History page, once the user agrees.
+        norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_SETTINGS, "0")
+        settings = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text("settings_title")
+                                     and w["visible"]], what="the settings window")[0]
+        norza.wintool("post", norza.page_control(settings, IDC_SET_HISTORY_CLEAR), BM_CLICK, "0", "0")
+        question = wait_for(lambda: [w for w in norza.windows() if w["visible"] and w["cls"] == "#32770"
+                                     and w["title"] == norza.text("history_page")], what="the question")[0]
+        norza.wintool("post", question["hwnd"], WM_COMMAND, IDYES, "0")
+        wait_for(lambda: self.rows(window) == [], what="the history cleared")
+        with open(os.path.join(norza.history_folder(), "history.dat"), "rb") as f:
+            self.assertEqual(16, len(f.read()))
+        norza.wintool("post", settings["hwnd"], WM_COMMAND, "2", "0")
         self.quit(self.proc)
 
 

@@ -100,6 +100,7 @@ IDOK, IDCANCEL = 1, 2
 IDC_RULES_LIST, IDC_RULES_EDIT, IDC_PROGRAMS_ADD, IDC_RULES_ORG = 1300, 1302, 1307, 1313
 IDC_PROG_NAME, IDC_PROG_SET_PREFIX, IDC_PROG_ORG = 1330, 1331, 1349
 DROP, REPLACE = 1, 2
+IDC_SET_HISTORY_DISK, IDC_SET_HISTORY_DAYS, IDC_SET_DUP_SCOPE, IDC_SET_DUP_ACTION = range(1505, 1509)
 
 # Each policy: the machine's value, the user's (which the machine's must
 # beat) or None, and the settings window's fields that show it, each with
@@ -124,10 +125,10 @@ WALK = {
     "StartAtSignIn": (1, None, {IDC_AUTOSTART: 1}),
     "SettingsLocked": (0, 1, {}),
     "SharedSettingsFile": (None, None, {}),   # a file of the test's own
-    "DuplicateScope": ("run", "off", {}),
-    "DuplicateAction": ("skip", "type", {}),
-    "HistoryOnDisk": (0, 1, {}),
-    "HistoryDays": (5, None, {}),
+    "DuplicateScope": ("run", "off", {IDC_SET_DUP_SCOPE: 1}),
+    "DuplicateAction": ("skip", "type", {IDC_SET_DUP_ACTION: 1}),
+    "HistoryOnDisk": (0, 1, {IDC_SET_HISTORY_DISK: 0}),
+    "HistoryDays": (5, None, {IDC_SET_HISTORY_DAYS: "5"}),
 }
 
 

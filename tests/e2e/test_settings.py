@@ -10,11 +10,11 @@ import harness
 import norza
 from harness import scanctl, wait_for
 
-WM_COMMAND, WM_KEYDOWN, BM_CLICK, BM_GETCHECK = "0x111", "0x100", "0xf5", "0xf0"
+WM_COMMAND, WM_KEYDOWN, BM_CLICK, BM_GETCHECK, TCM_GETCURSEL = "0x111", "0x100", "0xf5", "0xf0", "0x130b"
 ID_TRAY_SETTINGS = "32780"
 IDOK = 1
 (IDC_ENTER, IDC_PREFIX, IDC_SUFFIX, IDC_KEYDELAY, IDC_HOLDOFF, IDC_AUTOSTART, IDC_RELOAD,
- IDC_APPLY, IDC_RULES) = 1104, 1105, 1106, 1107, 1115, 1117, 1119, 1120, 1121
+ IDC_APPLY, IDC_RULES, IDC_TABS) = 1104, 1105, 1106, 1107, 1115, 1117, 1119, 1120, 1121, 1700
 IDC_RULES_ADD, IDC_RULES_SAMPLE, IDC_RULES_PROGRAM, IDC_RULES_RESULT = 1301, 1310, 1311, 1312
 IDC_RULE_MATCH, IDC_RULE_PROGRAM, IDC_RULE_OUTPUT = 1320, 1321, 1323
 IDC_PROGRAMS_EDIT, IDC_PROG_SET_KEYDELAY, IDC_PROG_KEYDELAY = 1308, 1333, 1343
@@ -43,11 +43,12 @@ class SettingsCase(norza.NorzaCase):
         return wait_for(lambda: self.windows(), what="the settings window")[0]
 
     def windows(self):
-        return [w for w in norza.windows() if w["title"] == norza.text("settings_title")
+        """The settings window once shown, its pages made."""
+        return [w for w in norza.windows() if w["title"] == norza.text("settings_title") and w["visible"]
                 and any(c["id"] == IDC_APPLY for c in w["children"])]
 
     def control(self, window, control_id):
-        return [c["hwnd"] for c in window["children"] if c["id"] == control_id][0]
+        return norza.page_control(window, control_id)
 
     def set_text(self, window, control_id, text):
         self.assertEqual(0, norza.wintool("settext", self.control(window, control_id), text)[0])
@@ -112,6 +113,20 @@ class Apply(SettingsCase):
         self.assertEqual(1, len(self.windows()))
         self.assertEqual(window["hwnd"], norza.wintool("foreground")[1].strip())
         self.screenshot(window)
+
+        # The keyboard: Ctrl+Tab turns the page, an access key reaches a field
+        # of the page in front only, and Tab goes on from there.
+        hwnds = {c["id"]: c["hwnd"] for c in window["children"]}
+        text = lambda control_id: norza.wintool("text", hwnds[control_id])[1]
+        page = lambda: norza.wintool("send", hwnds[IDC_TABS], TCM_GETCURSEL, "0", "0")[1].strip()
+        harness.xdotool("key", "ctrl+Tab")
+        wait_for(lambda: page() == "1", what="the second page")
+        harness.xdotool("key", "alt+s", "a", "alt+h", "b", "Tab", "9")
+        wait_for(lambda: (text(IDC_SUFFIX), text(IDC_KEYDELAY)) == ("ab", "9"),
+                 what="the keys in the suffix and the key delay, not %r" % [text(IDC_SUFFIX), text(IDC_KEYDELAY)])
+        self.assertEqual("300", text(IDC_HOLDOFF))
+        harness.xdotool("key", "ctrl+shift+Tab")
+        wait_for(lambda: page() == "0", what="the first page again")
 
         # A hand edit while the window is open shows on Reload, and stays.
         edited = TYPESET.replace(b"KeyDelay=0", b"KeyDelay=5")
@@ -189,13 +204,17 @@ class Apply(SettingsCase):
 class Refusals(SettingsCase):
     def test_invalid_input_and_an_unwritable_file_change_nothing(self):
         window = self.open_window()
-        cases = [(IDC_KEYDELAY, "500", "0", "200"), (IDC_HOLDOFF, "1x", "300", "5000"),
-                 (IDC_PREFIX, "{X}", "", "{TAB}")]
-        for control_id, bad, good, named in cases:
+        tabs = self.control(window, IDC_TABS)
+        # Refused from the other page: the field's own comes to the front.
+        cases = [(IDC_KEYDELAY, "500", "0", "200", 1), (IDC_HOLDOFF, "1x", "300", "5000", 0),
+                 (IDC_PREFIX, "{X}", "", "{TAB}", 1)]
+        for control_id, bad, good, named, page in cases:
             with self.subTest(value=bad):
                 self.set_text(window, control_id, bad)
+                norza.wintool("send", tabs, norza.TCM_SETCURFOCUS, str(1 - page), "0")
                 self.click(window, IDC_APPLY)
                 self.assertIn(named, self.message())
+                self.assertEqual(str(page), norza.wintool("send", tabs, TCM_GETCURSEL, "0", "0")[1].strip())
                 self.set_text(window, control_id, good)
         self.assertEqual((TYPESET, DECODE_TIME), (self.read("typeSet.ini"), self.read("configDecodeTime.ini")))
 

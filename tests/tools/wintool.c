@@ -1,6 +1,7 @@
 /* Looks at and pokes windows the way the shell or a user would, for tests.
  *
- *   wintool list                      top-level windows and their controls
+ *   wintool list                      top-level windows and their controls, with each
+ *                                     control's parent (a page of a tabbed dialog)
  *   wintool post <hwnd> <msg> <w> <l> PostMessage
  *   wintool send <hwnd> <msg> <w> <l> SendMessage, prints the result
  *   wintool tray-delete <hwnd> <id>   removes a tray icon, as a crashed shell loses it
@@ -51,7 +52,8 @@ static BOOL CALLBACK ListChild(HWND hwnd, LPARAM lParam)
     char cls[64];
     (void)lParam;
     GetClassNameA(hwnd, cls, sizeof(cls));
-    printf("  child 0x%08lx %s %d ", (unsigned long)(ULONG_PTR)hwnd, cls, GetDlgCtrlID(hwnd));
+    printf("  child 0x%08lx %s %d parent 0x%08lx ", (unsigned long)(ULONG_PTR)hwnd, cls, GetDlgCtrlID(hwnd),
+           (unsigned long)(ULONG_PTR)GetParent(hwnd));
     PrintText(hwnd);
     printf("\n");
     return TRUE;
