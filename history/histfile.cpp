@@ -37,8 +37,12 @@ std::string ToUtf8(const std::wstring& str)
 
 std::wstring FromUtf8(const std::string& str)
 {
-    if (str.empty())
-        return std::wstring();
+    // Most codes and every program name are ASCII: no conversion to ask for.
+    size_t i = 0;
+    while (i < str.size() && (unsigned char)str[i] < 0x80)
+        ++i;
+    if (i == str.size())
+        return std::wstring(str.begin(), str.end());
     int n = MultiByteToWideChar(CP_UTF8, 0, str.data(), (int)str.size(), NULL, 0);
     std::wstring out(n, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, str.data(), (int)str.size(), &out[0], n);
@@ -172,6 +176,7 @@ bool ParseHistory(const std::string& data, HistoryFileContents* pContents)
         return false;
     const char* p = data.data();
     size_t nPos = kHistoryHeaderSize, nEnd = data.size();
+    pContents->records.reserve(pContents->records.size() + nEnd / 96);
     bool bInGap = false;   // between a damaged record and the next mark
     while (nPos + kFrameSize <= nEnd) {
         unsigned frame[3];

@@ -116,10 +116,20 @@ std::string ColumnName(size_t nColumn)
     return name;
 }
 
+// The cell's reference: its column's letters and its row's number.
+void AppendReference(std::string& out, size_t nColumn, size_t nRow)
+{
+    char szRow[16];
+    out += ColumnName(nColumn);
+    out.append(szRow, sprintf(szRow, "%u", (unsigned)nRow));
+}
+
 void AppendTextCell(std::string& out, size_t nColumn, size_t nRow, const std::wstring& str, bool bHeader)
 {
-    out += "<c r=\"" + ColumnName(nColumn) + std::to_string(nRow) + (bHeader ? "\" s=\"2\"" : "\"") +
-           " t=\"inlineStr\"><is><t xml:space=\"preserve\">";
+    out += "<c r=\"";
+    AppendReference(out, nColumn, nRow);
+    out += bHeader ? "\" s=\"2\" t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                   : "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">";
     AppendXmlText(out, str);
     out += "</t></is></c>";
 }
@@ -149,14 +159,18 @@ std::string Sheet(const ExportTable& table)
         "state=\"frozen\"/></sheetView></sheetViews>"
         "<cols><col min=\"1\" max=\"1\" width=\"20\" customWidth=\"1\"/>"
         "<col min=\"2\" max=\"8\" width=\"24\" customWidth=\"1\"/></cols><sheetData>";
+    out.reserve(out.size() + table.rows.size() * 320);
     out += "<row r=\"1\">";
     for (size_t i = 0; i < table.header.size(); ++i)
         AppendTextCell(out, i, 1, table.header[i], true);
     out += "</row>";
     for (size_t nRow = 0; nRow < table.rows.size(); ++nRow) {
         const ExportRow& row = table.rows[nRow];
-        std::string strRow = std::to_string(nRow + 2);
-        out += "<row r=\"" + strRow + "\"><c r=\"A" + strRow + "\" s=\"1\"><v>" + SerialDate(row.nTime) + "</v></c>";
+        out += "<row><c r=\"";
+        AppendReference(out, 0, nRow + 2);
+        out += "\" s=\"1\"><v>";
+        out += SerialDate(row.nTime);
+        out += "</v></c>";
         for (size_t i = 0; i < row.texts.size(); ++i)
             AppendTextCell(out, i + 1, nRow + 2, row.texts[i], false);
         out += "</row>";
