@@ -8,11 +8,11 @@
 void CScanWedgeDlg::StartHistory(const CSettingsSource& settings)
 {
     CHistorySettings options = ReadHistorySettings(settings);
-    if (options.bOnDisk != m_historyKept.bOnDisk || options.nDays != m_historyKept.nDays || !m_bHistoryStarted)
+    // Said when not as it always is, and when it changes.
+    if (options.bOnDisk != m_historyKept.bOnDisk || options.nDays != m_historyKept.nDays)
         LogWrite("History", "%s, for %d days", options.bOnDisk ? "kept on disk" : "kept for this run only",
                  options.nDays);
     m_historyKept = options;
-    m_bHistoryStarted = true;
     m_history.SetDays(options.nDays);
     std::wstring strPath = HistoryFilePath();
     if (strPath.empty())

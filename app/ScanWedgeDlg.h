@@ -192,8 +192,7 @@ private:
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
     NoticeCause m_nBalloonCause;           // of the last balloon shown
     CScanHistory m_history;
-    CHistorySettings m_historyKept;        // as last put in force
-    bool m_bHistoryStarted = false;
+    CHistorySettings m_historyKept;        // as last put in force (at first the defaults)
     CHistoryDlg m_dlgHistory;
     CSettingsDlg m_dlgSettings;
     CPolicy m_policy;                      // as last put in force
