@@ -3,10 +3,13 @@
 // shared settings file it names, whose copy is kept beside typeSet.ini.
 #include "ScanWedgeDlg.h"
 
+#include <new>
+
 #include "autostart.h"
 #include "logfile.h"
 #include "savefiles.h"
 #include "shared.h"
+#include "utf8.h"
 
 namespace {
 
@@ -52,47 +55,79 @@ void CScanWedgeDlg::CheckOrganisationSettings()
     CheckSharedSettings();
 }
 
+// The pin as the watch compares it: empty when the policy pins nothing.
+static std::string SharedPin(const CPolicy& policy)
+{
+    CString strPin;
+    return policy.Value(POLICY_SHARED_PIN, strPin) ? NormalSha256(strPin) : std::string();
+}
+
 void CScanWedgeDlg::CheckSharedSettings()
 {
-    CString strPath;
-    m_policy.Value(POLICY_SHARED_FILE, strPath);
-    m_watchShared.Check((LPCSTR)strPath, m_hWnd);
+    std::wstring strPath;
+    m_policy.WideValue(POLICY_SHARED_FILE, strPath);
+    m_watchShared.Check(strPath, SharedPin(m_policy), m_hWnd);
 }
 
 LRESULT CScanWedgeDlg::OnSharedSettings(WPARAM, LPARAM)
 {
-    CString strNamed;
-    m_policy.Value(POLICY_SHARED_FILE, strNamed);
-    bool bRead = false;
-    CSharedRead result;
-    while (m_watchShared.Take(result)) {
-        // A file the policy no longer names is of no concern.
-        if (strNamed != result.strPath.c_str())
-            continue;
-        LPCSTR pszPath = result.strPath.c_str();
-        if (result.kind == CSharedRead::UNREACHABLE) {
-            LogWrite("Shared", "%s cannot be read (%s): the copy read last stays in force", pszPath,
-                     (LPCSTR)SystemText(result.dwError));
-            ShowNotice(NOTICE_SETTINGS, NOTICE_SHARED_UNREACHABLE);
-            continue;
+    // Whatever fails here, the watch goes on: the copy in force stays.
+    try {
+        std::wstring strNamed;
+        m_policy.WideValue(POLICY_SHARED_FILE, strNamed);
+        std::string strPin = SharedPin(m_policy);
+        bool bRead = false;
+        CSharedRead result;
+        while (m_watchShared.Take(result)) {
+            // A file or a pin the policy no longer names is of no concern.
+            if (strNamed != result.strPath || strPin != result.strPin)
+                continue;
+            CString strPath = WideToAnsi(result.strPath);
+            LPCSTR pszPath = strPath;
+            LPCSTR pszInForce = SharedCopyInForce(m_policy, SharedCopyPath()) ? "the copy read last stays in force"
+                                                                               : "the user's own settings apply";
+            switch (result.kind) {
+            case CSharedRead::UNREACHABLE:
+                LogWrite("Shared", "%s cannot be read (%s): the copy read last stays in force", pszPath,
+                         (LPCSTR)SystemText(result.dwError));
+                ShowNotice(NOTICE_SETTINGS, NOTICE_SHARED_UNREACHABLE);
+                continue;
+            case CSharedRead::TOO_LARGE:
+                LogWrite("Shared", "%s holds %lu KB, more than the %lu KB a settings file may: refused unread, %s",
+                         pszPath, (unsigned long)(result.nSize / 1024), (unsigned long)(kMaxSharedBytes / 1024),
+                         pszInForce);
+                ShowNotice(NOTICE_SETTINGS, NOTICE_SHARED_TOO_LARGE);
+                continue;
+            case CSharedRead::REFUSED:
+                LogWrite("Shared", "%s refused: its SHA-256 is %s, not the %s that policy %s pins; %s", pszPath,
+                         result.strSha256.empty() ? "not to be had" : result.strSha256.c_str(), strPin.c_str(),
+                         POLICY_SHARED_PIN, pszInForce);
+                ShowNotice(NOTICE_SETTINGS, NOTICE_SHARED_REFUSED);
+                continue;
+            case CSharedRead::REACHABLE_AGAIN:
+                ShowNotice(NOTICE_SETTINGS, NOTICE_NONE);
+                LogWrite("Shared", "%s can be read again", pszPath);
+                continue;
+            case CSharedRead::READ:
+                break;
+            }
+            ShowNotice(NOTICE_SETTINGS, NOTICE_NONE);
+            size_t nFailed = 0;
+            DWORD dwError = WriteFilesTogether(
+                { { SharedCopyPath(), SharedCopyText(result.strPath.c_str(), result.strBytes, result.strSha256) } },
+                &nFailed);
+            if (dwError) {
+                LogWrite("Shared", "%s was read, but its copy %s could not be written (%s)", pszPath,
+                         (LPCSTR)SharedCopyPath(), (LPCSTR)SystemText(dwError));
+            } else {
+                LogWrite("Shared", "%s read", pszPath);
+                bRead = true;
+            }
         }
-        ShowNotice(NOTICE_SETTINGS, NOTICE_NONE);
-        if (result.kind == CSharedRead::REACHABLE_AGAIN) {
-            LogWrite("Shared", "%s can be read again", pszPath);
-            continue;
-        }
-        size_t nFailed = 0;
-        DWORD dwError = WriteFilesTogether({ { SharedCopyPath(), SharedCopyText(pszPath, result.strBytes) } },
-                                           &nFailed);
-        if (dwError) {
-            LogWrite("Shared", "%s was read, but its copy %s could not be written (%s)", pszPath,
-                     (LPCSTR)SharedCopyPath(), (LPCSTR)SystemText(dwError));
-        } else {
-            LogWrite("Shared", "%s read", pszPath);
-            bRead = true;
-        }
+        if (bRead)
+            OnSettingsApplied(0, 0);
+    } catch (const CException&) {
+    } catch (const std::bad_alloc&) {
     }
-    if (bRead)
-        OnSettingsApplied(0, 0);
     return 0;
 }

@@ -11,7 +11,8 @@
 class CProgramEditDlg : public CDialog {
 public:
     // others: the names of the other sections, which this one may not take;
-    // abPolicy: the keys a policy sets, shown greyed and kept as they are.
+    // abPolicy: the keys the organisation sets, shown greyed and kept as
+    // they are.
     CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others,
                     const bool (&abPolicy)[kProgramKeyCount]);
     CProgramRow m_row;

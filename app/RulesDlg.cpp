@@ -231,7 +231,17 @@ bool CRulesDlg::EditProgram(CProgramRow& row, int nIndex)
         if (i != nIndex)
             others.push_back(m_page.programs[i].strProgram);
     }
-    CProgramEditDlg dlg(this, row, others, m_page.abPolicy);
+    // What the organisation sets for every program, and in its own section
+    // for this one.
+    bool abOrganisation[kProgramKeyCount];
+    std::copy(m_page.abPolicy, m_page.abPolicy + kProgramKeyCount, abOrganisation);
+    for (const CProgramRow& shared : m_page.sharedPrograms) {
+        if (!row.strProgram.empty() && lstrcmpiW(shared.strProgram.c_str(), row.strProgram.c_str()) == 0) {
+            for (int i = 0; i < kProgramKeyCount; ++i)
+                abOrganisation[i] = abOrganisation[i] || shared.abSet[i];
+        }
+    }
+    CProgramEditDlg dlg(this, row, others, abOrganisation);
     if (dlg.DoModal() != IDOK || !IsWindow(m_hWnd))
         return false;
     row = dlg.m_row;

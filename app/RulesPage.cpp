@@ -74,9 +74,8 @@ CRulesPage ReadRulesPage(const CSettingsSource& settings)
     ReadRows(settings.Path(), 0, page.rules, page.programs);
     if (!settings.SharedPath().IsEmpty())
         ReadRows(settings.SharedPath(), kSharedRuleOffset, page.sharedRules, page.sharedPrograms);
-    CString strValue;
     for (int i = 0; i < kProgramKeyCount; ++i)
-        page.abPolicy[i] = settings.Policy().ValueFor("OUTPUT", kProgramKeys[i], strValue);
+        page.abPolicy[i] = settings.Origin("OUTPUT", kProgramKeys[i]) >= ORIGIN_SHARED;
     return page;
 }
 

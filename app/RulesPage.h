@@ -42,8 +42,8 @@ struct CRulesPage {
     // Their rules are numbered as the program numbers them (RULE101 on).
     std::vector<CRuleRow> sharedRules;
     std::vector<CProgramRow> sharedPrograms;
-    // The program-section keys a policy sets for every program, which no
-    // section can change.
+    // The program-section keys the organisation sets for every program (by
+    // policy or in its shared file's [OUTPUT]), which no section can change.
     bool abPolicy[kProgramKeyCount] = {};
 };
 

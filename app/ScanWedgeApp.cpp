@@ -1,6 +1,8 @@
 #include "ScanWedgeApp.h"
 
 #include "ScanWedgeDlg.h"
+#include "logfile.h"
+#include "paste.h"
 #include "resource.h"
 #include "uitext.h"
 
@@ -27,5 +29,8 @@ BOOL CScanWedgeApp::InitInstance()
     CScanWedgeDlg dlg;
     m_pMainWnd = &dlg;
     dlg.DoModal();
+    // The icon is gone; a paste's target may still be handling its Ctrl+V.
+    if (!GiveClipboardBack())
+        LogWrite("Paste", "the program ended before your clipboard could be put back: it holds nothing now");
     return FALSE;
 }

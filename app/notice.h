@@ -25,6 +25,8 @@ enum NoticeCause {
     NOTICE_START_FAILED,
     NOTICE_SHARED_UNREACHABLE,  // the organisation's shared settings file
     NOTICE_TYPED_CANCELLED,     // the typing was stopped: how much went is told
+    NOTICE_SHARED_TOO_LARGE,    // the shared settings file, refused unread
+    NOTICE_SHARED_REFUSED,      // the shared settings file, not the content pinned
     NOTICE_DUPLICATE,       // scanned before: not typed, or typed anyway (argument 1)
 };
 

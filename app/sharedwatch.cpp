@@ -23,42 +23,79 @@ struct CSharedSettingsWatch::CState {
     HANDLE hWake;
     // Under cs:
     bool bQuit;
-    std::string strPath;
+    std::wstring strPath;
+    std::string strPin;
     HWND hWnd;
     std::deque<CSharedRead> results;
 };
 
 namespace {
 
+class CLock {
+public:
+    explicit CLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+    ~CLock() { LeaveCriticalSection(&m_cs); }
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
 enum Reach { REACH_UNKNOWN, REACH_OK, REACH_FAILED };
 
 struct CLook {
-    std::string strPath;
+    std::wstring strPath;
+    std::string strPin;
     Reach reach = REACH_UNKNOWN;
-    bool bRead = false;
+    bool bSeen = false;          // stamp: of the file last told of (read, refused or too large)
     CSharedStamp stamp = {};
 };
+
+// The file as it stands, read and checked; false while it is being written.
+bool Examine(CLook& look, const CSharedStamp& stamp, CSharedRead& result, DWORD& dwError)
+{
+    if (!stamp.TooLarge()) {
+        dwError = ReadSharedFile(look.strPath.c_str(), result.strBytes);
+        // Grown past the bound meanwhile: the next look sees its size.
+        if (dwError == ERROR_FILE_TOO_LARGE)
+            return false;
+        if (dwError)
+            return true;
+        CSharedStamp after;
+        // Being written meanwhile: the next look reads it whole.
+        if (StampSharedFile(look.strPath.c_str(), &after) == 0 && !(after == stamp))
+            return false;
+    }
+    look.reach = REACH_OK;
+    look.bSeen = true;
+    look.stamp = stamp;
+    if (stamp.TooLarge()) {
+        result.kind = CSharedRead::TOO_LARGE;
+        result.nSize = ((ULONGLONG)stamp.nSizeHigh << 32) | stamp.nSizeLow;
+        return true;
+    }
+    result.strSha256 = Sha256Hex(result.strBytes);
+    result.kind = look.strPin.empty() || result.strSha256 == look.strPin ? CSharedRead::READ : CSharedRead::REFUSED;
+    if (result.kind == CSharedRead::REFUSED)
+        result.strBytes.clear();
+    return true;
+}
 
 // One look: a result when something changed.
 bool Look(CLook& look, CSharedRead& result)
 {
     result.strPath = look.strPath;
+    result.strPin = look.strPin;
     result.dwError = 0;
+    result.nSize = 0;
     CSharedStamp stamp;
     DWORD dwError = StampSharedFile(look.strPath.c_str(), &stamp);
-    if (!dwError && !(look.bRead && stamp == look.stamp)) {
-        dwError = ReadSharedFile(look.strPath.c_str(), result.strBytes);
-        CSharedStamp after;
-        // Being written meanwhile: the next look reads it whole.
-        if (!dwError && StampSharedFile(look.strPath.c_str(), &after) == 0 && !(after == stamp))
+    if (!dwError && !(look.bSeen && stamp == look.stamp)) {
+        if (!Examine(look, stamp, result, dwError))
             return false;
-        if (!dwError) {
-            look.reach = REACH_OK;
-            look.bRead = true;
-            look.stamp = stamp;
-            result.kind = CSharedRead::READ;
+        if (!dwError)
             return true;
-        }
     }
     Reach before = look.reach;
     look.reach = dwError ? REACH_FAILED : REACH_OK;
@@ -87,12 +124,14 @@ CSharedSettingsWatch::~CSharedSettingsWatch()
     }
 }
 
-void CSharedSettingsWatch::Check(const std::string& strPath, HWND hWndNotify)
+void CSharedSettingsWatch::Check(const std::wstring& strPath, const std::string& strPin, HWND hWndNotify)
 {
-    EnterCriticalSection(&m_state->cs);
-    m_state->strPath = strPath;
-    m_state->hWnd = hWndNotify;
-    LeaveCriticalSection(&m_state->cs);
+    {
+        CLock lock(m_state->cs);
+        m_state->strPath = strPath;
+        m_state->strPin = strPin;
+        m_state->hWnd = hWndNotify;
+    }
     if (!m_hThread && !strPath.empty()) {
         std::shared_ptr<CState>* pState = new std::shared_ptr<CState>(m_state);
         m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, pState, 0, NULL);
@@ -104,14 +143,12 @@ void CSharedSettingsWatch::Check(const std::string& strPath, HWND hWndNotify)
 
 bool CSharedSettingsWatch::Take(CSharedRead& result)
 {
-    EnterCriticalSection(&m_state->cs);
-    bool bAny = !m_state->results.empty();
-    if (bAny) {
-        result = m_state->results.front();
-        m_state->results.pop_front();
-    }
-    LeaveCriticalSection(&m_state->cs);
-    return bAny;
+    CLock lock(m_state->cs);
+    if (m_state->results.empty())
+        return false;
+    result = m_state->results.front();
+    m_state->results.pop_front();
+    return true;
 }
 
 unsigned __stdcall CSharedSettingsWatch::Run(void* pParam)
@@ -121,22 +158,38 @@ unsigned __stdcall CSharedSettingsWatch::Run(void* pParam)
     CLook look;
     for (;;) {
         WaitForSingleObject(state.hWake, INFINITE);
-        EnterCriticalSection(&state.cs);
-        bool bQuit = state.bQuit;
-        std::string strPath = state.strPath;
-        LeaveCriticalSection(&state.cs);
-        if (bQuit)
-            return 0;
-        if (strPath != look.strPath)
-            look = CLook{ strPath };
-        CSharedRead result;
-        if (strPath.empty() || !Look(look, result))
-            continue;
-        EnterCriticalSection(&state.cs);
-        state.results.push_back(result);
-        HWND hWnd = state.hWnd;
-        LeaveCriticalSection(&state.cs);
-        if (hWnd)
-            PostMessageA(hWnd, WM_SHARED_SETTINGS, 0, 0);
+        // Nothing a share holds may end the program: a look that fails is
+        // as if the file could not be read, and the next one tries again.
+        try {
+            bool bQuit;
+            std::wstring strPath;
+            std::string strPin;
+            {
+                CLock lock(state.cs);
+                bQuit = state.bQuit;
+                strPath = state.strPath;
+                strPin = state.strPin;
+            }
+            if (bQuit)
+                return 0;
+            if (strPath != look.strPath || strPin != look.strPin) {
+                look = CLook();
+                look.strPath = strPath;
+                look.strPin = strPin;
+            }
+            CSharedRead result;
+            if (strPath.empty() || !Look(look, result))
+                continue;
+            HWND hWnd;
+            {
+                CLock lock(state.cs);
+                state.results.push_back(result);
+                hWnd = state.hWnd;
+            }
+            if (hWnd)
+                PostMessageA(hWnd, WM_SHARED_SETTINGS, 0, 0);
+        } catch (...) {
+            look.bSeen = false;
+        }
     }
 }

@@ -1,193 +1,62 @@
 #include "clipsave.h"
 
-#include <string.h>
+#include <ntsecapi.h>
 
-#include <new>
 #include <string>
+
+#include "saverproto.h"
+
+#ifndef PIPE_REJECT_REMOTE_CLIENTS
+#define PIPE_REJECT_REMOTE_CLIENTS 0x00000008
+#endif
 
 namespace {
 
-const wchar_t kSaverSwitch[] = L" /norza-clipboard-saver ";   // then the pipe's name
-
-const DWORD kOpenTimeout = 500;      // ms the saver waits for a clipboard another program holds open
 const DWORD kStartTimeout = 8000;    // ms a saver has to start and answer (Wine waits up to 5 s for a hung owner)
 const DWORD kSilenceTimeout = 2000;  // ms the saver may pause while it sends what it has
-const DWORD kLeftOut = 0xFFFFFFFF;   // sent in place of a format's size: not copied
 const int kMaxSessions = 8;
-
-// What a saver answers on opening the clipboard.
-enum { SAVER_OPEN, SAVER_LOCKED, SAVER_CHANGED };
-
-// How a format's data is copied: memory as it is, pictures as their bits.
-enum DataKind { DATA_NONE, DATA_GLOBAL, DATA_ENHMETAFILE, DATA_METAFILEPICT };
-
-DataKind KindOf(UINT nFormat)
-{
-    switch (nFormat) {
-    case CF_ENHMETAFILE:
-        return DATA_ENHMETAFILE;
-    case CF_METAFILEPICT:
-        return DATA_METAFILEPICT;
-    case CF_BITMAP:         // made again from the DIB
-    case CF_PALETTE:
-    case CF_OWNERDISPLAY:   // drawn by its owner, no data at all
-    case CF_DSPTEXT:        // shown by viewers only
-    case CF_DSPBITMAP:
-    case CF_DSPMETAFILEPICT:
-    case CF_DSPENHMETAFILE:
-        return DATA_NONE;
-    }
-    // Private and GDI object formats hold handles only their owner knows.
-    return nFormat >= CF_PRIVATEFIRST && nFormat <= CF_GDIOBJLAST ? DATA_NONE : DATA_GLOBAL;
-}
-
-// A metafile picture travels as its mapping mode and extents, then the bits.
-struct MetafileHead {
-    LONG mm, xExt, yExt;
-};
-
-void FreeData(UINT nFormat, HANDLE hData)
-{
-    switch (KindOf(nFormat)) {
-    case DATA_GLOBAL:
-        GlobalFree(hData);
-        break;
-    case DATA_ENHMETAFILE:
-        DeleteEnhMetaFile((HENHMETAFILE)hData);
-        break;
-    case DATA_METAFILEPICT:
-        if (const METAFILEPICT* p = (const METAFILEPICT*)GlobalLock(hData)) {
-            DeleteMetaFile(p->hMF);
-            GlobalUnlock(hData);
-        }
-        GlobalFree(hData);
-        break;
-    case DATA_NONE:
-        break;
-    }
-}
-
-// ---------------------------------------------------------------- the saver
-
-bool WriteAll(HANDLE hPipe, const void* p, DWORD cb)
-{
-    DWORD n = 0;
-    return WriteFile(hPipe, p, cb, &n, NULL) && n == cb;
-}
-
-bool ReadAll(HANDLE hPipe, void* p, DWORD cb)
-{
-    for (DWORD nGot = 0, n = 0; nGot < cb; nGot += n) {
-        if (!ReadFile(hPipe, (BYTE*)p + nGot, cb - nGot, &n, NULL) || !n)
-            return false;
-    }
-    return true;
-}
-
-// Fetches the format, which its program may render only now, and sends its
-// size and bytes, or kLeftOut when there are none to copy.
-bool SendFormat(HANDLE hPipe, UINT nFormat)
-{
-    DataKind kind = KindOf(nFormat);
-    HANDLE h = kind != DATA_NONE ? GetClipboardData(nFormat) : NULL;
-    const METAFILEPICT* pPicture = kind == DATA_METAFILEPICT && h ? (const METAFILEPICT*)GlobalLock(h) : NULL;
-    std::vector<BYTE> bits;
-    const void* p = NULL;
-    DWORD cb = kLeftOut;
-    UINT n = kind == DATA_ENHMETAFILE && h ? GetEnhMetaFileBits((HENHMETAFILE)h, 0, NULL)
-           : pPicture ? GetMetaFileBitsEx(pPicture->hMF, 0, NULL) : 0;
-    size_t nHead = pPicture ? sizeof(MetafileHead) : 0;
-    if (n && bits.max_size() - nHead > n) {
-        try {
-            bits.resize(nHead + n);
-        } catch (const std::bad_alloc&) {
-            n = 0;   // too big to copy: left out
-        }
-    }
-    if (kind == DATA_GLOBAL && h && (p = GlobalLock(h)) != NULL) {
-        cb = (DWORD)GlobalSize(h);
-    } else if (n && kind == DATA_ENHMETAFILE && GetEnhMetaFileBits((HENHMETAFILE)h, n, bits.data()) == n) {
-        p = bits.data();
-        cb = n;
-    } else if (n && pPicture && GetMetaFileBitsEx(pPicture->hMF, n, bits.data() + nHead) == n) {
-        MetafileHead head = { pPicture->mm, pPicture->xExt, pPicture->yExt };
-        memcpy(bits.data(), &head, nHead);
-        p = bits.data();
-        cb = (DWORD)(nHead + n);
-    }
-    bool bOk = WriteAll(hPipe, &cb, sizeof(cb)) && (cb == kLeftOut || WriteAll(hPipe, p, cb));
-    if (kind == DATA_GLOBAL && p)
-        GlobalUnlock(h);
-    if (pPicture)
-        GlobalUnlock(h);
-    return bOk;
-}
-
-bool OpenWithin(DWORD dwTimeout)
-{
-    for (DWORD dwStart = GetTickCount();; Sleep(10)) {
-        if (OpenClipboard(NULL))
-            return true;
-        if (GetTickCount() - dwStart >= dwTimeout)
-            return false;
-    }
-}
-
-// One request: the clipboard's formats from nFrom on, each announced before
-// it is fetched, so that the program that pastes knows which one hangs. With
-// dwExpect, only a clipboard that has not changed since is saved.
-bool ServeSave(HANDLE hPipe, DWORD dwExpect, DWORD nFrom)
-{
-    DWORD head[3] = { SAVER_LOCKED, 0, 0 };
-    if (!OpenWithin(kOpenTimeout))
-        return WriteAll(hPipe, head, sizeof(head));
-    std::vector<UINT> formats;
-    for (UINT nFormat = EnumClipboardFormats(0); nFormat; nFormat = EnumClipboardFormats(nFormat))
-        formats.push_back(nFormat);
-    head[1] = GetClipboardSequenceNumber();
-    head[0] = dwExpect && dwExpect != head[1] ? SAVER_CHANGED : SAVER_OPEN;
-    head[2] = (DWORD)formats.size();
-    bool bOk = WriteAll(hPipe, head, sizeof(head));
-    for (DWORD i = nFrom; bOk && head[0] == SAVER_OPEN && i < formats.size(); ++i) {
-        DWORD begin[2] = { i, formats[i] };
-        bOk = WriteAll(hPipe, begin, sizeof(begin)) && SendFormat(hPipe, formats[i]);
-    }
-    DWORD dwSeq = GetClipboardSequenceNumber();
-    if (bOk && head[0] == SAVER_OPEN)
-        bOk = WriteAll(hPipe, &dwSeq, sizeof(dwSeq));
-    CloseClipboard();
-    return bOk;
-}
-
-// Started with the switch and the name of a pipe, a program that pastes is
-// a saver and nothing else: it answers requests on the pipe until it closes.
-struct CSaverEntry {
-    CSaverEntry()
-    {
-        const wchar_t* pszSwitch = wcsstr(GetCommandLineW(), kSaverSwitch);
-        if (!pszSwitch)
-            return;
-        HANDLE hPipe = CreateFileW(pszSwitch + wcslen(kSaverSwitch), GENERIC_READ | GENERIC_WRITE, 0, NULL,
-                                   OPEN_EXISTING, 0, NULL);
-        DWORD request[2];
-        while (hPipe != INVALID_HANDLE_VALUE && ReadAll(hPipe, request, sizeof(request)) &&
-               ServeSave(hPipe, request[0], request[1])) {
-        }
-        ExitProcess(0);
-    }
-} s_saverEntry;
-
-// ---------------------------------------------------------------- the program that pastes
 
 enum ReadResult { READ_DONE, READ_TIMEOUT, READ_BROKEN, READ_CANCELLED };
 
-// The saver process and its pipe, read with a bound on every wait.
+// A pipe only this user's processes may open, as long as it has a name.
+class COwnerOnly {
+public:
+    COwnerOnly() : m_bReady(false)
+    {
+        HANDLE hToken;
+        DWORD cb = 0;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
+            return;
+        bool bUser = GetTokenInformation(hToken, TokenUser, m_abUser, sizeof(m_abUser), &cb) != FALSE;
+        CloseHandle(hToken);
+        PSID pSid = bUser ? ((TOKEN_USER*)m_abUser)->User.Sid : NULL;
+        m_bReady = pSid && InitializeAcl((ACL*)m_abAcl, sizeof(m_abAcl), ACL_REVISION) &&
+                   AddAccessAllowedAce((ACL*)m_abAcl, ACL_REVISION, GENERIC_ALL, pSid) &&
+                   InitializeSecurityDescriptor(&m_sd, SECURITY_DESCRIPTOR_REVISION) &&
+                   SetSecurityDescriptorDacl(&m_sd, TRUE, (ACL*)m_abAcl, FALSE);
+    }
+    SECURITY_ATTRIBUTES* Attributes()
+    {
+        m_sa = { sizeof(m_sa), &m_sd, FALSE };
+        return m_bReady ? &m_sa : NULL;
+    }
+    bool Ready() const { return m_bReady; }
+
+private:
+    bool m_bReady;
+    alignas(8) BYTE m_abUser[256];
+    alignas(8) BYTE m_abAcl[256];
+    SECURITY_DESCRIPTOR m_sd;
+    SECURITY_ATTRIBUTES m_sa;
+};
+
+// The saver process and this end of its pipe, read with a bound on every wait.
 class CSaver {
 public:
     CSaver() : m_hProcess(NULL), m_hPipe(INVALID_HANDLE_VALUE), m_hEvent(CreateEventA(NULL, TRUE, FALSE, NULL)) {}
     ~CSaver() { End(); }
     bool Running() const { return m_hProcess != NULL; }
-    ReadResult Start(HANDLE hCancel);
+    ReadResult Start();
     // Ends the saver wherever it is: the system closes the clipboard it held.
     void End();
     bool Send(const void* p, DWORD cb);
@@ -195,51 +64,87 @@ public:
     ReadResult Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel);
 
 private:
+    HANDLE Connect();
+
     HANDLE m_hProcess;
     HANDLE m_hPipe;
     HANDLE m_hEvent;
 };
 
-ReadResult CSaver::Start(HANDLE hCancel)
+// Makes this end of the pipe and returns the saver's end, inheritable. The
+// pipe has a random name and is joined at once by this process, the one
+// client its single instance takes: no other process can reach it.
+HANDLE CSaver::Connect()
 {
-    static LONG s_nPipes;
-    WCHAR szPipe[80], szExe[MAX_PATH];
-    wsprintfW(szPipe, L"\\\\.\\pipe\\norza-clipboard-%lu-%ld", GetCurrentProcessId(),
-              InterlockedIncrement(&s_nPipes));
-    if (!GetModuleFileNameW(NULL, szExe, MAX_PATH))
-        return READ_BROKEN;
-    m_hPipe = CreateNamedPipeW(szPipe, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                               PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, NULL);
+    BYTE abRandom[16];
+    if (!RtlGenRandom(abRandom, sizeof(abRandom)))
+        return NULL;
+    WCHAR szPipe[64];
+    int n = wsprintfW(szPipe, L"\\\\.\\pipe\\norza-clip-");
+    for (BYTE b : abRandom)
+        n += wsprintfW(szPipe + n, L"%02x", b);
+    static COwnerOnly s_owner;
+    if (!s_owner.Ready())
+        return NULL;
+    DWORD dwOpen = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE;
+    DWORD dwMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT;
+    m_hPipe = CreateNamedPipeW(szPipe, dwOpen, dwMode | PIPE_REJECT_REMOTE_CLIENTS, 1, 65536, 65536, 0,
+                               s_owner.Attributes());
+    if (m_hPipe == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)   // before Vista
+        m_hPipe = CreateNamedPipeW(szPipe, dwOpen, dwMode, 1, 65536, 65536, 0, s_owner.Attributes());
     if (m_hPipe == INVALID_HANDLE_VALUE)
+        return NULL;
+    SECURITY_ATTRIBUTES inherit = { sizeof(inherit), NULL, TRUE };
+    HANDLE hChild = CreateFileW(szPipe, GENERIC_READ | GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, NULL);
+    OVERLAPPED ov = {};
+    ov.hEvent = m_hEvent;
+    ResetEvent(m_hEvent);
+    bool bOurs = hChild != INVALID_HANDLE_VALUE &&
+                 (ConnectNamedPipe(m_hPipe, &ov) || GetLastError() == ERROR_PIPE_CONNECTED);
+    typedef BOOL(WINAPI * PFN_CLIENT_PID)(HANDLE, PULONG);
+    PFN_CLIENT_PID pfnClientPid =
+        (PFN_CLIENT_PID)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetNamedPipeClientProcessId");
+    ULONG nClient = 0;
+    if (bOurs && pfnClientPid && pfnClientPid(m_hPipe, &nClient))
+        bOurs = nClient == GetCurrentProcessId();
+    if (!bOurs) {
+        if (hChild != INVALID_HANDLE_VALUE)
+            CloseHandle(hChild);
+        return NULL;
+    }
+    return hChild;
+}
+
+ReadResult CSaver::Start()
+{
+    WCHAR szExe[MAX_PATH + 16];
+    DWORD n = GetModuleFileNameW(NULL, szExe, MAX_PATH);
+    while (n && szExe[n - 1] != L'\\')
+        --n;
+    if (!n)
         return READ_BROKEN;
-    // Nothing is inherited: the saver opens the pipe by its name.
-    std::wstring strLine = std::wstring(L"\"") + szExe + L"\"" + kSaverSwitch + szPipe;
+    lstrcpyW(szExe + n, L"NorzaClip.exe");
+    HANDLE hChild = Connect();
+    if (!hChild) {
+        End();
+        return READ_BROKEN;
+    }
+    // Its only arguments are the pipe's ends, as standard input and output.
+    std::wstring strLine = std::wstring(L"\"") + szExe + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = hChild;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(szExe, &strLine[0], NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
+    BOOL bStarted = CreateProcessW(szExe, &strLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi);
+    CloseHandle(hChild);
+    if (!bStarted) {
         End();
         return READ_BROKEN;
     }
     CloseHandle(pi.hThread);
     m_hProcess = pi.hProcess;
-    OVERLAPPED ov = {};
-    ov.hEvent = m_hEvent;
-    ResetEvent(m_hEvent);
-    if (ConnectNamedPipe(m_hPipe, &ov) || GetLastError() == ERROR_PIPE_CONNECTED)
-        return READ_DONE;
-    HANDLE handles[3] = { m_hEvent, m_hProcess, hCancel };
-    DWORD dwWait = GetLastError() == ERROR_IO_PENDING
-                   ? WaitForMultipleObjects(hCancel ? 3 : 2, handles, FALSE, kStartTimeout) : WAIT_FAILED;
-    DWORD n;
-    if (dwWait == WAIT_OBJECT_0 && GetOverlappedResult(m_hPipe, &ov, &n, FALSE))
-        return READ_DONE;
-    if (dwWait != WAIT_FAILED) {
-        CancelIo(m_hPipe);
-        GetOverlappedResult(m_hPipe, &ov, &n, TRUE);
-    }
-    End();
-    return dwWait == WAIT_OBJECT_0 + 2 ? READ_CANCELLED : READ_BROKEN;
+    return READ_DONE;
 }
 
 void CSaver::End()
@@ -277,12 +182,13 @@ ReadResult CSaver::Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel)
         if (!ReadFile(m_hPipe, (BYTE*)p + nGot, cb - nGot, NULL, &ov)) {
             if (GetLastError() != ERROR_IO_PENDING)
                 return READ_BROKEN;
-            HANDLE handles[2] = { m_hEvent, hCancel };
-            DWORD dwWait = WaitForMultipleObjects(hCancel ? 2 : 1, handles, FALSE, dwTimeout);
+            HANDLE handles[3] = { m_hEvent, hCancel ? hCancel : m_hProcess, m_hProcess };
+            DWORD dwWait = WaitForMultipleObjects(hCancel ? 3 : 2, handles, FALSE, dwTimeout);
             if (dwWait != WAIT_OBJECT_0) {
                 CancelIo(m_hPipe);
                 GetOverlappedResult(m_hPipe, &ov, &n, TRUE);
-                return dwWait == WAIT_OBJECT_0 + 1 ? READ_CANCELLED : READ_TIMEOUT;
+                return dwWait == WAIT_OBJECT_0 + 1 && hCancel ? READ_CANCELLED
+                     : dwWait == WAIT_TIMEOUT ? READ_TIMEOUT : READ_BROKEN;
             }
         }
         if (!GetOverlappedResult(m_hPipe, &ov, &n, FALSE) || !n)
@@ -299,6 +205,28 @@ enum SessionResult { SESSION_DONE, SESSION_LOCKED, SESSION_CHANGED, SESSION_STUC
 SessionResult Broken(ReadResult r)
 {
     return r == READ_CANCELLED ? SESSION_CANCELLED : r == READ_TIMEOUT ? SESSION_STUCK : SESSION_BROKEN;
+}
+
+// Reads a format's cb bytes into memory the copy keeps; a copy too big for
+// this process is read and left out (*phData NULL).
+ReadResult ReadFormat(DWORD cb, HGLOBAL* phData, HANDLE hCancel)
+{
+    HGLOBAL hData = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
+    BYTE* pData = hData ? (BYTE*)GlobalLock(hData) : NULL;
+    ReadResult r = READ_DONE;
+    for (DWORD nPart, nDone = 0; r == READ_DONE && nDone < cb; nDone += nPart) {
+        BYTE abSpare[4096];
+        nPart = pData ? cb : cb - nDone < sizeof(abSpare) ? cb - nDone : sizeof(abSpare);
+        r = s_saver.Read(pData ? pData : abSpare, nPart, kSilenceTimeout, hCancel);
+    }
+    if (pData)
+        GlobalUnlock(hData);
+    if ((r != READ_DONE || !pData) && hData) {
+        GlobalFree(hData);
+        hData = NULL;
+    }
+    *phData = hData;
+    return r;
 }
 
 // One request to the saver: formats from *pnFrom on into *pSaved. On
@@ -322,27 +250,13 @@ SessionResult SaveSession(CSavedClipboard* pSaved, DWORD dwExpect, DWORD* pnFrom
             return Broken(r);
         if ((r = s_saver.Read(&cb, sizeof(cb), kRenderTimeout, hCancel)) != READ_DONE)
             return Broken(r);
-        if (cb == kLeftOut)
+        if (cb == kSaverLeftOut)
             continue;
-        // Read into the memory the copy keeps; a copy too big for this
-        // process is read and left out.
-        HGLOBAL hData = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
-        BYTE* pData = hData ? (BYTE*)GlobalLock(hData) : NULL;
-        for (DWORD nPart, nDone = 0; r == READ_DONE && nDone < cb; nDone += nPart) {
-            BYTE abSpare[4096];
-            nPart = pData ? cb : cb - nDone < sizeof(abSpare) ? cb - nDone : sizeof(abSpare);
-            r = s_saver.Read(pData ? pData : abSpare, nPart, kSilenceTimeout, hCancel);
-        }
-        if (pData)
-            GlobalUnlock(hData);
-        if (r != READ_DONE || !pData) {
-            if (hData)
-                GlobalFree(hData);
-            if (r != READ_DONE)
-                return Broken(r);
-            continue;
-        }
-        pSaved->Add(begin[1], hData, cb);
+        HGLOBAL hData;
+        if ((r = ReadFormat(cb, &hData, hCancel)) != READ_DONE)
+            return Broken(r);
+        if (hData)
+            pSaved->Add(begin[1], hData, cb);
     }
     *pnFrom = head[2];
     r = s_saver.Read(pdwSeq, sizeof(*pdwSeq), kSilenceTimeout, hCancel);
@@ -351,79 +265,13 @@ SessionResult SaveSession(CSavedClipboard* pSaved, DWORD dwExpect, DWORD* pnFrom
 
 }  // namespace
 
-HGLOBAL GlobalCopy(const void* pData, SIZE_T cb)
-{
-    HGLOBAL hCopy = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
-    void* p = hCopy ? GlobalLock(hCopy) : NULL;
-    if (!p) {
-        if (hCopy)
-            GlobalFree(hCopy);
-        return NULL;
-    }
-    memcpy(p, pData, cb);
-    GlobalUnlock(hCopy);
-    return hCopy;
-}
-
-CSavedClipboard& CSavedClipboard::operator=(CSavedClipboard&& other)
-{
-    if (this != &other) {
-        Clear();
-        m_formats = std::move(other.m_formats);
-        other.m_formats.clear();
-    }
-    return *this;
-}
-
-void CSavedClipboard::Add(UINT nFormat, HGLOBAL hBytes, DWORD cb)
-{
-    HANDLE hData = NULL;
-    DataKind kind = KindOf(nFormat);
-    const BYTE* pBytes = kind != DATA_GLOBAL ? (const BYTE*)GlobalLock(hBytes) : NULL;
-    if (kind == DATA_GLOBAL) {
-        hData = hBytes;
-    } else if (pBytes && kind == DATA_ENHMETAFILE) {
-        hData = SetEnhMetaFileBits(cb, pBytes);
-    } else if (pBytes && kind == DATA_METAFILEPICT && cb > sizeof(MetafileHead)) {
-        const MetafileHead* pHead = (const MetafileHead*)pBytes;
-        METAFILEPICT mfp = { pHead->mm, pHead->xExt, pHead->yExt,
-                             SetMetaFileBitsEx(cb - sizeof(MetafileHead), pBytes + sizeof(MetafileHead)) };
-        hData = mfp.hMF ? GlobalCopy(&mfp, sizeof(mfp)) : NULL;
-        if (mfp.hMF && !hData)
-            DeleteMetaFile(mfp.hMF);
-    }
-    if (pBytes)
-        GlobalUnlock(hBytes);
-    if (kind != DATA_GLOBAL)
-        GlobalFree(hBytes);
-    if (hData)
-        m_formats.push_back({ nFormat, hData });
-}
-
-void CSavedClipboard::Restore()
-{
-    for (const Format& f : m_formats) {
-        if (!SetClipboardData(f.nFormat, f.hData))
-            FreeData(f.nFormat, f.hData);
-    }
-    m_formats.clear();
-}
-
-void CSavedClipboard::Clear()
-{
-    for (const Format& f : m_formats)
-        FreeData(f.nFormat, f.hData);
-    m_formats.clear();
-}
-
 SaveResult SaveClipboard(CSavedClipboard* pSaved, DWORD* pdwSeq, HANDLE hCancel)
 {
     pSaved->Clear();
     DWORD dwStart = GetTickCount(), dwExpect = 0, nFrom = 0;
     for (int nSession = 0; nSession < kMaxSessions; ++nSession) {
-        ReadResult started = s_saver.Running() ? READ_DONE : s_saver.Start(hCancel);
-        if (started != READ_DONE)
-            return started == READ_CANCELLED ? SAVE_CANCELLED : SAVE_FAILED;
+        if (!s_saver.Running() && s_saver.Start() != READ_DONE)
+            return SAVE_FAILED;
         switch (SaveSession(pSaved, dwExpect, &nFrom, pdwSeq, hCancel)) {
         case SESSION_DONE:
             return SAVE_DONE;

@@ -1,127 +1,157 @@
 // The keeper of the clipboard while a pasted text is on it (paste.h tells
-// what paste output does): its class, shared by the typing thread's part
-// (paste.cpp) and the keeper's own (keeper.cpp).
+// what paste output does). Its thread owns every part of the paste's state
+// and every time-out; the typing thread only sends it requests and waits
+// for each one's own answer (pasterequest.h).
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
-#include "clipsave.h"
-#include "keystrokes.h"
+#include "pasterequest.h"
 
+// The keeper's bounds, in ms.
+const DWORD kPoll = 10;
+const DWORD kOpenTimeout = 500;      // ms another program may hold the clipboard before an offer gives up
+const DWORD kOfferTimeout = 3000;    // ms after which an offer not yet made is withdrawn
+const DWORD kAskTimeout = 5000;      // ms the target has to ask for the text after the Ctrl+V
 const DWORD kReadTimeout = 2000;     // ms the target may keep the clipboard open to read it
 const DWORD kReturnTimeout = 2000;   // ms the target has to come back from its paste
+const DWORD kLingerTimeout = 30000;  // ms a text not taken stays for the target
 const DWORD kPutBackTimeout = 2000;  // ms the put-back is tried before it counts as failed
-const DWORD kPoll = 10;
+const DWORD kRetryEvery = 1000;      // ms between later tries to put the user's content back
+const DWORD kExitBound = 3000;       // ms an unresolved Ctrl+V is waited for, while its target answers
+const DWORD kHungAfter = 1000;       // ms without an answer after which the target counts as hung
+const DWORD kAfterHang = 1000;       // ms a target back from hanging answers before the put-back
+const DWORD kQuitHungLimit = 60000;  // ms the program's end waits for a hung target
+const DWORD kTick = 50;
+
+enum { TIMER_OFFER = 1, TIMER_ASK, TIMER_READ, TIMER_LINGER, TIMER_RESOLVE, TIMER_MARGIN, TIMER_PUTBACK };
 
 inline bool IsPast(DWORD dwDeadline)
 {
     return (LONG)(GetTickCount() - dwDeadline) >= 0;
 }
 
-class CKeyWatch;
+inline DWORD ProcessOf(HWND hWnd)
+{
+    DWORD dwPid = 0;
+    if (hWnd)
+        GetWindowThreadProcessId(hWnd, &dwPid);
+    return dwPid;
+}
+
+// Marks the open clipboard's content as one that clipboard history and cloud
+// clipboard do not record.
+void MarkUnrecorded();
 
 // Owns the clipboard while our text is on it, on a thread and window of its
-// own that outlive the typing: it answers requests for the text, tells the
-// target's from others', and puts the user's content back when the time
-// comes. The typing thread hands it an offer and waits on what it reports;
-// both see the state under one lock, never held across a call that may wait
-// for another program.
+// own that outlive the typing: it tells the target's paste from other
+// programs' requests, and puts the user's content back once the target has
+// handled the Ctrl+V, never into a Ctrl+V still unresolved.
 class CPasteKeeper {
 public:
     CPasteKeeper();
     ~CPasteKeeper();
     // The thread and its window, started once; false if they cannot be.
     bool Start();
-    // Puts the user's content back if it is not, and ends the thread.
-    void End();
+    // Puts the user's content back once the target is done (a bounded wait,
+    // longer only while it hangs) and ends the thread; false when the
+    // content could not go back.
+    bool End();
 
-    // On the typing thread:
-    TypingResult Offer(const std::wstring& strText, HWND hTarget, int nRestoreDelay, HANDLE hCancel);
-    // The Ctrl+V goes now: the target's requests from here on are its paste.
-    void NoteKeySent();
-    TypingResult WaitForTarget(const CKeyWatch& watch, HANDLE hCancel);
-    void PutBackNow() { Post(KM_PUTBACK); }
+    // On the typing thread: sends the request and waits for its answer, or
+    // for hCancel, which withdraws what the request started.
+    PasteAnswer Ask(std::unique_ptr<PasteRequest> pRequest, HANDLE hCancel);
 
 private:
     enum {
-        KM_OFFER = WM_APP,   // the offer the typing thread made ready
-        KM_FINISH,           // the target has asked: put back once it is done
-        KM_LINGER,           // not taken: the text stays a while
-        KM_PUTBACK,          // put back now
-        KM_QUIT              // the program ends
+        KM_REQUEST = WM_APP,   // lParam: a PasteRequest the keeper takes over
+        KM_CANCEL,             // wParam: the id of a request given up
+        KM_ASKED,              // the target asked for the text
+        KM_READ,               // look again whether the target is done reading
+        KM_QUIT
     };
 
     enum Phase {
-        PHASE_IDLE,          // nothing of ours on the clipboard to give back
-        PHASE_OFFERING,      // an offer waits to open the clipboard
-        PHASE_WAITING,       // the text is offered; the target has not asked for it yet
-        PHASE_TAKEN,         // the target has it: the user's content comes back once it is done
-        PHASE_LINGERING,     // not taken: the text stays for the user to paste
-        PHASE_PUTTING_BACK   // the user's content goes back as soon as the clipboard opens
+        PHASE_IDLE,           // nothing of ours on the clipboard
+        PHASE_OFFERING,       // waiting to open the clipboard
+        PHASE_OFFERED,        // our text is offered; the target has not asked for it
+        PHASE_READING,        // the target asked: it reads and comes back from its paste
+        PHASE_HELD,           // the target has it; the job goes on, the user's content held
+        PHASE_LINGERING,      // not taken: the text stays for the target a while
+        PHASE_WITHDRAWING,    // the user's content goes back once the Ctrl+V is resolved
+        PHASE_PUTTING_BACK    // the user's content goes back as soon as the clipboard opens
     };
+    enum Key { KEY_NONE, KEY_SENT, KEY_PARTLY };
+    enum ReadStep { STEP_CLOSING, STEP_RETURNING };
 
-    // After the target's request: it closes the clipboard, comes back from its
-    // paste, and the margin passes.
-    enum FinishStep { STEP_READING, STEP_RETURNING, STEP_MARGIN };
-
-    // How a request of the typing thread ended.
-    enum Outcome { OUTCOME_PENDING, OUTCOME_DONE, OUTCOME_FAILED, OUTCOME_CHANGED };
+    static CPasteKeeper* s_pThis;
 
     static unsigned __stdcall Run(void* pParam);
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-    static void CALLBACK OnReturned(HWND hWnd, UINT uMsg, ULONG_PTR dwData, LRESULT lResult);
+    static void CALLBACK OnPinged(HWND hWnd, UINT uMsg, ULONG_PTR dwData, LRESULT lResult);
 
-    void OnOffer();
-    void OnFinish();
-    void OnLinger();
+    void OnRequest(PasteRequest* pRequest);
+    void OnOffer(PasteRequest* pRequest);
+    void OnKeySent(ULONG nId);
+    void OnKeyFailed(bool bPartly);
+    void OnEndJob(ULONG nId);
+    void OnCancel(ULONG nId);
     void OnQuit();
     void OnTimer(UINT_PTR nId);
     LRESULT OnRenderFormat(UINT nFormat);
-    void OnRenderAllFormats();
     void OnDestroyClipboard();
 
     void TryOffer();
-    void Step();
-    void StartPutBack(DWORD dwTimeout, bool bReport);
+    void StartReading();
+    void Read();
+    void Withdraw(DWORD dwBound);
+    void Resolve();
+    void Ping();
+    void StartPutBack();
     void TryPutBack();
-    void Report(Outcome outcome);
-    bool Holding();
-    void Post(UINT uMsg) { PostMessageA(m_hWnd, uMsg, 0, 0); }
-    TypingResult Linger(TypingResult result);
-    // Waits until fDone says so (under the lock) or dwTimeout passes; false
-    // when hCancel was set first.
-    template <typename F>
-    bool WaitFor(F fDone, DWORD dwTimeout, HANDLE hCancel);
+    void Answer(ULONG* pnId, PasteAnswer answer);
+    void Drop();
+    void Finish();
 
-    CRITICAL_SECTION m_cs;
     HANDLE m_hThread;
-    HANDLE m_hChanged;       // set on every change the typing thread may wait for
     HWND m_hWnd;
+    CAnswerSlot m_answers;
 
+    // The keeper thread's own, from here on.
     Phase m_phase;
-    Outcome m_outcome;       // of the typing thread's last request
-    bool m_bReport;          // the typing thread waits for the put-back's outcome
     bool m_bQuitting;
-    CSavedClipboard m_saved; // the user's content
-    DWORD m_dwSeq;           // the clipboard's sequence number as saved
-    bool m_bHeld;            // the offer replaces our own earlier text
-    bool m_bTextOn;          // our text is on the clipboard
-    bool m_bAbandoned;       // the typing thread gave up waiting for the offer
+    bool m_bFinished;           // the window is going
+    bool m_bLost;               // the user's content could not go back before the end
+    bool m_bSaved;              // m_saved is the user's content to give back
+    CSavedClipboard m_saved;
+    std::unique_ptr<PasteRequest> m_pOffer;   // the offer waiting to open the clipboard
     std::wstring m_strText;
     HWND m_hwndTarget;
     DWORD m_dwTargetPid;
     int m_nRestoreDelay;
-    bool m_bKeySent;         // the Ctrl+V went
-    bool m_bKeyTaken;        // the target's key state shows it took the Ctrl+V
-    bool m_bPreRead;         // the target's program read the text before that
-    bool m_bAsked;           // the target asked for the text after the Ctrl+V
-    HWND m_hwndReader;       // the window that read it
-    FinishStep m_step;
+    Key m_key;
+    bool m_bPreRead;            // the target's program read the text before the Ctrl+V
+    bool m_bAsked;              // the target asked for the offer's text
+    bool m_bJobEnd;             // the user's content goes back once the target is done
+    ULONG m_nOfferId, m_nKeyId, m_nEndId;   // requests awaiting an answer (0: none)
+    ULONG m_nLiveId;            // the request whose offer is on the clipboard
     DWORD m_dwDeadline;
-    bool m_bReturned;
-    ULONG_PTR m_nGeneration; // of the offer, for callbacks that come late
+    DWORD m_dwOfferBy;          // an offer not made by then is withdrawn
+    DWORD m_dwQuitAt;
+    ReadStep m_step;
+    HWND m_hwndReader;          // the window that asked, if it had one
+    // How long the target has answered while an unresolved Ctrl+V waits.
+    DWORD m_dwBound;            // ms of answering before the user's content goes back
+    DWORD m_dwAnswering;
+    DWORD m_dwLastTick;
+    DWORD m_dwPingSent;
+    bool m_bPingOut;
+    bool m_bWasHung;            // it hung since it last answered
+    bool m_bReturned;           // the target answered since its request
+    ULONG_PTR m_nPing;          // the latest ping, for answers that come late
 };
 
 // The program's one keeper; its end puts the user's content back.

@@ -30,10 +30,11 @@ std::wstring ItemText(const TypedItem& item)
 }
 
 // The runs of text go through the clipboard; the keys between them are
-// typed as keys.
+// typed as keys. The user's clipboard is saved once for the job and put
+// back once, after its last run.
 TypingResult PasteWithKeys(const TypingJob& job, CTypingGuard& guard)
 {
-    bool bNotBack = false;   // a run went in, the user's clipboard is not back yet
+    CPasteJob paste(guard.CancelEvent(), job.nPasteRestoreDelay);
     std::wstring strRun;
     size_t nRun = 0;
     CTypedWalk walk(job.strText);
@@ -47,13 +48,8 @@ TypingResult PasteWithKeys(const TypingJob& job, CTypingGuard& guard)
         }
         TypingResult result = TYPING_DONE;
         if (!strRun.empty() && (result = guard.Check()) == TYPING_DONE &&
-            ((result = PasteText(strRun, job.hFocus, job.keys, guard.CancelEvent(), job.nPasteRestoreDelay,
-                                 guard.Front())) == TYPING_DONE ||
-             result == TYPING_CLIPBOARD_NOT_BACK)) {
+            (result = paste.Paste(strRun, job.hFocus, job.keys, guard.Front())) == TYPING_DONE)
             guard.Count(nRun);
-            bNotBack |= result == TYPING_CLIPBOARD_NOT_BACK;
-            result = TYPING_DONE;
-        }
         strRun.clear();
         nRun = 0;
         if (result == TYPING_DONE && bMore)
@@ -63,7 +59,8 @@ TypingResult PasteWithKeys(const TypingJob& job, CTypingGuard& guard)
     }
     TypingResult result = job.bShiftEnter ? TypeKeys(job.hFocus, std::wstring(), true, 0, job.keys, guard)
                                           : TYPING_DONE;
-    return result == TYPING_DONE && bNotBack ? TYPING_CLIPBOARD_NOT_BACK : result;
+    TypingResult end = paste.End();
+    return result == TYPING_DONE ? end : result;
 }
 
 }  // namespace

@@ -300,6 +300,7 @@ Section "$(SecProgramName)" SecProgram
 
     SetOutPath $INSTDIR
     File "${STAGE}/Norza.exe"
+    File "${STAGE}/NorzaClip.exe"
     File "${STAGE}/USER-GUIDE.txt"
     File "${STAGE}/USER-GUIDE-zh.txt"
     ; The administrative templates, for the administrator's policy store.
@@ -435,6 +436,7 @@ Section "un.$(SecUnProgramName)" SecUnProgram
     Delete "$SMSTARTUP\Norza.lnk"
     DeleteRegKey HKCU "${UNINST_KEY}"
     Delete "$INSTDIR\Norza.exe"
+    Delete "$INSTDIR\NorzaClip.exe"
     Delete "$INSTDIR\vistrel.dll"
     Delete "$INSTDIR\vistrel.journal"
     Delete "$INSTDIR\scanctl.exe"

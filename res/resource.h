@@ -193,6 +193,8 @@
 // The typing stopped, the shared settings file refused.
 #define IDS_NOTICE_CANCELLED    450
 #define IDS_HISTORY_CANCELLED   451
+#define IDS_NOTICE_SHARED_TOO_LARGE 452
+#define IDS_NOTICE_SHARED_REFUSED 453
 
 // The scan history kept across restarts, searched, exported; the duplicate warning.
 #define IDC_HISTORY_SEARCH      1500

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Packs the release zip: the program, the simulated engine clearly labelled,
-its control tool, commented sample settings in the code page Chinese Windows
-uses, the user guides, and the administrative templates (policies/).
+"""Packs the release zip: the program and its clipboard saver, the simulated
+engine clearly labelled, its control tool, commented sample settings in the
+code page Chinese Windows uses, the user guides, and the administrative
+templates (policies/).
 
     release.py [--build-dir DIR] [--out DIR] [--installer]
     release.py --sign FILE
@@ -14,8 +15,8 @@ describes it; a Scoop manifest describes the zip. Prints the paths it wrote.
 
 With NORZA_SIGN_PFX (a PKCS#12 file; NORZA_SIGN_PASSWORD its password,
 NORZA_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server) every executable is
-signed with Authenticode SHA-256 by osslsigncode: the program, the engine
-stand-in, scanctl, the uninstaller and the setup program. NORZA_RELEASE_URL
+signed with Authenticode SHA-256 by osslsigncode: the program, its clipboard
+saver, the engine stand-in, scanctl, the uninstaller and the setup program. NORZA_RELEASE_URL
 is the address the files are published under, for the manifests.
 """
 import argparse
@@ -32,7 +33,7 @@ import manifests
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 VERSION = "4.3"
 FOLDER = "Norza-%s" % VERSION
-PROGRAMS = ("Norza.exe", "vistrel.dll", "scanctl.exe")
+PROGRAMS = ("Norza.exe", "NorzaClip.exe", "vistrel.dll", "scanctl.exe")
 # Where the manifests say the files are until NORZA_RELEASE_URL names the real place.
 PLACEHOLDER_URL = "https://example.com/norza/%s" % VERSION
 

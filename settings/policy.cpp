@@ -23,7 +23,7 @@ const CPolicyName kPolicies[] = {
     { "DuplicateScope", "OUTPUT" }, { "DuplicateAction", "OUTPUT" },
     { "HistoryOnDisk", "HISTORY" }, { "HistoryDays", "HISTORY" },
     { POLICY_DECODE_TIME, NULL }, { POLICY_START_AT_SIGN_IN, NULL }, { POLICY_SETTINGS_LOCKED, NULL },
-    { POLICY_SHARED_FILE, NULL },
+    { POLICY_SHARED_FILE, NULL }, { POLICY_SHARED_PIN, NULL },
 };
 
 const CPolicyName* FindPolicy(LPCSTR pszName)
@@ -46,7 +46,7 @@ std::string Narrow(const std::wstring& str)
 // A value as the program takes it: a number in decimal; a text for a key
 // of the files as the files store it (what the code page lacks as
 // {U+XXXX}), any other text, such as a path, in the code page.
-bool ReadValue(HKEY hKey, const std::wstring& strName, CString& strValue)
+bool ReadValue(HKEY hKey, const std::wstring& strName, CString& strValue, std::wstring& strWide)
 {
     DWORD dwType = 0, cb = 0;
     if (RegQueryValueExW(hKey, strName.c_str(), NULL, &dwType, NULL, &cb) != ERROR_SUCCESS)
@@ -69,6 +69,7 @@ bool ReadValue(HKEY hKey, const std::wstring& strName, CString& strValue)
         if (n && n <= strExpanded.size())
             strText = strExpanded.c_str();
     }
+    strWide = strText;
     const CPolicyName* pPolicy = FindPolicy(Narrow(strName).c_str());
     strValue = pPolicy && pPolicy->pszSection ? EncodeSettingValue(strText).c_str() : Narrow(strText).c_str();
     return true;
@@ -96,9 +97,10 @@ void CPolicy::Load()
             if (nResult == ERROR_NO_MORE_ITEMS)
                 break;
             CString strValue;
+            std::wstring strWide;
             std::string strName = Narrow(szName);
-            if (nResult == ERROR_SUCCESS && !Has(strName.c_str()) && ReadValue(hKey, szName, strValue))
-                m_values.push_back({ strName.c_str(), strValue, root.bMachine });
+            if (nResult == ERROR_SUCCESS && !Has(strName.c_str()) && ReadValue(hKey, szName, strValue, strWide))
+                m_values.push_back({ strName.c_str(), strValue, root.bMachine, strWide });
         }
         RegCloseKey(hKey);
     }
@@ -109,11 +111,11 @@ void CPolicy::Set(LPCSTR pszName, LPCSTR pszValue, bool bMachine)
     for (CValue& value : m_values) {
         if (lstrcmpiA(value.strName, pszName) == 0) {
             if (bMachine || !value.bMachine)
-                value = { pszName, pszValue, bMachine };
+                value = { pszName, pszValue, bMachine, AfxWiden(pszValue) };
             return;
         }
     }
-    m_values.push_back({ pszName, pszValue, bMachine });
+    m_values.push_back({ pszName, pszValue, bMachine, AfxWiden(pszValue) });
 }
 
 bool CPolicy::Value(LPCSTR pszName, CString& strValue) const
@@ -121,6 +123,17 @@ bool CPolicy::Value(LPCSTR pszName, CString& strValue) const
     for (const CValue& value : m_values) {
         if (lstrcmpiA(value.strName, pszName) == 0) {
             strValue = value.strValue;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CPolicy::WideValue(LPCSTR pszName, std::wstring& strValue) const
+{
+    for (const CValue& value : m_values) {
+        if (lstrcmpiA(value.strName, pszName) == 0) {
+            strValue = value.strWide;
             return true;
         }
     }
@@ -173,7 +186,8 @@ bool CPolicy::operator==(const CPolicy& other) const
     for (size_t i = 0; i < m_values.size(); ++i) {
         const CValue& a = m_values[i];
         const CValue& b = other.m_values[i];
-        if (a.strName != b.strName || a.strValue != b.strValue || a.bMachine != b.bMachine)
+        if (a.strName != b.strName || a.strValue != b.strValue || a.bMachine != b.bMachine ||
+            a.strWide != b.strWide)
             return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include <afxwin.h>
 
+#include <string>
 #include <vector>
 
 #define POLICY_KEY "Software\\Policies\\Norza"
@@ -15,6 +16,7 @@
 #define POLICY_START_AT_SIGN_IN "StartAtSignIn"    // 1: the Startup shortcut is made, 0: removed
 #define POLICY_SETTINGS_LOCKED "SettingsLocked"    // 1: the settings window changes nothing
 #define POLICY_SHARED_FILE "SharedSettingsFile"    // typeSet.ini of the organisation
+#define POLICY_SHARED_PIN "SharedSettingsSha256"   // the shared file's SHA-256: any other content is refused
 
 class CPolicy {
 public:
@@ -22,6 +24,7 @@ public:
         CString strName;
         CString strValue;   // a number in decimal
         bool bMachine;      // HKLM
+        std::wstring strWide;   // a text as the registry holds it, such as a path
     };
 
     // Reads both keys anew.
@@ -31,6 +34,9 @@ public:
 
     // The value of that name (any case); false when it is not set.
     bool Value(LPCSTR pszName, CString& strValue) const;
+    // A text value whole, whatever the code page lacks; a value set by Set
+    // in the code page.
+    bool WideValue(LPCSTR pszName, std::wstring& strValue) const;
     bool Has(LPCSTR pszName) const;
     // 1 for a value set to 1, 0 for another value, nDefault when not set.
     int Flag(LPCSTR pszName, int nDefault) const;

@@ -107,8 +107,17 @@ ValueRead ReadFileValue(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszPath, CStrin
     return read;
 }
 
-// The value where it is found first: the policy, the shared file, the
-// local file.
+const char kProgramPrefix[] = "OUTPUT:";
+const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
+
+bool IsProgramSection(LPCSTR pszSection)
+{
+    return _strnicmp(pszSection, kProgramPrefix, kProgramPrefixLength) == 0 && pszSection[kProgramPrefixLength];
+}
+
+// The value where it is found first, key by key: the policy, the shared
+// file, the local file. What the organisation sets ranks above the user in
+// every section: its [OUTPUT] above the user's program sections too.
 ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue,
                           SettingOrigin* pOrigin = NULL)
 {
@@ -120,8 +129,11 @@ ValueRead ReadOutputValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSourc
     } else {
         origin = ORIGIN_SHARED;
         result = VALUE_MISSING;
-        if (!source.SharedPath().IsEmpty())
+        if (!source.SharedPath().IsEmpty()) {
             result = ReadFileValue(pszSection, pszKey, source.SharedPath(), strValue);
+            if (result == VALUE_MISSING && IsProgramSection(pszSection))
+                result = ReadFileValue("OUTPUT", pszKey, source.SharedPath(), strValue);
+        }
         if (result == VALUE_MISSING) {
             origin = ORIGIN_FILE;
             result = ReadFileValue(pszSection, pszKey, source.Path(), strValue);
@@ -217,9 +229,6 @@ std::wstring Lowered(std::wstring str)
     return str;
 }
 
-const char kProgramPrefix[] = "OUTPUT:";
-const size_t kProgramPrefixLength = sizeof(kProgramPrefix) - 1;
-
 // The files read, in order: the shared file's copy, then the local file.
 std::vector<CString> SourceFiles(const CSettingsSource& source)
 {
@@ -250,7 +259,7 @@ std::vector<std::string> ProgramSections(const CSettingsSource& source)
     for (const CString& strPath : SourceFiles(source)) {
         std::string names = SectionNames(strPath);
         for (const char* p = names.c_str(); *p; p += strlen(p) + 1) {
-            if (_strnicmp(p, kProgramPrefix, kProgramPrefixLength) != 0 || !p[kProgramPrefixLength])
+            if (!IsProgramSection(p))
                 continue;
             std::wstring strName = SectionProgram(p);
             if (std::find(seen.begin(), seen.end(), strName) == seen.end()) {
@@ -309,14 +318,26 @@ SettingOrigin CSettingsSource::Origin(LPCSTR pszSection, LPCSTR pszKey) const
     return origin;
 }
 
+// The copy of the shared file is taken by its header alone: the program
+// writes it only with a file it has read and checked.
 CSettingsSource ProgramSettings(LPCSTR pszPath)
 {
     CPolicy policy;
     policy.Load();
-    CString strShared, strCopy = SharedCopyPath();
-    bool bShared = policy.Value(POLICY_SHARED_FILE, strShared) && !strShared.IsEmpty() &&
-                   IsSharedCopyOf(strCopy, strShared);
-    return CSettingsSource(pszPath ? pszPath : (LPCSTR)TypeSetPath(), policy, bShared ? (LPCSTR)strCopy : "");
+    CString strCopy = SharedCopyPath();
+    return CSettingsSource(pszPath ? pszPath : (LPCSTR)TypeSetPath(), policy,
+                           SharedCopyInForce(policy, strCopy) ? (LPCSTR)strCopy : "");
+}
+
+bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy)
+{
+    std::wstring strShared;
+    std::string strSha256;
+    CString strPin;
+    if (!policy.WideValue(POLICY_SHARED_FILE, strShared) || strShared.empty() ||
+        !IsSharedCopyOf(pszCopy, strShared.c_str(), &strSha256))
+        return false;
+    return !policy.Value(POLICY_SHARED_PIN, strPin) || NormalSha256(strPin) == strSha256;
 }
 
 COutputOptions::COutputOptions()

@@ -21,7 +21,9 @@ enum SettingOrigin { ORIGIN_NONE, ORIGIN_FILE, ORIGIN_SHARED, ORIGIN_POLICY };
 
 // The settings as the readers below take them. A key is looked up in the
 // policy first, then in the shared settings file, then in the local file:
-// the first that has it decides, even with a value that is not valid. The
+// the first that has it decides, even with a value that is not valid. A key
+// of a program section [OUTPUT:<program>] is looked up in the shared file's
+// [OUTPUT] too, before the local file. The
 // shared file's sections come before the local file's; rules are not
 // merged by number: the shared file's come first, then the local ones.
 class CSettingsSource {
@@ -48,6 +50,10 @@ private:
 // copy of the shared file it names when there is one; pszPath in place of
 // typeSet.ini when given.
 CSettingsSource ProgramSettings(LPCSTR pszPath = NULL);
+
+// The copy of the shared file stands: it was made of the file the policy
+// names, and of the content the policy pins, if it pins one.
+bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy);
 
 // The shared file's rules are numbered from here on: its RULE1 is RULE101.
 const int kSharedRuleOffset = 100;

@@ -1,17 +1,49 @@
 #include "shared.h"
 
 #include <shlwapi.h>
+#include <wincrypt.h>
 
 #include "savefiles.h"
+
+// Declared for XP SP3 on; the provider has it there and on every Windows since.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 0x0000800c
+#endif
 
 namespace {
 
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
 const char kUtf16Bom[] = "\xFF\xFE";
 
-std::string CopyHeader(LPCSTR pszShared)
+std::wstring CopyHeader(LPCWSTR pszShared, const std::string& strSha256)
 {
-    return std::string("; Norza: copy of ") + pszShared + "\r\n";
+    return std::wstring(L"; Norza: copy of ") + pszShared + L"\r\n; SHA-256 " +
+           std::wstring(strSha256.begin(), strSha256.end()) + L"\r\n";
+}
+
+std::string Utf8(const std::wstring& str)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, str.data(), (int)str.size(), NULL, 0, NULL, NULL);
+    std::string strOut(n > 0 ? n : 0, '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, str.data(), (int)str.size(), &strOut[0], n, NULL, NULL);
+    return strOut;
+}
+
+// The first bytes of a file.
+std::string FileStart(LPCSTR pszPath, DWORD nBytes)
+{
+    std::string strBytes(nBytes, '\0');
+    HANDLE hFile = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               NULL, OPEN_EXISTING, 0, NULL);
+    DWORD nRead = 0;
+    if (hFile == INVALID_HANDLE_VALUE)
+        return std::string();
+    if (!ReadFile(hFile, &strBytes[0], nBytes, &nRead, NULL))
+        nRead = 0;
+    CloseHandle(hFile);
+    strBytes.resize(nRead);
+    return strBytes;
 }
 
 }  // namespace
@@ -24,30 +56,78 @@ CString SharedCopyPath()
     return CString(szPath) + "\\typeSet-shared.ini";
 }
 
-std::string SharedCopyText(LPCSTR pszShared, const std::string& strBytes)
+std::string Sha256Hex(const std::string& strBytes)
 {
-    std::string strHeader = CopyHeader(pszShared);
+    std::string strHex;
+    HCRYPTPROV hProv = 0;
+    if (!CryptAcquireContextW(&hProv, NULL, NULL, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        return strHex;
+    HCRYPTHASH hHash = 0;
+    BYTE digest[32];
+    DWORD cb = sizeof(digest);
+    if (CryptCreateHash(hProv, CALG_SHA_256, 0, 0, &hHash)) {
+        if (CryptHashData(hHash, reinterpret_cast<const BYTE*>(strBytes.data()), (DWORD)strBytes.size(), 0) &&
+            CryptGetHashParam(hHash, HP_HASHVAL, digest, &cb, 0) && cb == sizeof(digest)) {
+            static const char kDigits[] = "0123456789abcdef";
+            for (BYTE b : digest) {
+                strHex += kDigits[b >> 4];
+                strHex += kDigits[b & 15];
+            }
+        }
+        CryptDestroyHash(hHash);
+    }
+    CryptReleaseContext(hProv, 0);
+    return strHex;
+}
+
+std::string NormalSha256(LPCSTR pszText)
+{
+    std::string strHex;
+    for (const char* p = pszText; *p; ++p) {
+        if (*p == ' ' || *p == ':' || *p == '\t')
+            continue;
+        strHex += (*p >= 'A' && *p <= 'F') ? (char)(*p - 'A' + 'a') : *p;
+    }
+    return strHex;
+}
+
+std::string SharedCopyText(LPCWSTR pszShared, const std::string& strBytes, const std::string& strSha256)
+{
+    std::wstring strHeader = CopyHeader(pszShared, strSha256);
     if (strBytes.compare(0, 2, kUtf16Bom) == 0) {
-        std::wstring strWide = AfxWiden(strHeader.c_str());
-        return kUtf16Bom + std::string(reinterpret_cast<const char*>(strWide.data()), strWide.size() * 2) +
+        return kUtf16Bom + std::string(reinterpret_cast<const char*>(strHeader.data()), strHeader.size() * 2) +
                strBytes.substr(2);
     }
     if (strBytes.compare(0, 3, kUtf8Bom) == 0)
-        return kUtf8Bom + strHeader + strBytes.substr(3);
-    return strHeader + strBytes;
+        return kUtf8Bom + Utf8(strHeader) + strBytes.substr(3);
+    return Utf8(strHeader) + strBytes;
 }
 
-bool IsSharedCopyOf(LPCSTR pszCopy, LPCSTR pszShared)
+bool IsSharedCopyOf(LPCSTR pszCopy, LPCWSTR pszShared, std::string* pstrSha256)
 {
-    std::string strCopy;
-    if (!ReadFileBytes(pszCopy, strCopy) || strCopy.empty())
-        return false;
-    for (const char* pszBom : { "", kUtf8Bom, kUtf16Bom }) {
-        std::string strStart = SharedCopyText(pszShared, pszBom);
-        if (strCopy.compare(0, strStart.size(), strStart) == 0)
-            return true;
+    const std::wstring strStart = CopyHeader(pszShared, "");
+    const size_t nHash = 64;
+    std::string strBytes = FileStart(pszCopy, (DWORD)(2 + (strStart.size() + nHash + 2) * 3));
+    std::wstring strHead;
+    if (strBytes.compare(0, 2, kUtf16Bom) == 0) {
+        strHead.assign(reinterpret_cast<const wchar_t*>(strBytes.data() + 2), (strBytes.size() - 2) / 2);
+    } else {
+        size_t nSkip = strBytes.compare(0, 3, kUtf8Bom) == 0 ? 3 : 0;
+        strHead = AfxWiden(strBytes.c_str() + nSkip, (int)(strBytes.size() - nSkip), CP_UTF8);
     }
-    return false;
+    // The SHA-256's line ends the header; a system without SHA-256 left it
+    // empty, which no pin matches.
+    std::wstring strStartLine = strStart.substr(0, strStart.size() - 2);
+    if (strHead.compare(0, strStartLine.size(), strStartLine) != 0)
+        return false;
+    size_t nEnd = strHead.find(L"\r\n", strStartLine.size());
+    std::wstring strHash = strHead.substr(strStartLine.size(), nEnd - strStartLine.size());
+    if (nEnd == std::wstring::npos || (strHash.size() != nHash && !strHash.empty()) ||
+        strHash.find_first_not_of(L"0123456789abcdef") != std::wstring::npos)
+        return false;
+    if (pstrSha256)
+        pstrSha256->assign(strHash.begin(), strHash.end());
+    return true;
 }
 
 bool CSharedStamp::operator==(const CSharedStamp& other) const
@@ -56,10 +136,10 @@ bool CSharedStamp::operator==(const CSharedStamp& other) const
            nSizeLow == other.nSizeLow;
 }
 
-DWORD StampSharedFile(LPCSTR pszShared, CSharedStamp* pStamp)
+DWORD StampSharedFile(LPCWSTR pszShared, CSharedStamp* pStamp)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(pszShared, GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(pszShared, GetFileExInfoStandard, &data))
         return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return ERROR_FILE_NOT_FOUND;
@@ -69,20 +149,27 @@ DWORD StampSharedFile(LPCSTR pszShared, CSharedStamp* pStamp)
     return 0;
 }
 
-DWORD ReadSharedFile(LPCSTR pszShared, std::string& strBytes)
+DWORD ReadSharedFile(LPCWSTR pszShared, std::string& strBytes)
 {
     strBytes.clear();
     // The administrator may be replacing it meanwhile.
-    HANDLE hFile = CreateFileA(pszShared, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE hFile = CreateFileW(pszShared, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                NULL, OPEN_EXISTING, 0, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND;
+    // It may have grown since its size was looked at: one byte beyond the
+    // bound tells, and no more is read.
     char buffer[4096];
     DWORD nRead = 0;
     BOOL bOk;
-    while ((bOk = ReadFile(hFile, buffer, sizeof(buffer), &nRead, NULL)) && nRead > 0)
+    while ((bOk = ReadFile(hFile, buffer, sizeof(buffer), &nRead, NULL)) && nRead > 0 &&
+           strBytes.size() <= kMaxSharedBytes)
         strBytes.append(buffer, nRead);
     DWORD dwError = bOk ? 0 : GetLastError() ? GetLastError() : ERROR_READ_FAULT;
     CloseHandle(hFile);
+    if (!dwError && strBytes.size() > kMaxSharedBytes) {
+        strBytes.clear();
+        dwError = ERROR_FILE_TOO_LARGE;
+    }
     return dwError;
 }

@@ -44,8 +44,8 @@ TEXTS = {
     "rules_title": ("规则与程序设置 - Norza", "Rules and programs - Norza"),
     "rule_title": ("规则", "Rule"),
     "program_title": ("程序设置", "Program section"),
-    "program_policy": ("灰色的项由你的组织为所有程序设置，程序设置不能更改。",
-                       "Greyed: set by your organisation for every program; a program section cannot change it."),
+    "program_policy": ("灰色的项由你的组织设置，程序设置不能更改。",
+                       "Greyed: set by your organisation; a program section cannot change it."),
     "rules_shared": ("* 来自你的组织的共享设置文件，不能在此更改。",
                      "* From your organisation's shared settings file: not to be changed here."),
     "bad_keydelay": ("按键间隔必须是 0 到 200 之间的整数（毫秒）。",
@@ -56,6 +56,12 @@ TEXTS = {
     "notice_shared": ("无法读取你的组织的共享设置文件。Norza 继续使用上次读取的共享设置，详见 log.log。",
                       "Your organisation's shared settings file cannot be read. Norza goes on with the shared "
                       "settings it read last; see log.log."),
+    "notice_shared_too_large": ("你的组织的共享设置文件过大，不是设置文件，未被读取。Norza 继续使用上次读取的共享设置，详见 log.log。",
+                                "Your organisation's shared settings file is too large to be a settings file and was "
+                                "not read. Norza goes on with the shared settings it read last; see log.log."),
+    "notice_shared_refused": ("你的组织的共享设置文件不是组织核准的内容（SHA-256 不符），已拒绝使用。详见 log.log。",
+                              "Your organisation's shared settings file is not the content your organisation "
+                              "signed off (its SHA-256 differs) and was refused; see log.log."),
     "org_fields": ("由你的组织设置，不能在此更改：", "Set by your organisation, not to be changed here: "),
     "org_locked": ("设置已被你的组织锁定，不能在此更改。", "Locked by your organisation: the settings cannot be changed here."),
     "org_separator": ("、", ", "),

@@ -14,6 +14,7 @@ import xml.etree.ElementTree as ET
 BIN = os.path.join(os.environ.get("NORZA_BUILD_DIR", "build"), "bin")
 EXE = os.path.join(BIN, "Norza.exe")
 DLL = os.path.join(BIN, "vistrel.dll")
+SAVER = os.path.join(BIN, "NorzaClip.exe")
 ENGINE = {"GetAppHandle", "GetDevice", "StartDevice", "ReleaseDevice", "ReleaseLostDevice",
           "SetBeep", "SetBeepTime", "SetDecodeTime", "setQRable", "setDMable", "setBarcode",
           "setPDF417"}
@@ -29,10 +30,10 @@ def objdump(path):
                           stdout=subprocess.PIPE, text=True).stdout
 
 
-def resource(type_id, name, language=CHINESE):
+def resource(type_id, name, language=CHINESE, path=EXE):
     with tempfile.TemporaryDirectory() as d:
         subprocess.run(["wrestool", "-x", "--raw", "-t", str(type_id), "-n", str(name),
-                        "-L", str(language), "-o", d, EXE], check=True)
+                        "-L", str(language), "-o", d, path], check=True)
         files = os.listdir(d)
         with open(os.path.join(d, files[0]), "rb") as f:
             return f.read()
@@ -45,6 +46,18 @@ class Binding(unittest.TestCase):
         imported = {line.split()[-1] for line in block.splitlines()[2:] if line.strip()}
         self.assertTrue(imported <= ENGINE, imported - ENGINE)
         self.assertIn("GetAppHandle", imported)
+
+    def test_clipboard_saver_loads_no_engine_and_the_program_is_no_saver(self):
+        dlls = {line.split(":", 1)[1].strip().lower() for line in objdump(SAVER).splitlines()
+                if line.strip().startswith("DLL Name:")}
+        self.assertIn("user32.dll", dlls)
+        self.assertEqual(set(), dlls - {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"})
+        with open(EXE, "rb") as f:
+            self.assertNotIn("clipboard-saver".encode("utf-16-le"), f.read())
+        # The program's product and version: a publisher rule for one is one for both.
+        version = resource(16, 1, path=SAVER)
+        for text in ("Norza\0", "4, 3, 0, 0", "NorzaClip.exe"):
+            self.assertIn(text.encode("utf-16-le"), version)
 
     def test_engine_exports_exactly_its_twelve_names(self):
         dump = objdump(DLL)

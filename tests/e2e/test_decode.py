@@ -386,6 +386,34 @@ class Notepad(DecodeCase):
                  timeout=240, interval=2, what="all %d bytes in notepad" % size)
 
 
+    def test_wordpad_takes_keys_characters_and_a_paste(self):
+        # A RichEdit client that opens the clipboard without a window.
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n")
+        proc = self.start_norza()
+        self.start(r"C:\Program Files\Windows NT\Accessories\wordpad.exe")
+        edit = wait_for(lambda: [c["hwnd"] for w in norza.windows() if w["cls"] == "WORDPADTOP"
+                                 for c in w["children"] if "richedit" in c["cls"].lower()],
+                        timeout=30, what="wordpad")[0]
+        time.sleep(0.5)
+        text = lambda: norza.wintool("text", edit)[1]
+        self.decode("decode", "qr", "Key-1 ")
+        wait_for(lambda: text() == "Key-1 ", what="the keys in wordpad")
+        self.decode("decode", "qr", "字符 ")
+        wait_for(lambda: text() == "Key-1 字符 ", what="the characters in wordpad")
+        self.quit(proc)
+
+        self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT:wordpad.exe]\nMethod=paste\n")
+        self.start_norza()
+        self.assertEqual(0, norza.wintool("clipboard", "MINE 我的剪贴板")[0])
+        mine = norza.wintool("clipboard")[1]   # through the ANSI code page of the command line
+        long_code = "".join(chr(0x4E00 + i * 13 % 6000) for i in range(801))
+        self.write("code.txt", long_code.encode())
+        self.decode("decode", "qr", "short 短")
+        self.decode("decode-file", "qr", harness.winpath(os.path.join(self.folder, "code.txt")))
+        expected = "Key-1 字符 short 短" + long_code
+        wait_for(lambda: text() == expected, timeout=20, what="the pasted codes in wordpad")
+        wait_for(lambda: norza.wintool("clipboard")[1] == mine, what="the user's clipboard")
+
     def test_paste_output_gives_the_users_clipboard_back(self):
         self.write("typeSet.ini", "[TYPE]\nEnter=0\n[OUTPUT:notepad.exe]\nMethod=paste\n")
         self.start_norza()
@@ -415,15 +443,16 @@ class PasteOutput(DecodeCase):
         """Decodes without waiting for the handler, which types before it returns."""
         return self.start(os.path.join(harness.BIN_DIR, "scanctl.exe"), "decode", "qr", code)
 
-    def exit_during_paste(self, proc):
-        """Asks the program to end while it pastes; it ends within a second
-        (three on a busy machine)."""
-        time.sleep(1)
+    def exit_during_paste(self, proc, bound=3):
+        """Asks the program to end while it pastes: the tray icon goes at once,
+        the program within the bound (a second more on a busy machine)."""
         start = time.time()
         self.assertEqual(0, scanctl("quit")[0])
+        wait_for(lambda: not norza.tray_visible(), timeout=2, what="the tray icon to go")
+        gone = time.time() - start
         proc.wait(30)
-        print("ended %.2f s after the quit" % (time.time() - start))
-        self.assertLess(time.time() - start, 3)
+        print("icon gone %.2f s, program ended %.2f s after the quit" % (gone, time.time() - start))
+        self.assertLess(time.time() - start, bound + 1)
 
     def test_a_slow_target_gets_the_code_whatever_a_monitor_reads(self):
         # A remote window pastes 3 s after its Ctrl+V; a clipboard monitor
@@ -441,9 +470,15 @@ class PasteOutput(DecodeCase):
         user = self.USER_COPY.encode("utf-16-le").hex()
         self.assertGreaterEqual(len(reads) - reads.index(user), 3, reads)
         self.assertEqual(user, reads[-1])
-        # Ended while the target has yet to paste: the user's copy goes back first.
+        # Ended 1 s after its Ctrl+V, 2 s before the target pastes: the target
+        # gets the code, never the user's copy, and the user's copy comes back.
+        ctrl_v = lambda: target.report()["events"].count(("down", "56"))
+        before = ctrl_v()
         self.decode_later("慢速远程窗口-2")
+        wait_for(lambda: ctrl_v() > before, what="the second Ctrl+V")
+        time.sleep(1)
         self.exit_during_paste(proc)
+        target.wait_text(code + "慢速远程窗口-2")
         self.assertEqual(self.USER_COPY, self.clipboard())
 
     def test_an_owner_that_never_renders_holds_nothing_up(self):
@@ -460,6 +495,7 @@ class PasteOutput(DecodeCase):
         # Another such copy, and the program ends while it waits for it.
         self.typing_target("hungowner", "owner2-report.txt")
         self.decode_later("挂起的程序-2")
+        time.sleep(1)
         self.exit_during_paste(proc)
 
 

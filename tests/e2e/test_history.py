@@ -186,15 +186,19 @@ class History(DecodeCase):
         self.quit(self.proc)
 
 
-    def test_a_paste_not_taken_says_so_and_leaves_the_code_on_the_clipboard(self):
+    def test_a_paste_not_taken_says_so_and_the_code_waits_for_the_target_alone(self):
+        monitor = self.typing_target("monitor", "monitor-report.txt")
         self.assertEqual(0, norza.wintool("clipboard", "the user's own")[0])
         self.run_norza(enter=False, fields="nopaste", output="Method=paste\n")
         self.decode("decode", "qr", "未接收-1")
         norza.wait_balloon("notice_paste_not_taken")
-        self.assertEqual("未接收-1", norza.wintool("clipboard")[1])
         self.assertIn(b"[Paste]", self.log())
         window = self.open_history()
         self.assertEqual(["未接收-1", "typetarget.exe", norza.text("paste_not_taken")], self.rows(window)[0][1:])
+        # A clipboard monitor asked while the code was offered and lingered, and got nothing.
+        reads = [e[1] for e in monitor.report()["events"] if e[0] == "clip"]
+        self.assertIn("-", reads)
+        self.assertNotIn("未接收-1".encode("utf-16-le").hex(), reads)
         # The program's end gives the user's copy back.
         self.quit(self.proc)
         self.assertEqual("the user's own", norza.wintool("clipboard")[1])

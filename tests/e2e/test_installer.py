@@ -32,7 +32,7 @@ SCHEMAS = os.path.join(ROOT, "tests", "schemas")
 RELEASE_URL = "https://downloads.example.com/norza/4.3"
 WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
-PROGRAM_FILES = ["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "policies", "scanctl.exe",
+PROGRAM_FILES = ["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "policies", "scanctl.exe",
                  "uninstall.exe", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"]
 TEMPLATES = ["policies/Norza.admx", "policies/en-US/Norza.adml", "policies/zh-CN/Norza.adml"]
 SETTINGS = ["configDecodeTime.ini", "typeSet.ini"]
@@ -293,9 +293,9 @@ class Installer(harness.WineTestCase):
         with zipfile.ZipFile(self.zip) as z:
             z.extractall(folder)
         signed = [self.setup, os.path.join(self.home, "uninstall.exe"),
-                  os.path.join(self.home, "Norza.exe")]
+                  os.path.join(self.home, "Norza.exe"), os.path.join(self.home, "NorzaClip.exe")]
         signed += [os.path.join(folder, "Norza-4.3", name)
-                   for name in ("Norza.exe", "vistrel.dll", "scanctl.exe")]
+                   for name in ("Norza.exe", "NorzaClip.exe", "vistrel.dll", "scanctl.exe")]
         for path in signed:
             self.assertTrue(self.verifies(path), path)
             changed = os.path.join(self.folder, "changed")

@@ -4,7 +4,10 @@ both languages; every policy they define, set with reg add, is honoured by
 the program over the settings files, the machine's value over the user's;
 the settings window shows it as set by the organisation and never writes
 it; the shared settings file a policy names comes first, is read again when
-it changes, and keeps its last good rules when its share cannot be reached."""
+it changes, and keeps its last good rules when its share cannot be reached;
+nothing on the share takes a desk down or presses keys the organisation did
+not pin."""
+import hashlib
 import os
 import re
 import time
@@ -20,7 +23,7 @@ POLICIES = os.path.join(ROOT, "policies")
 NS = "{http://schemas.microsoft.com/GroupPolicy/2006/07/PolicyDefinitions}"
 KEY = r"Software\Policies\Norza"
 # Policies that stand for no key of typeSet.ini.
-OWN_NAMES = {"DecodeTime", "StartAtSignIn", "SettingsLocked", "SharedSettingsFile"}
+OWN_NAMES = {"DecodeTime", "StartAtSignIn", "SettingsLocked", "SharedSettingsFile", "SharedSettingsSha256"}
 
 
 def admx():
@@ -80,8 +83,8 @@ class Templates(unittest.TestCase):
                     self.assertEqual(element_ids, [p.get("refId") for p in presentation])
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
-        # One policy per option of the settings window, the lock and the shared file.
-        self.assertEqual(23, len(set(names)))
+        # One policy per option of the settings window, the lock, the shared file and its pin.
+        self.assertEqual(24, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
@@ -125,6 +128,7 @@ WALK = {
     "StartAtSignIn": (1, None, {IDC_AUTOSTART: 1}),
     "SettingsLocked": (0, 1, {}),
     "SharedSettingsFile": (None, None, {}),   # a file of the test's own
+    "SharedSettingsSha256": (hashlib.sha256(SHARED).hexdigest().upper(), None, {}),
     "DuplicateScope": ("run", "off", {IDC_SET_DUP_SCOPE: 1}),
     "DuplicateAction": ("skip", "type", {IDC_SET_DUP_ACTION: 1}),
     "HistoryOnDisk": (0, 1, {IDC_SET_HISTORY_DISK: 0}),
@@ -225,13 +229,21 @@ class Walk(norza.NorzaCase):
         self.assertNotIn(("down", "11"), target.report()["events"])   # no Ctrl+V
         honoured |= {"SharedSettingsFile", "Prefix", "Suffix", "Method"}
 
-        # Changed: in force from the device watch's next look on.
+        # Changed, its pin not yet: refused, the last good rules go on; with
+        # its pin, in force from the device watch's next look on.
         self.write("norza.ini", CHANGED, share)
+        wait_for(lambda: any("refused: its SHA-256 is " + hashlib.sha256(CHANGED).hexdigest() in line
+                             for line in self.log()), what="the changed file refused")
+        self.decode("ABC130")
+        typed += "P:09506000134352-ABC130<M"
+        target.wait_text(typed)
+        self.reg(("HKLM", "SharedSettingsSha256", "REG_SZ", hashlib.sha256(CHANGED).hexdigest()))
         wait_for(lambda: sum("[Shared]" in line and line.endswith(" read") for line in self.log()) == 2,
                  what="the changed file read")
         self.decode("ABC124")
         typed += "P:lot ABC124<M"
         target.wait_text(typed)
+        honoured.add("SharedSettingsSha256")
 
         # Out of reach: one notice, one log line, the last good rules.
         os.rename(share, share + ".gone")
@@ -319,6 +331,44 @@ class Walk(norza.NorzaCase):
         # Said once, however many looks found the share out of reach since.
         wait_for(lambda: self.journal().count("GetDevice") > ticks + 1, what="two more looks")
         self.assertEqual(1, sum("cannot be read" in line for line in self.log()), self.log())
+        self.quit(self.proc)
+
+    def test_nothing_on_the_share_takes_the_desks(self):
+        """A file far too large, then one the pin does not match: the program
+        lives on and types with the user's own settings; then the pinned
+        file, whose [OUTPUT] ranks above the user's program section."""
+        share = os.path.join(self.folder, "share")
+        os.mkdir(share)
+        org = b"[OUTPUT]\r\nPrefix=ORG:\r\n"
+        evil = b"[OUTPUT]\r\nPrefix={ALT+F4}\r\n"
+        with open(os.path.join(share, "norza.ini"), "wb") as f:
+            f.truncate(600 * 1024 * 1024)   # sparse
+        self.reg(("HKLM",), ("HKCU",),
+                 ("HKLM", "SharedSettingsFile", "REG_SZ", harness.winpath(os.path.join(share, "norza.ini"))),
+                 ("HKLM", "SharedSettingsSha256", "REG_SZ", hashlib.sha256(org).hexdigest()))
+        self.write("typeSet.ini", b"[TYPE]\r\nEnter=0\r\n[OUTPUT]\r\nPrefix=U:\r\n"
+                                  b"[OUTPUT:typetarget.exe]\r\nPrefix=UP:\r\n")
+        self.proc = self.start_norza()
+        target = self.typing_target()
+        typed = ""
+        steps = [(None, "holds 614400 KB, more than the 1024 KB a settings file may: refused unread",
+                  "notice_shared_too_large", "UP:"),
+                 (evil, "refused: its SHA-256 is %s, not the %s" % (hashlib.sha256(evil).hexdigest(),
+                                                                    hashlib.sha256(org).hexdigest()),
+                  "notice_shared_refused", "UP:"),
+                 (org, "norza.ini read", None, "ORG:")]
+        for i, (content, line, notice, prefix) in enumerate(steps):
+            if content is not None:
+                self.write("norza.ini", content, share)
+            wait_for(lambda: any("[Shared]" in logged and line in logged for logged in self.log()),
+                     what=repr(line))
+            if notice:
+                norza.wait_balloon(notice)
+            code = "A%d" % i
+            self.assertEqual(0, scanctl("decode", "qr", code)[0])
+            typed += prefix + code
+            target.wait_text(typed)
+        self.assertIsNone(self.proc.poll())
         self.quit(self.proc)
 
     def read(self, name):

@@ -42,7 +42,7 @@ class Release(norza.NorzaCase):
     def test_contents(self):
         home = self.unpack("unpacked")
         names = sorted(os.listdir(home))
-        self.assertEqual(["Norza.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt",
+        self.assertEqual(["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt",
                           "configDecodeTime.ini", "policies", "scanctl.exe", "typeSet.ini", "vistrel.dll",
                           "vistrel.dll-SIMULATOR.txt"], names)
         for name in ("Norza.admx", "en-US/Norza.adml", "zh-CN/Norza.adml"):

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "paste.h"
+#include "pasterequest.h"
+#include "typist.h"
 
 namespace {
 
@@ -92,14 +94,29 @@ struct {
     WNDPROC pfnEdit;
     AfterPaste after;
     bool bUnrecorded;
+    bool bWindowless;   // reads the clipboard as programs do that open it without a window
 } g_edit;
+
+void PasteWindowless(HWND hwnd)
+{
+    if (!OpenClipboard(NULL))
+        return;
+    HANDLE h = GetClipboardData(CF_UNICODETEXT);
+    if (const wchar_t* p = h ? (const wchar_t*)GlobalLock(h) : NULL) {
+        SendMessageW(hwnd, EM_REPLACESEL, TRUE, (LPARAM)p);
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+}
 
 DWORD WINAPI HoldClipboard(LPVOID)
 {
-    if (OpenClipboard(NULL)) {
+    HWND hwnd = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+    if (OpenClipboard(hwnd)) {
         Sleep(4000);
         CloseClipboard();
     }
+    DestroyWindow(hwnd);
     return 0;
 }
 
@@ -112,7 +129,11 @@ LRESULT CALLBACK WatchedEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
                                  "CanIncludeInClipboardHistory", "CanUploadToCloudClipboard" })
         g_edit.bUnrecorded &=
             IsClipboardFormatAvailable(RegisterClipboardFormatA(pszMark)) != FALSE;
-    LRESULT lResult = CallWindowProcW(g_edit.pfnEdit, hwnd, msg, wParam, lParam);
+    LRESULT lResult = 0;
+    if (g_edit.bWindowless)
+        PasteWindowless(hwnd);
+    else
+        lResult = CallWindowProcW(g_edit.pfnEdit, hwnd, msg, wParam, lParam);
     if ((g_edit.after == AFTER_COPY || g_edit.after == AFTER_EMPTY) && OpenClipboard(hwnd)) {
         EmptyClipboard();
         if (g_edit.after == AFTER_COPY)
@@ -127,15 +148,20 @@ LRESULT CALLBACK WatchedEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 
 // Another program's copy whose second format it renders only when asked, and
 // never does: asked, it hangs until released.
+// Or one that renders everything, but sleeps dwSleep ms when it loses the
+// clipboard.
 struct {
     HWND hWnd;
     HANDLE hRelease;
+    DWORD dwSleep;
 } g_owner;
 
 LRESULT CALLBACK HungOwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_RENDERFORMAT)
         WaitForSingleObject(g_owner.hRelease, INFINITE);
+    if (msg == WM_DESTROYCLIPBOARD)
+        Sleep(g_owner.dwSleep);
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
@@ -149,7 +175,7 @@ DWORD WINAPI RunHungOwner(LPVOID pReady)
     if (OpenClipboard(g_owner.hWnd)) {
         EmptyClipboard();
         SetClipboardData(CF_UNICODETEXT, Global(kUserText, sizeof(kUserText)));
-        SetClipboardData(DataFormat(), NULL);
+        SetClipboardData(DataFormat(), g_owner.dwSleep ? Global(kUserData, sizeof(kUserData)) : NULL);
         CloseClipboard();
     }
     SetEvent((HANDLE)pReady);
@@ -158,6 +184,46 @@ DWORD WINAPI RunHungOwner(LPVOID pReady)
         DispatchMessageW(&msg);
     DestroyWindow(g_owner.hWnd);
     return 0;
+}
+
+DWORD g_dwOwner;
+HANDLE g_hOwner;
+
+void StartOwner(DWORD dwSleep)
+{
+    g_owner.hRelease = CreateEventA(NULL, TRUE, FALSE, NULL);
+    g_owner.dwSleep = dwSleep;
+    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
+    g_hOwner = CreateThread(NULL, 0, RunHungOwner, hReady, 0, &g_dwOwner);
+    WaitForSingleObject(hReady, INFINITE);
+    CloseHandle(hReady);
+}
+
+void EndOwner()
+{
+    SetEvent(g_owner.hRelease);
+    PostThreadMessageW(g_dwOwner, WM_QUIT, 0, 0);
+    WaitForSingleObject(g_hOwner, 10000);
+    CloseHandle(g_hOwner);
+    CloseHandle(g_owner.hRelease);
+}
+
+// The changes that bring the user's content back, seen by a clipboard viewer.
+struct {
+    WNDPROC pfnWindow;
+    HWND hNext;
+    int nRestores;
+} g_viewer;
+
+LRESULT CALLBACK ViewerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_DRAWCLIPBOARD) {
+        g_viewer.nRestores += IsClipboardFormatAvailable(DataFormat()) != FALSE;
+        if (g_viewer.hNext)
+            SendMessageW(g_viewer.hNext, msg, wParam, lParam);
+        return 0;
+    }
+    return CallWindowProcW(g_viewer.pfnWindow, hwnd, msg, wParam, lParam);
 }
 
 // The clipboard's formats, as a count; -1 when it cannot be opened.
@@ -203,7 +269,7 @@ protected:
                                   WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 400,
                                   300, m_hWnd, NULL, NULL, NULL);
         g_edit = { (WNDPROC)SetWindowLongPtrW(m_hEdit, GWLP_WNDPROC, (LONG_PTR)WatchedEditProc),
-                   AFTER_NOTHING, false };
+                   AFTER_NOTHING, false, false };
         ASSERT_TRUE(SetForegroundWindow(m_hWnd));
         SetFocus(m_hEdit);
         ASSERT_EQ(m_hEdit, GetFocus());
@@ -211,9 +277,9 @@ protected:
     void TearDown() override { DestroyWindow(m_hWnd); }
 
     // Pastes from another thread, answering this thread's messages meanwhile.
-    TypingResult Paste(const std::wstring& text, HANDLE hCancel = NULL)
+    TypingResult Paste(const std::wstring& text, HANDLE hCancel = NULL, bool bWithKeys = false)
     {
-        m_job = { text, m_hEdit, hCancel, TYPING_FAILED };
+        m_job = { text, m_hEdit, hCancel, bWithKeys, TYPING_FAILED };
         DWORD dwStart = GetTickCount();
         HANDLE hThread = CreateThread(NULL, 0, Run, &m_job, 0, NULL);
         while (MsgWaitForMultipleObjects(1, &hThread, FALSE, 10000, QS_ALLINPUT) ==
@@ -246,18 +312,42 @@ private:
         std::wstring text;
         HWND hFocus;
         HANDLE hCancel;
+        bool bWithKeys;   // a typing job: runs pasted, the keys between them typed
         TypingResult result;
     } m_job;
 
     static DWORD WINAPI Run(LPVOID pParam)
     {
         Job* pJob = (Job*)pParam;
-        pJob->result = PasteText(pJob->text, pJob->hFocus, KeyboardSnapshot(), pJob->hCancel, 50);
+        if (pJob->bWithKeys) {
+            TypingJob job = { NULL, pJob->hFocus, KeyboardSnapshot(), pJob->text, false, 0, true, 50 };
+            CTypingGuard guard(pJob->hCancel);
+            pJob->result = TypeText(job, guard);
+        } else {
+            pJob->result = PasteText(pJob->text, pJob->hFocus, KeyboardSnapshot(), pJob->hCancel, 50);
+        }
         return 0;
     }
 };
 
 }  // namespace
+
+TEST(PasteAnswers, EachRequestGetsItsOwnAnswerAndALateOneNone)
+{
+    CAnswerSlot slot;
+    HANDLE hGivenUp = CreateEventA(NULL, TRUE, TRUE, NULL);
+    ULONG nFirst = slot.Expect();
+    EXPECT_EQ(ANSWER_CANCELLED, slot.Wait(nFirst, hGivenUp));
+    ULONG nSecond = slot.Expect();
+    EXPECT_NE(nFirst, nSecond);
+    slot.Answer(nFirst, ANSWER_DONE);   // the first request's, late
+    EXPECT_EQ(ANSWER_CANCELLED, slot.Wait(nSecond, hGivenUp));
+    nSecond = slot.Expect();
+    slot.Answer(nSecond, ANSWER_NOT_TAKEN);
+    slot.Answer(nSecond, ANSWER_DONE);   // only the first answer counts
+    EXPECT_EQ(ANSWER_NOT_TAKEN, slot.Wait(nSecond, hGivenUp));
+    CloseHandle(hGivenUp);
+}
 
 TEST_F(PasteInto, TheTargetGetsTheTextAndTheUserTheirClipboard)
 {
@@ -299,16 +389,20 @@ TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
     ExpectUserClipboard();
     EXPECT_EQ(L"", EditText());
 
-    // A target that never asks for the text: cancelled while waiting for it,
-    // the text stays until the program's end puts the user's content back.
+    // A target that never asks for the text, cancelled while waiting for it,
+    // then hung for 2 s: its Ctrl+V is unresolved, so the user's content
+    // comes back only once the target has answered again for 3 s.
     SendMessageW(m_hEdit, EM_SETREADONLY, TRUE, 0);
     g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
     SetTimer(m_hWnd, 1, 300, CancelPaste);
     EXPECT_EQ(TYPING_CANCELLED, Paste(L"cancelled", g_hCancel));
     EXPECT_LT(m_dwMs, 1800u);
     CloseHandle(g_hCancel);
-    EXPECT_EQ(L"cancelled", ClipboardText());
-    GiveClipboardBack();
+    Sleep(2000);
+    EXPECT_FALSE(IsClipboardFormatAvailable(DataFormat()));
+    DWORD dwAnswering = GetTickCount();
+    EXPECT_TRUE(PumpUntil([] { return IsClipboardFormatAvailable(DataFormat()) != FALSE; }, 8000));
+    EXPECT_GE(GetTickCount() - dwAnswering, 2500u);
     ExpectUserClipboard();
 
     // Waited for in vain, from an empty clipboard: the text stays for the
@@ -336,12 +430,7 @@ TEST_F(PasteInto, APutBackThatCannotBeIsToldAndTriedAgain)
 
 TEST_F(PasteInto, AnOwnerThatNeverRendersHoldsNothingUp)
 {
-    g_owner.hRelease = CreateEventA(NULL, TRUE, FALSE, NULL);
-    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
-    DWORD dwOwner = 0;
-    HANDLE hOwner = CreateThread(NULL, 0, RunHungOwner, hReady, 0, &dwOwner);
-    WaitForSingleObject(hReady, INFINITE);
-    CloseHandle(hReady);
+    StartOwner(0);
 
     // Cancelled while the save waits for the render: at once.
     g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
@@ -356,10 +445,36 @@ TEST_F(PasteInto, AnOwnerThatNeverRendersHoldsNothingUp)
     EXPECT_EQ(kUserText, ClipboardText());
     EXPECT_FALSE(IsClipboardFormatAvailable(DataFormat()));
     printf("pasted past a hung owner in %lu ms\n", (unsigned long)m_dwMs);
+    EndOwner();
+}
 
-    SetEvent(g_owner.hRelease);
-    PostThreadMessageW(dwOwner, WM_QUIT, 0, 0);
-    WaitForSingleObject(hOwner, 5000);
-    CloseHandle(hOwner);
-    CloseHandle(g_owner.hRelease);
+TEST_F(PasteInto, AJobOfFourRunsRestoresOnceAndAWindowlessReaderIsTheTarget)
+{
+    // A GS1 code of four fields, a Tab between them, into a target that
+    // opens the clipboard without a window.
+    PutUserClipboard(m_hWnd);
+    g_edit.bWindowless = true;
+    g_viewer = { (WNDPROC)SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, (LONG_PTR)ViewerProc), NULL, 0 };
+    g_viewer.hNext = SetClipboardViewer(m_hWnd);
+    PumpUntil([] { return false; }, 100);
+    g_viewer.nRestores = 0;
+    const std::wstring code = L"0109506000134352\t10\x6279" L"ABC\t17271231\t21X9";
+    EXPECT_EQ(TYPING_DONE, Paste(code, NULL, true));
+    EXPECT_EQ(code, EditText());
+    PumpUntil([] { return false; }, 300);
+    ChangeClipboardChain(m_hWnd, g_viewer.hNext);
+    EXPECT_EQ(1, g_viewer.nRestores);
+    ExpectUserClipboard();
+}
+
+TEST_F(PasteInto, AnOfferThatTimesOutIsWithdrawnAndTheClipboardFreed)
+{
+    // The user's copy belongs to a window that sleeps 8 s when it loses the
+    // clipboard: the offer's EmptyClipboard waits for it.
+    StartOwner(8000);
+    EXPECT_EQ(TYPING_FAILED, Paste(L"too late"));
+    EXPECT_EQ(L"", EditText());
+    EXPECT_TRUE(PumpUntil([] { return ClipboardText() == kUserText; }, 20000));
+    EXPECT_TRUE(IsClipboardFormatAvailable(DataFormat()));
+    EndOwner();
 }

@@ -239,7 +239,7 @@ TEST_F(OutputSettings, PolicyThenSharedFileThenLocalFile)
     fputs("[OUTPUT]\nPrefix=S\nKeyDelay=9\n[OUTPUT:b.exe]\nSuffix=|b\n[RULE1]\nMatch=GS1\n[TYPE]\nDM=0\n", f);
     fclose(f);
     Read("[OUTPUT]\nPrefix=L\nSuffix=|l\nKeyDelay=1\nRepeatWindow=5\n[OUTPUT:a.exe]\nPrefix=A\n"
-         "[OUTPUT:B.EXE]\nPrefix=B\nSuffix=|local\n[RULE1]\nMatch=x\nOutput=L\n[TYPE]\nQR=0\nBarcode=0\n");
+         "[OUTPUT:B.EXE]\nPrefix=B\nSuffix=|local\nRepeatWindow=7\n[RULE1]\nMatch=x\nOutput=L\n[TYPE]\nQR=0\nBarcode=0\n");
     CPolicy policy;
     policy.Set("keydelay", "30", false);
     policy.Set("Barcode", "1", true);
@@ -253,9 +253,10 @@ TEST_F(OutputSettings, PolicyThenSharedFileThenLocalFile)
     EXPECT_EQ(L"\t", profiles.base.strSuffix);
     ASSERT_EQ(2u, profiles.programs.size());       // the shared sections first
     EXPECT_EQ(L"b.exe", profiles.programs[0].first);
-    EXPECT_EQ(L"B", profiles.For(L"b.exe").strPrefix);   // a key only the local section has
+    EXPECT_EQ(7, profiles.For(L"b.exe").nRepeatWindow);  // a key only the local section has
+    EXPECT_EQ(L"S", profiles.For(L"b.exe").strPrefix);   // the organisation's [OUTPUT] over the user's
     EXPECT_EQ(L"\t", profiles.For(L"b.exe").strSuffix);  // the policy holds for every program
-    EXPECT_EQ(L"A", profiles.For(L"a.exe").strPrefix);
+    EXPECT_EQ(L"S", profiles.For(L"a.exe").strPrefix);   // with no shared section of its own
     EXPECT_EQ(0, ReadTypeFlag("QR", settings));
     EXPECT_EQ(0, ReadTypeFlag("DM", settings));
     EXPECT_EQ(1, ReadTypeFlag("Barcode", settings));
@@ -265,6 +266,7 @@ TEST_F(OutputSettings, PolicyThenSharedFileThenLocalFile)
         { "OUTPUT", "KeyDelay", ORIGIN_POLICY }, { "OUTPUT:a.exe", "Suffix", ORIGIN_POLICY },
         { "OUTPUT", "Prefix", ORIGIN_SHARED }, { "OUTPUT", "RepeatWindow", ORIGIN_FILE },
         { "OUTPUT", "Notices", ORIGIN_NONE }, { "UI", "KeyDelay", ORIGIN_NONE },
+        { "OUTPUT:B.exe", "Prefix", ORIGIN_SHARED }, { "OUTPUT:b.exe", "RepeatWindow", ORIGIN_FILE },
     };
     for (const auto& o : origins)
         EXPECT_EQ(o.origin, settings.Origin(o.pszSection, o.pszKey)) << o.pszSection << " " << o.pszKey;
@@ -308,24 +310,94 @@ TEST(Policy, TheMachineWinsAndTheLogNamesEveryValue)
     EXPECT_EQ(5000, nMs);
 }
 
-TEST_F(OutputSettings, TheSharedCopyNamesItsFile)
+// A share's path may hold characters the code page lacks: the policy's
+// path is read, and the file opened, whole.
+TEST(Policy, ASharedPathIsReadAndOpenedWhole)
 {
-    const char* pszShared = "\\\\server\\share\\norza.ini";
+    char szTemp[MAX_PATH];
+    GetTempPathA(MAX_PATH, szTemp);
+    const std::wstring strDir = AfxWiden(szTemp) + L"norza-\x4e2d\x6587";
+    const std::wstring strPath = strDir + L"\\norza.ini";
+    CreateDirectoryW(strDir.c_str(), NULL);
+    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    DWORD nWritten = 0;
+    WriteFile(hFile, "[OUTPUT]\r\n", 10, &nWritten, NULL);
+    CloseHandle(hFile);
+    HKEY hKey = NULL;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"" POLICY_KEY, 0, NULL, 0, KEY_SET_VALUE, NULL,
+                                             &hKey, NULL));
+    RegSetValueExW(hKey, L"" POLICY_SHARED_FILE, 0, REG_SZ, reinterpret_cast<const BYTE*>(strPath.c_str()),
+                   (DWORD)(strPath.size() + 1) * sizeof(wchar_t));
+    CPolicy policy;
+    policy.Load();
+    RegDeleteValueW(hKey, L"" POLICY_SHARED_FILE);
+    RegCloseKey(hKey);
+    std::wstring strNamed;
+    EXPECT_TRUE(policy.WideValue(POLICY_SHARED_FILE, strNamed));
+    EXPECT_EQ(strPath, strNamed);
+    std::string strBytes;
+    EXPECT_EQ(0u, ReadSharedFile(strNamed.c_str(), strBytes));
+    EXPECT_EQ("[OUTPUT]\r\n", strBytes);
+    DeleteFileW(strPath.c_str());
+    RemoveDirectoryW(strDir.c_str());
+}
+
+// The copy names its file, whatever the code page lacks, and the SHA-256
+// it was made of, which a pin must match; its first lines alone tell.
+TEST_F(OutputSettings, TheSharedCopyNamesItsFileAndItsHash)
+{
+    const wchar_t* pszShared = L"\\\\server\\\x4e2d\\norza.ini";
+    const std::string strSha256 = Sha256Hex("abc");
+    EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", strSha256);
+    EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", Sha256Hex(""));
+    EXPECT_EQ(strSha256, NormalSha256("BA:78 16BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"));
     // Behind the byte-order mark, which must stay first.
     for (const std::string& bom : { std::string(), std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE") }) {
         const std::string body = "[RULE1]\r\nMatch=GS1\r\n";
-        std::string copy = SharedCopyText(pszShared, bom + body);
+        std::string copy = SharedCopyText(pszShared, bom + body, strSha256);
         EXPECT_EQ(bom, copy.substr(0, bom.size()));
         EXPECT_EQ(body, copy.substr(copy.size() - body.size()));
         Read(copy);
-        EXPECT_TRUE(IsSharedCopyOf(m_path.c_str(), pszShared));
-        EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), "\\\\server\\share\\other.ini"));
+        std::string strSeen;
+        EXPECT_TRUE(IsSharedCopyOf(m_path.c_str(), pszShared, &strSeen));
+        EXPECT_EQ(strSha256, strSeen);
+        EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), L"\\\\server\\?\\norza.ini"));
     }
     Read("[RULE1]\r\nMatch=GS1\r\n");   // no copy: a file of the user's own
     EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), pszShared));
-    // The copy is read as the file: the line naming it is a comment.
-    Read(SharedCopyText(pszShared, "[OUTPUT]\r\nPrefix=S\r\n"));
+    // The copy is read as the file: the lines naming it are comments.
+    Read(SharedCopyText(L"\\\\s\\n.ini", "[OUTPUT]\r\nPrefix=S\r\n", strSha256));
     EXPECT_EQ(L"S", ReadOutputOptions(m_path.c_str()).strPrefix);
+    // In force only for the file named, and the content pinned when one is.
+    const struct { const char* pszFile; const char* pszPin; bool bInForce; } cases[] = {
+        { "\\\\s\\n.ini", NULL, true }, { "\\\\s\\other.ini", NULL, false },
+        { "\\\\s\\n.ini", strSha256.c_str(), true }, { "\\\\s\\n.ini", "BA7816BF", false },
+        { "", NULL, false },
+    };
+    for (const auto& c : cases) {
+        CPolicy policy;
+        policy.Set(POLICY_SHARED_FILE, c.pszFile, true);
+        if (c.pszPin)
+            policy.Set(POLICY_SHARED_PIN, c.pszPin, true);
+        EXPECT_EQ(c.bInForce, SharedCopyInForce(policy, m_path.c_str())) << c.pszFile << " " << c.pszPin;
+    }
+}
+
+// Over the bound the file is refused, however it grew since its size was
+// looked at: never read past it.
+TEST_F(OutputSettings, ASharedFileOverTheBoundIsNotRead)
+{
+    for (DWORD nSize : { kMaxSharedBytes, kMaxSharedBytes + 1 }) {
+        Read(std::string(nSize, ';'));
+        std::wstring strPath = AfxWiden(m_path.c_str());
+        CSharedStamp stamp;
+        ASSERT_EQ(0u, StampSharedFile(strPath.c_str(), &stamp));
+        EXPECT_EQ(nSize > kMaxSharedBytes, stamp.TooLarge());
+        std::string strBytes;
+        EXPECT_EQ(nSize > kMaxSharedBytes ? (DWORD)ERROR_FILE_TOO_LARGE : 0u, ReadSharedFile(strPath.c_str(), strBytes));
+        EXPECT_EQ(nSize > kMaxSharedBytes ? 0u : nSize, strBytes.size());
+    }
 }
 
 // The settings window's writer: values change in place, everything else in
