@@ -59,7 +59,9 @@ bool CScanWedgeDlg::StartDecode(const std::string& strBytes, bool bRetype)
     m_bRetype = bRetype;
     try {
         m_record = ScanRecord();
-        GetLocalTime(&m_record.time);   // dated now, not typed until it is
+        m_record.nTime = HistoryNow();   // dated now, not typed until it is
+        m_record.symbology = EnabledSymbology();
+        m_record.bRetyped = bRetype;
         m_record.strBytes = strBytes;
         m_record.outcome = SCAN_REPEAT;
         m_decode = PrepareDecode(strBytes, &m_record);
@@ -68,6 +70,10 @@ bool CScanWedgeDlg::StartDecode(const std::string& strBytes, bool bRetype)
             // A code that stays in front of the camera is logged, not typed again.
             if (m_repeat.IsRepeat(m_decode.shaped.strCode, m_decode.output.nRepeatWindow)) {
                 AddToHistory(m_record);
+                return false;
+            }
+            if (IsDuplicateToHold()) {
+                FinishDecode(NOTICE_DUPLICATE);
                 return false;
             }
         }
@@ -93,7 +99,8 @@ void CScanWedgeDlg::RefuseDecode(const std::string& strBytes, size_t nWaiting)
 {
     try {
         ScanRecord record = {};
-        GetLocalTime(&record.time);
+        record.nTime = HistoryNow();
+        record.symbology = EnabledSymbology();
         record.strBytes = strBytes;
         ShapedDecode shaped = ShapeDecode(strBytes.c_str(), COutputOptions(), false);
         record.strCode = shaped.strCode;
@@ -119,7 +126,17 @@ PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRec
                                 pRecord->strProgram);
     pRecord->strCode = decode.shaped.strCode;
     pRecord->nRule = decode.shaped.nRule;
+    pRecord->bPasted = decode.output.bPaste;
     return decode;
+}
+
+bool CScanWedgeDlg::IsDuplicateToHold()
+{
+    m_record.bDuplicate = m_history.ScannedBefore(m_record.strBytes, (DuplicateScope)m_decode.output.nDuplicateScope,
+                                                  m_record.nTime);
+    if (m_record.bDuplicate)
+        LogWrite("Decode", "scanned before: %s", m_decode.output.bDuplicateSkip ? "not typed" : "typed anyway");
+    return m_record.bDuplicate && m_decode.output.bDuplicateSkip;
 }
 
 void CScanWedgeDlg::LogDecode(const PreparedDecode& decode)
@@ -160,7 +177,7 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
     ScanRecord& record = m_record;
     record.cause = cause;
     // Pasted, the user's clipboard not back yet: typed, and said so.
-    record.outcome = CountsAsTyped(cause) ? SCAN_TYPED : SCAN_NOT_TYPED;
+    record.outcome = CountsAsTyped(cause) ? SCAN_TYPED : cause == NOTICE_DUPLICATE ? SCAN_DUPLICATE : SCAN_NOT_TYPED;
     if (cause == NOTICE_PASTE_NOT_TAKEN)
         LogWrite("Paste", "the pasted text was not taken; the clipboard holds it");
     else if (cause == NOTICE_CLIPBOARD_NOT_BACK)
@@ -168,9 +185,13 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
     // A code not typed whole is no repeat of itself: scanned again, it goes.
     if (record.outcome == SCAN_TYPED && !m_bRetype)
         m_repeat.NoteTyped();
-    bool bSoundSeen = SoundOutcome(cause, record.strProgram);
+    // A code scanned before and typed anyway still sounds as scanned before.
+    bool bDuplicateTyped = record.bDuplicate && cause == NOTICE_NONE;
+    bool bSoundSeen = SoundOutcome(bDuplicateTyped ? NOTICE_DUPLICATE : cause, record.strProgram);
     if (cause == NOTICE_REJECTED)
         ShowNotice(NOTICE_TYPING, cause, record.nRule, 0, bSoundSeen);
+    else if (bDuplicateTyped)
+        ShowNotice(NOTICE_TYPING, NOTICE_DUPLICATE, 1, 0, bSoundSeen);   // typed anyway
     else
         ShowNotice(NOTICE_TYPING, cause, (int)record.nTyped, (int)record.nTotal, bSoundSeen);
     AddToHistory(record);

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <unordered_set>
+
 #include "ScanWedgeDlg.h"
 #include "resource.h"
 #include "uitext.h"
@@ -11,58 +14,53 @@
 BEGIN_MESSAGE_MAP(CHistoryDlg, CDialog)
     ON_COMMAND(IDC_HISTORY_COPY, OnCopy)
     ON_COMMAND(IDC_HISTORY_RETYPE, OnRetype)
+    ON_COMMAND(IDC_HISTORY_EXPORT, OnExport)
+    ON_CONTROL(EN_CHANGE, IDC_HISTORY_SEARCH, OnFilterChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_HISTORY_OUTCOME, OnFilterChanged)
+    ON_CONTROL(CBN_SELCHANGE, IDC_HISTORY_PERIOD, OnFilterChanged)
     ON_WM_TIMER()
     ON_MESSAGE(WM_NOTIFY, OnNotify)
 END_MESSAGE_MAP()
 
-// The short text of a record's result.
-static UINT ResultTextId(const ScanRecord& record)
+namespace {
+
+// The choices of the result filter and the period, in their lists' order.
+enum OutcomeFilter { SHOW_ALL, SHOW_TYPED, SHOW_NOT_TYPED, SHOW_DUPLICATES };
+enum PeriodFilter { PERIOD_TODAY, PERIOD_WEEK, PERIOD_ALL };
+
+// Characters in lower case, by table: a search looks at every record.
+const wchar_t* LowerTable()
 {
-    if (record.outcome == SCAN_TYPED)
-        return record.cause == NOTICE_CLIPBOARD_NOT_BACK ? IDS_HISTORY_CLIPBOARD_NOT_BACK : IDS_HISTORY_TYPED;
-    if (record.outcome == SCAN_REPEAT)
-        return IDS_HISTORY_REPEAT;
-    switch (record.cause) {
-    case NOTICE_TYPED_SELF: return IDS_HISTORY_SELF;
-    case NOTICE_TYPED_NO_FOCUS: return IDS_HISTORY_NO_FOCUS;
-    case NOTICE_TYPED_ELEVATED: return IDS_HISTORY_ELEVATED;
-    case NOTICE_REJECTED: return IDS_HISTORY_REJECTED;
-    case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
-    case NOTICE_TYPED_FRONT: return IDS_HISTORY_FRONT;
-    case NOTICE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
-    case NOTICE_TYPED_CANCELLED: return IDS_HISTORY_CANCELLED;
-    default: return IDS_HISTORY_FAILED;
+    static wchar_t* s_pTable = NULL;
+    if (!s_pTable) {
+        s_pTable = new wchar_t[0x10000];
+        for (unsigned i = 0; i < 0x10000; ++i)
+            s_pTable[i] = (wchar_t)i;
+        CharLowerBuffW(s_pTable + 1, 0xFFFF);
+        // Surrogates stay as they are, each half a character of its own.
+        for (unsigned i = 0xD800; i < 0xE000; ++i)
+            s_pTable[i] = (wchar_t)i;
     }
+    return s_pTable;
 }
 
-// A record's result as the window shows it: a refusal names its rule, a
-// typing stopped half-way how far it got, and a code too long to keep says so.
-static std::wstring ResultText(const ScanRecord& record)
+// Whether strLower (in lower case) is in str, in any case.
+bool ContainsFolded(const std::wstring& str, const std::wstring& strLower)
 {
-    WCHAR szFormat[128], szText[160], szCut[64] = L"";
-    UiLoadString(ResultTextId(record), szFormat, ARRAYSIZE(szFormat));
-    if (record.outcome == SCAN_NOT_TYPED && (record.cause == NOTICE_TYPED_FRONT || record.cause == NOTICE_TYPED_CANCELLED))
-        wsprintfW(szText, szFormat, (int)record.nTyped, (int)record.nTotal);
-    else
-        wsprintfW(szText, szFormat, record.nRule);
-    if (record.bCut)
-        UiLoadString(IDS_HISTORY_CUT, szCut, ARRAYSIZE(szCut));
-    return std::wstring(szText) + szCut;
+    if (strLower.size() > str.size())
+        return false;
+    const wchar_t* pLower = LowerTable();
+    for (size_t i = 0; i + strLower.size() <= str.size(); ++i) {
+        size_t j = 0;
+        while (j < strLower.size() && pLower[(unsigned short)str[i + j]] == strLower[j])
+            ++j;
+        if (j == strLower.size())
+            return true;
+    }
+    return false;
 }
 
-// The time of day, with the date in front when it is not today: the program
-// runs for days.
-static std::wstring TimeText(const SYSTEMTIME& time)
-{
-    WCHAR szDate[64] = {}, szTime[64] = {};
-    SYSTEMTIME today;
-    GetLocalTime(&today);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, NULL, szTime, ARRAYSIZE(szTime));
-    if (time.wYear == today.wYear && time.wMonth == today.wMonth && time.wDay == today.wDay)
-        return szTime;
-    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, NULL, szDate, ARRAYSIZE(szDate));
-    return std::wstring(szDate) + L" " + szTime;
-}
+}  // namespace
 
 CHistoryDlg::CHistoryDlg(CScanWedgeDlg* pTray)
     : CDialog(IDD_HISTORY), m_pTray(pTray), m_hList(NULL), m_nShown(0)
@@ -90,7 +88,9 @@ BOOL CHistoryDlg::OnInitDialog()
     const DWORD dwExStyle = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP;
     SendMessageW(m_hList, LVM_SETEXTENDEDLISTVIEWSTYLE, dwExStyle, dwExStyle);
     InsertColumns();
-    m_nShown = 0;
+    FillChoices();
+    m_strSearch.clear();
+    m_nShown = (size_t)-1;
     Refresh();
     UpdateButtons();
     // The window the user goes to while this one is open is where "Type
@@ -105,8 +105,8 @@ BOOL CHistoryDlg::OnInitDialog()
 void CHistoryDlg::InsertColumns()
 {
     static const struct { UINT nText; int nPercent; } s_columns[] = {
-        { IDS_HISTORY_TIME, 15 }, { IDS_HISTORY_CODE, 33 },
-        { IDS_HISTORY_PROGRAM, 16 }, { IDS_HISTORY_RESULT, 36 },
+        { IDS_HISTORY_TIME, 15 }, { IDS_HISTORY_SYMBOLOGY, 10 }, { IDS_HISTORY_CODE, 30 },
+        { IDS_HISTORY_RESULT, 31 }, { IDS_HISTORY_PROGRAM, 14 },
     };
     RECT rect;
     ::GetClientRect(m_hList, &rect);
@@ -123,63 +123,168 @@ void CHistoryDlg::InsertColumns()
     }
 }
 
-void CHistoryDlg::InsertRow(int nRow, const ScanRecord& record)
+void CHistoryDlg::FillChoices()
 {
-    std::wstring texts[] = { TimeText(record.time),
-                             VisibleCode(record.strCode) + (record.bCut ? L"\x2026" : L""),
-                             record.strProgram, ResultText(record) };
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = nRow;
-    item.pszText = &texts[0][0];
-    SendMessageW(m_hList, LVM_INSERTITEMW, 0, (LPARAM)&item);
-    for (int i = 1; i < (int)ARRAYSIZE(texts); ++i) {
-        item.iSubItem = i;
-        item.pszText = const_cast<LPWSTR>(texts[i].c_str());
-        SendMessageW(m_hList, LVM_SETITEMTEXTW, nRow, (LPARAM)&item);
+    static const struct { int nCombo; UINT anTexts[4]; int nChoice; } s_combos[] = {
+        { IDC_HISTORY_OUTCOME,
+          { IDS_HISTORY_ALL_OUTCOMES, IDS_HISTORY_ONLY_TYPED, IDS_HISTORY_ONLY_NOT_TYPED, IDS_HISTORY_ONLY_DUPLICATES },
+          SHOW_ALL },
+        { IDC_HISTORY_PERIOD, { IDS_HISTORY_TODAY, IDS_HISTORY_WEEK, IDS_HISTORY_ALL_TIME, 0 }, PERIOD_ALL },
+    };
+    for (const auto& combo : s_combos) {
+        HWND hCombo = ::GetDlgItem(m_hWnd, combo.nCombo);
+        for (UINT nText : combo.anTexts) {
+            WCHAR szText[64];
+            if (nText && UiLoadString(nText, szText, ARRAYSIZE(szText)))
+                SendMessageW(hCombo, CB_ADDSTRING, 0, (LPARAM)szText);
+        }
+        SendMessageW(hCombo, CB_SETCURSEL, combo.nChoice, 0);
     }
 }
 
-// Row i always shows record i: new records go in at the top, those the
-// history let go leave at the bottom, and the selection stays on its record.
-void CHistoryDlg::Refresh()
+bool CHistoryDlg::Shows(const ScanRecord& record, unsigned long long nSince) const
 {
-    if (!m_hWnd || !m_hList)
-        return;
+    if (record.nTime < nSince)
+        return false;
+    switch (SendDlgItemMessageW(m_hWnd, IDC_HISTORY_OUTCOME, CB_GETCURSEL, 0, 0)) {
+    case SHOW_TYPED:
+        if (record.outcome != SCAN_TYPED)
+            return false;
+        break;
+    case SHOW_NOT_TYPED:
+        if (record.outcome == SCAN_TYPED)
+            return false;
+        break;
+    case SHOW_DUPLICATES:
+        if (!record.bDuplicate)
+            return false;
+        break;
+    default: break;
+    }
+    return m_strSearch.empty() || ContainsFolded(record.strCode, m_strSearch) ||
+           ContainsFolded(record.strProgram, m_strSearch);
+}
+
+void CHistoryDlg::Rebuild()
+{
     const CScanHistory& history = m_pTray->History();
-    size_t nNew = history.Added() - m_nShown;
-    if (nNew > history.Count()) {
-        SendMessageW(m_hList, LVM_DELETEALLITEMS, 0, 0);
-        nNew = history.Count();
+    std::vector<const ScanRecord*> selected = Selected();
+    std::unordered_set<const ScanRecord*> wasSelected(selected.begin(), selected.end());
+    unsigned long long nNow = HistoryNow(), nSince = 0;
+    switch (SendDlgItemMessageW(m_hWnd, IDC_HISTORY_PERIOD, CB_GETCURSEL, 0, 0)) {
+    case PERIOD_TODAY: nSince = LocalDayStart(nNow); break;
+    case PERIOD_WEEK: nSince = LocalDayStart(nNow) - 6 * kHistoryDay; break;
+    default: break;
     }
-    for (size_t i = nNew; i-- > 0;)
-        InsertRow(0, history.At(i));
-    int nRows;
-    while ((nRows = (int)SendMessageW(m_hList, LVM_GETITEMCOUNT, 0, 0)) > (int)history.Count())
-        SendMessageW(m_hList, LVM_DELETEITEM, nRows - 1, 0);
+    m_rows.clear();
+    m_rows.reserve(history.Count());
+    for (size_t i = 0; i < history.Count(); ++i) {
+        if (Shows(history.At(i), nSince))
+            m_rows.push_back(&history.At(i));
+    }
     m_nShown = history.Added();
-    if (SelectedRow() < 0)
-        SelectRow(0);
-}
-
-int CHistoryDlg::SelectedRow() const
-{
-    return (int)SendMessageW(m_hList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-}
-
-void CHistoryDlg::SelectRow(int nRow)
-{
-    if (nRow >= (int)SendMessageW(m_hList, LVM_GETITEMCOUNT, 0, 0))
-        return;
+    SendMessageW(m_hList, LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     LVITEMW item = {};
     item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(m_hList, LVM_SETITEMSTATE, nRow, (LPARAM)&item);
+    SendMessageW(m_hList, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
+    bool bAny = false;
+    for (size_t i = 0; i < m_rows.size() && wasSelected.size(); ++i) {
+        if (wasSelected.count(m_rows[i])) {
+            item.state = bAny ? LVIS_SELECTED : LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(m_hList, LVM_SETITEMSTATE, i, (LPARAM)&item);
+            bAny = true;
+        }
+    }
+    if (!bAny && !m_rows.empty()) {
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(m_hList, LVM_SETITEMSTATE, 0, (LPARAM)&item);
+    }
+    ::InvalidateRect(m_hList, NULL, FALSE);
+    ShowCounts();
+    UpdateButtons();
+}
+
+// Today's scans: those typed, and those not (a repeat, a refusal, a
+// duplicate held back, a failure). Codes typed again are no scans.
+void CHistoryDlg::ShowCounts()
+{
+    const CScanHistory& history = m_pTray->History();
+    unsigned long long nToday = LocalDayStart(HistoryNow());
+    int nScanned = 0, nTyped = 0;
+    for (size_t i = 0; i < history.Count() && history.At(i).nTime >= nToday; ++i) {
+        if (history.At(i).bRetyped)
+            continue;
+        ++nScanned;
+        nTyped += history.At(i).outcome == SCAN_TYPED;
+    }
+    WCHAR szFormat[128], szText[192];
+    UiLoadString(IDS_HISTORY_COUNTS, szFormat, ARRAYSIZE(szFormat));
+    wsprintfW(szText, szFormat, nScanned, nTyped, nScanned - nTyped);
+    SetDlgItemTextW(m_hWnd, IDC_HISTORY_COUNTS, szText);
+}
+
+// The rows follow the history; those it let go leave, the selection stays
+// on its records.
+void CHistoryDlg::Refresh()
+{
+    if (!m_hWnd || !m_hList || m_nShown == m_pTray->History().Added())
+        return;
+    Rebuild();
+}
+
+void CHistoryDlg::OnFilterChanged()
+{
+    if (!m_hList)
+        return;
+    WCHAR szSearch[256] = L"";
+    GetDlgItemTextW(m_hWnd, IDC_HISTORY_SEARCH, szSearch, ARRAYSIZE(szSearch));
+    m_strSearch = szSearch;
+    const wchar_t* pLower = LowerTable();
+    for (wchar_t& ch : m_strSearch)
+        ch = pLower[(unsigned short)ch];
+    Rebuild();
+}
+
+void CHistoryDlg::OnGetDispInfo(NMLVDISPINFOW* pInfo)
+{
+    LVITEMW& item = pInfo->item;
+    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || (size_t)item.iItem >= m_rows.size() || !item.cchTextMax)
+        return;
+    // A change the window has not been told of yet: nothing shown from it.
+    if (m_nShown != m_pTray->History().Added())
+        Rebuild();
+    if ((size_t)item.iItem >= m_rows.size())
+        return;
+    const ScanRecord& record = *m_rows[item.iItem];
+    switch (item.iSubItem) {
+    case 0: m_strCell = HistoryTimeText(record.nTime); break;
+    case 1: m_strCell = SymbologyText(record.symbology); break;
+    case 2: m_strCell = HistoryCodeText(record); break;
+    case 3: m_strCell = HistoryResultText(record); break;
+    default: m_strCell = record.strProgram; break;
+    }
+    lstrcpynW(item.pszText, m_strCell.c_str(), item.cchTextMax);
+}
+
+std::vector<const ScanRecord*> CHistoryDlg::Selected() const
+{
+    std::vector<const ScanRecord*> records;
+    int nRow = -1;
+    while ((nRow = (int)SendMessageW(m_hList, LVM_GETNEXTITEM, nRow, LVNI_SELECTED)) >= 0 &&
+           (size_t)nRow < m_rows.size())
+        records.push_back(m_rows[nRow]);
+    return records;
+}
+
+const ScanRecord* CHistoryDlg::FirstSelected() const
+{
+    int nRow = (int)SendMessageW(m_hList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    return nRow >= 0 && (size_t)nRow < m_rows.size() ? m_rows[nRow] : NULL;
 }
 
 void CHistoryDlg::UpdateButtons()
 {
-    BOOL bSelected = SelectedRow() >= 0;
+    BOOL bSelected = FirstSelected() != NULL;
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_HISTORY_COPY), bSelected);
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_HISTORY_RETYPE), bSelected);
 }
@@ -193,8 +298,12 @@ void CHistoryDlg::SetStatus(UINT nID)
 
 LRESULT CHistoryDlg::OnNotify(WPARAM, LPARAM lParam)
 {
-    const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
-    if (pHeader->idFrom == IDC_HISTORY_LIST && pHeader->code == LVN_ITEMCHANGED)
+    NMHDR* pHeader = reinterpret_cast<NMHDR*>(lParam);
+    if (pHeader->idFrom != IDC_HISTORY_LIST)
+        return 0;
+    if (pHeader->code == LVN_GETDISPINFOW)
+        OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
+    else if (pHeader->code == LVN_ITEMCHANGED || pHeader->code == LVN_ODSTATECHANGED)
         UpdateButtons();
     return 0;
 }
@@ -202,7 +311,7 @@ LRESULT CHistoryDlg::OnNotify(WPARAM, LPARAM lParam)
 BOOL CHistoryDlg::PreTranslateMessage(MSG* pMsg)
 {
     if (pMsg->message == WM_KEYDOWN && pMsg->wParam == 'C' && GetKeyState(VK_CONTROL) < 0 &&
-        (pMsg->hwnd == m_hWnd || ::IsChild(m_hWnd, pMsg->hwnd))) {
+        (pMsg->hwnd == m_hList)) {
         OnCopy();
         return TRUE;
     }
@@ -210,20 +319,23 @@ BOOL CHistoryDlg::PreTranslateMessage(MSG* pMsg)
 }
 
 // The code as it came, control characters and all: pasted, it is the code.
+// Several selected: one a line.
 void CHistoryDlg::OnCopy()
 {
-    int nRow = SelectedRow();
-    if (nRow < 0)
-        return;
-    if (m_pTray->History().At(nRow).bCut) {
-        SetStatus(IDS_HISTORY_NOT_KEPT);
-        return;
+    std::wstring strText;
+    for (const ScanRecord* pRecord : Selected()) {
+        if (pRecord->bCut || pRecord->bNotKept) {
+            SetStatus(pRecord->bCut ? IDS_HISTORY_NOT_KEPT : IDS_HISTORY_PASTED_NOT_KEPT);
+            return;
+        }
+        strText += (strText.empty() ? L"" : L"\r\n") + pRecord->strCode;
     }
-    const std::wstring& strCode = m_pTray->History().At(nRow).strCode;
-    HGLOBAL hText = GlobalAlloc(GMEM_MOVEABLE, (strCode.size() + 1) * sizeof(WCHAR));
+    if (strText.empty())
+        return;
+    HGLOBAL hText = GlobalAlloc(GMEM_MOVEABLE, (strText.size() + 1) * sizeof(WCHAR));
     if (!hText)
         return;
-    CopyMemory(GlobalLock(hText), strCode.c_str(), (strCode.size() + 1) * sizeof(WCHAR));
+    CopyMemory(GlobalLock(hText), strText.c_str(), (strText.size() + 1) * sizeof(WCHAR));
     GlobalUnlock(hText);
     if (OpenClipboard(m_hWnd)) {
         EmptyClipboard();
@@ -237,16 +349,16 @@ void CHistoryDlg::OnCopy()
 
 void CHistoryDlg::OnRetype()
 {
-    int nRow = SelectedRow();
-    if (nRow < 0)
+    const ScanRecord* pRecord = FirstSelected();
+    if (!pRecord)
         return;
-    if (m_pTray->History().At(nRow).bCut) {
-        SetStatus(IDS_HISTORY_NOT_KEPT);
+    if (pRecord->bCut || pRecord->bNotKept) {
+        SetStatus(pRecord->bCut ? IDS_HISTORY_NOT_KEPT : IDS_HISTORY_PASTED_NOT_KEPT);
         return;
     }
     m_pTray->RememberUserWindow();
     // A copy: the history changes while the code is typed.
-    std::string strBytes = m_pTray->History().At(nRow).strBytes;
+    std::string strBytes = pRecord->strBytes;
     SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, L"");
     if (!m_pTray->RetypeScan(strBytes))
         SetStatus(IDS_HISTORY_BUSY);
@@ -254,7 +366,7 @@ void CHistoryDlg::OnRetype()
 
 void CHistoryDlg::ShowResult(const ScanRecord& record)
 {
-    SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, ResultText(record).c_str());
+    SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, HistoryResultText(record).c_str());
 }
 
 void CHistoryDlg::OnTimer(UINT_PTR nIDEvent)
@@ -271,4 +383,5 @@ void CHistoryDlg::OnCancel()
 void CHistoryDlg::PostNcDestroy()
 {
     m_hList = NULL;
+    m_rows.clear();
 }

@@ -1,9 +1,13 @@
-// The scan history window: the decodes of this run, newest first, what became
-// of each, and a way to copy one or type it again where the user works.
+// The scan history window: the decodes kept, newest first, found by any
+// part of their code, filtered by result and day, counted for today, and a
+// way to copy one, type it again where the user works, or export them.
 // Modeless, one at a time; the tray window keeps it up to date.
 #pragma once
 
 #include <afxwin.h>
+#include <commctrl.h>
+
+#include <vector>
 
 #include "history.h"
 
@@ -15,7 +19,7 @@ public:
 
     // Opens the window, or brings it to the front when it is open already.
     void Open();
-    // Shows the records added to the history since the last look.
+    // Shows the history as it stands now.
     void Refresh();
     // Tells how the code typed again went.
     void ShowResult(const ScanRecord& record);
@@ -29,19 +33,31 @@ protected:
 
     afx_msg void OnCopy();
     afx_msg void OnRetype();
+    afx_msg void OnExport();
+    afx_msg void OnFilterChanged();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
     void InsertColumns();
-    void InsertRow(int nRow, const ScanRecord& record);
-    int SelectedRow() const;
-    void SelectRow(int nRow);
+    void FillChoices();
+    // The rows anew from the history and the filters, the selection kept on
+    // its records.
+    void Rebuild();
+    bool Shows(const ScanRecord& record, unsigned long long nSince) const;
+    void ShowCounts();
+    void OnGetDispInfo(NMLVDISPINFOW* pInfo);
+    std::vector<const ScanRecord*> Selected() const;
+    const ScanRecord* FirstSelected() const;
     void UpdateButtons();
     void SetStatus(UINT nID);
+    void Export(const std::vector<const ScanRecord*>& records);
 
     CScanWedgeDlg* m_pTray;
     HWND m_hList;
-    size_t m_nShown;   // CScanHistory::Added() when the list was last brought up to date
+    size_t m_nShown;                          // CScanHistory::Added() when the rows were made
+    std::vector<const ScanRecord*> m_rows;    // newest first, as the filters leave them
+    std::wstring m_strSearch;                 // in lower case
+    std::wstring m_strCell;                   // the text a row's cell shows
 };

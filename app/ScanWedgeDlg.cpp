@@ -21,6 +21,8 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_WM_QUERYDRAGICON()
     ON_MESSAGE(WM_SCAN_DECODED, OnScanDecoded)
     ON_MESSAGE(WM_TYPING_DONE, OnTypingDone)
+    ON_MESSAGE(WM_HISTORY_LOADED, OnHistoryLoaded)
+    ON_MESSAGE(WM_HISTORY_CLEAR, OnHistoryClear)
     ON_MESSAGE(WM_SCAN_QUIT, OnScanQuit)
     ON_COMMAND(ID_TRAY_QR, OnToggleQR)
     ON_COMMAND(ID_TRAY_EXIT, OnTrayExit)
@@ -81,7 +83,9 @@ BOOL CScanWedgeDlg::OnInitDialog()
     // stays hidden (see OnWindowPosChanging) and, as a tool window, has no
     // taskbar button and no Alt+Tab entry.
     MoveWindow(0, 0, 1, 1, TRUE);
-    m_bNotices = ReadNoticesSetting(ProgramSettings());
+    CSettingsSource settings = ProgramSettings();
+    m_bNotices = ReadNoticesSetting(settings);
+    StartHistory(settings);
 
     m_nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
     m_nid.hWnd = m_hWnd;
@@ -181,6 +185,7 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
     m_bAppendEnter = ReadTypeFlag("Enter", settings);
     LoadOutputSettings(settings);
     m_bNotices = ReadNoticesSetting(settings);
+    StartHistory(settings);
     // Until the engine has started, its start reads the file.
     int nDecodeTime = m_nDecodeTime;
     LoadDecodeTime("configDecodeTime.ini");
@@ -282,7 +287,9 @@ void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
     UiLoadString(IDS_NOTICE_TITLE, nid.szInfoTitle, ARRAYSIZE(nid.szInfoTitle));
     WCHAR szFormat[ARRAYSIZE(nid.szInfo)];
     // Only a sound to be seen tells of a code typed.
-    UiLoadString(cause == NOTICE_NONE ? IDS_NOTICE_TYPED : NoticeTextId(cause), szFormat, ARRAYSIZE(szFormat));
+    bool bTypedAnyway = cause == NOTICE_DUPLICATE && m_anNoticeArgs[0] == 1;
+    int nText = cause == NOTICE_NONE ? IDS_NOTICE_TYPED : bTypedAnyway ? IDS_NOTICE_DUPLICATE_TYPED : NoticeTextId(cause);
+    UiLoadString(nText, szFormat, ARRAYSIZE(szFormat));
     wsprintfW(nid.szInfo, szFormat, m_anNoticeArgs[0], m_anNoticeArgs[1]);
     Shell_NotifyIconW(NIM_MODIFY, &nid);
     m_nBalloonCause = cause;

@@ -21,7 +21,7 @@
 
 // The tray window's own messages, each with a number of its own:
 // WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
-// (sharedwatch.h), + 9 WM_HISTORY_BYTES (history.h).
+// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_LOADED, + 41 WM_HISTORY_CLEAR (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
@@ -60,6 +60,8 @@ public:
 
     // For the scan history window.
     const CScanHistory& History() const { return m_history; }
+    // Every record gone, from the window and the file.
+    void ClearHistory();
     // Types a recorded decode again into the user's window, as a decode of
     // its own in the history, the engine silenced and held off as for a
     // decode; false, and nothing done, while a decode is under way. The
@@ -88,6 +90,8 @@ protected:
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHistoryLoaded(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHistoryClear(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
     afx_msg void OnToggleDM();
@@ -136,6 +140,12 @@ private:
     // history, the repeat filter.
     void FinishDecode(NoticeCause cause);
     void AddToHistory(const ScanRecord& record);
+    // A code scanned before: marked, and true when it is not to be typed.
+    bool IsDuplicateToHold();
+    // The history kept across restarts or not, as the settings say
+    // (HistoryKeep.cpp).
+    void StartHistory(const CSettingsSource& settings);
+    ScanSymbology EnabledSymbology() const;
     // nArg1 and nArg2 go into the text: the rule that refuses a code, how
     // many characters of how many were typed. bEveryTime: shown even when
     // the gate or the Notices setting would keep it back.
@@ -196,6 +206,7 @@ private:
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
     NoticeCause m_nBalloonCause;           // of the last balloon shown
     CScanHistory m_history;
+    CHistorySettings m_historyKept;        // as last put in force (at first the defaults)
     CHistoryDlg m_dlgHistory;
     CSettingsDlg m_dlgSettings;
     CPolicy m_policy;                      // as last put in force

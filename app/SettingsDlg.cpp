@@ -5,6 +5,7 @@
 #include "GeneralPage.h"
 #include "OutputPage.h"
 #include "SoundsPage.h"
+#include "HistoryPage.h"
 #include "dlgfield.h"
 #include "resource.h"
 #include "sampletest.h"
@@ -32,6 +33,7 @@ const CPageEntry kPages[] = {
     { IDS_SETPAGE_GENERAL, NewPage<CGeneralPage> },
     { IDS_SETPAGE_OUTPUT, NewPage<COutputPage> },
     { IDS_SETPAGE_SOUNDS, NewPage<CSoundsPage> },
+    { IDS_SETPAGE_HISTORY, NewPage<CHistoryPage> },
 };
 
 }  // namespace

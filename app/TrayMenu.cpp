@@ -7,7 +7,8 @@
 
 static bool IsTypingNotice(NoticeCause cause)
 {
-    return (cause >= NOTICE_TYPED_SELF && cause <= NOTICE_REJECTED) || cause == NOTICE_TYPED_CANCELLED;
+    return (cause >= NOTICE_TYPED_SELF && cause <= NOTICE_REJECTED) || cause == NOTICE_TYPED_CANCELLED ||
+           cause == NOTICE_DUPLICATE;
 }
 
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)

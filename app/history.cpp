@@ -1,50 +1,9 @@
 #include "history.h"
 
-#include <algorithm>
-
+#include "resource.h"
 #include "settings.h"
 #include "typedtext.h"
-
-static size_t RecordBytes(const ScanRecord& record)
-{
-    return sizeof(ScanRecord) + record.strBytes.capacity() +
-           (record.strCode.capacity() + record.strProgram.capacity()) * sizeof(wchar_t);
-}
-
-// The start of the code, never ending inside a key or pause of a typed text
-// or between the halves of a surrogate pair.
-static std::wstring CodeStart(const std::wstring& strCode)
-{
-    size_t nEnd = 0;
-    while (nEnd < strCode.size() && nEnd < kKeepShown) {
-        size_t nNext = nEnd + ((strCode[nEnd] == kKeyMarker || strCode[nEnd] == kPauseMarker ||
-                                IS_HIGH_SURROGATE(strCode[nEnd])) ? 2 : 1);
-        if (nNext > kKeepShown)
-            break;
-        nEnd = nNext;
-    }
-    return strCode.substr(0, std::min(nEnd, strCode.size()));
-}
-
-void CScanHistory::Add(const ScanRecord& record)
-{
-    if (record.strBytes.size() > kKeepWhole || record.strCode.size() > kKeepWhole) {
-        // Swapped, not assigned: an assignment keeps the long buffers.
-        ScanRecord cut = record;
-        std::string().swap(cut.strBytes);
-        CodeStart(record.strCode).swap(cut.strCode);
-        cut.bCut = true;
-        m_records.push_front(std::move(cut));
-    } else {
-        m_records.push_front(record);
-    }
-    m_nBytes += RecordBytes(m_records.front());
-    while (m_records.size() > 1 && (m_records.size() > m_nLimit || m_nBytes > m_nByteLimit)) {
-        m_nBytes -= RecordBytes(m_records.back());
-        m_records.pop_back();
-    }
-    ++m_nAdded;
-}
+#include "uitext.h"
 
 namespace {
 
@@ -102,4 +61,81 @@ std::wstring VisibleCode(const std::wstring& strCode)
 std::wstring VisibleTyped(const std::wstring& strTyped)
 {
     return Visible(strTyped, true);
+}
+
+namespace {
+
+std::wstring LoadText(UINT nID)
+{
+    WCHAR szText[256] = L"";
+    UiLoadString(nID, szText, ARRAYSIZE(szText));
+    return szText;
+}
+
+// The short text of a record's result.
+UINT ResultTextId(const ScanRecord& record)
+{
+    if (record.outcome == SCAN_TYPED) {
+        if (record.cause == NOTICE_CLIPBOARD_NOT_BACK)
+            return IDS_HISTORY_CLIPBOARD_NOT_BACK;
+        return record.bDuplicate ? IDS_HISTORY_TYPED_DUPLICATE : IDS_HISTORY_TYPED;
+    }
+    if (record.outcome == SCAN_REPEAT)
+        return IDS_HISTORY_REPEAT;
+    if (record.outcome == SCAN_DUPLICATE)
+        return IDS_HISTORY_DUPLICATE;
+    switch (record.cause) {
+    case NOTICE_TYPED_SELF: return IDS_HISTORY_SELF;
+    case NOTICE_TYPED_NO_FOCUS: return IDS_HISTORY_NO_FOCUS;
+    case NOTICE_TYPED_ELEVATED: return IDS_HISTORY_ELEVATED;
+    case NOTICE_REJECTED: return IDS_HISTORY_REJECTED;
+    case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
+    case NOTICE_TYPED_FRONT: return IDS_HISTORY_FRONT;
+    case NOTICE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
+    case NOTICE_TYPED_CANCELLED: return IDS_HISTORY_CANCELLED;
+    default: return IDS_HISTORY_FAILED;
+    }
+}
+
+}  // namespace
+
+// A refusal names its rule, a typing stopped half-way says how far it got,
+// and a code too long to keep says so.
+std::wstring HistoryResultText(const ScanRecord& record)
+{
+    WCHAR szText[192];
+    std::wstring strFormat = LoadText(ResultTextId(record));
+    if (record.outcome == SCAN_NOT_TYPED && (record.cause == NOTICE_TYPED_FRONT || record.cause == NOTICE_TYPED_CANCELLED))
+        wsprintfW(szText, strFormat.c_str(), (int)record.nTyped, (int)record.nTotal);
+    else
+        wsprintfW(szText, strFormat.c_str(), record.nRule);
+    return std::wstring(szText) + (record.bCut ? LoadText(IDS_HISTORY_CUT) : L"");
+}
+
+// The time of day, with the date in front when it is not today: the
+// history spans days.
+std::wstring HistoryTimeText(unsigned long long nTime)
+{
+    WCHAR szDate[64] = {}, szTime[64] = {};
+    SYSTEMTIME time = LocalTimeOf(nTime);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &time, NULL, szTime, ARRAYSIZE(szTime));
+    if (LocalDayStart(nTime) == LocalDayStart(HistoryNow()))
+        return szTime;
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, NULL, szDate, ARRAYSIZE(szDate));
+    return std::wstring(szDate) + L" " + szTime;
+}
+
+std::wstring SymbologyText(ScanSymbology symbology)
+{
+    static const UINT s_anTexts[] = { 0, IDS_SYMBOLOGY_QR, IDS_SYMBOLOGY_DM, IDS_SYMBOLOGY_BARCODE,
+                                      IDS_SYMBOLOGY_PDF417 };
+    return symbology > SYMBOLOGY_UNKNOWN && symbology <= SYMBOLOGY_PDF417 ? LoadText(s_anTexts[symbology])
+                                                                          : std::wstring();
+}
+
+std::wstring HistoryCodeText(const ScanRecord& record)
+{
+    if (record.bNotKept)
+        return LoadText(IDS_HISTORY_PASTED);
+    return VisibleCode(record.strCode) + (record.bCut ? L"\x2026" : L"");
 }

@@ -59,6 +59,7 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_START_FAILED: return IDS_NOTICE_START_FAILED;
     case NOTICE_SHARED_UNREACHABLE: return IDS_NOTICE_SHARED_UNREACHABLE;
     case NOTICE_LINK_INVALID: return IDS_NOTICE_LINK_INVALID;
+    case NOTICE_DUPLICATE: return IDS_NOTICE_DUPLICATE;
     default: return 0;
     }
 }

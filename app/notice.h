@@ -10,6 +10,7 @@
 // NOTICE_CODE: what the code holds, apart from where it is typed.
 enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_CODE, NOTICE_SUBJECTS };
 
+// The history file keeps a record's cause by its number: new causes go last.
 enum NoticeCause {
     NOTICE_NONE,            // all well: nothing to tell
     NOTICE_TYPED_SELF,
@@ -28,8 +29,8 @@ enum NoticeCause {
     NOTICE_TYPED_CANCELLED,     // the typing was stopped: how much went is told
     NOTICE_SHARED_TOO_LARGE,    // the shared settings file, refused unread
     NOTICE_SHARED_REFUSED,      // the shared settings file, not the content pinned
-    NOTICE_DUPLICATE,           // the code was scanned before
-    NOTICE_LINK_INVALID     // a Digital Link to convert is not valid: typed as scanned
+    NOTICE_DUPLICATE,           // scanned before: not typed, or typed anyway (argument 1)
+    NOTICE_LINK_INVALID         // a Digital Link to convert is not valid: typed as scanned
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then

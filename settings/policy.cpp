@@ -23,6 +23,8 @@ const CPolicyName kPolicies[] = {
     { "GS", "OUTPUT" }, { "RS", "OUTPUT" }, { "EOT", "OUTPUT" }, { "Method", "OUTPUT" },
     { "DigitalLink", "OUTPUT" },
     { "Notices", "OUTPUT" }, { "Language", "UI" }, { "Sounds", "SOUND", "Mode" },
+    { "DuplicateScope", "OUTPUT" }, { "DuplicateAction", "OUTPUT" },
+    { "HistoryOnDisk", "HISTORY" }, { "HistoryDays", "HISTORY" },
     { POLICY_DECODE_TIME, NULL }, { POLICY_START_AT_SIGN_IN, NULL }, { POLICY_SETTINGS_LOCKED, NULL },
     { POLICY_SHARED_FILE, NULL }, { POLICY_SHARED_PIN, NULL },
 };

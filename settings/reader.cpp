@@ -193,6 +193,20 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& sourc
     }
     options.nPasteRestoreDelay = ReadOutputNumber(pszSection, "PasteRestoreDelay", source,
                                                   kMaxPasteRestoreDelay, options.nPasteRestoreDelay);
+    static const char* const kScopes[] = { "off", "run", "today", "all" };
+    CString strValue;
+    if (ReadOutputValue(pszSection, "DuplicateScope", source, strValue) == VALUE_READ) {
+        for (int i = 0; i < (int)ARRAYSIZE(kScopes); ++i) {
+            if (lstrcmpiA(strValue, kScopes[i]) == 0)
+                options.nDuplicateScope = i;
+        }
+    }
+    if (ReadOutputValue(pszSection, "DuplicateAction", source, strValue) == VALUE_READ) {
+        if (lstrcmpiA(strValue, "skip") == 0)
+            options.bDuplicateSkip = true;
+        else if (lstrcmpiA(strValue, "type") == 0)
+            options.bDuplicateSkip = false;
+    }
     CString strMethod;
     if (ReadOutputValue(pszSection, "Method", source, strMethod) == VALUE_READ) {
         if (lstrcmpiA(strMethod, "paste") == 0)
@@ -345,7 +359,8 @@ bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy)
 
 COutputOptions::COutputOptions()
     : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay),
-      nDigitalLink(DIGITAL_LINK_ASIS)
+      nDigitalLink(DIGITAL_LINK_ASIS),
+      nDuplicateScope(0), bDuplicateSkip(false)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];
@@ -377,6 +392,18 @@ UiLanguageSetting ReadUiLanguage(const CSettingsSource& source)
     if (lstrcmpiA(strValue, "zh") == 0)
         return UI_LANGUAGE_ZH;
     return lstrcmpiA(strValue, "en") == 0 ? UI_LANGUAGE_EN : UI_LANGUAGE_AUTO;
+}
+
+CHistorySettings ReadHistorySettings(const CSettingsSource& source)
+{
+    CHistorySettings history;
+    CString strValue;
+    if (ReadOutputValue("HISTORY", "HistoryOnDisk", source, strValue) == VALUE_READ && strValue == "0")
+        history.bOnDisk = false;
+    int nDays = ReadOutputNumber("HISTORY", "HistoryDays", source, kMaxHistoryDays, history.nDays);
+    if (nDays > 0)
+        history.nDays = nDays;
+    return history;
 }
 
 bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue)

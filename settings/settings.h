@@ -130,6 +130,10 @@ struct COutputOptions {
     bool bPaste;              // Method=paste: through the clipboard, not typed
     int nPasteRestoreDelay;   // ms from the target's paste to the user's clipboard coming back
     DigitalLinkOutput nDigitalLink;   // what a GS1 Digital Link URI is typed as
+    // A code scanned before: where to look (DuplicateScope off, run, today,
+    // all: 0..3) and whether it is typed anyway (DuplicateAction type, skip).
+    int nDuplicateScope;
+    bool bDuplicateSkip;
 };
 
 const int kMaxKeyDelay = 200;
@@ -139,6 +143,16 @@ const int kMaxRepeatWindow = 60000;
 const int kDefaultPasteRestoreDelay = 500;
 const int kMaxPasteRestoreDelay = 10000;
 
+
+// Section HISTORY: the scan history kept on disk across restarts
+// (HistoryOnDisk: 0 keeps this run's only, and the file goes) and for how
+// many days (HistoryDays, 1..3650).
+struct CHistorySettings {
+    bool bOnDisk = true;
+    int nDays = 30;
+};
+const int kMaxHistoryDays = 3650;
+CHistorySettings ReadHistorySettings(const CSettingsSource& source);
 
 // A key's value as it stands, escapes and all; false when the key is
 // missing (or longer than any valid value).

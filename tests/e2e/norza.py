@@ -83,6 +83,15 @@ TEXTS = {
     "sound_silent": ("没有声音：该事件在声音方案中没有声音，其声音文件无法播放，或声音已关闭。",
                      "Nothing to hear: the event has no sound in the sound scheme, its sound file cannot be "
                      "played, or the sounds are off."),
+    "duplicate": ("已扫描过,未输入", "Scanned before, not typed"),
+    "typed_duplicate": ("已输入(此前扫描过)", "Typed (scanned before)"),
+    "notice_duplicate": ("扫码内容未输入:此前已扫描过相同的内容。内容已记入 log.log。",
+                         "Scan not typed: this code was scanned before. The scan is saved in log.log."),
+    "counts": ("今天:扫描 %d 次,已输入 %d 次,未输入 %d 次", "Today: %d scanned, %d typed, %d not typed"),
+    "qr": ("QR 码", "QR Code"),
+    "history_page": ("扫描记录", "History"),
+    "export_all": ("导出全部记录(&A)…", "Export &all records…"),
+    "export_header": (["时间", "码制", "扫码内容", "结果", "程序"], ["Time", "Symbology", "Code", "Result", "Program"]),
     "history_front": ("已输入 %d/%d 个字符:另一个窗口到了前台",
                       "%d of %d characters typed: another window came to the front"),
 }
@@ -124,6 +133,14 @@ def reg_values(key):
         elif line.startswith('@="') and current is not None:
             values[current] = line[3:-1].replace('\\"', '"').replace("\\\\", "\\")
     return values
+
+
+def history_folder():
+    """Where the program keeps its scan history: %LOCALAPPDATA%\\Norza of the prefix's user."""
+    with open(harness.STATE) as f:
+        prefix = json.load(f)["prefix"]
+    folders = glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Local"))
+    return os.path.join(folders[0], "Norza") if folders else None
 
 
 def tray_visible():
@@ -194,6 +211,10 @@ def wait_balloon(name, timeout=10, language=None):
 class NorzaCase(harness.WineTestCase):
     def setUp(self):
         super().setUp()
+        # Each test starts with no history of the tests before it.
+        folder = history_folder()
+        if folder:
+            shutil.rmtree(folder, ignore_errors=True)
         self.install()
         self.exe = os.path.join(self.folder, "Norza.exe")
         self.journal_path = os.path.join(self.folder, "vistrel.journal")

@@ -154,7 +154,7 @@ class Resources(unittest.TestCase):
         layouts = [struct.unpack_from("<HHIIIHhhhh", h, 0) for h in history]
         self.assertEqual(layouts[0], layouts[1])
         _, _, _, exstyle, _, items, _, _, cx, cy = layouts[0]
-        self.assertEqual((0x00040000, 6, 420, 210), (exstyle, items, cx, cy))
+        self.assertEqual((0x00040000, 12, 440, 230), (exstyle, items, cx, cy))
 
         main = resource(5, 102)
         ver, sig, _, exstyle, style, items, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", main, 0)

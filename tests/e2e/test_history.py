@@ -1,11 +1,24 @@
 #!/usr/bin/env python3
-"""The scan history window: the decodes of the run with what became of each,
-kept up to date while open, copied, and typed again where the user works."""
+"""The scan history window: the decodes with what became of each, kept
+across a restart, kept up to date while open, found, counted, copied, typed
+again where the user works and exported; the export formats read back by
+Python's own readers."""
+import csv
+import datetime
+import io
 import os
 import re
 import subprocess
+import sys
 import time
 import unittest
+import zipfile
+
+try:
+    import openpyxl
+except ImportError:   # the system's package, under another Python than the system's
+    sys.path.append("/usr/lib/python3/dist-packages")
+    import openpyxl
 
 import harness
 import norza
@@ -14,6 +27,15 @@ from test_decode import DecodeCase
 
 WM_COMMAND, WM_TRAY_NOTIFY, NIN_BALLOONUSERCLICK = "0x111", "0x405", "0x405"
 ID_TRAY_HISTORY, IDC_HISTORY_RETYPE, IDC_HISTORY_STATUS = "32781", "1203", 1204
+IDC_HISTORY_SEARCH, IDC_HISTORY_OUTCOME, IDC_HISTORY_COUNTS, IDC_HISTORY_EXPORT = 1500, 1501, 1503, 1504
+CB_SETCURSEL, CBN_SELCHANGE, BM_CLICK, IDYES = "0x14e", 1, "0xf5", "6"
+ID_TRAY_SETTINGS, IDC_SET_HISTORY_CLEAR = "32780", 1509
+# Codes a spreadsheet would damage or run, and texts CSV must quote.
+TRICKY = ["=1+1", "-2", "@SUM(A1)", "+3", "0012345", "123456789012345678", "01234567890128", "鲁A12345",
+          'say "hi"', "two\r\nlines", "\tTab", "a,b;c"]
+# The tool's first row, in local time as the programs see it.
+ROW_TIME = datetime.datetime.fromtimestamp(
+    datetime.datetime(2026, 12, 10, 8, tzinfo=datetime.timezone.utc).timestamp())
 
 
 class History(DecodeCase):
@@ -24,12 +46,19 @@ class History(DecodeCase):
         norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_HISTORY, "0")
         return wait_for(self.history_windows, what="the history window")[0]
 
-    def rows(self, window, select=None):
-        """The list's rows as [time, code, program, result]; selects a row first when asked."""
+    def raw_rows(self, window, select=None):
+        """The list's rows as it shows them: [time, symbology, code, result, program]."""
         hwnd = [c["hwnd"] for c in window["children"] if c["cls"] == "SysListView32"][0]
         rc, out = norza.wintool("rows", hwnd, *([] if select is None else [str(select)]))
         self.assertEqual(0, rc)
         return [line.split("\t") for line in out.splitlines()]
+
+    def rows(self, window, select=None):
+        """The list's rows as [time, code, program, result]; selects a row first when asked."""
+        return [[r[0], r[2], r[4], r[3]] for r in self.raw_rows(window, select)]
+
+    def control(self, window, control_id):
+        return [c["hwnd"] for c in window["children"] if c["id"] == control_id][0]
 
     def foreground(self):
         return norza.wintool("foreground")[1].strip()
@@ -173,6 +202,120 @@ class History(DecodeCase):
         # The program's end gives the user's copy back.
         self.quit(self.proc)
         self.assertEqual("the user's own", norza.wintool("clipboard")[1])
+
+    def test_kept_across_a_restart_found_counted_and_exported(self):
+        # QR alone is on, so the symbology is known; a code scanned before
+        # today is not typed again.
+        target = self.run_norza(enter=False, flags=(1, 0, 0, 0),
+                                output="DuplicateScope=today\nDuplicateAction=skip\n")
+        for code in ("=1+1", "鲁A12345", "=1+1"):
+            self.decode("decode", "qr", code)
+        norza.wait_balloon("notice_duplicate")
+        target.wait_text("=1+1鲁A12345")
+        self.quit(self.proc)
+
+        self.proc = self.start_norza()
+        window = self.open_history()
+        wait_for(lambda: self.foreground() == window["hwnd"], what="the history window in front")
+        expected = [["=1+1", "typetarget.exe", norza.text("duplicate")],
+                    ["鲁A12345", "typetarget.exe", norza.text("typed")],
+                    ["=1+1", "typetarget.exe", norza.text("typed")]]
+        wait_for(lambda: [r[1:] for r in self.rows(window)] == expected, what="the records of the run before")
+        self.assertEqual([norza.text("qr")] * 3, [r[1] for r in self.raw_rows(window)])
+        self.assertEqual(norza.text("counts") % (3, 2, 1),
+                         norza.wintool("text", self.control(window, IDC_HISTORY_COUNTS))[1])
+
+        # Found as the user types, in any case; filtered by result.
+        search = self.control(window, IDC_HISTORY_SEARCH)
+        norza.wintool("settext", search, "鲁a")
+        wait_for(lambda: [r[1] for r in self.rows(window)] == ["鲁A12345"], what="the code found")
+        norza.wintool("settext", search, "")
+        combo = self.control(window, IDC_HISTORY_OUTCOME)
+        norza.wintool("send", combo, CB_SETCURSEL, "2", "0")   # not typed
+        norza.wintool("post", window["hwnd"], WM_COMMAND, str(CBN_SELCHANGE << 16 | IDC_HISTORY_OUTCOME), combo)
+        wait_for(lambda: [r[1:] for r in self.rows(window)] == expected[:1], what="the code not typed alone")
+
+        # All of them exported through the save dialog, in the user's language.
+        path = os.path.join(self.folder, "export.xlsx")
+        norza.wintool("post", window["hwnd"], WM_COMMAND, str(IDC_HISTORY_EXPORT), "0")
+        time.sleep(1)
+        harness.xdotool("key", "a")
+        dialog = wait_for(lambda: [w for w in norza.windows() if w["visible"] and w["cls"] == "#32770"
+                                   and w["hwnd"] != window["hwnd"]], timeout=20, what="the save dialog")[0]
+        name = [c["hwnd"] for c in dialog["children"] if c["cls"] == "Edit"][0]
+        norza.wintool("settext", name, harness.winpath(path))
+        norza.wintool("post", dialog["hwnd"], WM_COMMAND, "1", "0")
+        wait_for(lambda: os.path.exists(path), timeout=20, what="the workbook")
+        time.sleep(0.5)
+        sheet = openpyxl.load_workbook(path).active
+        cells = [[c.value for c in row] for row in sheet.iter_rows()]
+        self.assertEqual(norza.text("export_header"), cells[0])
+        self.assertEqual([[norza.text("qr"), r[0], r[2], r[1]] for r in expected], [r[1:] for r in cells[1:]])
+        for row in cells[1:]:
+            self.assertIsInstance(row[0], datetime.datetime)
+            self.assertLess(abs(row[0] - datetime.datetime.now()), datetime.timedelta(minutes=10))
+
+        # Cleared from the settings window's History page, once the user agrees.
+        norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_SETTINGS, "0")
+        settings = wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text("settings_title")
+                                     and w["visible"]], what="the settings window")[0]
+        norza.wintool("post", norza.page_control(settings, IDC_SET_HISTORY_CLEAR), BM_CLICK, "0", "0")
+        question = wait_for(lambda: [w for w in norza.windows() if w["visible"] and w["cls"] == "#32770"
+                                     and w["title"] == norza.text("history_page")], what="the question")[0]
+        norza.wintool("post", question["hwnd"], WM_COMMAND, IDYES, "0")
+        wait_for(lambda: self.rows(window) == [], what="the history cleared")
+        with open(os.path.join(norza.history_folder(), "history.dat"), "rb") as f:
+            self.assertEqual(16, len(f.read()))
+        norza.wintool("post", settings["hwnd"], WM_COMMAND, "2", "0")
+        self.quit(self.proc)
+
+
+class Exports(harness.WineTestCase):
+    """The export formats, written by a tool of the tests from the codes given."""
+
+    def export(self, *args):
+        codes = os.path.join(self.folder, "codes.txt")
+        with open(codes, "wb") as f:
+            f.write("\0".join(TRICKY).encode())
+        out = os.path.join(self.folder, "out")
+        rc, _, _ = harness.run(os.path.join(harness.TOOLS_DIR, "exportfile.exe"), args[0], harness.winpath(codes),
+                               harness.winpath(out), *args[1:])
+        self.assertEqual(0, rc)
+        with open(out, "rb") as f:
+            return f.read()
+
+    def test_csv_has_a_bom_the_separator_given_quotes_and_a_formula_guard(self):
+        for separator in (",", ";"):
+            data = self.export("csv", separator)
+            self.assertTrue(data.startswith(b"\xef\xbb\xbf"))
+            rows = list(csv.reader(io.StringIO(data[3:].decode("utf-8"), newline=""), delimiter=separator))
+            self.assertEqual(["Time", "Code", "Row"], rows[0])
+            guarded = ["'" + c if c[0] in "=+-@\t\r\n" else c for c in TRICKY]
+            self.assertEqual(guarded, [r[1] for r in rows[1:]])
+            self.assertEqual(str(ROW_TIME + datetime.timedelta(seconds=1)), rows[2][0])
+            # A guarded field is quoted: a lone ' before an unquoted field is not enough where ";" splits.
+            self.assertIn(separator + "\"'=1+1\"" + separator, data.decode("utf-8"))
+
+    def test_xlsx_keeps_every_code_as_a_text_cell_and_the_time_as_a_date(self):
+        data = self.export("xlsx")
+        self.assertIsNone(zipfile.ZipFile(io.BytesIO(data)).testzip())
+        sheet = openpyxl.load_workbook(io.BytesIO(data)).active
+        rows = list(sheet.iter_rows())
+        self.assertEqual(["Time", "Code", "Row"], [c.value for c in rows[0]])
+        self.assertEqual(TRICKY, [r[1].value for r in rows[1:]])
+        self.assertEqual(["s"] * len(TRICKY), [r[1].data_type for r in rows[1:]])
+        self.assertTrue(all(r[0].is_date for r in rows[1:]))
+        self.assertEqual(ROW_TIME, rows[1][0].value)
+        self.assertEqual(ROW_TIME + datetime.timedelta(seconds=1), rows[2][0].value)
+
+    def test_the_zip_container_reads_back_whole(self):
+        data = self.export("zip")
+        archive = zipfile.ZipFile(io.BytesIO(data))
+        self.assertIsNone(archive.testzip())
+        self.assertEqual(["empty", "dir/text.txt", "noise.bin"], archive.namelist())
+        self.assertEqual(b"", archive.read("empty"))
+        self.assertEqual("".join("line %d\n" % i for i in range(5000)).encode(), archive.read("dir/text.txt"))
+        self.assertEqual(300000, len(archive.read("noise.bin")))
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@ not pin."""
 import hashlib
 import os
 import re
+import time
 import unittest
 import xml.etree.ElementTree as ET
 
@@ -85,7 +86,7 @@ class Templates(unittest.TestCase):
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock, the shared file and its pin.
-        self.assertEqual(22, len(set(names)))
+        self.assertEqual(26, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
@@ -106,6 +107,7 @@ IDC_SND_MODE = 1600
 IDC_RULES_LIST, IDC_RULES_EDIT, IDC_PROGRAMS_ADD, IDC_RULES_ORG = 1300, 1302, 1307, 1313
 IDC_PROG_NAME, IDC_PROG_SET_PREFIX, IDC_PROG_ORG = 1330, 1331, 1349
 DROP, REPLACE = 1, 2
+IDC_SET_HISTORY_DISK, IDC_SET_HISTORY_DAYS, IDC_SET_DUP_SCOPE, IDC_SET_DUP_ACTION = range(1505, 1509)
 
 # Each policy: the machine's value, the user's (which the machine's must
 # beat) or None, and the settings window's fields that show it, each with
@@ -133,6 +135,10 @@ WALK = {
     "SettingsLocked": (0, 1, {}),
     "SharedSettingsFile": (None, None, {}),   # a file of the test's own
     "SharedSettingsSha256": (hashlib.sha256(SHARED).hexdigest().upper(), None, {}),
+    "DuplicateScope": ("run", "off", {IDC_SET_DUP_SCOPE: 1}),
+    "DuplicateAction": ("skip", "type", {IDC_SET_DUP_ACTION: 1}),
+    "HistoryOnDisk": (0, 1, {IDC_SET_HISTORY_DISK: 0}),
+    "HistoryDays": (5, None, {IDC_SET_HISTORY_DAYS: "5"}),
 }
 
 
@@ -197,6 +203,9 @@ class Walk(norza.NorzaCase):
         self.reg(("HKLM",), ("HKCU",), *user, *machine)
         self.write("typeSet.ini", LOCAL)
         self.write("configDecodeTime.ini", "300")
+        history = os.path.join(norza.history_folder(), "history.dat")
+        os.makedirs(os.path.dirname(history), exist_ok=True)
+        self.write("history.dat", b"kept before", os.path.dirname(history))
         honoured = set()
 
         trace = os.path.join(self.folder, "winmm-trace.txt")
@@ -211,6 +220,10 @@ class Walk(norza.NorzaCase):
             self.assertIn(value_name + "=", policy_lines[0])
         self.assertTrue(norza.startup_shortcuts())
         honoured.add("StartAtSignIn")
+        # No history on disk: what was kept goes.
+        wait_for(lambda: not os.path.exists(history), what="the history file deleted")
+        self.assertIn("[History]kept for this run only, for 5 days", "".join(self.log()))
+        honoured |= {"HistoryOnDisk", "HistoryDays"}
 
         # The shared file's GS1 rule before the local one; the machine's
         # prefix and suffix; typed, not pasted.
@@ -251,6 +264,12 @@ class Walk(norza.NorzaCase):
         self.decode("ABC125")
         typed += "P:lot ABC125<M"
         target.wait_text(typed)
+        # Scanned before in this run: not typed.
+        self.decode("ABC124")
+        wait_for(lambda: any("scanned before: not typed" in line for line in self.log()), what="the duplicate")
+        time.sleep(0.5)
+        self.assertEqual(typed, target.text())
+        honoured |= {"DuplicateScope", "DuplicateAction"}
         ticks = self.journal().count("GetDevice")
 
         # The window shows what is set by the organisation, in grey, and

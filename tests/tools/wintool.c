@@ -19,7 +19,7 @@
  *   wintool clipboard <text>          puts the text on the clipboard, as a user's copy
  *   wintool clipboard                 prints the clipboard's Unicode text
  *   wintool rows <hwnd> [<row>]       a list view's rows, their columns separated by tabs,
- *                                     after selecting the row when given
+ *                                     after selecting the row alone when given
  *   wintool ping <hwnd> <ms>          for that long, asks the window a message every 50 ms;
  *                                     prints the slowest answer in ms (-1: none in 5 s)
  *
@@ -127,7 +127,11 @@ static int ListRows(HWND list, int select)
     if (!remote)
         return 1;
     if (select >= 0) {
-        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        /* As a click: the row alone selected. */
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(process, remote, &item, sizeof(item), NULL);
+        SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)remote);
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
         WriteProcessMemory(process, remote, &item, sizeof(item), NULL);
         SendMessageW(list, LVM_SETITEMSTATE, select, (LPARAM)remote);
     }

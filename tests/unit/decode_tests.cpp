@@ -484,7 +484,7 @@ TEST(ScanHistory, NewestFirstBoundedAndCounted)
     EXPECT_EQ("edc", order);
 }
 
-// A long run of long codes: 500 records at most, 4 MB at most, the oldest
+// A long run of long codes, bounded at 500 records and 4 MB: the oldest
 // let go first. A code too long to keep whole keeps its start for the window
 // (never half a typed key) and nothing to type again; one of 16 KB stays
 // whole, and 4 MB holds some 85 of them (48 KB with its text).
@@ -495,7 +495,7 @@ TEST(ScanHistory, LongCodesStayWithinTheBytes)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nLength);
-        CScanHistory history;
+        CScanHistory history(500, 4 * 1024 * 1024);
         for (int i = 0; i < 600; ++i) {
             ScanRecord record = {};
             record.strBytes = std::to_string(i);

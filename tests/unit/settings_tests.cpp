@@ -131,6 +131,39 @@ TEST_F(OutputSettings, BadValuesFallBackToTheirKeysDefault)
     EXPECT_EQ(60000, o.nRepeatWindow);
 }
 
+// The duplicate warning (per program too) and the history's keys, each
+// value as written; what is not valid keeps the default; a policy comes first.
+TEST_F(OutputSettings, DuplicateAndHistoryKeys)
+{
+    const struct { const char* pszText; int nScope; bool bSkip; bool bOnDisk; int nDays; } cases[] = {
+        { "", 0, false, true, 30 },
+        { "[OUTPUT]\nDuplicateScope=TODAY\nDuplicateAction=skip\n[HISTORY]\nHistoryOnDisk=0\nHistoryDays=7\n",
+          2, true, false, 7 },
+        { "[OUTPUT]\nDuplicateScope=run\nDuplicateAction=type\n[HISTORY]\nHistoryDays=3650\n", 1, false, true, 3650 },
+        { "[OUTPUT]\nDuplicateScope=all\n[HISTORY]\nHistoryOnDisk=1\n", 3, false, true, 30 },
+        { "[OUTPUT]\nDuplicateScope=yes\nDuplicateAction=no\n[HISTORY]\nHistoryOnDisk=off\nHistoryDays=0\n",
+          0, false, true, 30 },
+        { "[HISTORY]\nHistoryDays=3651\n[OUTPUT:a.exe]\nDuplicateScope=all\n", 0, false, true, 30 },
+    };
+    for (const auto& c : cases) {
+        COutputOptions o = Read(c.pszText);
+        EXPECT_EQ(c.nScope, o.nDuplicateScope) << c.pszText;
+        EXPECT_EQ(c.bSkip, o.bDuplicateSkip) << c.pszText;
+        CHistorySettings history = ReadHistorySettings(m_path.c_str());
+        EXPECT_EQ(c.bOnDisk, history.bOnDisk) << c.pszText;
+        EXPECT_EQ(c.nDays, history.nDays) << c.pszText;
+    }
+    EXPECT_EQ(3, ReadOutputProfiles(m_path.c_str()).For(L"A.EXE").nDuplicateScope);
+    CPolicy policy;
+    policy.Set("HistoryOnDisk", "0", true);
+    policy.Set("HistoryDays", "5", false);
+    policy.Set("DuplicateAction", "skip", false);
+    CSettingsSource settings(m_path.c_str(), policy, "");
+    EXPECT_FALSE(ReadHistorySettings(settings).bOnDisk);
+    EXPECT_EQ(5, ReadHistorySettings(settings).nDays);
+    EXPECT_TRUE(ReadOutputProfiles(settings).For(L"a.exe").bDuplicateSkip);
+}
+
 TEST_F(OutputSettings, ProgramSectionsOverrideTheKeysTheySet)
 {
     Read("[OUTPUT]\nPrefix=A\nKeyDelay=5\n[OUTPUT:Notepad.exe]\nPrefix=N\n"

@@ -1,0 +1,57 @@
+// One decode as the scan history keeps it: when, what, where it went and
+// what became of it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+enum ScanOutcome {
+    SCAN_TYPED,
+    SCAN_REPEAT,       // logged, not typed: a repeat within the window
+    SCAN_NOT_TYPED,    // see cause
+    SCAN_DUPLICATE     // scanned before, and the options say not to type it again
+};
+
+// Which symbology the engine read; it does not say, so it is known only
+// while one alone is switched on.
+enum ScanSymbology { SYMBOLOGY_UNKNOWN, SYMBOLOGY_QR, SYMBOLOGY_DM, SYMBOLOGY_BARCODE, SYMBOLOGY_PDF417 };
+
+struct ScanRecord {
+    unsigned long long nTime;   // UTC, in FILETIME units
+    std::string strBytes;       // the decode as the engine gave it, to type again
+    std::wstring strCode;       // the decode as text
+    std::wstring strProgram;    // file name of the program in front ("" if none)
+    ScanOutcome outcome;
+    int cause;                  // the tray's NoticeCause: why it was not typed (0 otherwise)
+    int nRule;                  // the rule that shaped or refused it; 0: none
+    // Too long to keep whole: strCode holds only its start, for the window,
+    // and strBytes nothing; it cannot be copied or typed again.
+    bool bCut = false;
+    size_t nTyped, nTotal;      // a typing stopped half-way: characters and keys
+                                // typed, of all (CountTyped)
+    ScanSymbology symbology = SYMBOLOGY_UNKNOWN;
+    bool bPasted = false;       // went by the clipboard: its code stays off the disk
+    bool bNotKept = false;      // read back without its code (it was pasted)
+    bool bRetyped = false;      // typed again from the history: no scan of its own
+    bool bDuplicate = false;    // scanned before (within the scope the options set)
+    bool bThisRun = false;      // added in this run, not read back
+    unsigned nStored = 0;       // bytes it takes in the history file
+};
+
+// FILETIME units.
+const unsigned long long kHistorySecond = 10000000ULL;
+const unsigned long long kHistoryDay = 86400ULL * kHistorySecond;
+
+// Now, in the records' time.
+unsigned long long HistoryNow();
+// The start of the local day that holds nTime (UTC), in the same units.
+unsigned long long LocalDayStart(unsigned long long nTime);
+// A record's time as the local time of day.
+SYSTEMTIME LocalTimeOf(unsigned long long nTime);
+
+// A code longer than this (bytes as decoded, or characters as shaped) is
+// kept as its first kKeepShown characters: no barcode holds that much, and
+// the history stays small whatever comes.
+const size_t kKeepWhole = 16 * 1024;
+const size_t kKeepShown = 256;
