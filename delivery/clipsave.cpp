@@ -3,6 +3,7 @@
 #include <ntsecapi.h>
 
 #include <string>
+#include <vector>
 
 #include "saverproto.h"
 
@@ -115,6 +116,56 @@ HANDLE CSaver::Connect()
     return hChild;
 }
 
+// The attribute list of Vista and later, named here: the headers give it
+// only to programs that need Vista to start.
+typedef BOOL(WINAPI* PFN_INIT_ATTRIBUTES)(LPVOID, DWORD, DWORD, PSIZE_T);
+typedef BOOL(WINAPI* PFN_UPDATE_ATTRIBUTE)(LPVOID, DWORD, DWORD_PTR, PVOID, SIZE_T, PVOID, PSIZE_T);
+typedef VOID(WINAPI* PFN_DELETE_ATTRIBUTES)(LPVOID);
+const DWORD_PTR kHandleListAttribute = 0x20002;   // PROC_THREAD_ATTRIBUTE_HANDLE_LIST
+const DWORD kExtendedStartupInfo = 0x00080000;    // EXTENDED_STARTUPINFO_PRESENT
+
+struct CStartupInfoEx {
+    STARTUPINFOW si;
+    LPVOID pAttributes;
+};
+
+// Starts the saver with hChild as its standard input and output. Where the
+// system can, it inherits that handle alone: not whatever else this process,
+// or an engine DLL loaded in it, made inheritable.
+BOOL StartWithHandle(LPCWSTR pszExe, std::wstring& strLine, HANDLE hChild, PROCESS_INFORMATION* pInfo)
+{
+    CStartupInfoEx start = {};
+    start.si.cb = sizeof(start.si);
+    start.si.dwFlags = STARTF_USESTDHANDLES;
+    start.si.hStdInput = start.si.hStdOutput = hChild;
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    PFN_INIT_ATTRIBUTES pfnInit =
+        (PFN_INIT_ATTRIBUTES)(void*)GetProcAddress(hKernel, "InitializeProcThreadAttributeList");
+    PFN_UPDATE_ATTRIBUTE pfnUpdate =
+        (PFN_UPDATE_ATTRIBUTE)(void*)GetProcAddress(hKernel, "UpdateProcThreadAttribute");
+    PFN_DELETE_ATTRIBUTES pfnDelete =
+        (PFN_DELETE_ATTRIBUTES)(void*)GetProcAddress(hKernel, "DeleteProcThreadAttributeList");
+    std::vector<BYTE> attributes;
+    SIZE_T cb = 0;
+    bool bList = false;
+    HANDLE ahInherit[1] = { hChild };
+    DWORD dwFlags = CREATE_NO_WINDOW;
+    if (pfnInit && pfnUpdate && pfnDelete) {
+        pfnInit(NULL, 1, 0, &cb);
+        attributes.resize(cb ? cb : 1);
+        bList = cb && pfnInit(&attributes[0], 1, 0, &cb);
+        if (bList && pfnUpdate(&attributes[0], 0, kHandleListAttribute, ahInherit, sizeof(ahInherit), NULL, NULL)) {
+            start.si.cb = sizeof(start);
+            start.pAttributes = &attributes[0];
+            dwFlags |= kExtendedStartupInfo;
+        }
+    }
+    BOOL bStarted = CreateProcessW(pszExe, &strLine[0], NULL, NULL, TRUE, dwFlags, NULL, NULL, &start.si, pInfo);
+    if (bList)
+        pfnDelete(&attributes[0]);
+    return bStarted;
+}
+
 ReadResult CSaver::Start()
 {
     WCHAR szExe[MAX_PATH + 16];
@@ -131,12 +182,8 @@ ReadResult CSaver::Start()
     }
     // Its only arguments are the pipe's ends, as standard input and output.
     std::wstring strLine = std::wstring(L"\"") + szExe + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = si.hStdOutput = hChild;
     PROCESS_INFORMATION pi = {};
-    BOOL bStarted = CreateProcessW(szExe, &strLine[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi);
+    BOOL bStarted = StartWithHandle(szExe, strLine, hChild, &pi);
     CloseHandle(hChild);
     if (!bStarted) {
         End();

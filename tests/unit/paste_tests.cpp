@@ -2,12 +2,14 @@
 // on a thread of its own, as the typist's does, while this thread answers
 // the edit control's messages.
 #include <windows.h>
+#include <tlhelp32.h>
 #include <gtest/gtest.h>
 
 #include <string.h>
 
 #include <string>
 
+#include "clipsave.h"
 #include "paste.h"
 #include "pasterequest.h"
 #include "typist.h"
@@ -360,6 +362,40 @@ TEST_F(PasteInto, TheTargetGetsTheTextAndTheUserTheirClipboard)
     EXPECT_TRUE(g_edit.bUnrecorded) << "the text was not marked for clipboard history";
     ExpectUserClipboard();
     printf("2,048 characters pasted in %lu ms\n", (unsigned long)m_dwMs);
+}
+
+// The saver gets its end of the pipe and nothing else this process made
+// inheritable (an engine DLL may make such handles).
+TEST_F(PasteInto, TheSaverInheritsItsPipeAlone)
+{
+    EndClipboardSaver();
+    SECURITY_ATTRIBUTES inherit = { sizeof(inherit), NULL, TRUE };
+    HANDLE hEvent = CreateEventW(&inherit, TRUE, FALSE, NULL);
+    PutUserClipboard(m_hWnd);
+    EXPECT_EQ(TYPING_DONE, Paste(L"code"));
+    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    int nSavers = 0;
+    for (BOOL b = Process32FirstW(hSnapshot, &entry); b; b = Process32NextW(hSnapshot, &entry)) {
+        if (lstrcmpiW(entry.szExeFile, L"NorzaClip.exe") != 0 || entry.th32ParentProcessID != GetCurrentProcessId())
+            continue;
+        ++nSavers;
+        HANDLE hSaver = OpenProcess(PROCESS_DUP_HANDLE, FALSE, entry.th32ProcessID);
+        HANDLE hTheirs = NULL;
+        // The same handle value in the saver, were it inherited, is this event.
+        if (hSaver && DuplicateHandle(hSaver, hEvent, GetCurrentProcess(), &hTheirs, 0, FALSE,
+                                      DUPLICATE_SAME_ACCESS)) {
+            SetEvent(hTheirs);
+            CloseHandle(hTheirs);
+        }
+        if (hSaver)
+            CloseHandle(hSaver);
+    }
+    CloseHandle(hSnapshot);
+    EXPECT_EQ(1, nSavers);
+    EXPECT_NE(WAIT_OBJECT_0, WaitForSingleObject(hEvent, 0)) << "the saver inherited the event";
+    CloseHandle(hEvent);
 }
 
 TEST_F(PasteInto, AClipboardChangedDuringThePasteIsLeftAsItIs)
