@@ -1,18 +1,9 @@
 #include <windows.h>
 
 #include "export.h"
+#include "record.h"
 
 namespace {
-
-std::string ToUtf8(const std::wstring& str)
-{
-    if (str.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, str.data(), (int)str.size(), NULL, 0, NULL, NULL);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, str.data(), (int)str.size(), &out[0], n, NULL, NULL);
-    return out;
-}
 
 // A spreadsheet runs a cell that starts so as a formula.
 bool LooksLikeFormula(const std::wstring& str)

@@ -50,6 +50,10 @@ unsigned long long LocalDayStart(unsigned long long nTime);
 // A record's time as the local time of day.
 SYSTEMTIME LocalTimeOf(unsigned long long nTime);
 
+// The history file and the exports hold text as UTF-8.
+std::string ToUtf8(const std::wstring& str);
+std::wstring FromUtf8(const std::string& str);
+
 // A code longer than this (bytes as decoded, or characters as shaped) is
 // kept as its first kKeepShown characters: no barcode holds that much, and
 // the history stays small whatever comes.
