@@ -95,6 +95,10 @@ short LogWrite(LPCSTR pszTag, LPCSTR pszFormat, ...)
 {
     if (g_bLogFails)
         throw CFileException(CFileException::diskFull, ERROR_DISK_FULL);
+    // What the lane's sound scheme holds (a sound file an earlier test
+    // removed, say) is not what these tests look at.
+    if (lstrcmpA(pszTag, "Sound") == 0)
+        return 1;
     va_list args;
     va_start(args, pszFormat);
     CString strMessage;
