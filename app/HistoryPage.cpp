@@ -20,9 +20,6 @@ const CSettingsPage::CField kFields[] = {
 };
 static_assert(ARRAYSIZE(kFields) == kFieldCount, "a field for each");
 
-const char* const kScopes[] = { "off", "run", "today", "all" };
-const char* const kActions[] = { "type", "skip" };
-
 }  // namespace
 
 CHistoryPage::CHistoryPage()
@@ -97,9 +94,9 @@ void CHistoryPage::AddValueChanges(std::vector<CIniChange>& changes) const
     if (values.strDays != m_loaded.strDays)
         changes.push_back({ "HISTORY", "HistoryDays", std::to_string(SettingNumber(values.strDays)), false });
     if (values.nScope != m_loaded.nScope)
-        changes.push_back({ "OUTPUT", "DuplicateScope", kScopes[values.nScope], false });
+        changes.push_back({ "OUTPUT", "DuplicateScope", kDuplicateScopes[values.nScope], false });
     if (values.nAction != m_loaded.nAction)
-        changes.push_back({ "OUTPUT", "DuplicateAction", kActions[values.nAction], false });
+        changes.push_back({ "OUTPUT", "DuplicateAction", kDuplicateActions[values.nAction], false });
 }
 
 bool CHistoryPage::Saved(CRefusal*)

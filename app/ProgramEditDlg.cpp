@@ -9,20 +9,67 @@
 
 namespace {
 
-enum { KEY_KEYDELAY = 2, KEY_REPEAT = 3, KEY_METHOD = 7, KEY_DIGITALLINK = 8 };
+enum { KEY_KEYDELAY = 2, KEY_REPEAT = 3, KEY_METHOD = 7, KEY_DIGITALLINK, KEY_DUP_SCOPE, KEY_DUP_ACTION };
 const int kSetIds[kProgramKeyCount] = {
     IDC_PROG_SET_PREFIX, IDC_PROG_SET_SUFFIX, IDC_PROG_SET_KEYDELAY, IDC_PROG_SET_REPEAT,
     IDC_PROG_SET_GS, IDC_PROG_SET_RS, IDC_PROG_SET_EOT, IDC_PROG_SET_METHOD, IDC_PROG_SET_DIGITALLINK,
+    IDC_PROG_SET_DUP_SCOPE, IDC_PROG_SET_DUP_ACTION,
 };
 const int kValueIds[kProgramKeyCount] = {
     IDC_PROG_PREFIX, IDC_PROG_SUFFIX, IDC_PROG_KEYDELAY, IDC_PROG_REPEAT,
     IDC_PROG_GS, IDC_PROG_RS, IDC_PROG_EOT, IDC_PROG_METHOD, IDC_PROG_DIGITALLINK,
+    IDC_PROG_DUP_SCOPE, IDC_PROG_DUP_ACTION,
 };
-const wchar_t* const kMethods[] = { L"type", L"paste" };
+
+const char* const kMethods[] = { "type", "paste" };
+
+// The keys chosen from a list: their values, and the texts of the values
+// from nFirstText on.
+struct CChoiceKey {
+    int nKey;
+    const char* const* ppszValues;
+    int nCount;
+    UINT nFirstText;
+};
+const CChoiceKey kChoiceKeys[] = {
+    { KEY_METHOD, kMethods, 2, IDS_RULES_METHOD_TYPE },
+    { KEY_DIGITALLINK, kDigitalLinkValues, 3, IDS_DIGITALLINK_ASIS },
+    { KEY_DUP_SCOPE, kDuplicateScopes, 4, IDS_SET_DUP_OFF },
+    { KEY_DUP_ACTION, kDuplicateActions, 2, IDS_SET_DUP_TYPE },
+};
+
+const CChoiceKey* ChoiceKey(int nKey)
+{
+    for (const CChoiceKey& choice : kChoiceKeys) {
+        if (choice.nKey == nKey)
+            return &choice;
+    }
+    return NULL;
+}
 
 bool IsChoice(int nKey)
 {
-    return nKey == KEY_METHOD || nKey == KEY_DIGITALLINK;
+    return ChoiceKey(nKey) != NULL;
+}
+
+// Fills the key's list and chooses its value as the file has it (the first
+// value for one the list does not know).
+void ShowChoice(HWND hDlg, const CChoiceKey& choice, const std::wstring& strValue)
+{
+    int nChosen = 0;
+    for (int i = 0; i < choice.nCount; ++i) {
+        SendDlgItemMessageW(hDlg, kValueIds[choice.nKey], CB_ADDSTRING, 0,
+                            (LPARAM)UiText(choice.nFirstText + i).c_str());
+        if (lstrcmpiW(strValue.c_str(), AfxWiden(choice.ppszValues[i]).c_str()) == 0)
+            nChosen = i;
+    }
+    SendDlgItemMessageW(hDlg, kValueIds[choice.nKey], CB_SETCURSEL, nChosen, 0);
+}
+
+std::wstring ChosenValue(HWND hDlg, const CChoiceKey& choice)
+{
+    LRESULT n = SendDlgItemMessageW(hDlg, kValueIds[choice.nKey], CB_GETCURSEL, 0, 0);
+    return AfxWiden(choice.ppszValues[n >= 0 && n < choice.nCount ? n : 0]);
 }
 
 }  // namespace
@@ -37,6 +84,8 @@ BEGIN_MESSAGE_MAP(CProgramEditDlg, CDialog)
     ON_COMMAND(IDC_PROG_SET_EOT, OnSetChange)
     ON_COMMAND(IDC_PROG_SET_METHOD, OnSetChange)
     ON_COMMAND(IDC_PROG_SET_DIGITALLINK, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_DUP_SCOPE, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_DUP_ACTION, OnSetChange)
 END_MESSAGE_MAP()
 
 CProgramEditDlg::CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others,
@@ -50,18 +99,8 @@ CProgramEditDlg::CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std
 BOOL CProgramEditDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    for (UINT nText : { IDS_RULES_METHOD_TYPE, IDS_RULES_METHOD_PASTE })
-        SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_ADDSTRING, 0, (LPARAM)UiText(nText).c_str());
-    bool bPaste = lstrcmpiW(m_row.values[KEY_METHOD].c_str(), L"paste") == 0;
-    SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_SETCURSEL, bPaste ? 1 : 0, 0);
-    int nLink = 0;
-    for (UINT nText : { IDS_DIGITALLINK_ASIS, IDS_DIGITALLINK_ELEMENT, IDS_DIGITALLINK_HRI }) {
-        SendDlgItemMessageW(m_hWnd, IDC_PROG_DIGITALLINK, CB_ADDSTRING, 0, (LPARAM)UiText(nText).c_str());
-        int nChoice = (int)(nText - IDS_DIGITALLINK_ASIS);
-        if (lstrcmpiW(m_row.values[KEY_DIGITALLINK].c_str(), AfxWiden(kDigitalLinkValues[nChoice]).c_str()) == 0)
-            nLink = nChoice;
-    }
-    SendDlgItemMessageW(m_hWnd, IDC_PROG_DIGITALLINK, CB_SETCURSEL, nLink, 0);
+    for (const CChoiceKey& choice : kChoiceKeys)
+        ShowChoice(m_hWnd, choice, m_row.values[choice.nKey]);
     SetDlgItemTextW(m_hWnd, IDC_PROG_NAME, m_row.strProgram.c_str());
     for (int i = 0; i < kProgramKeyCount; ++i) {
         CheckDlgButton(m_hWnd, kSetIds[i], m_row.abSet[i] ? BST_CHECKED : BST_UNCHECKED);
@@ -88,16 +127,14 @@ void CProgramEditDlg::OnOK()
             return;
         }
     }
-    LRESULT nMethod = SendDlgItemMessageW(m_hWnd, IDC_PROG_METHOD, CB_GETCURSEL, 0, 0);
-    LRESULT nLink = SendDlgItemMessageW(m_hWnd, IDC_PROG_DIGITALLINK, CB_GETCURSEL, 0, 0);
     for (int i = 0; i < kProgramKeyCount; ++i) {
         if (m_abPolicy[i])
             continue;   // as the file has it: the user cannot change it here
         row.abSet[i] = IsDlgButtonChecked(m_hWnd, kSetIds[i]) == BST_CHECKED;
-        row.values[i] = !row.abSet[i]            ? L""
-                        : i == KEY_METHOD        ? kMethods[nMethod == 1]
-                        : i == KEY_DIGITALLINK   ? AfxWiden(kDigitalLinkValues[nLink >= 1 && nLink <= 2 ? nLink : 0])
-                                                 : FieldText(m_hWnd, kValueIds[i]);
+        const CChoiceKey* pChoice = ChoiceKey(i);
+        row.values[i] = !row.abSet[i] ? L""
+                        : pChoice     ? ChosenValue(m_hWnd, *pChoice)
+                                      : FieldText(m_hWnd, kValueIds[i]);
         if (!row.abSet[i] || IsChoice(i))
             continue;
         std::wstring strExpanded;

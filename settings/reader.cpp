@@ -193,11 +193,10 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& sourc
     }
     options.nPasteRestoreDelay = ReadOutputNumber(pszSection, "PasteRestoreDelay", source,
                                                   kMaxPasteRestoreDelay, options.nPasteRestoreDelay);
-    static const char* const kScopes[] = { "off", "run", "today", "all" };
     CString strValue;
     if (ReadOutputValue(pszSection, "DuplicateScope", source, strValue) == VALUE_READ) {
-        for (int i = 0; i < (int)ARRAYSIZE(kScopes); ++i) {
-            if (lstrcmpiA(strValue, kScopes[i]) == 0)
+        for (int i = 0; i < (int)ARRAYSIZE(kDuplicateScopes); ++i) {
+            if (lstrcmpiA(strValue, kDuplicateScopes[i]) == 0)
                 options.nDuplicateScope = i;
         }
     }
@@ -477,7 +476,11 @@ const char* const kDigitalLinkValues[3] = { "asis", "element", "hri" };
 
 const char* const kProgramKeys[kProgramKeyCount] = {
     "Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method", "DigitalLink",
+    "DuplicateScope", "DuplicateAction",
 };
+
+const char* const kDuplicateScopes[4] = { "off", "run", "today", "all" };
+const char* const kDuplicateActions[2] = { "type", "skip" };
 
 std::vector<CProgramSetting> ReadProgramSettings(LPCSTR pszPath)
 {

@@ -114,6 +114,9 @@ const char kControlChars[kControlCount] = { '\x1D', '\x1E', '\x04' };
 // scanned, as its element string, or as its fields in brackets.
 enum DigitalLinkOutput { DIGITAL_LINK_ASIS, DIGITAL_LINK_ELEMENT, DIGITAL_LINK_HRI };
 extern const char* const kDigitalLinkValues[3];   // "asis", "element", "hri"
+// DuplicateScope and DuplicateAction, in the order of their numbers.
+extern const char* const kDuplicateScopes[4];     // "off", "run", "today", "all"
+extern const char* const kDuplicateActions[2];    // "type", "skip"
 
 // Section OUTPUT: what is typed around and in place of a decode. Every key
 // is optional; a missing or invalid value leaves the key at its default,
@@ -191,8 +194,8 @@ std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source);
 
 // The keys of a section [OUTPUT:<program file name>], as the settings window
 // edits them.
-const int kProgramKeyCount = 9;
-extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink
+const int kProgramKeyCount = 11;
+extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink, DuplicateScope, DuplicateAction
 
 struct CProgramSetting {
     CString strProgram;                    // as the section's name has it

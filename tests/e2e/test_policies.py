@@ -106,6 +106,7 @@ IDOK, IDCANCEL = 1, 2
 IDC_SND_MODE = 1600
 IDC_RULES_LIST, IDC_RULES_EDIT, IDC_PROGRAMS_ADD, IDC_RULES_ORG = 1300, 1302, 1307, 1313
 IDC_PROG_NAME, IDC_PROG_SET_PREFIX, IDC_PROG_ORG = 1330, 1331, 1349
+IDC_PROG_SET_MORE = [1650, 1750, 1752]   # Digital Link, scanned before: where, then what
 DROP, REPLACE = 1, 2
 IDC_SET_HISTORY_DISK, IDC_SET_HISTORY_DAYS, IDC_SET_DUP_SCOPE, IDC_SET_DUP_ACTION = range(1505, 1509)
 
@@ -306,7 +307,8 @@ class Walk(norza.NorzaCase):
         program = wait_for(lambda: [w["hwnd"] for w in norza.windows() if w["title"] == title and w["visible"]],
                            what="the program section")[0]
         controls = norza.controls(program)
-        self.assertEqual([], [i for i in range(IDC_PROG_SET_PREFIX, IDC_PROG_SET_PREFIX + 8) if controls[i][0]])
+        keys = list(range(IDC_PROG_SET_PREFIX, IDC_PROG_SET_PREFIX + 8)) + IDC_PROG_SET_MORE
+        self.assertEqual([], [i for i in keys if controls[i][0]])
         self.assertTrue(controls[IDC_PROG_NAME][0])
         self.assertEqual(norza.text("program_policy", LANGUAGE), controls[IDC_PROG_ORG][2])
         self.close_window(program, IDCANCEL)
