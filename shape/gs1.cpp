@@ -7,6 +7,7 @@
 
 #include "gs1dict.h"
 #include "gs1link.h"
+#include "gs1pairs.h"
 
 namespace {
 
@@ -86,6 +87,8 @@ bool ParseGs1(const std::wstring& strCode, std::vector<Gs1Element>* pElements,
 {
     std::vector<Gs1Element> elements;
     std::string strError = Split(strCode, &elements);
+    if (strError.empty())
+        strError = CheckGs1Pairs(elements);
     if (!strError.empty())
         elements.clear();
     if (pElements)

@@ -19,10 +19,11 @@ struct Gs1Element {
 // at the end. Each value is checked against its AI as GS1's standard
 // defines it: character set, length, check digits, dates and times, and the
 // other checks of the value itself, code lists included (countries,
-// currencies, IBAN, media and package types). Not checked: the structure of
-// coupon codes, and which AIs must or must not go together. On failure it returns false, empties
-// *pElements and says why in *pstrError ("AI 01: check digit"). Either
-// pointer may be NULL.
+// currencies, IBAN, media and package types). Then the elements together
+// must keep GS1's pairing rules (gs1pairs.h), in either form. Not checked:
+// the structure of coupon codes. On failure it returns false, empties
+// *pElements and says why in *pstrError ("AI 01: check digit", "AI 10
+// requires AI 01, 02, 03, 8006 or 8026"). Either pointer may be NULL.
 bool ParseGs1(const std::wstring& strCode, std::vector<Gs1Element>* pElements,
               std::string* pstrError);
 

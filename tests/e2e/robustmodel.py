@@ -527,7 +527,8 @@ TARGET_PROGRAM = "typetarget.exe"
 # What the random settings' decodes carry, with the code's GS1 elements (None:
 # not GS1). None holds a "z": a "z" typed from elsewhere marks the end.
 CODES = [("k\x1d\x1e\x04", None), ("Lot-42\x1dx9", None), ("ID=7;LOT=A12", None),
-         ("]d21727123110A1\x1d21X", {"17": "271231", "10": "A1", "21": "X"})]
+         ("]d20109506000134352" "1727123110A1\x1d21X",
+          {"01": "09506000134352", "17": "271231", "10": "A1", "21": "X"})]
 REGEX_SPECIAL = "\\^$.|?*+()[]{}"
 TEMPLATE_PIECES = ["$0", "$1", "$2", "$3", "$9", "$$", "$", "x", "-", "#", "<>", " ", "{TAB}",
                    "{enter}", "{GS}", "{rs}", "{EOT}", "{{", "}}", "{DELAY 5}", "{delay 0}",

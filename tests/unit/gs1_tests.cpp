@@ -38,30 +38,32 @@ TEST(Gs1, SplitsRealElementStrings)
         // Transmitted FNC1 first, GS after each variable field, also the last.
         { GS L"0109506000134352" L"10LOT-7/B" GS L"21Sn%1" GS,
           "(01)09506000134352(10)LOT-7/B(21)Sn%1" },
-        // GS1-128: a GS after a fixed field, a weight, a leap day, an amount in euros.
-        { L"]C1" L"00106141411234567897" GS L"4104212345678905" L"3103001250" L"15240229"
-          L"3912978" L"1500",
-          "(00)106141411234567897(410)4212345678905(3103)001250(15)240229(3912)9781500" },
+        // GS1-128: a GS after a fixed field, the unit's contents and count, a
+        // weight, a leap day, a price in euros.
+        { L"]C1" L"00106141411234567897" GS L"0209506000134352" L"3725" GS L"4104212345678905"
+          L"3103001250" L"15240229" L"3932978" L"1500",
+          "(00)106141411234567897(02)09506000134352(37)25(410)4212345678905(3103)001250(15)240229"
+          "(3932)9781500" },
         // Values of several parts, optional parts given.
-        { L"]Q3" L"2534212345678905ABC" GS L"8008250731143000" GS L"7007250701250731",
-          "(253)4212345678905ABC(8008)250731143000(7007)250701250731" },
+        { L"]Q3" L"0109506000134352" L"2534212345678905ABC" GS L"8008250731143000" GS L"7007250701250731",
+          "(01)09506000134352(253)4212345678905ABC(8008)250731143000(7007)250701250731" },
         // No identifier; a fixed-length AI outside the predefined table ends at GS.
         { L"0109506000134352" L"422156" GS L"91internal-42",
           "(01)09506000134352(422)156(91)internal-42" },
         // Ship-to and return-to: percent-escaped names, a place, flags, a
         // delivery window, a temperature below zero; countries in threes.
-        { L"]d2" GS L"00106141411234567897" L"4300ACME%20CORP" GS L"43021%20MAIN%20ST" GS L"4307GB" GS
+        { L"]d2" GS L"00106141411234567897" L"0209506000134352" L"375" GS L"4300ACME%20CORP" GS L"43021%20MAIN%20ST" GS L"4307GB" GS
           L"430905127480001234567890" GS L"43211" GS L"43242612310930" GS L"4331002250-" GS L"4318NW1"
           GS L"423250276",
-          "(00)106141411234567897(4300)ACME%20CORP(4302)1%20MAIN%20ST(4307)GB"
+          "(00)106141411234567897(02)09506000134352(37)5(4300)ACME%20CORP(4302)1%20MAIN%20ST(4307)GB"
           "(4309)05127480001234567890(4321)1(4324)2612310930(4331)002250-(4318)NW1(423)250276" },
         // Healthcare: reimbursement numbers up to 717, a test-by date and time.
         { L"0109506000134352" L"17271231" L"10ABC" GS L"716AIC123456" GS L"717SRN-9" GS L"70112701011200",
           "(01)09506000134352(17)271231(10)ABC(716)AIC123456(717)SRN-9(7011)2701011200" },
-        // A patient's wristband: birth on a leap day, sex, twins.
-        { L"8018123456789012345675" GS L"725020000229" GS L"72522" GS L"72581/2" GS L"7253DOE" GS
+        // A newborn's wristband: birth on a leap day, sex, twins, the ward.
+        { L"8018123456789012345675" GS L"725020000229" GS L"72522" GS L"72581/2" GS L"7257WARD%203" GS
           L"7259BABY%20A",
-          "(8018)123456789012345675(7250)20000229(7252)2(7258)1/2(7253)DOE(7259)BABY%20A" },
+          "(8018)123456789012345675(7250)20000229(7252)2(7258)1/2(7257)WARD%203(7259)BABY%20A" },
         // Keys with checks of their own: GRAI, ITIP, alphanumeric check pair,
         // CPID and its serial; a signature in base64url, phone identities.
         { L"800309506000134352A1" GS L"8006095060001343520102" GS L"8013" L"1987654Ad4X4bL5ttr2310c2K" GS
@@ -69,17 +71,25 @@ TEST(Gs1, SplitsRealElementStrings)
           "(8003)09506000134352A1(8006)095060001343520102(8013)1987654Ad4X4bL5ttr2310c2K(8010)1234AB-7"
           "(8011)120(8030)Ab-_9=(8040)490154203237518(8043)1234567890123456789" },
         // Origin: UIC with extension, package type, a certificate.
-        { L"0109506000134352" L"70403A_-" GS L"7041BX" GS L"7230EMAB-123", "(01)09506000134352(7040)3A_-"
-          "(7041)BX(7230)EMAB-123" },
+        { L"00106141411234567897" L"0109506000134352" L"70403A_-" GS L"7041BX" GS L"7230EMAB-123",
+          "(00)106141411234567897(01)09506000134352(7040)3A_-(7041)BX(7230)EMAB-123" },
         // Code lists at their edges and recent entries: countries (South
         // Sudan, 999 where allowed), currencies (leone, Zimbabwe gold),
         // IBANs of the registry and of national use, media and package types.
-        { L"422728" GS L"4307SS" GS L"7030999ABC" GS L"3912925" L"100" GS L"3932924" L"5" GS L"8011" L"0",
-          "(422)728(4307)SS(7030)999ABC(3912)925100(3932)9245(8011)0" },
-        { L"8007GB29NWBK60161331926819" GS L"724110" GS L"7041X20",
-          "(8007)GB29NWBK60161331926819(7241)10(7041)X20" },
-        { L"8007MA64011519000001205000534921" GS L"724199" GS L"70418", "(8007)MA64011519000001205000534921"
-          "(7241)99(7041)8" },
+        // Each beside the partners the pairing rules ask of it.
+        { L"00106141411234567897" L"0109506000134352" L"422728" GS L"4307SS" GS L"7030999ABC" GS
+          L"3103000100" L"3932924" L"5",
+          "(00)106141411234567897(01)09506000134352(422)728(4307)SS(7030)999ABC(3103)000100(3932)9245" },
+        { L"4159520123456788" L"8020R1" GS L"3912925" L"100" GS L"80101234AB-7" GS L"8011" L"0",
+          "(415)9520123456788(8020)R1(3912)925100(8010)1234AB-7(8011)0" },
+        { L"4159520123456788" L"8020R2" GS L"8007GB29NWBK60161331926819" GS L"8017123456789012345675" GS
+          L"724110" GS L"00106141411234567897" L"7041X20",
+          "(415)9520123456788(8020)R2(8007)GB29NWBK60161331926819(8017)123456789012345675(7241)10"
+          "(00)106141411234567897(7041)X20" },
+        { L"4159520123456788" L"8020R3" GS L"8007MA64011519000001205000534921" GS L"8018123456789012345675" GS
+          L"724199" GS L"00106141411234567897" L"70418",
+          "(415)9520123456788(8020)R3(8007)MA64011519000001205000534921(8018)123456789012345675(7241)99"
+          "(00)106141411234567897(7041)8" },
     };
     for (const Case& c : cases) {
         std::vector<Gs1Element> elements;
@@ -207,7 +217,7 @@ TEST(Gs1, DigitalLinkGivesTheFieldsOfItsElementString)
         { "https://a/8018/123456789012345675/8019/123", "(8018)123456789012345675(8019)123" },
         { "https://a/253/1231231231232TEST5678901234567", "(253)1231231231232TEST5678901234567" },
         { "https://a/8010/1234AB-7/8011/0", "(8010)1234AB-7(8011)0" },
-        { "https://a/8006/095060001343520102/22/V/21/S", "(8006)095060001343520102(22)V(21)S" },
+        { "https://a/8006/095060001343520102/10/L/21/S", "(8006)095060001343520102(10)L(21)S" },
     };
     for (const LinkCase& c : cases) {
         std::vector<Gs1Element> elements;
@@ -293,4 +303,45 @@ TEST(Gs1, DigitalLinkRefusesWhatBreaksARule)
     EXPECT_EQ("non-ASCII character at character 32", strError);
     EXPECT_FALSE(IsDigitalLink(L"Https://a/01/09506000134352"));
     EXPECT_FALSE(IsDigitalLink(L"\x0168ttps://a/01/09506000134352"));   // no character cut to ASCII
+}
+
+// The same pairing rules in an element string and in a Digital Link: ""
+// where the code keeps them all, else the first it breaks.
+TEST(Gs1, PairingRulesHoldInBothForms)
+{
+    const Case cases[] = {
+        { L"0109506000134352" L"10ABC", "" },
+        { L"00106141411234567897" L"0209506000134352" L"3712", "" },
+        { L"0109506000134352" L"3103000195" L"3203000430" L"3103000195", "" },   // itself again
+        { L"8006095060001343520102" GS L"10L" GS L"21S", "" },
+        { L"0109506000134352" L"21S" GS L"8030Ab-_9=", "" },
+        { L"10ABC", "AI 10 requires AI 01, 02, 03, 8006 or 8026" },
+        { L"0109506000134352" L"0209506000134352", "AI 01 and AI 02 exclude each other" },
+        { L"0109506000134352" L"3725", "AI 01 and AI 37 exclude each other" },
+        { L"0209506000134352", "AI 02 requires AI 37" },
+        { L"0209506000134352" L"3725", "AI 37 requires AI 00" },
+        { L"00106141411234567897" L"3725", "AI 37 requires AI 02 or 8026" },
+        { L"0109506000134352" L"3103000195" L"3102001950", "AI 3103 and AI 3102 exclude each other" },
+        { L"0109506000134352" L"39220299", "AI 3922 requires AI 30, 31nn, 32nn, 35nn or 36nn" },
+        { L"0109506000134352" L"21S" GS L"235TX", "AI 21 and AI 235 exclude each other" },
+        { L"0109506000134352" L"250X", "AI 250 requires AI 21" },
+        { L"0109506000134352" L"8030Ab-_9=", "AI 8030 requires AI 00, 01 with 21, 253, 255, 8003, 8004, "
+                                             "8006 with 21, 8010 with 8011, 8017 or 8018" },
+        { L"8018123456789012345675" GS L"72581/2", "AI 7258 requires AI 8018 with 7259" },
+        { L"2559520123456788" GS L"39001" GS L"81110100", "AI 3900 and AI 8111 exclude each other" },
+        { L"https://id.gs1.org/00/106141411234567897?02=09506000134352&37=5", "" },
+        { L"https://a/415/9520123456788/8020/R1?8007=GB29NWBK60161331926819", "" },
+        { L"https://id.gs1.org/00/106141411234567897?10=ABC", "AI 10 requires AI 01, 02, 03, 8006 or 8026" },
+        { L"https://id.gs1.org/01/09506000134352?02=09506000134352", "AI 01 and AI 02 exclude each other" },
+        { L"https://a/8006/095060001343520102/22/V", "AI 22 requires AI 01" },
+        { L"https://a/415/9520123456788", "AI 415 requires AI 8020" },
+        { L"https://a/8018/123456789012345675?8017=123456789012345675", "AI 8018 and AI 8017 exclude each other" },
+    };
+    for (const Case& c : cases) {
+        std::vector<Gs1Element> elements(1);
+        std::string strError = "unset";
+        EXPECT_EQ(!*c.pszExpected, ParseGs1(c.strCode, &elements, &strError)) << c.pszExpected;
+        EXPECT_EQ(c.pszExpected, strError);
+        EXPECT_EQ(!*c.pszExpected, !elements.empty()) << c.pszExpected;
+    }
 }

@@ -77,6 +77,11 @@ TEST(Rules, Gs1ElementsFillTheTemplate)
     EXPECT_EQ(L"<09506000134352\tABC123\t271231", Typed(rules, "]d20109506000134352" "10ABC123\x1D" "17271231"));
     // A wrong check digit: no GS1, no rule.
     EXPECT_EQ(L"<]d20109506000134353" "10ABC123", Typed(rules, "]d20109506000134353" "10ABC123"));
+    // A lot without the GTIN it belongs to breaks a pairing rule: no GS1 either.
+    CRules lot;
+    lot.Load({ Rule(1, "GS1", "{AI:10}") });
+    EXPECT_EQ(L"<ABC", Typed(lot, "0109506000134352" "10ABC"));
+    EXPECT_EQ(L"<]d2" "10ABC", Typed(lot, "]d2" "10ABC"));
     // No expiry: the first rule would type an empty field; "gs1" names GS1 as well.
     EXPECT_EQ(L"<09506000134352/AIC123", Typed(rules, "0109506000134352" "10ABC123\x1D" "716AIC123"));
 }
