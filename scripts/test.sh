@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 cd build
-ctest --output-on-failure -j2 "$@"
+ctest --output-on-failure -j2 --repeat until-pass:2 "$@"
