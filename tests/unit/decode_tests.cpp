@@ -5,8 +5,10 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -270,7 +272,7 @@ public:
     void AnswerEngine() override { m_events.push_back("answer"); }
     bool StartDecode(const std::string& strBytes, bool bRetype) override
     {
-        m_events.push_back((bRetype ? "retype " : "start ") + strBytes);
+        m_events.push_back((bRetype ? "retype " : "start ") + strBytes + (m_nInEngine ? " (inside the engine)" : ""));
         if (m_onStart)
             m_onStart();
         m_bTypingOver = false;
@@ -285,6 +287,8 @@ public:
     int HoldOffTime() override { return 50; }
     bool StartTimer(DecodeTimer timer, UINT nMs) override
     {
+        if (m_failTimers.count(timer))
+            return false;
         m_anTimers[timer] = nMs;
         return true;
     }
@@ -315,6 +319,7 @@ public:
     CDecodeFlow m_flow;
     std::vector<std::string> m_events;
     std::map<DecodeTimer, UINT> m_anTimers;
+    std::set<DecodeTimer> m_failTimers;
     std::function<void(Symbology, bool)> m_onSwitch;
     std::function<void()> m_onStart;
     bool m_bTypes = true;
@@ -408,6 +413,84 @@ TEST(DecodeSteps, ADecodeDeliveredWhileWaking)
     EXPECT_EQ(std::vector<std::string>({ "end", "QR on", "PDF417 on" }), probe.Take());
 }
 
+// Whatever call into the engine a decode comes from inside, nothing calls
+// back into the engine nor starts typing before that call has returned; the
+// decode starts afterwards.
+TEST(DecodeSteps, ADecodeDeliveredInsideEachCallIntoTheEngine)
+{
+    enum { USER_SWITCH, WINDOWS_CALL, SETTINGS_AT_START, SILENCING, SILENCING_RETYPE, WAKING };
+    for (int nCall = USER_SWITCH; nCall <= WAKING; ++nCall) {
+        SCOPED_TRACE(nCall);
+        CStepsProbe probe;
+        probe.m_flow.SetSymbology(SYM_QR, true);
+        bool bArmed = true;
+        auto deliver = [&] {
+            if (bArmed) {
+                bArmed = false;
+                probe.m_flow.Decoded("b");
+            }
+        };
+        probe.m_onSwitch = [&](Symbology, bool) { deliver(); };
+        // A call of the window's own, as the engine's start or a setting.
+        auto windowsCall = [&](const std::function<void()>& fnInside) {
+            CEngineCall call(probe.m_flow);
+            ++probe.m_nInEngine;
+            fnInside();
+            --probe.m_nInEngine;
+        };
+        switch (nCall) {
+        case USER_SWITCH: probe.m_flow.SetSymbology(SYM_DM, true); break;
+        case WINDOWS_CALL: windowsCall(deliver); break;
+        case SETTINGS_AT_START:
+            windowsCall([&] {
+                probe.m_flow.SetSymbology(SYM_PDF417, true);
+                deliver();
+            });
+            break;
+        case SILENCING: probe.m_flow.Decoded("a"); break;
+        case SILENCING_RETYPE: probe.m_flow.Retype("a"); break;
+        case WAKING:
+            bArmed = false;
+            probe.m_flow.Decoded("a");
+            bArmed = true;
+            break;
+        }
+        probe.m_onSwitch = nullptr;
+        for (int i = 0; i < 4 && probe.m_flow.Busy(); ++i) {
+            probe.Tick(DECODE_TIMER_RETYPE);
+            probe.TypingEnds(true);
+            probe.m_onSwitch = [&](Symbology, bool) { deliver(); };
+            probe.Tick(DECODE_TIMER_HOLDOFF);
+            probe.m_onSwitch = nullptr;
+        }
+        EXPECT_FALSE(probe.m_flow.Busy());
+        std::vector<std::string> events = probe.Take();
+        EXPECT_EQ(1, std::count(events.begin(), events.end(), "start b"));
+        for (const std::string& strEvent : events)
+            EXPECT_EQ(std::string::npos, strEvent.find("inside")) << strEvent;
+        EXPECT_NE(events.end(), std::find(events.begin(), events.end(), "QR on"));
+        EXPECT_EQ(nCall == SETTINGS_AT_START, std::find(events.begin(), events.end(), "PDF417 on") != events.end());
+    }
+}
+
+// The end of the typing is found although its message and the watchdog's
+// timer were both lost: the window's own timers look.
+TEST(DecodeSteps, AnEndOfTypingWithoutMessageOrWatchdog)
+{
+    CStepsProbe probe;
+    probe.m_flow.SetSymbology(SYM_QR, true);
+    probe.m_failTimers.insert(DECODE_TIMER_WATCHDOG);
+    probe.Take();
+    probe.m_flow.Decoded("a");
+    probe.m_flow.Look();   // still typing
+    EXPECT_TRUE(probe.m_flow.Busy());
+    probe.TypingEnds(false);
+    probe.m_flow.Look();
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(Then(kSilenced, { "answer", "start a", "end", "QR on" }), probe.Take());
+    EXPECT_FALSE(probe.m_flow.Busy());
+}
+
 // Exit at every step: the typing is stopped, and nothing after it reaches
 // the engine or the window, nor starts a decode, late messages and timers
 // included; a decode still comes and is answered.
@@ -462,6 +545,7 @@ TEST(DecodeSteps, OnlyAWholeTypingCountsAsTyped)
     const struct { TypingResult result; bool bTyped; } cases[] = {
         { TYPING_DONE, true }, { TYPING_CLIPBOARD_NOT_BACK, true }, { TYPING_CANCELLED, false },
         { TYPING_FAILED, false }, { TYPING_FRONT_CHANGED, false }, { TYPING_NOT_TAKEN, false },
+        { TYPING_CLIPBOARD_NOT_SAVED, false },
     };
     for (const auto& c : cases) {
         NoticeCause cause = TypingNoticeCause(TARGET_OK, c.result);
