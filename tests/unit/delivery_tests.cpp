@@ -892,7 +892,7 @@ TEST(Typist, EachJobsEndGoesToItsOwnTarget)
     HWND ahTarget[2];
     for (HWND& hTarget : ahTarget)
         hTarget = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
-    const int kJobs = 1000;
+    const int kJobs = 2000;
     {
         CTypist typist;
         TypingJob job = {};
