@@ -341,7 +341,8 @@ void TypeOne(CStepsProbe& probe, const char* pszText, bool bMessage)
 }  // namespace
 
 // The typing thread's message is the usual road out of the typing, but a
-// full queue can lose it: the watchdog finds the typing over and goes on.
+// full queue can lose it: the watchdog finds the typing over and goes on,
+// and without its timer the window's own timers do.
 TEST(DecodeSteps, AWatchdogFindsALostEndOfTyping)
 {
     CStepsProbe probe;
@@ -361,6 +362,12 @@ TEST(DecodeSteps, AWatchdogFindsALostEndOfTyping)
     EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
     EXPECT_EQ(std::vector<std::string>({ "end", "QR on" }), probe.Take());
     EXPECT_FALSE(probe.m_flow.Busy());
+    // Without the watchdog's timer too, the window's own timers look.
+    probe.m_failTimers.insert(DECODE_TIMER_WATCHDOG);
+    TypeOne(probe, "c", false);
+    probe.m_flow.Look();
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(Then(kSilenced, { "answer", "start c", "end", "QR on" }), probe.Take());
 }
 
 // Idle, and a decode taken up, only once the engine is awake whole; a
@@ -413,82 +420,53 @@ TEST(DecodeSteps, ADecodeDeliveredWhileWaking)
     EXPECT_EQ(std::vector<std::string>({ "end", "QR on", "PDF417 on" }), probe.Take());
 }
 
-// Whatever call into the engine a decode comes from inside, nothing calls
-// back into the engine nor starts typing before that call has returned; the
-// decode starts afterwards.
+// Whatever call into the engine a decode comes from inside (a switch of the
+// user's, a call of the window's own with a setting inside it, the flow's
+// silencing and waking), nothing calls back into the engine nor starts
+// typing before that call has returned; the decode starts afterwards.
 TEST(DecodeSteps, ADecodeDeliveredInsideEachCallIntoTheEngine)
 {
-    enum { USER_SWITCH, WINDOWS_CALL, SETTINGS_AT_START, SILENCING, SILENCING_RETYPE, WAKING };
+    enum { USER_SWITCH, WINDOWS_CALL, SILENCING, SILENCING_RETYPE, WAKING };
     for (int nCall = USER_SWITCH; nCall <= WAKING; ++nCall) {
         SCOPED_TRACE(nCall);
         CStepsProbe probe;
         probe.m_flow.SetSymbology(SYM_QR, true);
-        bool bArmed = true;
-        auto deliver = [&] {
+        bool bArmed = nCall != WAKING;
+        auto deliver = [&](Symbology, bool) {
             if (bArmed) {
                 bArmed = false;
                 probe.m_flow.Decoded("b");
             }
         };
-        probe.m_onSwitch = [&](Symbology, bool) { deliver(); };
-        // A call of the window's own, as the engine's start or a setting.
-        auto windowsCall = [&](const std::function<void()>& fnInside) {
+        probe.m_onSwitch = deliver;
+        if (nCall == USER_SWITCH) {
+            probe.m_flow.SetSymbology(SYM_DM, true);
+        } else if (nCall == WINDOWS_CALL) {
             CEngineCall call(probe.m_flow);
             ++probe.m_nInEngine;
-            fnInside();
+            probe.m_flow.SetSymbology(SYM_PDF417, true);
+            deliver(SYM_QR, true);
             --probe.m_nInEngine;
-        };
-        switch (nCall) {
-        case USER_SWITCH: probe.m_flow.SetSymbology(SYM_DM, true); break;
-        case WINDOWS_CALL: windowsCall(deliver); break;
-        case SETTINGS_AT_START:
-            windowsCall([&] {
-                probe.m_flow.SetSymbology(SYM_PDF417, true);
-                deliver();
-            });
-            break;
-        case SILENCING: probe.m_flow.Decoded("a"); break;
-        case SILENCING_RETYPE: probe.m_flow.Retype("a"); break;
-        case WAKING:
-            bArmed = false;
+        } else if (nCall == SILENCING_RETYPE) {
+            probe.m_flow.Retype("a");
+        } else {
             probe.m_flow.Decoded("a");
-            bArmed = true;
-            break;
+            bArmed = bArmed || nCall == WAKING;
         }
-        probe.m_onSwitch = nullptr;
         for (int i = 0; i < 4 && probe.m_flow.Busy(); ++i) {
+            probe.m_onSwitch = nullptr;
             probe.Tick(DECODE_TIMER_RETYPE);
             probe.TypingEnds(true);
-            probe.m_onSwitch = [&](Symbology, bool) { deliver(); };
+            probe.m_onSwitch = deliver;
             probe.Tick(DECODE_TIMER_HOLDOFF);
-            probe.m_onSwitch = nullptr;
         }
         EXPECT_FALSE(probe.m_flow.Busy());
         std::vector<std::string> events = probe.Take();
         EXPECT_EQ(1, std::count(events.begin(), events.end(), "start b"));
         for (const std::string& strEvent : events)
             EXPECT_EQ(std::string::npos, strEvent.find("inside")) << strEvent;
-        EXPECT_NE(events.end(), std::find(events.begin(), events.end(), "QR on"));
-        EXPECT_EQ(nCall == SETTINGS_AT_START, std::find(events.begin(), events.end(), "PDF417 on") != events.end());
+        EXPECT_EQ(nCall == WINDOWS_CALL, std::count(events.begin(), events.end(), "PDF417 on") > 0);
     }
-}
-
-// The end of the typing is found although its message and the watchdog's
-// timer were both lost: the window's own timers look.
-TEST(DecodeSteps, AnEndOfTypingWithoutMessageOrWatchdog)
-{
-    CStepsProbe probe;
-    probe.m_flow.SetSymbology(SYM_QR, true);
-    probe.m_failTimers.insert(DECODE_TIMER_WATCHDOG);
-    probe.Take();
-    probe.m_flow.Decoded("a");
-    probe.m_flow.Look();   // still typing
-    EXPECT_TRUE(probe.m_flow.Busy());
-    probe.TypingEnds(false);
-    probe.m_flow.Look();
-    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
-    EXPECT_EQ(Then(kSilenced, { "answer", "start a", "end", "QR on" }), probe.Take());
-    EXPECT_FALSE(probe.m_flow.Busy());
 }
 
 // Exit at every step: the typing is stopped, and nothing after it reaches

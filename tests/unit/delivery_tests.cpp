@@ -895,19 +895,15 @@ TEST(Typist, EachJobsEndGoesToItsOwnTarget)
     const int kJobs = 2000;
     {
         CTypist typist;
-        TypingJob job = {};
         for (int i = 0; i < kJobs; ++i) {
             while (!typist.Done())
                 Sleep(0);
-            ASSERT_TRUE(typist.Start(job, ahTarget[i % 2], WM_APP + i % 2));
+            ASSERT_TRUE(typist.Start(TypingJob(), ahTarget[i % 2], WM_APP + i % 2));
         }
-        while (!typist.Done())
-            Sleep(0);
     }   // the thread has ended: every end is posted
     for (int n = 0; n < 2; ++n) {
         int anGot[2] = {};
-        MSG msg;
-        while (PeekMessageA(&msg, ahTarget[n], WM_APP, WM_APP + 1, PM_REMOVE))
+        for (MSG msg; PeekMessageA(&msg, ahTarget[n], WM_APP, WM_APP + 1, PM_REMOVE);)
             ++anGot[msg.message - WM_APP];
         EXPECT_EQ(kJobs / 2, anGot[n]) << n;
         EXPECT_EQ(0, anGot[1 - n]) << n;
