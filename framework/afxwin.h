@@ -256,6 +256,10 @@ public:
     CWnd* m_pDlgWnd;
 };
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 class CDialog : public CWnd {
 public:
     CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
@@ -282,6 +286,11 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual void OnOK();
     virtual void OnCancel();
+    // After the dialog has taken a new screen's DPI (moved to a monitor of
+    // another scale, or the scale changed): what the template does not place
+    // (list columns, pages in tabs) is laid out again.
+    virtual void OnDpiChanged() {}
+    afx_msg LRESULT OnDpiChangedMessage(WPARAM wParam, LPARAM lParam);
 
     UINT m_nIDTemplate;
     LPCDLGTEMPLATEW m_lpDialogTemplate;
