@@ -19,7 +19,8 @@ IDC_RULES_ADD, IDC_RULES_SAMPLE, IDC_RULES_PROGRAM, IDC_RULES_RESULT = 1301, 131
 IDC_RULE_MATCH, IDC_RULE_PROGRAM, IDC_RULE_OUTPUT = 1320, 1321, 1323
 IDC_PROGRAMS_EDIT, IDC_PROG_SET_KEYDELAY, IDC_PROG_KEYDELAY = 1308, 1333, 1343
 IDC_SND_MODE, IDC_SND_TEST_TYPED, IDC_SND_TEST_NOT_TYPED, IDC_SND_STATUS = 1600, 1601, 1602, 1604
-CB_SETCURSEL = "0x14e"
+CB_SETCURSEL, CBN_SELCHANGE = "0x14e", 1
+IDC_DUP_SCOPE, IDC_DUP_ACTION = 1507, 1508
 
 # The files as a user keeps them: comments in the code page, keys and a
 # section the window does not know.
@@ -166,6 +167,16 @@ class Apply(SettingsCase):
         norza.wintool("post", self.control(window, IDC_HOLDOFF), WM_KEYDOWN, "0x1b", "0")
         wait_for(lambda: not self.windows(), what="the window to close")
         self.quit(self.proc)
+
+    def test_a_change_of_warn_when_enables_then_at_once(self):
+        window = self.open_window()
+        scope = self.control(window, IDC_DUP_SCOPE)
+        page = [c["parent"] for c in window["children"] if c["id"] == IDC_DUP_SCOPE][0]
+        self.assertFalse(norza.controls(page)[IDC_DUP_ACTION][0])
+        # As the list tells its page of a choice made with the mouse or keys.
+        norza.wintool("send", scope, CB_SETCURSEL, "1", "0")
+        norza.wintool("post", page, WM_COMMAND, str(CBN_SELCHANGE << 16 | IDC_DUP_SCOPE), scope)
+        wait_for(lambda: norza.controls(page)[IDC_DUP_ACTION][0], what="Then enabled")
 
     def test_a_chinese_prefix_typed_in_the_window_is_stored_and_typed_exactly(self):
         window = self.open_window()
