@@ -3,6 +3,7 @@
 language: no control's text is cut and no two controls overlap."""
 import os
 import subprocess
+import time
 import unittest
 
 import harness
@@ -26,15 +27,21 @@ class Layout(norza.NorzaCase):
         set_dpi(96)
         super().tearDown()
 
-    def misfits(self, window, name, dpi):
+    def misfits(self, window, name, dpi, control):
+        """What does not fit, once the control is shown."""
+        def check():
+            code, out, _ = harness.run(os.path.join(harness.TOOLS_DIR, "fitcheck.exe"), window["hwnd"], *FONT,
+                                       str(control))
+            return code != 3 and (code, out.decode("utf-8", "replace").splitlines())
+        code, lines = wait_for(check, what="control %d shown" % control)
+        self.assertEqual(0, code)
+        time.sleep(0.3)   # drawn, for the screenshot
         if os.environ.get("NORZA_SCREENSHOTS"):
             left, top, right, bottom = window["rect"]
             subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
                 right - left, bottom - top, left, top), "+repage", "%s/%s-%d-cp%d.png" % (
                 os.environ["NORZA_SCREENSHOTS"], name, dpi, harness.CODEPAGE)], env=harness.wine_env())
-        code, out, _ = harness.run(os.path.join(harness.TOOLS_DIR, "fitcheck.exe"), window["hwnd"], *FONT)
-        self.assertEqual(0, code)
-        return out.decode("utf-8", "replace").splitlines()
+        return lines
 
     def shown(self, title, marker):
         return wait_for(lambda: [w for w in norza.windows() if w["title"] == norza.text(title) and w["visible"]
@@ -49,19 +56,19 @@ class Layout(norza.NorzaCase):
             for page, control in PAGES.items():
                 norza.page_control(settings, control)
                 with self.subTest(dpi=dpi, window=page):
-                    self.assertEqual([], self.misfits(settings, page, dpi))
+                    self.assertEqual([], self.misfits(settings, page, dpi, control))
             norza.wintool("post", settings["hwnd"], WM_COMMAND, str(IDC_SET_RULES), "0")
             rules = self.shown("rules_title", 1)
             with self.subTest(dpi=dpi, window="rules"):
-                self.assertEqual([], self.misfits(rules, "rules", dpi))
+                self.assertEqual([], self.misfits(rules, "rules", dpi, 1))
             for window in (rules, settings):
                 norza.wintool("post", window["hwnd"], WM_COMMAND, "2", "0")
                 wait_for(lambda: window["hwnd"] not in [w["hwnd"] for w in norza.windows() if w["visible"]],
                          what="the window to close")
             norza.wintool("post", self.tray_hwnd(), WM_COMMAND, ID_TRAY_HISTORY, "0")
             history = self.shown("history_title", 1203)
-            with self.subTest(dpi=dpi, window="history"):
-                self.assertEqual([], self.misfits(history, "history", dpi))
+            with self.subTest(dpi=dpi, window="scans"):
+                self.assertEqual([], self.misfits(history, "scans", dpi, 1203))
             norza.wintool("post", history["hwnd"], WM_COMMAND, "2", "0")
             self.quit(proc)
 

@@ -1,12 +1,13 @@
 /* Checks a window's layout at the screen's DPI, for tests:
  *
- *   fitcheck <hwnd> <font face> <points>
+ *   fitcheck <hwnd> <font face> <points> <id>
  *
  * For each shown control: "cut <id> <text>" when its text, in the dialog's
  * font at this DPI, is wider (or, wrapped, taller) than the room the control
  * gives it; "overlap <id> <id>" for two shown controls of one parent whose
  * rectangles intersect. Group boxes and tab controls hold others and are not
- * compared. Prints nothing when all fits.
+ * compared. Prints nothing when all fits. Exit code 3 while the control
+ * <id> is not shown yet (a page not turned to), 2 on bad arguments.
  */
 #include <windows.h>
 #include <stdio.h>
@@ -85,7 +86,7 @@ int main(int argc, char **argv)
     HWND top;
     int i, j;
     RECT a, b, both;
-    if (argc != 4)
+    if (argc != 5)
         return 2;
     /* Coordinates and the font in the screen's own pixels, as the program
      * sees them. */
@@ -99,6 +100,10 @@ int main(int argc, char **argv)
     SelectObject(s_hdc, CreateFontW(-MulDiv(atoi(argv[3]), GetDeviceCaps(s_hdc, LOGPIXELSY), 72), 0, 0, 0,
                                     FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face));
     EnumChildWindows(top, Collect, 0);
+    for (i = 0; i < s_count && GetDlgCtrlID(s_controls[i]) != atoi(argv[4]); ++i) {
+    }
+    if (i == s_count)
+        return 3;
     for (i = 0; i < s_count; ++i) {
         if (IsContainer(s_controls[i]))
             continue;
