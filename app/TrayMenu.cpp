@@ -75,7 +75,9 @@ LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CScanWedgeDlg::ShowTrayMenu(POINT pt, bool bKeyboard)
 {
-    if (!m_pTrayPopup)
+    // The shell may tell of Enter twice, the second time while the menu of
+    // the first is open.
+    if (!m_pTrayPopup || m_bMenuOpen)
         return;
     const bool flags[] = { m_flow.IsOn(SYM_QR), m_flow.IsOn(SYM_DM), m_flow.IsOn(SYM_BARCODE) };
     // A symbology the organisation sets is not the user's to switch.
