@@ -65,12 +65,19 @@ std::wstring VisibleTyped(const std::wstring& strTyped)
 
 namespace {
 
-std::wstring LoadText(UINT nID)
+std::wstring LoadText(UINT nID, const CHistoryTexts* pTexts = NULL)
 {
+    if (pTexts) {
+        auto it = pTexts->texts.find(nID);
+        return it != pTexts->texts.end() ? it->second : std::wstring();
+    }
     WCHAR szText[256] = L"";
     UiLoadString(nID, szText, ARRAYSIZE(szText));
     return szText;
 }
+
+const UINT s_anSymbologyTexts[] = { 0, IDS_SYMBOLOGY_QR, IDS_SYMBOLOGY_DM, IDS_SYMBOLOGY_BARCODE,
+                                    IDS_SYMBOLOGY_PDF417 };
 
 // The short text of a record's result.
 UINT ResultTextId(const ScanRecord& record)
@@ -101,15 +108,15 @@ UINT ResultTextId(const ScanRecord& record)
 
 // A refusal names its rule, a typing stopped half-way says how far it got,
 // and a code too long to keep says so.
-std::wstring HistoryResultText(const ScanRecord& record)
+std::wstring HistoryResultText(const ScanRecord& record, const CHistoryTexts* pTexts)
 {
     WCHAR szText[192];
-    std::wstring strFormat = LoadText(ResultTextId(record));
+    std::wstring strFormat = LoadText(ResultTextId(record), pTexts);
     if (record.outcome == SCAN_NOT_TYPED && (record.cause == NOTICE_TYPED_FRONT || record.cause == NOTICE_TYPED_CANCELLED))
         wsprintfW(szText, strFormat.c_str(), (int)record.nTyped, (int)record.nTotal);
     else
         wsprintfW(szText, strFormat.c_str(), record.nRule);
-    return std::wstring(szText) + (record.bCut ? LoadText(IDS_HISTORY_CUT) : L"");
+    return std::wstring(szText) + (record.bCut ? LoadText(IDS_HISTORY_CUT, pTexts) : L"");
 }
 
 // The time of day, with the date in front when it is not today: the
@@ -125,12 +132,29 @@ std::wstring HistoryTimeText(unsigned long long nTime)
     return std::wstring(szDate) + L" " + szTime;
 }
 
-std::wstring SymbologyText(ScanSymbology symbology)
+std::wstring SymbologyText(ScanSymbology symbology, const CHistoryTexts* pTexts)
 {
-    static const UINT s_anTexts[] = { 0, IDS_SYMBOLOGY_QR, IDS_SYMBOLOGY_DM, IDS_SYMBOLOGY_BARCODE,
-                                      IDS_SYMBOLOGY_PDF417 };
-    return symbology > SYMBOLOGY_UNKNOWN && symbology <= SYMBOLOGY_PDF417 ? LoadText(s_anTexts[symbology])
-                                                                          : std::wstring();
+    return symbology > SYMBOLOGY_UNKNOWN && symbology <= SYMBOLOGY_PDF417
+               ? LoadText(s_anSymbologyTexts[symbology], pTexts)
+               : std::wstring();
+}
+
+CHistoryTexts LoadHistoryTexts(std::initializer_list<UINT> more)
+{
+    CHistoryTexts texts;
+    for (UINT nID : { IDS_HISTORY_CLIPBOARD_NOT_BACK, IDS_HISTORY_TYPED_DUPLICATE, IDS_HISTORY_TYPED,
+                      IDS_HISTORY_REPEAT, IDS_HISTORY_DUPLICATE, IDS_HISTORY_SELF, IDS_HISTORY_NO_FOCUS,
+                      IDS_HISTORY_ELEVATED, IDS_HISTORY_REJECTED, IDS_HISTORY_PASTE_NOT_TAKEN, IDS_HISTORY_FRONT,
+                      IDS_HISTORY_QUEUE_FULL, IDS_HISTORY_CANCELLED, IDS_HISTORY_FAILED, IDS_HISTORY_CUT,
+                      IDS_HISTORY_PASTED })
+        texts.texts[nID] = LoadText(nID);
+    for (UINT nID : s_anSymbologyTexts) {
+        if (nID)
+            texts.texts[nID] = LoadText(nID);
+    }
+    for (UINT nID : more)
+        texts.texts[nID] = LoadText(nID);
+    return texts;
 }
 
 std::wstring HistoryCodeText(const ScanRecord& record)

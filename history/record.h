@@ -37,6 +37,7 @@ struct ScanRecord {
     bool bDuplicate = false;    // scanned before (within the scope the options set)
     bool bThisRun = false;      // added in this run, not read back
     unsigned nStored = 0;       // bytes it takes in the history file
+    unsigned long long nTag = 0;   // which of the file's records it is (0: none)
 };
 
 // FILETIME units.
@@ -45,10 +46,14 @@ const unsigned long long kHistoryDay = 86400ULL * kHistorySecond;
 
 // Now, in the records' time.
 unsigned long long HistoryNow();
+// Local times by the rules in force at nTime's own date, in the zone given
+// (NULL: the user's).
 // The start of the local day that holds nTime (UTC), in the same units.
-unsigned long long LocalDayStart(unsigned long long nTime);
+unsigned long long LocalDayStart(unsigned long long nTime, const TIME_ZONE_INFORMATION* pZone = NULL);
 // A record's time as the local time of day.
-SYSTEMTIME LocalTimeOf(unsigned long long nTime);
+SYSTEMTIME LocalTimeOf(unsigned long long nTime, const TIME_ZONE_INFORMATION* pZone = NULL);
+// The same as a count of FILETIME units from 1601-01-01 local.
+unsigned long long LocalFileTimeOf(unsigned long long nTime, const TIME_ZONE_INFORMATION* pZone = NULL);
 
 // The history file and the exports hold text as UTF-8.
 std::string ToUtf8(const std::wstring& str);
@@ -59,3 +64,5 @@ std::wstring FromUtf8(const std::string& str);
 // the history stays small whatever comes.
 const size_t kKeepWhole = 16 * 1024;
 const size_t kKeepShown = 256;
+// A program's file name is kept to this many characters.
+const size_t kKeepProgram = 260;
