@@ -281,11 +281,16 @@ void CHistoryFileWorker::DoOpen(CRequest& request)
             Post(pResult);
             return;
         }
-        if (ReadAt(m_hFile, 0, &found[0], (DWORD)found.size()) && found == header) {
+        DWORD nGot = 0;
+        LARGE_INTEGER start = {};
+        bool bRead = SetFilePointerEx(m_hFile, start, NULL, FILE_BEGIN) &&
+                     g_historyFileCalls.pRead(m_hFile, &found[0], (DWORD)found.size(), &nGot, NULL);
+        // A read that fails says nothing of what the file is: tried again.
+        if ((bRead && found == header) || !bRead) {
             Load(request, nEpoch);
             return;
         }
-        if (m_nSize >= header.size() || found.compare(0, (size_t)m_nSize, header, 0, (size_t)m_nSize) != 0) {
+        if (nGot >= header.size() || found.compare(0, nGot, header, 0, nGot) != 0) {
             // Not ours, or of a later version: kept aside, not overwritten.
             CloseHandleNow();
             CHistoryFileResult* pResult = new CHistoryFileResult;
