@@ -65,6 +65,37 @@ std::wstring VisibleTyped(const std::wstring& strTyped)
 
 namespace {
 
+const struct {
+    NoticeCause notice;
+    HistoryCause history;
+} s_causes[] = {
+    { NOTICE_NONE, HISTORY_CAUSE_NONE },
+    { NOTICE_TYPED_SELF, HISTORY_CAUSE_SELF },
+    { NOTICE_TYPED_NO_FOCUS, HISTORY_CAUSE_NO_FOCUS },
+    { NOTICE_TYPED_ELEVATED, HISTORY_CAUSE_ELEVATED },
+    { NOTICE_TYPED_FAILED, HISTORY_CAUSE_FAILED },
+    { NOTICE_PASTE_NOT_TAKEN, HISTORY_CAUSE_PASTE_NOT_TAKEN },
+    { NOTICE_CLIPBOARD_NOT_BACK, HISTORY_CAUSE_CLIPBOARD_NOT_BACK },
+    { NOTICE_TYPED_FRONT, HISTORY_CAUSE_FRONT },
+    { NOTICE_QUEUE_FULL, HISTORY_CAUSE_QUEUE_FULL },
+    { NOTICE_REJECTED, HISTORY_CAUSE_REJECTED },
+    { NOTICE_TYPED_CANCELLED, HISTORY_CAUSE_CANCELLED },
+    { NOTICE_DUPLICATE, HISTORY_CAUSE_DUPLICATE },
+};
+
+}  // namespace
+
+HistoryCause HistoryCauseOf(NoticeCause cause)
+{
+    for (const auto& c : s_causes) {
+        if (c.notice == cause)
+            return c.history;
+    }
+    return HISTORY_CAUSE_NONE;   // a notice no record is kept for
+}
+
+namespace {
+
 std::wstring LoadText(UINT nID, const CHistoryTexts* pTexts = NULL)
 {
     if (pTexts) {
@@ -83,7 +114,7 @@ const UINT s_anSymbologyTexts[] = { 0, IDS_SYMBOLOGY_QR, IDS_SYMBOLOGY_DM, IDS_S
 UINT ResultTextId(const ScanRecord& record)
 {
     if (record.outcome == SCAN_TYPED) {
-        if (record.cause == NOTICE_CLIPBOARD_NOT_BACK)
+        if (record.cause == HISTORY_CAUSE_CLIPBOARD_NOT_BACK)
             return IDS_HISTORY_CLIPBOARD_NOT_BACK;
         return record.bDuplicate ? IDS_HISTORY_TYPED_DUPLICATE : IDS_HISTORY_TYPED;
     }
@@ -92,14 +123,14 @@ UINT ResultTextId(const ScanRecord& record)
     if (record.outcome == SCAN_DUPLICATE)
         return IDS_HISTORY_DUPLICATE;
     switch (record.cause) {
-    case NOTICE_TYPED_SELF: return IDS_HISTORY_SELF;
-    case NOTICE_TYPED_NO_FOCUS: return IDS_HISTORY_NO_FOCUS;
-    case NOTICE_TYPED_ELEVATED: return IDS_HISTORY_ELEVATED;
-    case NOTICE_REJECTED: return IDS_HISTORY_REJECTED;
-    case NOTICE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
-    case NOTICE_TYPED_FRONT: return IDS_HISTORY_FRONT;
-    case NOTICE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
-    case NOTICE_TYPED_CANCELLED: return IDS_HISTORY_CANCELLED;
+    case HISTORY_CAUSE_SELF: return IDS_HISTORY_SELF;
+    case HISTORY_CAUSE_NO_FOCUS: return IDS_HISTORY_NO_FOCUS;
+    case HISTORY_CAUSE_ELEVATED: return IDS_HISTORY_ELEVATED;
+    case HISTORY_CAUSE_REJECTED: return IDS_HISTORY_REJECTED;
+    case HISTORY_CAUSE_PASTE_NOT_TAKEN: return IDS_HISTORY_PASTE_NOT_TAKEN;
+    case HISTORY_CAUSE_FRONT: return IDS_HISTORY_FRONT;
+    case HISTORY_CAUSE_QUEUE_FULL: return IDS_HISTORY_QUEUE_FULL;
+    case HISTORY_CAUSE_CANCELLED: return IDS_HISTORY_CANCELLED;
     default: return IDS_HISTORY_FAILED;
     }
 }
@@ -112,7 +143,8 @@ std::wstring HistoryResultText(const ScanRecord& record, const CHistoryTexts* pT
 {
     WCHAR szText[192];
     std::wstring strFormat = LoadText(ResultTextId(record), pTexts);
-    if (record.outcome == SCAN_NOT_TYPED && (record.cause == NOTICE_TYPED_FRONT || record.cause == NOTICE_TYPED_CANCELLED))
+    if (record.outcome == SCAN_NOT_TYPED &&
+        (record.cause == HISTORY_CAUSE_FRONT || record.cause == HISTORY_CAUSE_CANCELLED))
         wsprintfW(szText, strFormat.c_str(), (int)record.nTyped, (int)record.nTotal);
     else
         wsprintfW(szText, strFormat.c_str(), record.nRule);

@@ -11,6 +11,9 @@
 #include "notice.h"
 #include "store.h"
 
+// A notice's cause as the history keeps it.
+HistoryCause HistoryCauseOf(NoticeCause cause);
+
 // A decoded code as the history window shows it, written as a settings text
 // would write it: every control character in sight ({TAB}, {ENTER} for a
 // line break, {GS}, {RS}, {EOT}, else {U+XXXX}), noncharacters as {U+FDD0},

@@ -84,7 +84,7 @@ bool DecodePayload(const char* p, size_t n, ScanRecord* pRecord)
         return false;
     pRecord->outcome = (ScanOutcome)outcome;
     pRecord->symbology = (ScanSymbology)symbology;
-    pRecord->cause = cause;
+    pRecord->cause = (HistoryCause)cause;
     pRecord->nRule = nRule;
     pRecord->nTyped = nTyped;
     pRecord->nTotal = nTotal;

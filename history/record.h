@@ -13,6 +13,23 @@ enum ScanOutcome {
     SCAN_DUPLICATE     // scanned before, and the options say not to type it again
 };
 
+// Why a record was not typed, or how it was: the history file keeps it by
+// these numbers, which never change; new ones take new numbers.
+enum HistoryCause {
+    HISTORY_CAUSE_NONE = 0,
+    HISTORY_CAUSE_SELF = 1,                // the window in front is this program's
+    HISTORY_CAUSE_NO_FOCUS = 2,
+    HISTORY_CAUSE_ELEVATED = 3,
+    HISTORY_CAUSE_FAILED = 4,
+    HISTORY_CAUSE_PASTE_NOT_TAKEN = 5,
+    HISTORY_CAUSE_CLIPBOARD_NOT_BACK = 6,  // typed by a paste; the user's clipboard not put back
+    HISTORY_CAUSE_FRONT = 7,               // another window came to the front half-way
+    HISTORY_CAUSE_QUEUE_FULL = 8,
+    HISTORY_CAUSE_REJECTED = 9,            // by a rule
+    HISTORY_CAUSE_CANCELLED = 14,          // stopped half-way
+    HISTORY_CAUSE_DUPLICATE = 17           // scanned before
+};
+
 // Which symbology the engine read; it does not say, so it is known only
 // while one alone is switched on.
 enum ScanSymbology { SYMBOLOGY_UNKNOWN, SYMBOLOGY_QR, SYMBOLOGY_DM, SYMBOLOGY_BARCODE, SYMBOLOGY_PDF417 };
@@ -23,7 +40,7 @@ struct ScanRecord {
     std::wstring strCode;       // the decode as text
     std::wstring strProgram;    // file name of the program in front ("" if none)
     ScanOutcome outcome;
-    int cause;                  // the tray's NoticeCause: why it was not typed (0 otherwise)
+    HistoryCause cause;         // why it was not typed (or how it was)
     int nRule;                  // the rule that shaped or refused it; 0: none
     // Too long to keep whole: strCode holds only its start, for the window,
     // and strBytes nothing; it cannot be copied or typed again.

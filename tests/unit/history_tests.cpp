@@ -117,7 +117,7 @@ TEST_F(HistoryFile, ARestartKeepsTheRecords)
         first.symbology = SYMBOLOGY_DM;
         first.strCode = L"\x9c81" L"A12345";
         first.outcome = SCAN_NOT_TYPED;
-        first.cause = 7;
+        first.cause = HISTORY_CAUSE_FRONT;
         first.nTyped = 3;
         first.nTotal = 9;
         first.nRule = 12;
@@ -137,7 +137,7 @@ TEST_F(HistoryFile, ARestartKeepsTheRecords)
     EXPECT_EQ(L"\x9c81" L"A12345", first.strCode);
     EXPECT_EQ(L"notepad.exe", first.strProgram);
     EXPECT_EQ(SCAN_NOT_TYPED, first.outcome);
-    EXPECT_EQ(7, first.cause);
+    EXPECT_EQ(HISTORY_CAUSE_FRONT, first.cause);   // 7 on disk, as always
     EXPECT_EQ(12, first.nRule);
     EXPECT_EQ(3u, first.nTyped);
     EXPECT_EQ(9u, first.nTotal);
