@@ -9,6 +9,7 @@
 
 #include "ScanWedgeDlg.h"
 #include "export.h"
+#include "snapshot.h"
 #include "resource.h"
 #include "uitext.h"
 
@@ -28,13 +29,14 @@ const std::initializer_list<UINT> kHeaderTexts = { IDS_HISTORY_TIME, IDS_HISTORY
 
 // Newest first, as the window lists them; made on the history file's worker
 // from the texts loaded before.
-ExportTable HistoryTable(const std::vector<ScanRecord>& records, const CHistoryTexts& texts)
+ExportTable HistoryTable(const CRecordSnapshot& records, const CHistoryTexts& texts)
 {
     ExportTable table;
     for (UINT nID : kHeaderTexts)
         table.header.push_back(texts.texts.at(nID));
-    table.rows.reserve(records.size());
-    for (const ScanRecord& record : records) {
+    table.rows.reserve(records.Count());
+    for (size_t i = 0; i < records.Count(); ++i) {
+        ScanRecord record = records.At(i);
         // The code exactly as it came; one not kept says so.
         std::wstring strCode = record.bNotKept ? texts.texts.at(IDS_HISTORY_PASTED) : record.strCode;
         table.rows.push_back({ record.nTime, { SymbologyText(record.symbology, &texts), strCode,
@@ -121,10 +123,13 @@ void CHistoryDlg::Export(const std::vector<const ScanRecord*>& records)
     job.strSeparator = ListSeparator();
     size_t nRows = records.size();
     try {
-        auto pCopies = std::make_shared<std::vector<ScanRecord>>();
-        pCopies->reserve(records.size());
+        auto pCopies = std::make_shared<CRecordSnapshot>();
+        size_t nChars = 0;
         for (const ScanRecord* pRecord : records)
-            pCopies->push_back(*pRecord);
+            nChars += CRecordSnapshot::Chars(*pRecord);
+        pCopies->Reserve(records.size(), nChars);
+        for (const ScanRecord* pRecord : records)
+            pCopies->Add(*pRecord);
         auto pTexts = std::make_shared<CHistoryTexts>(LoadHistoryTexts(kHeaderTexts));
         job.makeTable = [pCopies, pTexts]() { return HistoryTable(*pCopies, *pTexts); };
     } catch (const std::bad_alloc&) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export.h"
+#include "snapshot.h"
 #include "store.h"
 
 namespace {
@@ -156,10 +157,13 @@ int main()
     TimeAdds(loaded, [](size_t n) { return n < 200; }, &dIdleMean, &dIdleLongest);
     for (bool bCsv : { true, false }) {
         start = Now();
-        auto pCopies = std::make_shared<std::vector<ScanRecord>>();
-        pCopies->reserve(loaded.Count());
+        auto pCopies = std::make_shared<CRecordSnapshot>();
+        size_t nChars = 0;
         for (size_t i = 0; i < loaded.Count(); ++i)
-            pCopies->push_back(loaded.At(i));
+            nChars += CRecordSnapshot::Chars(loaded.At(i));
+        pCopies->Reserve(loaded.Count(), nChars);
+        for (size_t i = 0; i < loaded.Count(); ++i)
+            pCopies->Add(loaded.At(i));
         double dCopy = Seconds(start);
         CHistoryExport job;
         job.strPath = strOut;
@@ -168,9 +172,11 @@ int main()
         job.makeTable = [pCopies]() {
             ExportTable table;
             table.header = { L"Time", L"Symbology", L"Code", L"Result", L"Program" };
-            table.rows.reserve(pCopies->size());
-            for (const ScanRecord& record : *pCopies)
+            table.rows.reserve(pCopies->Count());
+            for (size_t i = 0; i < pCopies->Count(); ++i) {
+                ScanRecord record = pCopies->At(i);
                 table.rows.push_back({ record.nTime, { L"1D barcode", record.strCode, L"Typed", record.strProgram } });
+            }
             return table;
         };
         start = Now();

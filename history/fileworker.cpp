@@ -72,6 +72,9 @@ bool CHistoryFileWorker::Start(HWND hWnd, UINT nMessage)
     m_hWnd = hWnd;
     m_nMessage = nMessage;
     m_hThread = CreateThread(NULL, 0, ThreadMain, this, 0, NULL);
+    // Background work: a decode on the tray thread goes first.
+    if (m_hThread)
+        SetThreadPriority(m_hThread, THREAD_PRIORITY_BELOW_NORMAL);
     return m_hThread != NULL;
 }
 
