@@ -81,11 +81,15 @@ bool CHistoryFileWorker::Start(HWND hWnd, UINT nMessage)
 void CHistoryFileWorker::Push(CRequest&& request, bool bSupersedes)
 {
     EnterCriticalSection(&m_lock);
+    // The worker waits only on an empty queue: the event is set for the
+    // first request after one, not for every record.
+    bool bWake = m_queue.empty();
     m_queue.push_back(std::move(request));
     if (bSupersedes)
         ++m_nEpoch;
     LeaveCriticalSection(&m_lock);
-    SetEvent(m_hWork);
+    if (bWake)
+        SetEvent(m_hWork);
 }
 
 void CHistoryFileWorker::Open(unsigned nGeneration, const std::wstring& strPath, size_t nLimit, size_t nByteLimit)
