@@ -343,7 +343,11 @@ TEST_F(HistoryFile, AFileCallThatFailsLosesNothing)
         { CALL_WRITE, 1, 1, false, HISTORY_FILE_WRITE_FAILED, 7502 },   // that record alone
         { CALL_MOVE, 1, 1, true, HISTORY_FILE_COMPACT_FAILED, 7503 },
     };
-    CHistoryFileCalls system = g_historyFileCalls;
+    // The system's calls back whatever a case does.
+    struct CRestore {
+        CHistoryFileCalls system = g_historyFileCalls;
+        ~CRestore() { g_historyFileCalls = system; }
+    } restore;
     for (const auto& c : cases) {
         DeleteFileW(Path().c_str());
         std::string strPad(c.bBig ? 600 : 0, 'x');
@@ -366,7 +370,7 @@ TEST_F(HistoryFile, AFileCallThatFailsLosesNothing)
             EXPECT_TRUE(Saw(c.seen)) << c.call;
             EXPECT_EQ(c.call == CALL_READ, Saw(HISTORY_FILE_LOAD_RETRY)) << c.call;
         }
-        g_historyFileCalls = system;
+        g_historyFileCalls = restore.system;
         CScanHistory history;
         Start(history);
         ASSERT_EQ(c.nAfter, history.Count()) << c.call;
