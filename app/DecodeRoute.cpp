@@ -105,7 +105,7 @@ void CScanWedgeDlg::RefuseDecode(const std::string& strBytes, size_t nWaiting)
         ShapedDecode shaped = ShapeDecode(strBytes.c_str(), COutputOptions(), false);
         record.strCode = shaped.strCode;
         record.outcome = SCAN_NOT_TYPED;
-        record.cause = NOTICE_QUEUE_FULL;
+        record.cause = HISTORY_CAUSE_QUEUE_FULL;
         LogWrite("Decode", "Refused, %u decodes waiting:%s", (unsigned)nWaiting, (LPCSTR)shaped.strLogged);
         ShowNotice(NOTICE_TYPING, NOTICE_QUEUE_FULL, 0, 0, SoundOutcome(NOTICE_QUEUE_FULL, L""));
         AddToHistory(record);
@@ -175,7 +175,7 @@ bool CScanWedgeDlg::StartTyping()
 void CScanWedgeDlg::FinishDecode(NoticeCause cause)
 {
     ScanRecord& record = m_record;
-    record.cause = cause;
+    record.cause = HistoryCauseOf(cause);
     // Pasted, the user's clipboard not back yet: typed, and said so.
     record.outcome = CountsAsTyped(cause) ? SCAN_TYPED : cause == NOTICE_DUPLICATE ? SCAN_DUPLICATE : SCAN_NOT_TYPED;
     if (cause == NOTICE_PASTE_NOT_TAKEN)

@@ -21,7 +21,7 @@
 
 // The tray window's own messages, each with a number of its own:
 // WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
-// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_LOADED, + 41 WM_HISTORY_CLEAR (history.h).
+// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_FILE, + 41 WM_HISTORY_CLEAR (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
@@ -62,6 +62,10 @@ public:
     const CScanHistory& History() const { return m_history; }
     // Every record gone, from the window and the file.
     void ClearHistory();
+    // Written on the history file's worker; the window is told the result
+    // (CHistoryDlg::OnExported). False when it cannot be handed over.
+    bool ExportHistory(CHistoryExport&& job);
+    bool HistoryExporting() const { return m_bHistoryExporting; }
     // Types a recorded decode again into the user's window, as a decode of
     // its own in the history, the engine silenced and held off as for a
     // decode; false, and nothing done, while a decode is under way. The
@@ -90,7 +94,7 @@ protected:
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
-    afx_msg LRESULT OnHistoryLoaded(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHistoryFile(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnHistoryClear(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
@@ -211,6 +215,7 @@ private:
     NoticeCause m_nPendingNotice;          // asked for before the tray icon was there
     NoticeCause m_nBalloonCause;           // of the last balloon shown
     CScanHistory m_history;
+    bool m_bHistoryExporting = false;   // one export at a time
     CHistorySettings m_historyKept;        // as last put in force (at first the defaults)
     CHistoryDlg m_dlgHistory;
     CSettingsDlg m_dlgSettings;

@@ -10,7 +10,7 @@
 // NOTICE_CODE: what the code holds, apart from where it is typed.
 enum NoticeSubject { NOTICE_TYPING, NOTICE_DEVICE, NOTICE_SETTINGS, NOTICE_CODE, NOTICE_SUBJECTS };
 
-// The history file keeps a record's cause by its number: new causes go last.
+// New causes go last.
 enum NoticeCause {
     NOTICE_NONE,            // all well: nothing to tell
     NOTICE_TYPED_SELF,

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "export.h"
+#include "filecalls.h"
 #include "record.h"
 
 namespace {
@@ -11,8 +12,56 @@ bool LooksLikeFormula(const std::wstring& str)
     return !str.empty() && wcschr(L"=+-@\t\r\n", str[0]) != NULL;
 }
 
-std::wstring Field(const std::wstring& str, const std::wstring& strSeparator)
+bool IsControl(wchar_t ch)
 {
+    return ch < 0x20 || ch == 0x7F;
+}
+
+// A control character would end a row or a field, or be dropped, in some
+// reader: it is written as its name, braces doubled so no text reads as one.
+std::wstring Named(const std::wstring& str)
+{
+    std::wstring out;
+    for (size_t i = 0; i < str.size(); ++i) {
+        wchar_t ch = str[i];
+        if (ch == L'{' || ch == L'}') {
+            out.append(2, ch);
+            continue;
+        }
+        if (!IsControl(ch)) {
+            out += ch;
+            continue;
+        }
+        switch (ch) {
+        case L'\t': out += L"{TAB}"; break;
+        case L'\r':
+            if (i + 1 < str.size() && str[i + 1] == L'\n')
+                ++i;
+            out += L"{ENTER}";
+            break;
+        case L'\n': out += L"{ENTER}"; break;
+        case 0x1D: out += L"{GS}"; break;
+        case 0x1E: out += L"{RS}"; break;
+        case 0x04: out += L"{EOT}"; break;
+        default: {
+            wchar_t szName[16];
+            wsprintfW(szName, L"{U+%04X}", (unsigned)ch);
+            out += szName;
+        }
+        }
+    }
+    return out;
+}
+
+std::wstring Field(const std::wstring& strText, const std::wstring& strSeparator)
+{
+    std::wstring str = strText;
+    for (wchar_t ch : strText) {
+        if (IsControl(ch)) {
+            str = Named(strText);
+            break;
+        }
+    }
     bool bFormula = LooksLikeFormula(str);
     if (!bFormula && str.find_first_of(L"\"\r\n") == std::wstring::npos && str.find(strSeparator) == std::wstring::npos)
         return str;
@@ -35,14 +84,9 @@ std::wstring ListSeparator()
     return szSeparator;
 }
 
-// Local time as "2026-12-10 13:45:07": read as a date and time by a
-// spreadsheet in every locale.
-static std::wstring TimeField(unsigned long long nTime)
+std::wstring ExportTimeText(unsigned long long nTime)
 {
-    FILETIME utc = { (DWORD)nTime, (DWORD)(nTime >> 32) }, local;
-    SYSTEMTIME time = {};
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
+    SYSTEMTIME time = LocalTimeOf(nTime);
     WCHAR szText[32];
     wsprintfW(szText, L"%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour,
               time.wMinute, time.wSecond);
@@ -56,7 +100,7 @@ std::string CsvText(const ExportTable& table, const std::wstring& strSeparator)
         text += (i ? strSeparator : L"") + Field(table.header[i], strSeparator);
     text += L"\r\n";
     for (const ExportRow& row : table.rows) {
-        text += TimeField(row.nTime);
+        text += ExportTimeText(row.nTime);
         for (const std::wstring& str : row.texts)
             text += strSeparator + Field(str, strSeparator);
         text += L"\r\n";
@@ -66,13 +110,20 @@ std::string CsvText(const ExportTable& table, const std::wstring& strSeparator)
 
 bool WriteWholeFile(const std::wstring& strPath, const std::string& data)
 {
-    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    std::wstring strTemp = strPath + L".tmp";
+    HANDLE hFile = g_historyFileCalls.pOpen(strTemp.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return false;
     DWORD nPut = 0;
-    bool bWritten = WriteFile(hFile, data.data(), (DWORD)data.size(), &nPut, NULL) && nPut == data.size();
+    bool bWritten = g_historyFileCalls.pWrite(hFile, data.data(), (DWORD)data.size(), &nPut, NULL) &&
+                    nPut == data.size() && FlushFileBuffers(hFile);
     CloseHandle(hFile);
-    if (!bWritten)
-        DeleteFileW(strPath.c_str());
+    bWritten = bWritten && g_historyFileCalls.pMove(strTemp.c_str(), strPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!bWritten) {
+        DWORD dwError = GetLastError();
+        DeleteFileW(strTemp.c_str());
+        SetLastError(dwError);
+    }
     return bWritten;
 }

@@ -4,13 +4,24 @@
 #include <string.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <deque>
+#include <new>
+
+#include "filecalls.h"
+
+CHistoryFileCalls g_historyFileCalls = { CreateFileW, ReadFile, WriteFile, MoveFileExW };
+
 namespace {
 
 const char kMagic[8] = { 'N', 'Z', 'H', 'I', 'S', 'T', '\r', '\n' };
 const unsigned kVersion = 1;
 const unsigned kRecordMark = 0x52485A4E;   // "NZHR"
 const size_t kFrameSize = 12;              // mark, length, CRC
-const unsigned kMaxPayload = 1 << 20;
+// The largest record that can be: its fields, a code of kKeepWhole bytes,
+// its text of kKeepWhole characters in UTF-8, a program name of
+// kKeepProgram characters.
+const unsigned kMaxPayload = 38 + kKeepWhole + 3 * kKeepWhole + 3 * kKeepProgram;
 
 enum RecordFlags { FLAG_CUT = 1, FLAG_NO_CODE = 2, FLAG_RETYPED = 4, FLAG_DUPLICATE = 8 };
 
@@ -73,7 +84,7 @@ bool DecodePayload(const char* p, size_t n, ScanRecord* pRecord)
         return false;
     pRecord->outcome = (ScanOutcome)outcome;
     pRecord->symbology = (ScanSymbology)symbology;
-    pRecord->cause = cause;
+    pRecord->cause = (HistoryCause)cause;
     pRecord->nRule = nRule;
     pRecord->nTyped = nTyped;
     pRecord->nTotal = nTotal;
@@ -91,7 +102,7 @@ bool DecodePayload(const char* p, size_t n, ScanRecord* pRecord)
 bool WriteAll(HANDLE hFile, std::string& data)
 {
     DWORD nPut = 0;
-    bool bWritten = data.empty() || (WriteFile(hFile, data.data(), (DWORD)data.size(), &nPut, NULL) && nPut == data.size());
+    bool bWritten = data.empty() || (g_historyFileCalls.pWrite(hFile, data.data(), (DWORD)data.size(), &nPut, NULL) && nPut == data.size());
     data.clear();
     return bWritten;
 }
@@ -142,62 +153,202 @@ std::string EncodeRecord(const ScanRecord& record, bool bWithCode)
     return out;
 }
 
-bool ParseHistory(const std::string& data, HistoryFileContents* pContents)
-{
-    if (data.size() < kHistoryHeaderSize || memcmp(data.data(), kMagic, sizeof(kMagic)) != 0)
-        return false;
-    unsigned nVersion = 0;
-    memcpy(&nVersion, data.data() + sizeof(kMagic), 4);
-    if (nVersion != kVersion)
-        return false;
-    const char* p = data.data();
-    size_t nPos = kHistoryHeaderSize, nEnd = data.size();
-    pContents->records.reserve(pContents->records.size() + nEnd / 96);
-    bool bInGap = false;   // between a damaged record and the next mark
-    while (nPos + kFrameSize <= nEnd) {
-        unsigned frame[3];
-        memcpy(frame, p + nPos, sizeof(frame));
-        ScanRecord record = {};
-        if (frame[0] == kRecordMark && frame[1] <= kMaxPayload && nPos + kFrameSize + frame[1] <= nEnd &&
-            Crc(p + nPos + kFrameSize, frame[1]) == frame[2] &&
-            DecodePayload(p + nPos + kFrameSize, frame[1], &record)) {
-            record.nStored = (unsigned)(kFrameSize + frame[1]);
-            pContents->records.push_back(std::move(record));
-            nPos += kFrameSize + frame[1];
-            bInGap = false;
-            continue;
+namespace {
+
+// The CRC-32 of every prefix of a piece of the file: the CRC of any frame in
+// it then costs one product, so that finding the next record after damage
+// costs time in proportion to the file, whatever lengths its frames claim.
+class CPrefixCrc {
+public:
+    CPrefixCrc() : m_ops(kMaxPayload + 1, 0)
+    {
+        for (unsigned n = 0; n < 256; ++n) {
+            unsigned c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xEDB88320U ^ (c >> 1) : c >> 1;
+            m_table[n] = c;
         }
-        if (!bInGap)
-            ++pContents->nSkipped;
-        bInGap = true;
-        // The next mark: a record written after the damage.
-        const char* pNext = static_cast<const char*>(memchr(p + nPos + 1, 'N', nEnd - nPos - 1));
-        while (pNext && (size_t)(pNext - p) + 4 <= nEnd && memcmp(pNext, &kRecordMark, 4) != 0)
-            pNext = static_cast<const char*>(memchr(pNext + 1, 'N', nEnd - (pNext + 1 - p)));
-        if (!pNext || (size_t)(pNext - p) + 4 > nEnd)
-            break;
-        nPos = pNext - p;
     }
-    if (nPos < nEnd && !bInGap && nPos + kFrameSize > nEnd)
-        ++pContents->nSkipped;   // a torn last frame
+    void Take(const char* p, size_t n)
+    {
+        m_prefix.resize(n + 1);
+        unsigned c = 0xFFFFFFFFU;
+        m_prefix[0] = 0;
+        for (size_t i = 0; i < n; ++i) {
+            c = m_table[(c ^ (unsigned char)p[i]) & 0xFF] ^ (c >> 8);
+            m_prefix[i + 1] = ~c;
+        }
+    }
+    // The CRC of bytes [nFrom, nFrom + n) of the piece taken.
+    unsigned Of(size_t nFrom, size_t n)
+    {
+        if (!m_ops[n])
+            m_ops[n] = crc32_combine_gen((z_off_t)n);
+        return m_prefix[nFrom + n] ^ (unsigned)crc32_combine_op(m_prefix[nFrom], 0, m_ops[n]);
+    }
+
+private:
+    unsigned m_table[256];
+    std::vector<unsigned> m_prefix;
+    std::vector<uLong> m_ops;   // by length: 0 until needed
+};
+
+// The records as they are read, only the newest within the bounds kept.
+class CParse {
+public:
+    CParse(HistoryFileContents* pContents, size_t nLimit, size_t nByteLimit)
+        : m_pContents(pContents), m_nLimit(nLimit), m_nByteLimit(nByteLimit), m_nBytes(0), m_bInGap(false)
+    {
+    }
+    // Takes what it can of data (file offset nBase); returns how much it
+    // took: a frame that may end beyond the piece waits for the next unless
+    // bLast.
+    size_t Take(const char* p, size_t nSize, unsigned long long nBase, bool bLast)
+    {
+        m_crc.Take(p, nSize);
+        size_t nPos = 0;
+        while (nPos + kFrameSize <= nSize) {
+            unsigned frame[3];
+            memcpy(frame, p + nPos, sizeof(frame));
+            bool bMark = frame[0] == kRecordMark && frame[1] <= kMaxPayload;
+            if (bMark && nPos + kFrameSize + frame[1] > nSize && !bLast)
+                return nPos;   // the rest comes with the next piece
+            ScanRecord record = {};
+            if (bMark && nPos + kFrameSize + frame[1] <= nSize && m_crc.Of(nPos + kFrameSize, frame[1]) == frame[2] &&
+                DecodePayload(p + nPos + kFrameSize, frame[1], &record)) {
+                record.nStored = (unsigned)(kFrameSize + frame[1]);
+                record.nTag = nBase + nPos;
+                Keep(std::move(record));
+                nPos += kFrameSize + frame[1];
+                m_bInGap = false;
+                continue;
+            }
+            if (!m_bInGap)
+                ++m_pContents->nSkipped;
+            m_bInGap = true;
+            // The next mark: a record written after the damage.
+            size_t nNext = nPos + 1;
+            while (nNext + 4 <= nSize && memcmp(p + nNext, &kRecordMark, 4) != 0) {
+                const void* pN = memchr(p + nNext + 1, 'N', nSize - nNext - 1);
+                nNext = pN ? static_cast<const char*>(pN) - p : nSize;
+            }
+            if (nNext + 4 > nSize)
+                return bLast ? nSize : std::min(nNext, nSize - 3);
+            nPos = nNext;
+        }
+        if (bLast && nPos < nSize && !m_bInGap)
+            ++m_pContents->nSkipped;   // a torn last frame
+        return bLast ? nSize : nPos;
+    }
+
+private:
+    void Keep(ScanRecord&& record)
+    {
+        std::deque<ScanRecord>& records = m_records;
+        m_nBytes += RecordMemory(record);
+        records.push_back(std::move(record));
+        while (records.size() > m_nLimit || (m_nBytes > m_nByteLimit && records.size() > 1)) {
+            m_nBytes -= RecordMemory(records.front());
+            records.pop_front();
+            ++m_pContents->nBeyond;
+        }
+    }
+
+public:
+    std::deque<ScanRecord> m_records;
+
+private:
+    HistoryFileContents* m_pContents;
+    size_t m_nLimit, m_nByteLimit, m_nBytes;
+    bool m_bInGap;   // between a damaged record and the next mark
+    CPrefixCrc m_crc;
+};
+
+bool CheckHeader(const char* p, size_t n)
+{
+    unsigned nVersion = 0;
+    if (n < kHistoryHeaderSize || memcmp(p, kMagic, sizeof(kMagic)) != 0)
+        return false;
+    memcpy(&nVersion, p + sizeof(kMagic), 4);
+    return nVersion == kVersion;
+}
+
+void TakeRecords(CParse& parse, HistoryFileContents* pContents)
+{
+    pContents->records.reserve(pContents->records.size() + parse.m_records.size());
+    for (ScanRecord& record : parse.m_records)
+        pContents->records.push_back(std::move(record));
+    parse.m_records.clear();
+}
+
+}  // namespace
+
+size_t RecordMemory(const ScanRecord& record)
+{
+    return sizeof(ScanRecord) + record.strBytes.capacity() +
+           (record.strCode.capacity() + record.strProgram.capacity()) * sizeof(wchar_t);
+}
+
+bool ParseHistory(const std::string& data, HistoryFileContents* pContents, size_t nLimit, size_t nByteLimit)
+{
+    if (!CheckHeader(data.data(), data.size()))
+        return false;
+    CParse parse(pContents, nLimit, nByteLimit);
+    parse.Take(data.data() + kHistoryHeaderSize, data.size() - kHistoryHeaderSize, kHistoryHeaderSize, true);
+    TakeRecords(parse, pContents);
     return true;
+}
+
+bool ReadHistory(HANDLE hFile, unsigned long long nSize, HistoryFileContents* pContents, size_t nLimit,
+                 size_t nByteLimit)
+{
+    try {
+        const size_t kPiece = 1 << 20;
+        std::vector<char> buffer(kPiece + kFrameSize + kMaxPayload);
+        LARGE_INTEGER start = {};
+        DWORD nGot = 0;
+        if (!SetFilePointerEx(hFile, start, NULL, FILE_BEGIN) || nSize < kHistoryHeaderSize ||
+            !g_historyFileCalls.pRead(hFile, &buffer[0], (DWORD)kHistoryHeaderSize, &nGot, NULL) ||
+            nGot != kHistoryHeaderSize || !CheckHeader(&buffer[0], nGot))
+            return false;
+        CParse parse(pContents, nLimit, nByteLimit);
+        unsigned long long nRead = kHistoryHeaderSize, nBase = kHistoryHeaderSize;
+        size_t nHeld = 0;
+        while (nRead < nSize || nHeld) {
+            size_t nWant = (size_t)std::min<unsigned long long>(buffer.size() - nHeld, nSize - nRead);
+            nGot = 0;
+            if (nWant && (!g_historyFileCalls.pRead(hFile, &buffer[nHeld], (DWORD)nWant, &nGot, NULL) || nGot != nWant))
+                return false;
+            nRead += nGot;
+            nHeld += nGot;
+            bool bLast = nRead >= nSize;
+            size_t nTaken = parse.Take(&buffer[0], nHeld, nBase, bLast);
+            if (bLast)
+                break;
+            memmove(&buffer[0], &buffer[nTaken], nHeld - nTaken);
+            nHeld -= nTaken;
+            nBase += nTaken;
+        }
+        TakeRecords(parse, pContents);
+        pContents->nRead = nSize;
+        return true;
+    } catch (const std::bad_alloc&) {
+        pContents->records.clear();
+        pContents->bOutOfMemory = true;
+        return false;
+    }
 }
 
 bool ReadHistoryFile(const std::wstring& strPath, unsigned long long nSize, HistoryFileContents* pContents)
 {
-    HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               NULL, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    HANDLE hFile = g_historyFileCalls.pOpen(strPath.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return false;
-    std::string data;
-    bool bRead = nSize < 0x40000000;
-    if (bRead) {
-        data.resize((size_t)nSize);
-        DWORD nGot = 0;
-        bRead = nSize == 0 || (ReadFile(hFile, &data[0], (DWORD)nSize, &nGot, NULL) && nGot == nSize);
-    }
+    bool bRead = ReadHistory(hFile, nSize, pContents);
     CloseHandle(hFile);
-    return bRead && ParseHistory(data, pContents);
+    return bRead;
 }
 
 bool RewriteHistoryFile(const std::wstring& strPath, const std::vector<ScanRecord*>& records)

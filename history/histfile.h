@@ -19,27 +19,28 @@ std::string EncodeRecord(const ScanRecord& record, bool bWithCode);
 // Writes data whole and empties it.
 bool WriteAll(HANDLE hFile, std::string& data);
 
-// Reads the first nSize bytes of the file on a thread of its own and posts
-// nMessage to hWnd with a HistoryFileContents* in lParam (NULL when the file
-// could not be read), which the receiver deletes.
-struct HistoryFileContents;
-bool StartHistoryLoad(const std::wstring& strPath, unsigned long long nSize, HWND hWnd, UINT nMessage);
-
 // The header every history file starts with.
 std::string HistoryFileHeader();
 const size_t kHistoryHeaderSize = 16;
 
 // The records of a file's first nSize bytes (the file as it stood), oldest
-// first; those skipped are counted. False when the file cannot be read or
-// is not a history file.
+// first, read in pieces: only the newest nLimit within nByteLimit of memory
+// are kept, those before counted; those skipped as damaged are counted.
+// False when the file cannot be read whole, memory runs out, or it is not a
+// history file; nothing read is kept then.
 struct HistoryFileContents {
-    std::vector<ScanRecord> records;
+    std::vector<ScanRecord> records;   // each nTag: where it starts in the file
     size_t nSkipped = 0;      // damaged or torn
+    size_t nBeyond = 0;       // beyond the bounds
+    unsigned long long nRead = 0;   // the bytes read
+    bool bOutOfMemory = false;
 };
-bool ParseHistory(const std::string& data, HistoryFileContents* pContents);
+const size_t kReadAll = (size_t)-1;
+bool ParseHistory(const std::string& data, HistoryFileContents* pContents, size_t nLimit = kReadAll,
+                  size_t nByteLimit = kReadAll);
+bool ReadHistory(HANDLE hFile, unsigned long long nSize, HistoryFileContents* pContents, size_t nLimit = kReadAll,
+                 size_t nByteLimit = kReadAll);
 bool ReadHistoryFile(const std::wstring& strPath, unsigned long long nSize, HistoryFileContents* pContents);
 
-// Writes the records (oldest first) to a file of their own beside strPath,
-// then puts it in strPath's place: a crash on the way leaves the old file.
-// Each record's nStored says what it takes there.
-bool RewriteHistoryFile(const std::wstring& strPath, const std::vector<ScanRecord*>& records);
+// The memory a record takes, its texts included.
+size_t RecordMemory(const ScanRecord& record);

@@ -7,11 +7,8 @@
 
 namespace {
 
-size_t RecordBytes(const ScanRecord& record)
-{
-    return sizeof(ScanRecord) + record.strBytes.capacity() +
-           (record.strCode.capacity() + record.strProgram.capacity()) * sizeof(wchar_t);
-}
+// This run's records' tags, apart from those read back (their offsets).
+const unsigned long long kRunTag = 1ULL << 63;
 
 // The start of the code, never ending inside a key or pause of a typed text
 // or between the halves of a surrogate pair.
@@ -48,16 +45,11 @@ void Step(std::unordered_map<std::string, unsigned>& counts, const std::string& 
 }  // namespace
 
 CScanHistory::CScanHistory(size_t nLimit, size_t nByteLimit)
-    : m_nLimit(nLimit), m_nByteLimit(nByteLimit), m_nAdded(0), m_nBytes(0), m_nDays(0),
-      m_hFile(INVALID_HANDLE_VALUE), m_nFileSize(0), m_nLive(0), m_bMerged(false), m_bDropOlder(false), m_bCounting(false), m_nTodayStart(0),
-      m_nTomorrow(0)
+    : m_nLimit(nLimit), m_nByteLimit(nByteLimit), m_nAdded(0), m_nBytes(0), m_nDays(0), m_nNewestRead(0),
+      m_dwReadTick(0), m_bFile(false), m_nGeneration(0), m_nNextTag(0), m_nFileSize(0), m_nLive(0),
+      m_nSinceCompact(0), m_nCompactFloor(0), m_bCompacting(false), m_bMerged(false), m_bDropOlder(false),
+      m_bCounting(false), m_nTodayStart(0), m_nTomorrow(0)
 {
-}
-
-CScanHistory::~CScanHistory()
-{
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hFile);
 }
 
 void CScanHistory::Add(const ScanRecord& record)
@@ -73,8 +65,10 @@ void CScanHistory::Add(const ScanRecord& record)
         m_records.push_front(record);
     }
     ScanRecord& added = m_records.front();
+    if (added.strProgram.size() > kKeepProgram)
+        added.strProgram.resize(kKeepProgram);
     added.bThisRun = true;
-    m_nBytes += RecordBytes(added);
+    m_nBytes += RecordMemory(added);
     RollDay(added.nTime);
     Count(added, 1);
     Append(added);
@@ -83,18 +77,32 @@ void CScanHistory::Add(const ScanRecord& record)
     CompactIfDue();
 }
 
-void CScanHistory::Prune(unsigned long long nNewest)
+unsigned long long CScanHistory::AgeNow(unsigned long long nNow) const
 {
-    unsigned long long nAge = (unsigned long long)m_nDays * kHistoryDay;
-    while (m_records.size() > 1 && (m_records.size() > m_nLimit || m_nBytes > m_nByteLimit ||
-                                    (m_nDays > 0 && m_records.back().nTime + nAge < nNewest)))
+    if (!m_nNewestRead)
+        return nNow;
+    // A run longer than 49 days counts its time from less: it deletes later.
+    unsigned long long nRun = (unsigned long long)(DWORD)(GetTickCount() - m_dwReadTick) * (kHistorySecond / 1000);
+    return std::min(nNow, m_nNewestRead + nRun);
+}
+
+bool CScanHistory::TooOld(const ScanRecord& record, unsigned long long nNow) const
+{
+    return m_nDays > 0 && record.nTime + (unsigned long long)m_nDays * kHistoryDay < nNow;
+}
+
+void CScanHistory::Prune(unsigned long long nNow)
+{
+    unsigned long long nAgeNow = AgeNow(nNow);
+    while (m_records.size() > 1 &&
+           (m_records.size() > m_nLimit || m_nBytes > m_nByteLimit || TooOld(m_records.back(), nAgeNow)))
         DropOldest();
 }
 
 void CScanHistory::DropOldest()
 {
     const ScanRecord& oldest = m_records.back();
-    m_nBytes -= RecordBytes(oldest);
+    m_nBytes -= RecordMemory(oldest);
     m_nLive -= oldest.nStored;
     Count(oldest, -1);
     m_records.pop_back();
@@ -151,89 +159,101 @@ bool CScanHistory::ScannedBefore(const std::string& strBytes, DuplicateScope sco
 // One write for the whole record: a crash tears at most this one.
 void CScanHistory::Append(ScanRecord& record)
 {
-    if (m_hFile == INVALID_HANDLE_VALUE)
+    if (!m_bFile)
         return;
     std::string data = EncodeRecord(record, !record.bPasted);
     record.nStored = (unsigned)data.size();
-    if (!WriteAll(m_hFile, data)) {
-        record.nStored = 0;
-        return;
-    }
+    record.nTag = kRunTag | ++m_nNextTag;
     m_nFileSize += record.nStored;
     m_nLive += record.nStored;
+    m_nSinceCompact += record.nStored;
+    m_worker.Append(record.nTag, std::move(data));
 }
 
-bool CScanHistory::OpenFile(const std::wstring& strPath, unsigned long long* pnOlder)
+bool CScanHistory::OpenFile(const std::wstring& strPath)
 {
-    CloseFile(false);
-    *pnOlder = 0;
-    m_strPath = strPath;
-    m_bMerged = false;
-    m_bDropOlder = false;
-    for (int nTry = 0; nTry < 2; ++nTry) {
-        m_hFile = CreateFileW(strPath.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (m_hFile == INVALID_HANDLE_VALUE)
-            return false;
-        LARGE_INTEGER size = {};
-        GetFileSizeEx(m_hFile, &size);
-        std::string header = HistoryFileHeader(), found(header.size(), '\0');
-        DWORD nGot = 0;
-        if (size.QuadPart == 0) {
-            if (!WriteAll(m_hFile, header))
-                break;
-            m_nFileSize = kHistoryHeaderSize;
-            return true;
-        }
-        if (ReadFile(m_hFile, &found[0], (DWORD)found.size(), &nGot, NULL) && nGot == found.size() &&
-            found == header) {
-            m_nFileSize = *pnOlder = size.QuadPart;
-            return true;
-        }
-        // Not ours, or of a later version: kept aside, not overwritten.
-        CloseHandle(m_hFile);
-        m_hFile = INVALID_HANDLE_VALUE;
-        if (!MoveFileExW(strPath.c_str(), (strPath + L".old").c_str(), MOVEFILE_REPLACE_EXISTING))
-            return false;
-    }
-    CloseFile(false);
-    return false;
+    if (m_bFile)
+        return true;
+    if (!m_worker.Started())
+        return false;
+    m_bFile = true;
+    m_bMerged = m_bDropOlder = m_bCompacting = false;
+    m_nFileSize = m_nSinceCompact = m_nCompactFloor = 0;
+    m_worker.Open(++m_nGeneration, strPath, m_nLimit, m_nByteLimit);
+    return true;
 }
 
-void CScanHistory::CloseFile(bool bDelete)
+void CScanHistory::CloseFile(bool bDelete, const std::wstring& strPath)
 {
-    if (m_hFile != INVALID_HANDLE_VALUE)
-        CloseHandle(m_hFile);
-    m_hFile = INVALID_HANDLE_VALUE;
-    if (bDelete && !m_strPath.empty())
-        DeleteFileW(m_strPath.c_str());
-    if (bDelete) {
-        for (ScanRecord& record : m_records)
-            record.nStored = 0;
-        m_nLive = 0;
+    if (m_worker.Started() && (m_bFile || bDelete))
+        m_worker.Close(bDelete, strPath);
+    m_bFile = false;
+    ++m_nGeneration;
+    for (ScanRecord& record : m_records) {
+        record.nStored = 0;
+        record.nTag = 0;
     }
-    m_nFileSize = 0;
+    m_nLive = m_nFileSize = 0;
+}
+
+void CScanHistory::OnFileResult(const CHistoryFileResult& result, unsigned long long nNow)
+{
+    if (result.nGeneration != m_nGeneration || !m_bFile)
+        return;
+    switch (result.event) {
+    case HISTORY_FILE_LOADED: {
+        if (!m_bDropOlder)
+            m_nFileSize += result.contents.nRead;
+        HistoryFileContents& contents = const_cast<HistoryFileContents&>(result.contents);
+        Merge(contents, nNow);
+        break;
+    }
+    case HISTORY_FILE_LOAD_FAILED:
+        // Unread, its records stay in the file: it is never rewritten
+        // this run, unless cleared meanwhile.
+        if (m_bDropOlder) {
+            m_bMerged = true;
+            m_nFileSize = kHistoryHeaderSize + m_nLive;
+        }
+        break;
+    case HISTORY_FILE_COMPACTED:
+        m_bCompacting = false;
+        break;
+    case HISTORY_FILE_COMPACT_FAILED:
+        // Not tried again before the file doubles.
+        m_bCompacting = false;
+        m_nFileSize = result.nSize + m_nSinceCompact;
+        m_nCompactFloor = 2 * m_nFileSize;
+        break;
+    default:
+        break;
+    }
 }
 
 void CScanHistory::Merge(HistoryFileContents& older, unsigned long long nNow)
 {
-    // Records cleared, or the file given up, since the file was opened stay gone.
-    if (m_bDropOlder || m_hFile == INVALID_HANDLE_VALUE)
+    if (m_bMerged)
+        return;   // read once per opening: never twice in memory
+    // Records cleared since the file was opened stay gone.
+    if (m_bDropOlder)
         older.records.clear();
-    // Read back oldest first: the newest of them go behind this run's.
-    size_t nRoom = m_nLimit > m_records.size() ? m_nLimit - m_records.size() : 0;
-    size_t nFirst = older.records.size() > nRoom ? older.records.size() - nRoom : 0;
-    for (size_t i = older.records.size(); i-- > nFirst;) {
+    for (const ScanRecord& record : older.records)
+        m_nNewestRead = std::max(m_nNewestRead, record.nTime);
+    if (!older.records.empty())
+        m_dwReadTick = GetTickCount();
+    unsigned long long nAgeNow = AgeNow(nNow);
+    // Read back oldest first: the newest of them go behind this run's. One
+    // out of time order is judged alone.
+    for (size_t i = older.records.size(); i-- > 0 && m_records.size() < m_nLimit;) {
         ScanRecord& record = older.records[i];
-        if (m_nDays > 0 && record.nTime + (unsigned long long)m_nDays * kHistoryDay < nNow)
-            break;
-        m_records.push_back(std::move(record));
+        if (!TooOld(record, nAgeNow))
+            m_records.push_back(std::move(record));
     }
     older.records.clear();
     m_nBytes = 0;
     m_nLive = 0;
     for (const ScanRecord& record : m_records) {
-        m_nBytes += RecordBytes(record);
+        m_nBytes += RecordMemory(record);
         m_nLive += record.nStored;
     }
     Recount();
@@ -267,37 +287,30 @@ void CScanHistory::Clear()
     m_run.clear();
     m_nBytes = m_nLive = 0;
     ++m_nAdded;
-    if (m_hFile != INVALID_HANDLE_VALUE) {
-        bool bMerged = m_bMerged;
-        unsigned long long nOlder = 0;
-        CloseFile(true);
-        OpenFile(m_strPath, &nOlder);
-        m_bMerged = bMerged;
-        m_bDropOlder = !bMerged;
+    if (m_bFile) {
+        m_worker.Clear();
+        m_bDropOlder = !m_bMerged;
+        m_nFileSize = kHistoryHeaderSize;
+        m_nSinceCompact = m_nCompactFloor = 0;
     }
 }
 
 // Rewritten when the records let go take more room than those kept: an
 // append-only file grows by every record, and only a rewrite shrinks it.
+// The worker copies the kept records' frames as they are.
 void CScanHistory::CompactIfDue()
 {
-    if (m_hFile == INVALID_HANDLE_VALUE || !m_bMerged || m_nFileSize <= 2 * m_nLive + (1 << 20))
+    if (!m_bFile || !m_bMerged || m_bCompacting || m_nFileSize <= 2 * m_nLive + (1 << 20) ||
+        m_nFileSize < m_nCompactFloor)
         return;
-    std::vector<ScanRecord*> records;
-    records.reserve(m_records.size());
-    for (auto it = m_records.rbegin(); it != m_records.rend(); ++it)
-        records.push_back(&*it);
-    CloseHandle(m_hFile);
-    m_hFile = INVALID_HANDLE_VALUE;
-    bool bRewritten = RewriteHistoryFile(m_strPath, records);
-    unsigned long long nOlder = 0;
-    if (OpenFile(m_strPath, &nOlder)) {
-        m_nLive = 0;
-        for (const ScanRecord& record : m_records)
-            m_nLive += record.nStored;
-        // Not rewritten: not tried again before the file doubles.
-        if (!bRewritten)
-            m_nLive = m_nFileSize;
+    std::vector<unsigned long long> keep;
+    keep.reserve(m_records.size());
+    for (const ScanRecord& record : m_records) {
+        if (record.nTag && record.nStored)
+            keep.push_back(record.nTag);
     }
-    m_bMerged = true;
+    m_worker.Compact(std::move(keep));
+    m_bCompacting = true;
+    m_nFileSize = kHistoryHeaderSize + m_nLive;
+    m_nSinceCompact = 0;
 }

@@ -1,13 +1,14 @@
 // The scan history: the decodes newest first, kept in the user's profile
 // when asked, bounded by age, count and size, and the codes scanned before
-// for the duplicate warning. One owner: the tray window's thread.
+// for the duplicate warning. One owner: the tray window's thread; the file
+// is its worker's, which it hands work to and hears from by a message.
 #pragma once
 
 #include <deque>
 #include <string>
 #include <unordered_map>
 
-#include "histfile.h"
+#include "fileworker.h"
 #include "record.h"
 
 // Where "scanned before" looks.
@@ -20,12 +21,11 @@ const int kHistoryDays = 30;
 class CScanHistory {
 public:
     explicit CScanHistory(size_t nLimit = kHistoryRecords, size_t nByteLimit = kHistoryBytes);
-    ~CScanHistory();
 
-    // Adds a record, cut when too long to keep whole, and writes it to the
-    // file when there is one (a pasted code without its code); the oldest go
-    // while there are more than the limits or older than the days kept,
-    // counted from this record's time.
+    // Adds a record, cut when too long to keep whole, and has it written to
+    // the file when there is one (a pasted code without its code); the
+    // oldest go while there are more than the limits or older than the days
+    // kept (AgeNow).
     void Add(const ScanRecord& record);
     // Newest first: 0 is the last decode.
     size_t Count() const { return m_records.size(); }
@@ -38,27 +38,42 @@ public:
     // 0: no bound by age.
     void SetDays(int nDays) { m_nDays = nDays; }
 
-    // Keeps the history in the file from now on, made when missing; a file
-    // that is no history file is put aside. *pnOlder: how much of it the
-    // records before this run take, for StartHistoryLoad and Merge.
-    bool OpenFile(const std::wstring& strPath, unsigned long long* pnOlder);
-    // Keeps no file any more; deletes it when asked.
-    void CloseFile(bool bDelete);
-    bool HasFile() const { return m_hFile != INVALID_HANDLE_VALUE; }
-    // The records read back from the file, older than any added since it
-    // opened; nNow bounds them by age. The file is compacted when it holds
-    // much more than the records kept.
-    void Merge(HistoryFileContents& older, unsigned long long nNow);
+    // Starts the file's worker, whose results come to hWnd as nMessage for
+    // OnFileResult; false when it cannot start.
+    bool StartWorker(HWND hWnd, UINT nMessage) { return m_worker.Start(hWnd, nMessage); }
+    // Keeps the history in the file from now on, made when missing (a file
+    // that is no history file put aside); what it held is read back on the
+    // worker. False when the worker has not started.
+    bool OpenFile(const std::wstring& strPath);
+    // Keeps no file any more; deletes strPath when asked.
+    void CloseFile(bool bDelete, const std::wstring& strPath = std::wstring());
+    bool HasFile() const { return m_bFile; }
+    // A result of the file's worker: the records read back go behind this
+    // run's, bounded by age from nNow; the file is compacted when it holds
+    // much more than the records kept, and only once its records are in.
+    void OnFileResult(const CHistoryFileResult& result, unsigned long long nNow);
+    // Whether the records of the file are in (or the file started empty).
+    bool Merged() const { return m_bMerged; }
     // Every record gone, in memory and in the file.
     void Clear();
+    // Written on the worker, after the records handed to it before.
+    void Export(CHistoryExport&& job) { m_worker.Export(std::move(job)); }
+    CHistoryFileWorker& Worker() { return m_worker; }
 
     // Whether the code was scanned before within the scope; nNow tells
     // which day is today.
     bool ScannedBefore(const std::string& strBytes, DuplicateScope scope, unsigned long long nNow);
 
+    // The time ages are measured from: the earlier of nNow and the newest
+    // record read at start plus the time run since. A clock wrong for a
+    // while, ahead or behind, deletes nothing.
+    unsigned long long AgeNow(unsigned long long nNow) const;
+
 private:
     typedef std::unordered_map<std::string, unsigned> CCodeCounts;
-    void Prune(unsigned long long nNewest);
+    void Merge(HistoryFileContents& older, unsigned long long nNow);
+    void Prune(unsigned long long nNow);
+    bool TooOld(const ScanRecord& record, unsigned long long nNow) const;
     void DropOldest();
     void Count(const ScanRecord& record, int nStep);
     void RollDay(unsigned long long nNow);
@@ -72,11 +87,18 @@ private:
     size_t m_nBytes;
     int m_nDays;
     std::deque<ScanRecord> m_records;
-    // The file: its records' bytes, of all it holds.
-    std::wstring m_strPath;
-    HANDLE m_hFile;
+    unsigned long long m_nNewestRead;   // 0: none read
+    DWORD m_dwReadTick;                 // when they were read
+    // The file, as handed to the worker: its records' bytes, of all it holds.
+    CHistoryFileWorker m_worker;
+    bool m_bFile;
+    unsigned m_nGeneration;             // which opening the worker's results are of
+    unsigned long long m_nNextTag;
     unsigned long long m_nFileSize;
     unsigned long long m_nLive;
+    unsigned long long m_nSinceCompact;   // bytes handed over since the last rewrite asked
+    unsigned long long m_nCompactFloor;   // no rewrite before the file is this big
+    bool m_bCompacting;
     bool m_bMerged;   // the records before this run are in: the file may be rewritten
     bool m_bDropOlder;   // cleared before they came
     // The codes scanned, by scope: each record that counts is in each

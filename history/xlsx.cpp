@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "export.h"
+#include "record.h"
 #include "zipwriter.h"
 
 namespace {
@@ -134,15 +135,19 @@ void AppendTextCell(std::string& out, size_t nColumn, size_t nRow, const std::ws
     out += "</t></is></c>";
 }
 
-// Days since 1899-12-30 in local time, as spreadsheets count them.
+// 1899-12-30 is 109205 days before 1601-01-01, where FILETIME begins; a
+// workbook's dates run from 1900-01-01 to 9999-12-31.
+const unsigned long long kDay = 864000000000ULL;
+const unsigned long long kFirstDay = 109205ULL + 2, kLastDay = 109205ULL + 2958465ULL;
+
+// Days since 1899-12-30 in local time, as spreadsheets count them; "" when
+// out of the range a workbook holds.
 std::string SerialDate(unsigned long long nTime)
 {
-    FILETIME utc = { (DWORD)nTime, (DWORD)(nTime >> 32) }, local;
-    FileTimeToLocalFileTime(&utc, &local);
-    unsigned long long nLocal = ((unsigned long long)local.dwHighDateTime << 32) | local.dwLowDateTime;
-    // 1899-12-30 is 109205 days before 1601-01-01, where FILETIME begins.
-    const unsigned long long kDay = 864000000000ULL;
+    unsigned long long nLocal = LocalFileTimeOf(nTime);
     unsigned long long nDays = nLocal / kDay, nRest = nLocal % kDay;
+    if (nDays < kFirstDay || nDays > kLastDay)
+        return std::string();
     char szValue[32];
     // Whole seconds: ten digits after the point hold them exactly.
     unsigned long long nSeconds = nRest / 10000000ULL;
@@ -166,11 +171,17 @@ std::string Sheet(const ExportTable& table)
     out += "</row>";
     for (size_t nRow = 0; nRow < table.rows.size(); ++nRow) {
         const ExportRow& row = table.rows[nRow];
-        out += "<row><c r=\"";
-        AppendReference(out, 0, nRow + 2);
-        out += "\" s=\"1\"><v>";
-        out += SerialDate(row.nTime);
-        out += "</v></c>";
+        std::string strDate = SerialDate(row.nTime);
+        out += "<row>";
+        if (strDate.empty()) {
+            AppendTextCell(out, 0, nRow + 2, ExportTimeText(row.nTime), false);
+        } else {
+            out += "<c r=\"";
+            AppendReference(out, 0, nRow + 2);
+            out += "\" s=\"1\"><v>";
+            out += strDate;
+            out += "</v></c>";
+        }
         for (size_t i = 0; i < row.texts.size(); ++i)
             AppendTextCell(out, i + 1, nRow + 2, row.texts[i], false);
         out += "</row>";

@@ -23,6 +23,8 @@ public:
     void Refresh();
     // Tells how the code typed again went.
     void ShowResult(const ScanRecord& record);
+    // Tells how the export went; another may start.
+    void OnExported(const CHistoryFileResult& result);
 
 protected:
     BOOL OnInitDialog() override;
@@ -54,6 +56,8 @@ private:
     void UpdateButtons();
     void SetStatus(UINT nID);
     void Export(const std::vector<const ScanRecord*>& records);
+    void ShowExporting(int nRows, const std::wstring& strPath);
+    void ShowExportFailed(bool bOutOfMemory, int nRows, const std::wstring& strPath);
 
     CScanWedgeDlg* m_pTray;
     HWND m_hList;

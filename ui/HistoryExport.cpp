@@ -4,8 +4,12 @@
 
 #include <commdlg.h>
 
+#include <memory>
+#include <new>
+
 #include "ScanWedgeDlg.h"
 #include "export.h"
+#include "snapshot.h"
 #include "resource.h"
 #include "uitext.h"
 
@@ -20,19 +24,23 @@ std::wstring LoadText(UINT nID)
     return szText;
 }
 
-// Newest first, as the window lists them.
-ExportTable HistoryTable(const std::vector<const ScanRecord*>& records)
+const std::initializer_list<UINT> kHeaderTexts = { IDS_HISTORY_TIME, IDS_HISTORY_SYMBOLOGY, IDS_HISTORY_CODE,
+                                                    IDS_HISTORY_RESULT, IDS_HISTORY_PROGRAM };
+
+// Newest first, as the window lists them; made on the history file's worker
+// from the texts loaded before.
+ExportTable HistoryTable(const CRecordSnapshot& records, const CHistoryTexts& texts)
 {
     ExportTable table;
-    for (UINT nID : { IDS_HISTORY_TIME, IDS_HISTORY_SYMBOLOGY, IDS_HISTORY_CODE, IDS_HISTORY_RESULT,
-                      IDS_HISTORY_PROGRAM })
-        table.header.push_back(LoadText(nID));
-    table.rows.reserve(records.size());
-    for (const ScanRecord* pRecord : records) {
+    for (UINT nID : kHeaderTexts)
+        table.header.push_back(texts.texts.at(nID));
+    table.rows.reserve(records.Count());
+    for (size_t i = 0; i < records.Count(); ++i) {
+        ScanRecord record = records.At(i);
         // The code exactly as it came; one not kept says so.
-        std::wstring strCode = pRecord->bNotKept ? LoadText(IDS_HISTORY_PASTED) : pRecord->strCode;
-        table.rows.push_back({ pRecord->nTime, { SymbologyText(pRecord->symbology), strCode,
-                                                 HistoryResultText(*pRecord), pRecord->strProgram } });
+        std::wstring strCode = record.bNotKept ? texts.texts.at(IDS_HISTORY_PASTED) : record.strCode;
+        table.rows.push_back({ record.nTime, { SymbologyText(record.symbology, &texts), strCode,
+                                               HistoryResultText(record, &texts), record.strProgram } });
     }
     return table;
 }
@@ -97,21 +105,72 @@ void CHistoryDlg::OnExport()
     Export(records);
 }
 
+// The records are copied for the worker: the history may change while it
+// writes. The window says an export is under way until it is done.
 void CHistoryDlg::Export(const std::vector<const ScanRecord*>& records)
 {
-    // The table first: the history may change while the dialog is open.
-    ExportTable table = HistoryTable(records);
+    if (m_pTray->HistoryExporting()) {
+        ShowExporting(0, std::wstring());
+        return;
+    }
     bool bCsv = false;
     std::wstring strPath = AskFileName(m_hWnd, &bCsv);
     if (strPath.empty())
         return;
-    std::string data = bCsv ? CsvText(table, ListSeparator()) : XlsxData(table);
+    CHistoryExport job;
+    job.strPath = strPath;
+    job.bCsv = bCsv;
+    job.strSeparator = ListSeparator();
+    size_t nRows = records.size();
+    try {
+        auto pCopies = std::make_shared<CRecordSnapshot>();
+        size_t nChars = 0;
+        for (const ScanRecord* pRecord : records)
+            nChars += CRecordSnapshot::Chars(*pRecord);
+        pCopies->Reserve(records.size(), nChars);
+        for (const ScanRecord* pRecord : records)
+            pCopies->Add(*pRecord);
+        auto pTexts = std::make_shared<CHistoryTexts>(LoadHistoryTexts(kHeaderTexts));
+        job.makeTable = [pCopies, pTexts]() { return HistoryTable(*pCopies, *pTexts); };
+    } catch (const std::bad_alloc&) {
+        ShowExportFailed(true, (int)nRows, strPath);
+        return;
+    }
+    if (!m_pTray->ExportHistory(std::move(job))) {
+        ShowExportFailed(false, (int)nRows, strPath);
+        return;
+    }
+    ShowExporting((int)nRows, strPath);
+}
+
+void CHistoryDlg::ShowExporting(int nRows, const std::wstring& strPath)
+{
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_HISTORY_EXPORT), FALSE);
+    if (strPath.empty())
+        return;
     WCHAR szText[MAX_PATH + 128];
-    bool bWritten = !data.empty() && WriteWholeFile(strPath, data);
-    std::wstring strFormat = LoadText(bWritten ? IDS_EXPORT_DONE : IDS_EXPORT_FAILED);
-    if (bWritten)
-        wsprintfW(szText, strFormat.c_str(), (int)table.rows.size(), strPath.c_str());
+    wsprintfW(szText, LoadText(IDS_EXPORT_BUSY).c_str(), nRows, strPath.c_str());
+    SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, szText);
+}
+
+void CHistoryDlg::ShowExportFailed(bool bOutOfMemory, int nRows, const std::wstring& strPath)
+{
+    WCHAR szText[MAX_PATH + 128];
+    if (bOutOfMemory)
+        wsprintfW(szText, LoadText(IDS_EXPORT_NO_MEMORY).c_str(), nRows);
     else
-        wsprintfW(szText, strFormat.c_str(), strPath.c_str());
+        wsprintfW(szText, LoadText(IDS_EXPORT_FAILED).c_str(), strPath.c_str());
+    SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, szText);
+}
+
+void CHistoryDlg::OnExported(const CHistoryFileResult& result)
+{
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_HISTORY_EXPORT), TRUE);
+    if (!result.bDone) {
+        ShowExportFailed(result.bOutOfMemory, (int)result.nRows, result.strPath);
+        return;
+    }
+    WCHAR szText[MAX_PATH + 128];
+    wsprintfW(szText, LoadText(IDS_EXPORT_DONE).c_str(), (int)result.nRows, result.strPath.c_str());
     SetDlgItemTextW(m_hWnd, IDC_HISTORY_STATUS, szText);
 }

@@ -8,6 +8,7 @@ import datetime
 import io
 import os
 import re
+import select
 import subprocess
 import sys
 import time
@@ -28,6 +29,7 @@ from test_decode import DecodeCase
 WM_COMMAND, WM_TRAY_NOTIFY, NIN_BALLOONUSERCLICK = "0x111", "0x405", "0x405"
 ID_TRAY_HISTORY, IDC_HISTORY_RETYPE, IDC_HISTORY_STATUS = "32781", "1203", 1204
 IDC_HISTORY_SEARCH, IDC_HISTORY_OUTCOME, IDC_HISTORY_COUNTS, IDC_HISTORY_EXPORT = 1500, 1501, 1503, 1504
+LOGSTRESS = os.path.join(harness.TOOLS_DIR, "logstress.exe")
 CB_SETCURSEL, CBN_SELCHANGE, BM_CLICK, IDYES = "0x14e", 1, "0xf5", "6"
 ID_TRAY_SETTINGS, IDC_SET_HISTORY_CLEAR = "32780", 1509
 # Codes a spreadsheet would damage or run, and texts CSV must quote.
@@ -264,9 +266,38 @@ class History(DecodeCase):
                                      and w["title"] == norza.text("history_page")], what="the question")[0]
         norza.wintool("post", question["hwnd"], WM_COMMAND, IDYES, "0")
         wait_for(lambda: self.rows(window) == [], what="the history cleared")
-        with open(os.path.join(norza.history_folder(), "history.dat"), "rb") as f:
-            self.assertEqual(16, len(f.read()))
+        wait_for(lambda: os.path.getsize(os.path.join(norza.history_folder(), "history.dat")) == 16,
+                 what="the file cleared")
         norza.wintool("post", settings["hwnd"], WM_COMMAND, "2", "0")
+        self.quit(self.proc)
+
+    def test_a_file_held_at_start_loses_nothing(self):
+        target = self.run_norza(enter=False)
+        for code in ("before1", "before2"):
+            self.decode("decode", "qr", code)
+        target.wait_text("before1before2")
+        self.quit(self.proc)
+
+        # Another program holds the file, sharing nothing, while the next run starts and scans.
+        path = os.path.join(norza.history_folder(), "history.dat")
+        holder = self.start(LOGSTRESS, "hold-file", harness.winpath(path))
+        ready, _, _ = select.select([holder.stdout], [], [], 30)
+        self.assertTrue(ready and holder.stdout.readline().strip() == b"holding")
+        self.proc = self.start_norza()
+        for code in ("held1", "held2"):
+            self.decode("decode", "qr", code)
+        target.wait_text("before1before2held1held2")
+        wait_for(lambda: b"the history file cannot be opened (error 32)" in self.log(), what="the wait logged")
+        holder.kill()
+        holder.wait(10)
+        self.decode("decode", "qr", "after")
+        target.wait_text("before1before2held1held2after")
+        self.quit(self.proc)
+
+        self.proc = self.start_norza()
+        window = self.open_history()
+        wait_for(lambda: [r[1] for r in self.rows(window)] == ["after", "held2", "held1", "before2", "before1"],
+                 what="every record of before and of the held run")
         self.quit(self.proc)
 
 
@@ -290,8 +321,11 @@ class Exports(harness.WineTestCase):
             self.assertTrue(data.startswith(b"\xef\xbb\xbf"))
             rows = list(csv.reader(io.StringIO(data[3:].decode("utf-8"), newline=""), delimiter=separator))
             self.assertEqual(["Time", "Code", "Row"], rows[0])
-            guarded = ["'" + c if c[0] in "=+-@\t\r\n" else c for c in TRICKY]
+            # No raw control character: each by its name, as the window shows it.
+            named = [c.replace("\r\n", "{ENTER}").replace("\t", "{TAB}") for c in TRICKY]
+            guarded = ["'" + c if c[0] in "=+-@" else c for c in named]
             self.assertEqual(guarded, [r[1] for r in rows[1:]])
+            self.assertNotRegex(data.decode("utf-8").replace("\r\n", ""), "[\x00-\x1f\x7f]")
             self.assertEqual(str(ROW_TIME + datetime.timedelta(seconds=1)), rows[2][0])
             # A guarded field is quoted: a lone ' before an unquoted field is not enough where ";" splits.
             self.assertIn(separator + "\"'=1+1\"" + separator, data.decode("utf-8"))

@@ -233,7 +233,7 @@ TEST_F(DecodeFlow, DecodesMeanwhileWaitTheirTurnUpToABound)
     ASSERT_EQ(20u, m_dlg.History().Count());
     int nRefused = 0;
     for (size_t i = 0; i < m_dlg.History().Count(); ++i)
-        nRefused += m_dlg.History().At(i).cause == NOTICE_QUEUE_FULL;
+        nRefused += m_dlg.History().At(i).cause == HISTORY_CAUSE_QUEUE_FULL;
     EXPECT_EQ(3, nRefused);
 }
 
