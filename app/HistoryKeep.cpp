@@ -71,16 +71,10 @@ ScanSymbology CScanWedgeDlg::EnabledSymbology() const
     return symbology;
 }
 
-LRESULT CScanWedgeDlg::OnHistoryClear(WPARAM, LPARAM)
-{
-    ClearHistory();
-    LogWrite("History", "cleared");
-    return 0;
-}
-
 void CScanWedgeDlg::ClearHistory()
 {
     m_history.Clear();
     if (m_dlgHistory.GetSafeHwnd())
         m_dlgHistory.Refresh();
+    LogWrite("History", "cleared");
 }

@@ -20,8 +20,8 @@
 #include "typist.h"
 
 // The tray window's own messages, each with a number of its own:
-// WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
-// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_LOADED, + 41 WM_HISTORY_CLEAR (history.h).
+// WM_USER + 8 WM_SHARED_SETTINGS (sharedwatch.h), + 9 WM_HISTORY_BYTES,
+// + 40 WM_HISTORY_LOADED (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
@@ -46,7 +46,7 @@ public:
     void Switch(Symbology symbology, bool bOn) override;
 };
 
-class CScanWedgeDlg : public CDialog, private IDecodeHost {
+class CScanWedgeDlg : public CDialog, private IDecodeHost, private IHistoryHost, private ISettingsHost {
 public:
     explicit CScanWedgeDlg(CWnd* pParent = NULL);
 
@@ -58,21 +58,17 @@ public:
         return ReadDecodeTime(ProgramSettings(), pszFileName, &m_nDecodeTime);
     }
 
-    // For the scan history window.
-    const CScanHistory& History() const { return m_history; }
-    // Every record gone, from the window and the file.
-    void ClearHistory();
-    // Types a recorded decode again into the user's window, as a decode of
-    // its own in the history, the engine silenced and held off as for a
-    // decode; false, and nothing done, while a decode is under way. The
-    // history window is told the result.
-    bool RetypeScan(const std::string& strBytes) { return m_flow.Retype(strBytes); }
+    // For the scan history window: a recorded decode typed again as a
+    // decode of its own in the history, the engine silenced and held off as
+    // for a decode.
+    const CScanHistory& History() const override { return m_history; }
+    bool RetypeScan(const std::string& strBytes) override { return m_flow.Retype(strBytes); }
     // A decode is under way: typed, held off, or waiting for the user's
     // window; the engine is silenced meanwhile.
     bool IsDecoding() const { return m_flow.Busy(); }
     // The tray menu and the history window take the foreground; the user's
     // window gets it back afterwards.
-    void RememberUserWindow();
+    void RememberUserWindow() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -91,7 +87,6 @@ protected:
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnHistoryLoaded(WPARAM wParam, LPARAM lParam);
-    afx_msg LRESULT OnHistoryClear(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
     afx_msg void OnToggleDM();
@@ -99,7 +94,6 @@ protected:
     afx_msg void OnTogglePDF417();
     afx_msg void OnTrayHistory();
     afx_msg void OnTraySettings();
-    afx_msg LRESULT OnSettingsApplied(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnSharedSettings(WPARAM wParam, LPARAM lParam);
     afx_msg void OnTrayRestart();
     afx_msg void OnTrayExit();
@@ -110,6 +104,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // For the settings window.
+    void SettingsApplied() override;
+    void ClearHistory() override;
+
     void ApplyTypeSettings();
     // Configures the engine once StartDevice has returned 1.
     void CompleteStart();

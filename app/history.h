@@ -34,6 +34,6 @@ std::wstring HistoryResultText(const ScanRecord& record);
 #define WM_HISTORY_BYTES (WM_USER + 9)
 // The history file read back (lParam: HistoryFileContents*, or NULL).
 #define WM_HISTORY_LOADED (WM_USER + 40)
-// Every record goes, in memory and on disk (the settings window's Clear).
+// The History page asks its settings window to clear every record.
 #define WM_HISTORY_CLEAR (WM_USER + 41)
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "ScanWedgeDlg.h"
 #include "resource.h"
 #include "uitext.h"
 
@@ -62,8 +61,8 @@ bool ContainsFolded(const std::wstring& str, const std::wstring& strLower)
 
 }  // namespace
 
-CHistoryDlg::CHistoryDlg(CScanWedgeDlg* pTray)
-    : CDialog(IDD_HISTORY), m_pTray(pTray), m_hList(NULL), m_nShown(0)
+CHistoryDlg::CHistoryDlg(IHistoryHost* pHost)
+    : CDialog(IDD_HISTORY), m_pTray(pHost), m_hList(NULL), m_nShown(0)
 {
 }
 

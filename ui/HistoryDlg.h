@@ -10,12 +10,11 @@
 #include <vector>
 
 #include "history.h"
-
-class CScanWedgeDlg;
+#include "historyhost.h"
 
 class CHistoryDlg : public CDialog {
 public:
-    explicit CHistoryDlg(CScanWedgeDlg* pTray);
+    explicit CHistoryDlg(IHistoryHost* pHost);
 
     // Opens the window, or brings it to the front when it is open already.
     void Open();
@@ -54,7 +53,7 @@ private:
     void SetStatus(UINT nID);
     void Export(const std::vector<const ScanRecord*>& records);
 
-    CScanWedgeDlg* m_pTray;
+    IHistoryHost* m_pTray;
     HWND m_hList;
     size_t m_nShown;                          // CScanHistory::Added() when the rows were made
     std::vector<const ScanRecord*> m_rows;    // newest first, as the filters leave them

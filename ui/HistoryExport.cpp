@@ -4,7 +4,6 @@
 
 #include <commdlg.h>
 
-#include "ScanWedgeDlg.h"
 #include "export.h"
 #include "resource.h"
 #include "uitext.h"

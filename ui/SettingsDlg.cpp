@@ -7,6 +7,7 @@
 #include "SoundsPage.h"
 #include "HistoryPage.h"
 #include "dlgfield.h"
+#include "history.h"
 #include "resource.h"
 #include "sampletest.h"
 #include "savefiles.h"
@@ -43,17 +44,17 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
     ON_COMMAND(IDC_SET_RELOAD, OnReload)
     ON_COMMAND(IDC_SET_RULES, OnRules)
     ON_MESSAGE(WM_NOTIFY, OnNotify)
+    ON_MESSAGE(WM_HISTORY_CLEAR, OnClearHistory)
 END_MESSAGE_MAP()
 
-CSettingsDlg::CSettingsDlg()
-    : CDialog(IDD_SETTINGS), m_hWndTray(NULL), m_bLocked(false)
+CSettingsDlg::CSettingsDlg(ISettingsHost* pHost)
+    : CDialog(IDD_SETTINGS), m_pHost(pHost), m_bLocked(false)
 {
 }
 
 void CSettingsDlg::Open(CWnd* pTrayWnd)
 {
     if (!m_hWnd) {
-        m_hWndTray = pTrayWnd->m_hWnd;
         if (!CreateIndirect(UiLoadDialog(IDD_SETTINGS), pTrayWnd))
             return;
     }
@@ -134,6 +135,13 @@ void CSettingsDlg::ShowPage(int nPage)
         }
         ::ShowWindow(pPage->m_hWnd, SW_HIDE);
     }
+}
+
+// The History page's Clear, at once: no setting, nothing to undo.
+LRESULT CSettingsDlg::OnClearHistory(WPARAM, LPARAM)
+{
+    m_pHost->ClearHistory();
+    return 0;
 }
 
 LRESULT CSettingsDlg::OnNotify(WPARAM, LPARAM lParam)
@@ -309,7 +317,7 @@ bool CSettingsDlg::Save()
     MarkRulesPageSaved(m_loadedRules);
     m_rules = m_loadedRules;
     if (!files.empty())
-        ::SendMessageA(m_hWndTray, WM_SETTINGS_APPLIED, 0, 0);
+        m_pHost->SettingsApplied();
     if (nRefused >= 0)
         Refuse(nRefused, refusal);
     return nRefused < 0;
