@@ -10,6 +10,7 @@
 #include "DecodeFlow.h"
 #include "HistoryDlg.h"
 #include "SettingsDlg.h"
+#include "help.h"
 #include "history.h"
 #include "notice.h"
 #include "settings.h"
@@ -93,6 +94,9 @@ protected:
     afx_msg void OnToggleBarcode();
     afx_msg void OnTogglePDF417();
     afx_msg void OnTrayHistory();
+    afx_msg void OnTrayHelp() { ShowHelp(NULL, HELP_GUIDE); }
+    // F1 in a window that has no section of its own, such as About.
+    afx_msg LRESULT OnHelp(WPARAM, LPARAM) { return HelpAnswered(NULL, HELP_GUIDE); }
     afx_msg void OnTraySettings();
     afx_msg LRESULT OnSharedSettings(WPARAM wParam, LPARAM lParam);
     afx_msg void OnTrayRestart();

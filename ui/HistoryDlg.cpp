@@ -19,6 +19,7 @@ BEGIN_MESSAGE_MAP(CHistoryDlg, CDialog)
     ON_CONTROL(CBN_SELCHANGE, IDC_HISTORY_PERIOD, OnFilterChanged)
     ON_WM_TIMER()
     ON_MESSAGE(WM_NOTIFY, OnNotify)
+    ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "help.h"
 #include "history.h"
 #include "historyhost.h"
 
@@ -36,6 +37,7 @@ protected:
     afx_msg void OnFilterChanged();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHelp(WPARAM, LPARAM) { return HelpAnswered(m_hWnd, HELP_HISTORY); }
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -7,6 +7,7 @@
 #include "SoundsPage.h"
 #include "HistoryPage.h"
 #include "dlgfield.h"
+#include "help.h"
 #include "history.h"
 #include "resource.h"
 #include "sampletest.h"
@@ -22,6 +23,7 @@ namespace {
 struct CPageEntry {
     UINT nIdsCaption;
     std::unique_ptr<CSettingsPage> (*pfnNew)();
+    HelpTopic help;
 };
 
 template <class T>
@@ -31,10 +33,10 @@ std::unique_ptr<CSettingsPage> NewPage()
 }
 
 const CPageEntry kPages[] = {
-    { IDS_SETPAGE_GENERAL, NewPage<CGeneralPage> },
-    { IDS_SETPAGE_OUTPUT, NewPage<COutputPage> },
-    { IDS_SETPAGE_SOUNDS, NewPage<CSoundsPage> },
-    { IDS_SETPAGE_HISTORY, NewPage<CHistoryPage> },
+    { IDS_SETPAGE_GENERAL, NewPage<CGeneralPage>, HELP_SETTINGS },
+    { IDS_SETPAGE_OUTPUT, NewPage<COutputPage>, HELP_OUTPUT },
+    { IDS_SETPAGE_SOUNDS, NewPage<CSoundsPage>, HELP_SOUNDS },
+    { IDS_SETPAGE_HISTORY, NewPage<CHistoryPage>, HELP_HISTORY },
 };
 
 }  // namespace
@@ -45,6 +47,8 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
     ON_COMMAND(IDC_SET_RULES, OnRules)
     ON_MESSAGE(WM_NOTIFY, OnNotify)
     ON_MESSAGE(WM_HISTORY_CLEAR, OnClearHistory)
+    ON_COMMAND(IDC_SET_HELP, OnHelpButton)
+    ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 CSettingsDlg::CSettingsDlg(ISettingsHost* pHost)
@@ -135,6 +139,13 @@ void CSettingsDlg::ShowPage(int nPage)
         }
         ::ShowWindow(pPage->m_hWnd, SW_HIDE);
     }
+}
+
+// At the section of the page shown.
+LRESULT CSettingsDlg::OnHelp(WPARAM, LPARAM)
+{
+    int nPage = CurrentPage();
+    return HelpAnswered(m_hWnd, nPage >= 0 && nPage < (int)ARRAYSIZE(kPages) ? kPages[nPage].help : HELP_SETTINGS);
 }
 
 // The History page's Clear, at once: no setting, nothing to undo.

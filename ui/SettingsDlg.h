@@ -34,6 +34,8 @@ protected:
     afx_msg void OnRules();
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnClearHistory(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHelp(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnHelpButton() { OnHelp(0, 0); }
     DECLARE_MESSAGE_MAP()
 
 private:
