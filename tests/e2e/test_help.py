@@ -5,6 +5,7 @@ the window in front, through the browser registered for .html files: here a
 stand-in that writes down the command line it was started with. Policy
 HelpUrl sends Help to the organisation's page instead."""
 import os
+import re
 import unittest
 import urllib.parse
 
@@ -19,6 +20,28 @@ TCM_SETCURFOCUS = "0x1330"
 OUTPUT_PAGE = 1
 ORG_PAGE = "https://intranet.example.com/norza/help?desk=1#start"
 POLICY_KEY = r"HKCU\Software\Policies\Norza"
+
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+class Pages(unittest.TestCase):
+    def test_each_guide_has_its_contents_and_every_section_the_program_opens(self):
+        with open(os.path.join(ROOT, "ui", "help.cpp"), encoding="utf-8") as f:
+            block = re.search(r"kAnchors\[\] = \{(.*?)\};", f.read(), re.S).group(1)
+        anchors = [a for a in re.findall(r'L"([^"]*)"', block) if a]
+        self.assertIn("settings-window", anchors)
+        for name in ("USER-GUIDE.html", "USER-GUIDE-zh.html"):
+            with open(os.path.join(harness.BIN_DIR, name), encoding="utf-8") as f:
+                page = f.read()
+            ids = re.findall(r'<h[1-6] id="([^"]+)"', page)
+            contents = re.search(r'<nav class="toc" id="contents">(.*?)</nav>', page, re.S).group(1)
+            links = re.findall(r'href="#([^"]+)"', contents)
+            with self.subTest(page=name):
+                self.assertEqual([], [a for a in anchors if a not in ids])
+                self.assertEqual(len(ids), len(set(ids)))
+                self.assertEqual(ids[1:], links)   # every heading but the title, in order
+                self.assertNotIn("{#", page)
 
 
 def reg_string(text):
