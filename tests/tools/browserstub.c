@@ -15,7 +15,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrev, LPSTR pszCmdLine, int n
     szLine[cb - 1] = '\n';
     HANDLE hFile = CreateFileW(argv[1], FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, 0, NULL);
     DWORD cbWritten = 0;
-    BOOL bOk = hFile != INVALID_HANDLE_VALUE && WriteFile(hFile, szLine, (DWORD)cb, &cbWritten, NULL);
-    CloseHandle(hFile);
-    return bOk && cbWritten == (DWORD)cb ? 0 : 3;
+    return hFile != INVALID_HANDLE_VALUE && WriteFile(hFile, szLine, (DWORD)cb, &cbWritten, NULL) ? 0 : 3;
 }
