@@ -124,18 +124,12 @@ ScanSymbology CScanWedgeDlg::EnabledSymbology() const
     return symbology;
 }
 
-LRESULT CScanWedgeDlg::OnHistoryClear(WPARAM, LPARAM)
-{
-    ClearHistory();
-    LogWrite("History", "cleared");
-    return 0;
-}
-
 void CScanWedgeDlg::ClearHistory()
 {
     m_history.Clear();
     if (m_dlgHistory.GetSafeHwnd())
         m_dlgHistory.Refresh();
+    LogWrite("History", "cleared");
 }
 
 bool CScanWedgeDlg::ExportHistory(CHistoryExport&& job)

@@ -50,7 +50,7 @@ void CScanWedgeDlg::CheckOrganisationSettings()
     if (policy != m_policy) {
         m_policy = policy;
         LogWrite("Policy", "%s", m_policy.Empty() ? "none" : (LPCSTR)m_policy.Describe());
-        OnSettingsApplied(0, 0);
+        SettingsApplied();
     }
     CheckSharedSettings();
 }
@@ -125,7 +125,7 @@ LRESULT CScanWedgeDlg::OnSharedSettings(WPARAM, LPARAM)
             }
         }
         if (bRead)
-            OnSettingsApplied(0, 0);
+            SettingsApplied();
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
     }

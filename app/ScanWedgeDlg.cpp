@@ -22,17 +22,17 @@ BEGIN_MESSAGE_MAP(CScanWedgeDlg, CDialog)
     ON_MESSAGE(WM_SCAN_DECODED, OnScanDecoded)
     ON_MESSAGE(WM_TYPING_DONE, OnTypingDone)
     ON_MESSAGE(WM_HISTORY_FILE, OnHistoryFile)
-    ON_MESSAGE(WM_HISTORY_CLEAR, OnHistoryClear)
     ON_MESSAGE(WM_SCAN_QUIT, OnScanQuit)
     ON_COMMAND(ID_TRAY_QR, OnToggleQR)
     ON_COMMAND(ID_TRAY_EXIT, OnTrayExit)
     ON_COMMAND(ID_TRAY_RESTART, OnTrayRestart)
     ON_COMMAND(ID_TRAY_HISTORY, OnTrayHistory)
+    ON_COMMAND(ID_TRAY_HELP, OnTrayHelp)
+    ON_MESSAGE(WM_HELP, OnHelp)
     ON_COMMAND(ID_TRAY_PDF417, OnTogglePDF417)
     ON_COMMAND(ID_TRAY_DM, OnToggleDM)
     ON_COMMAND(ID_TRAY_BARCODE, OnToggleBarcode)
     ON_COMMAND(ID_TRAY_SETTINGS, OnTraySettings)
-    ON_MESSAGE(WM_SETTINGS_APPLIED, OnSettingsApplied)
     ON_MESSAGE(WM_SHARED_SETTINGS, OnSharedSettings)
     ON_WM_TIMER()
     ON_WM_CLOSE()
@@ -49,7 +49,7 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE), m_nTrayVersion(0), m_nLastTrayEvent(0),
       m_hWndUser(NULL), m_anNoticeArgs(), m_flow(m_engine, *this), m_bRetype(false), m_record(),
       m_nPendingNotice(NOTICE_NONE),
-      m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
+      m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this), m_dlgSettings(this)
 {
 }
 
@@ -188,7 +188,7 @@ void CScanWedgeDlg::LoadOutputSettings(const CSettingsSource& settings)
 // symbology goes to the engine only when it changed, and, as the tray
 // menu's toggles, not while a decode holds the engine silenced: the flags
 // in force at its end are applied then.
-LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
+void CScanWedgeDlg::SettingsApplied()
 {
     CSettingsSource settings = ProgramSettings();
     for (int i = 0; i < SYM_COUNT; ++i) {
@@ -207,7 +207,6 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
         CEngineCall call(m_flow);
         SetDecodeTime(m_nDecodeTime);
     }
-    return 0;
 }
 
 void CScanWedgeDlg::OnSysCommand(UINT nID, LPARAM lParam)

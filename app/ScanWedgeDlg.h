@@ -10,6 +10,7 @@
 #include "DecodeFlow.h"
 #include "HistoryDlg.h"
 #include "SettingsDlg.h"
+#include "help.h"
 #include "history.h"
 #include "notice.h"
 #include "settings.h"
@@ -20,8 +21,8 @@
 #include "typist.h"
 
 // The tray window's own messages, each with a number of its own:
-// WM_USER + 6 is WM_SETTINGS_APPLIED (SettingsDlg.h), + 8 WM_SHARED_SETTINGS
-// (sharedwatch.h), + 9 WM_HISTORY_BYTES, + 40 WM_HISTORY_FILE, + 41 WM_HISTORY_CLEAR (history.h).
+// WM_USER + 8 WM_SHARED_SETTINGS (sharedwatch.h), + 9 WM_HISTORY_BYTES,
+// + 40 WM_HISTORY_FILE (history.h).
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
@@ -46,7 +47,7 @@ public:
     void Switch(Symbology symbology, bool bOn) override;
 };
 
-class CScanWedgeDlg : public CDialog, private IDecodeHost {
+class CScanWedgeDlg : public CDialog, private IDecodeHost, private IHistoryHost, private ISettingsHost {
 public:
     explicit CScanWedgeDlg(CWnd* pParent = NULL);
 
@@ -58,25 +59,19 @@ public:
         return ReadDecodeTime(ProgramSettings(), pszFileName, &m_nDecodeTime);
     }
 
-    // For the scan history window.
-    const CScanHistory& History() const { return m_history; }
-    // Every record gone, from the window and the file.
-    void ClearHistory();
-    // Written on the history file's worker; the window is told the result
-    // (CHistoryDlg::OnExported). False when it cannot be handed over.
-    bool ExportHistory(CHistoryExport&& job);
-    bool HistoryExporting() const { return m_bHistoryExporting; }
-    // Types a recorded decode again into the user's window, as a decode of
-    // its own in the history, the engine silenced and held off as for a
-    // decode; false, and nothing done, while a decode is under way. The
-    // history window is told the result.
-    bool RetypeScan(const std::string& strBytes) { return m_flow.Retype(strBytes); }
+    // For the scan history window: a recorded decode typed again as a
+    // decode of its own in the history, the engine silenced and held off as
+    // for a decode; an export written on the history file's worker.
+    const CScanHistory& History() const override { return m_history; }
+    bool RetypeScan(const std::string& strBytes) override { return m_flow.Retype(strBytes); }
+    bool ExportHistory(CHistoryExport&& job) override;
+    bool HistoryExporting() const override { return m_bHistoryExporting; }
     // A decode is under way: typed, held off, or waiting for the user's
     // window; the engine is silenced meanwhile.
     bool IsDecoding() const { return m_flow.Busy(); }
     // The tray menu and the history window take the foreground; the user's
     // window gets it back afterwards.
-    void RememberUserWindow();
+    void RememberUserWindow() override;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -95,15 +90,16 @@ protected:
     afx_msg LRESULT OnScanDecoded(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnTypingDone(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnHistoryFile(WPARAM wParam, LPARAM lParam);
-    afx_msg LRESULT OnHistoryClear(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnScanQuit(WPARAM wParam, LPARAM lParam);
     afx_msg void OnToggleQR();
     afx_msg void OnToggleDM();
     afx_msg void OnToggleBarcode();
     afx_msg void OnTogglePDF417();
     afx_msg void OnTrayHistory();
+    afx_msg void OnTrayHelp() { ShowHelp(NULL, HELP_GUIDE); }
+    // F1 in a window that has no section of its own, such as About.
+    afx_msg LRESULT OnHelp(WPARAM, LPARAM) { return HelpAnswered(NULL, HELP_GUIDE); }
     afx_msg void OnTraySettings();
-    afx_msg LRESULT OnSettingsApplied(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnSharedSettings(WPARAM wParam, LPARAM lParam);
     afx_msg void OnTrayRestart();
     afx_msg void OnTrayExit();
@@ -114,6 +110,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // For the settings window.
+    void SettingsApplied() override;
+    void ClearHistory() override;
+
     void ApplyTypeSettings();
     // Configures the engine once StartDevice has returned 1.
     void CompleteStart();

@@ -45,6 +45,6 @@ std::wstring HistoryResultText(const ScanRecord& record, const CHistoryTexts* pT
 #define WM_HISTORY_BYTES (WM_USER + 9)
 // A result of the history file's worker (lParam: CHistoryFileResult*).
 #define WM_HISTORY_FILE (WM_USER + 40)
-// Every record goes, in memory and on disk (the settings window's Clear).
+// The History page asks its settings window to clear every record.
 #define WM_HISTORY_CLEAR (WM_USER + 41)
 

@@ -9,6 +9,9 @@
 
 // Tray notices.
 #define IDS_NOTICE_TITLE        200
+// Help: the guide's file name in the language, and its failure.
+#define IDS_HELP_GUIDE          890
+#define IDS_HELP_NOT_OPENED     891
 #define IDS_NOTICE_SELF         201
 #define IDS_NOTICE_NO_FOCUS     202
 #define IDS_NOTICE_ELEVATED     203
@@ -119,6 +122,7 @@
 #define ID_TRAY_PDF417      32779
 #define ID_TRAY_SETTINGS    32780
 #define ID_TRAY_HISTORY     32781
+#define ID_TRAY_HELP        32790
 
 // Controls of the settings window.
 #define IDC_SET_QR          1100
@@ -144,6 +148,7 @@
 #define IDC_SET_APPLY       1120
 #define IDC_SET_RULES       1121
 #define IDC_SET_ORG         1122
+#define IDC_SET_HELP        1190
 
 // The settings window's pages, each a child dialog behind a tab.
 #define IDD_SETPAGE_GENERAL 175

@@ -21,6 +21,7 @@ is the address the files are published under, for the manifests.
 """
 import argparse
 import os
+import re
 import shlex
 import shutil
 import subprocess
@@ -36,6 +37,8 @@ FOLDER = "Norza-%s" % VERSION
 PROGRAMS = ("Norza.exe", "NorzaClip.exe", "vistrel.dll", "scanctl.exe")
 # Made by scripts/make_sounds.py in the build; the program plays them from its folder.
 SOUNDS = ("typed.wav", "not_typed.wav", "duplicate.wav")
+# Made by scripts/make_guide.py in the build; Help opens them from the program's folder.
+GUIDES = ("USER-GUIDE.html", "USER-GUIDE-zh.html")
 # Where the manifests say the files are until NORZA_RELEASE_URL names the real place.
 PLACEHOLDER_URL = "https://example.com/norza/%s" % VERSION
 
@@ -61,8 +64,10 @@ def read(path):
 
 
 def guide(path):
-    """A user guide as plain text, without its pictures, which it cannot show."""
-    return "".join(line for line in read(path).splitlines(True) if not line.startswith("!["))
+    """A user guide as plain text, without its pictures, which it cannot show,
+    nor the names its headings have in the HTML page."""
+    return "".join(re.sub(r" \{#[\w-]+\}$", "", line) for line in read(path).splitlines(True)
+                   if not line.startswith("!["))
 
 
 def signing():
@@ -107,7 +112,7 @@ def package(build_dir, out_dir, installer=False):
             subprocess.run(["i686-w64-mingw32-strip", os.path.join(folder, name)], check=True)
             if signed:
                 sign(os.path.join(folder, name))
-        for name in SOUNDS:
+        for name in SOUNDS + GUIDES:
             shutil.copy2(os.path.join(build_dir, "bin", name), folder)
         files = {
             # The settings are read through the ANSI code page: GBK on the

@@ -12,7 +12,7 @@ packages=(
   imagemagick icoutils
   zint dmtx-utils zbar-tools
   nsis osslsigncode openssl
-  python3-jsonschema python3-yaml python3-openpyxl
+  python3-jsonschema python3-yaml python3-openpyxl python3-markdown
   libz-mingw-w64-dev
   fonts-wqy-microhei
   python3 locales

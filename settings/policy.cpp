@@ -26,7 +26,7 @@ const CPolicyName kPolicies[] = {
     { "DuplicateScope", "OUTPUT" }, { "DuplicateAction", "OUTPUT" },
     { "HistoryOnDisk", "HISTORY" }, { "HistoryDays", "HISTORY" },
     { POLICY_DECODE_TIME, NULL }, { POLICY_START_AT_SIGN_IN, NULL }, { POLICY_SETTINGS_LOCKED, NULL },
-    { POLICY_SHARED_FILE, NULL }, { POLICY_SHARED_PIN, NULL },
+    { POLICY_SHARED_FILE, NULL }, { POLICY_SHARED_PIN, NULL }, { POLICY_HELP_URL, NULL },
 };
 
 const CPolicyName* FindPolicy(LPCSTR pszName)

@@ -17,6 +17,7 @@
 #define POLICY_SETTINGS_LOCKED "SettingsLocked"    // 1: the settings window changes nothing
 #define POLICY_SHARED_FILE "SharedSettingsFile"    // typeSet.ini of the organisation
 #define POLICY_SHARED_PIN "SharedSettingsSha256"   // the shared file's SHA-256: any other content is refused
+#define POLICY_HELP_URL "HelpUrl"                  // the page Help opens in place of the user guide
 
 class CPolicy {
 public:

@@ -559,3 +559,21 @@ bool ReadDecodeTime(const CSettingsSource& source, LPCSTR pszFileName, int* pnMs
     *pnMs = nMs < 50 ? 50 : nMs > 5000 ? 5000 : nMs;
     return true;
 }
+
+bool ReadHelpUrl(const CPolicy& policy, std::wstring* pstrUrl)
+{
+    std::wstring strUrl;
+    if (!policy.WideValue(POLICY_HELP_URL, strUrl))
+        return false;
+    size_t nScheme = strUrl.find(L"://");
+    std::wstring strScheme = strUrl.substr(0, nScheme == std::wstring::npos ? 0 : nScheme);
+    if ((lstrcmpiW(strScheme.c_str(), L"http") != 0 && lstrcmpiW(strScheme.c_str(), L"https") != 0) ||
+        strUrl.size() == nScheme + 3)
+        return false;
+    for (wchar_t ch : strUrl) {
+        if (ch <= L' ' || ch == L'"' || ch == 0x7F)
+            return false;
+    }
+    *pstrUrl = strUrl;
+    return true;
+}

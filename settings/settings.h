@@ -98,6 +98,11 @@ bool ReadDecodeTime(LPCSTR pszFileName, int* pnMs);
 // clamped alike.
 bool ReadDecodeTime(const CSettingsSource& source, LPCSTR pszFileName, int* pnMs);
 
+// The organisation's page for Help: an http or https address, whole and
+// without spaces; false when none is set or the value is no such address,
+// which is never handed to the system to open.
+bool ReadHelpUrl(const CPolicy& policy, std::wstring* pstrUrl);
+
 // What one ASCII control character inside a decode is typed as.
 struct CControlOutput {
     char ch;                // the control character

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "ScanWedgeDlg.h"
 #include "dlgfield.h"
 #include "resource.h"
 #include "uitext.h"
@@ -21,6 +20,7 @@ BEGIN_MESSAGE_MAP(CHistoryDlg, CDialog)
     ON_CONTROL(CBN_SELCHANGE, IDC_HISTORY_PERIOD, OnFilterChanged)
     ON_WM_TIMER()
     ON_MESSAGE(WM_NOTIFY, OnNotify)
+    ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 namespace {
@@ -63,8 +63,8 @@ bool ContainsFolded(const std::wstring& str, const std::wstring& strLower)
 
 }  // namespace
 
-CHistoryDlg::CHistoryDlg(CScanWedgeDlg* pTray)
-    : CDialog(IDD_HISTORY), m_pTray(pTray), m_hList(NULL), m_nShown(0)
+CHistoryDlg::CHistoryDlg(IHistoryHost* pHost)
+    : CDialog(IDD_HISTORY), m_pTray(pHost), m_hList(NULL), m_nShown(0)
 {
 }
 

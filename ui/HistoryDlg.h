@@ -9,13 +9,13 @@
 
 #include <vector>
 
+#include "help.h"
 #include "history.h"
-
-class CScanWedgeDlg;
+#include "historyhost.h"
 
 class CHistoryDlg : public CDialog {
 public:
-    explicit CHistoryDlg(CScanWedgeDlg* pTray);
+    explicit CHistoryDlg(IHistoryHost* pHost);
 
     // Opens the window, or brings it to the front when it is open already.
     void Open();
@@ -40,6 +40,7 @@ protected:
     afx_msg void OnFilterChanged();
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHelp(WPARAM, LPARAM) { return HelpAnswered(m_hWnd, HELP_HISTORY); }
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -59,7 +60,7 @@ private:
     void ShowExporting(int nRows, const std::wstring& strPath);
     void ShowExportFailed(bool bOutOfMemory, int nRows, const std::wstring& strPath);
 
-    CScanWedgeDlg* m_pTray;
+    IHistoryHost* m_pTray;
     HWND m_hList;
     size_t m_nShown;                          // CScanHistory::Added() when the rows were made
     std::vector<const ScanRecord*> m_rows;    // newest first, as the filters leave them

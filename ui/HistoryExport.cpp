@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "ScanWedgeDlg.h"
 #include "export.h"
 #include "snapshot.h"
 #include "resource.h"

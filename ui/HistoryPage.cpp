@@ -113,8 +113,5 @@ void CHistoryPage::OnClear()
     if (::MessageBoxW(hFrame, UiText(IDS_SET_CLEAR_CONFIRM).c_str(), UiText(IDS_SETPAGE_HISTORY).c_str(),
                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
-    // The tray window owns the settings window.
-    HWND hTray = ::GetWindow(hFrame, GW_OWNER);
-    if (hTray)
-        ::SendMessageW(hTray, WM_HISTORY_CLEAR, 0, 0);
+    ::SendMessageW(hFrame, WM_HISTORY_CLEAR, 0, 0);
 }

@@ -68,6 +68,7 @@ BEGIN_MESSAGE_MAP(CRulesDlg, CDialog)
     ON_CONTROL(CBN_EDITCHANGE, IDC_RULES_PROGRAM, OnTestChange)
     ON_CBN_SELCHANGE(IDC_RULES_PROGRAM, OnTestProgramPicked)
     ON_MESSAGE(WM_NOTIFY, OnNotify)
+    ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
 CRulesDlg::CRulesDlg(CWnd* pOwner, const CRulesPage& page, TestFn fnTest, bool bReadOnly)

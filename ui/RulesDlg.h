@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "RulesPage.h"
+#include "help.h"
 
 class CRulesDlg : public CDialog {
 public:
@@ -37,6 +38,8 @@ protected:
     afx_msg void OnTestChange();
     afx_msg void OnTestProgramPicked();
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    // Also F1 in a rule's or a program section's window, which it owns.
+    afx_msg LRESULT OnHelp(WPARAM, LPARAM) { return HelpAnswered(m_hWnd, HELP_RULES); }
     DECLARE_MESSAGE_MAP()
 
 private:

@@ -7,6 +7,8 @@
 #include "SoundsPage.h"
 #include "HistoryPage.h"
 #include "dlgfield.h"
+#include "help.h"
+#include "history.h"
 #include "resource.h"
 #include "sampletest.h"
 #include "savefiles.h"
@@ -21,6 +23,7 @@ namespace {
 struct CPageEntry {
     UINT nIdsCaption;
     std::unique_ptr<CSettingsPage> (*pfnNew)();
+    HelpTopic help;
 };
 
 template <class T>
@@ -30,10 +33,10 @@ std::unique_ptr<CSettingsPage> NewPage()
 }
 
 const CPageEntry kPages[] = {
-    { IDS_SETPAGE_GENERAL, NewPage<CGeneralPage> },
-    { IDS_SETPAGE_OUTPUT, NewPage<COutputPage> },
-    { IDS_SETPAGE_SOUNDS, NewPage<CSoundsPage> },
-    { IDS_SETPAGE_HISTORY, NewPage<CHistoryPage> },
+    { IDS_SETPAGE_GENERAL, NewPage<CGeneralPage>, HELP_SETTINGS },
+    { IDS_SETPAGE_OUTPUT, NewPage<COutputPage>, HELP_OUTPUT },
+    { IDS_SETPAGE_SOUNDS, NewPage<CSoundsPage>, HELP_SOUNDS },
+    { IDS_SETPAGE_HISTORY, NewPage<CHistoryPage>, HELP_HISTORY },
 };
 
 }  // namespace
@@ -43,17 +46,19 @@ BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
     ON_COMMAND(IDC_SET_RELOAD, OnReload)
     ON_COMMAND(IDC_SET_RULES, OnRules)
     ON_MESSAGE(WM_NOTIFY, OnNotify)
+    ON_MESSAGE(WM_HISTORY_CLEAR, OnClearHistory)
+    ON_COMMAND(IDC_SET_HELP, OnHelpButton)
+    ON_MESSAGE(WM_HELP, OnHelp)
 END_MESSAGE_MAP()
 
-CSettingsDlg::CSettingsDlg()
-    : CDialog(IDD_SETTINGS), m_hWndTray(NULL), m_bLocked(false)
+CSettingsDlg::CSettingsDlg(ISettingsHost* pHost)
+    : CDialog(IDD_SETTINGS), m_pHost(pHost), m_bLocked(false)
 {
 }
 
 void CSettingsDlg::Open(CWnd* pTrayWnd)
 {
     if (!m_hWnd) {
-        m_hWndTray = pTrayWnd->m_hWnd;
         if (!CreateIndirect(UiLoadDialog(IDD_SETTINGS), pTrayWnd))
             return;
     }
@@ -140,6 +145,20 @@ void CSettingsDlg::ShowPage(int nPage)
         }
         ::ShowWindow(pPage->m_hWnd, SW_HIDE);
     }
+}
+
+// At the section of the page shown.
+LRESULT CSettingsDlg::OnHelp(WPARAM, LPARAM)
+{
+    int nPage = CurrentPage();
+    return HelpAnswered(m_hWnd, nPage >= 0 && nPage < (int)ARRAYSIZE(kPages) ? kPages[nPage].help : HELP_SETTINGS);
+}
+
+// The History page's Clear, at once: no setting, nothing to undo.
+LRESULT CSettingsDlg::OnClearHistory(WPARAM, LPARAM)
+{
+    m_pHost->ClearHistory();
+    return 0;
 }
 
 LRESULT CSettingsDlg::OnNotify(WPARAM, LPARAM lParam)
@@ -315,7 +334,7 @@ bool CSettingsDlg::Save()
     MarkRulesPageSaved(m_loadedRules);
     m_rules = m_loadedRules;
     if (!files.empty())
-        ::SendMessageA(m_hWndTray, WM_SETTINGS_APPLIED, 0, 0);
+        m_pHost->SettingsApplied();
     if (nRefused >= 0)
         Refuse(nRefused, refusal);
     return nRefused < 0;

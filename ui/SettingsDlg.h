@@ -14,14 +14,11 @@
 
 #include "RulesDlg.h"
 #include "SettingsPage.h"
-
-// Sent to the tray window once the files hold new settings, which it then
-// reads and puts in force.
-#define WM_SETTINGS_APPLIED (WM_USER + 6)
+#include "settingshost.h"
 
 class CSettingsDlg : public CDialog {
 public:
-    CSettingsDlg();
+    explicit CSettingsDlg(ISettingsHost* pHost);
 
     // Opens the window, or brings the open one to the front.
     void Open(CWnd* pTrayWnd);
@@ -37,6 +34,9 @@ protected:
     afx_msg void OnReload();
     afx_msg void OnRules();
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnClearHistory(WPARAM wParam, LPARAM lParam);
+    afx_msg LRESULT OnHelp(WPARAM wParam, LPARAM lParam);
+    afx_msg void OnHelpButton() { OnHelp(0, 0); }
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -60,6 +60,6 @@ private:
     std::vector<std::unique_ptr<CSettingsPage>> m_pages;
     CRulesPage m_loadedRules;
     CRulesPage m_rules;           // as edited, not yet written
-    HWND m_hWndTray;
+    ISettingsHost* m_pHost;
     bool m_bLocked;               // the window changes nothing
 };

@@ -33,7 +33,8 @@ RELEASE_URL = "https://downloads.example.com/norza/4.3"
 WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
 SOUND_KEY = r"HKCU\AppEvents\Schemes\Apps\Norza"
-PROGRAM_FILES = ["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt", "duplicate.wav",
+PROGRAM_FILES = ["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.html", "USER-GUIDE-zh.txt", "USER-GUIDE.html",
+                 "USER-GUIDE.txt", "duplicate.wav",
                  "not_typed.wav", "policies", "scanctl.exe", "typed.wav", "uninstall.exe", "vistrel.dll",
                  "vistrel.dll-SIMULATOR.txt"]
 TEMPLATES = ["policies/Norza.admx", "policies/en-US/Norza.adml", "policies/zh-CN/Norza.adml"]

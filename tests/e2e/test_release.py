@@ -42,7 +42,8 @@ class Release(norza.NorzaCase):
     def test_contents(self):
         home = self.unpack("unpacked")
         names = sorted(os.listdir(home))
-        self.assertEqual(["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.txt", "USER-GUIDE.txt",
+        self.assertEqual(["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.html", "USER-GUIDE-zh.txt",
+                          "USER-GUIDE.html", "USER-GUIDE.txt",
                           "configDecodeTime.ini", "duplicate.wav", "not_typed.wav", "policies", "scanctl.exe",
                           "typeSet.ini", "typed.wav", "vistrel.dll", "vistrel.dll-SIMULATOR.txt"], names)
         for name in ("Norza.admx", "en-US/Norza.adml", "zh-CN/Norza.adml"):
