@@ -30,7 +30,7 @@ enum PeriodFilter { PERIOD_TODAY, PERIOD_WEEK, PERIOD_ALL };
 }  // namespace
 
 CHistoryDlg::CHistoryDlg(CScanWedgeDlg* pTray)
-    : CDialog(IDD_HISTORY), m_pTray(pTray), m_hList(NULL), m_nPeriod(PERIOD_ALL)
+    : CDialog(IDD_HISTORY), m_pTray(pTray), m_hList(NULL), m_nPeriod(PERIOD_ALL), m_bCountsShown(false)
 {
 }
 
@@ -57,6 +57,7 @@ BOOL CHistoryDlg::OnInitDialog()
     InsertColumns();
     FillChoices();
     m_list.Attach(m_hList, WM_HISTORY_SLICE);
+    m_bCountsShown = false;
     OnFilterChanged();
     // The newest rows before the window shows, the rest in slices.
     m_list.OnSlice(m_pTray->History());
@@ -130,6 +131,10 @@ void CHistoryDlg::Update()
 void CHistoryDlg::ShowCounts()
 {
     const CHistoryCounts& counts = m_list.View().Counts();
+    if (counts.nScanned == m_shownCounts.nScanned && counts.nTyped == m_shownCounts.nTyped && m_bCountsShown)
+        return;
+    m_shownCounts = counts;
+    m_bCountsShown = true;
     WCHAR szFormat[128], szText[192];
     UiLoadString(IDS_HISTORY_COUNTS, szFormat, ARRAYSIZE(szFormat));
     wsprintfW(szText, szFormat, counts.nScanned, counts.nTyped, counts.nScanned - counts.nTyped);

@@ -61,5 +61,7 @@ private:
     CHistoryList m_list;
     CHistoryFilter m_filter;                  // its period from the day start
     int m_nPeriod;
+    CHistoryCounts m_shownCounts;
+    bool m_bCountsShown;
     std::wstring m_strCell;                   // the text a row's cell shows
 };

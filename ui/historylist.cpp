@@ -28,6 +28,7 @@ void CHistoryList::Attach(HWND hList, UINT nSliceMessage)
 void CHistoryList::Detach()
 {
     m_hList = NULL;
+    m_nToday = 0;
     m_bPosted = m_bReselect = false;
     m_keep.clear();
     m_view = CHistoryView();
@@ -35,8 +36,9 @@ void CHistoryList::Detach()
 
 void CHistoryList::Follow(const CScanHistory& history, unsigned long long nToday)
 {
-    if (!m_hList)
+    if (!m_hList || (m_view.InStep(history) && nToday == m_nToday))
         return;
+    m_nToday = nToday;
     std::vector<unsigned long long> places = SelectedPlaces();
     bool bMoved = m_view.Follow(history, nToday);
     ShowRows();

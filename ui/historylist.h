@@ -41,6 +41,7 @@ private:
 
     HWND m_hList = NULL;
     UINT m_nSliceMessage = 0;
+    unsigned long long m_nToday = 0;
     bool m_bPosted = false;
     bool m_bSelecting = false;
     // A filter's rows still coming: the records selected before, selected
