@@ -124,20 +124,23 @@ struct CFigures {
 };
 
 // A scan as the tray thread takes it: the record added and, with the list
-// open, the list following it and drawn.
-CFigures Scans(size_t nFrom, int nScans, HWND hList)
+// open, the list following it; then, apart, the list drawn anew (*pPaint).
+CFigures Scans(size_t nFrom, int nScans, HWND hList, CFigures* pPaint)
 {
     CFigures figures;
     for (int i = 0; i < nScans; ++i) {
         ScanRecord record = Record(nFrom + i, HistoryNow());
         LARGE_INTEGER start = Now();
         g_history.Add(record);
-        if (hList) {
+        if (hList)
             g_list.Follow(g_history, Today());
+        figures.Add(Ms(start));
+        if (hList) {
+            start = Now();
             UpdateWindow(hList);
             Pump(NULL);
+            pPaint->Add(Ms(start));
         }
-        figures.Add(Ms(start));
     }
     return figures;
 }
@@ -185,7 +188,7 @@ int main()
         g_history.Add(Record(i, nNow - (kRecords - i) * (kHistorySecond / 2)));
 
     const int kScans = 500;
-    CFigures closed = Scans(kRecords, kScans, NULL);
+    CFigures closed = Scans(kRecords, kScans, NULL, NULL), paint;
 
     g_list.Attach(hList, WM_SLICE);
     LARGE_INTEGER start = Now();
@@ -199,11 +202,11 @@ int main()
     LVITEMW item = {};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(hList, LVM_SETITEMSTATE, 5, (LPARAM)&item);
-    CFigures open = Scans(2 * kRecords, kScans, hList);
+    CFigures open = Scans(2 * kRecords, kScans, hList, &paint);
     CHistoryFilter filter;
     filter.strSearch = L"]c10009506";
     ShowFilter(filter, hList, NULL);
-    CFigures searched = Scans(3 * kRecords, kScans, hList);
+    CFigures searched = Scans(3 * kRecords, kScans, hList, &paint);
 
     printf("%u records; the list open: all listed in %.1f ms\n", (unsigned)g_history.Count(), dOpen);
     printf("a scan, list closed: mean %.3f ms, worst %.3f ms\n", closed.Mean(), closed.dWorst);
@@ -211,10 +214,12 @@ int main()
            open.Mean() - closed.Mean());
     printf("a scan, list open on a search every record matches: mean %.3f ms, worst %.3f ms (+%.3f ms)\n",
            searched.Mean(), searched.dWorst, searched.Mean() - closed.Mean());
+    printf("the open list drawn anew after a scan (Wine's painting): mean %.1f ms, worst %.1f ms\n", paint.Mean(),
+           paint.dWorst);
 
     // A code typed into the search box a character at a time, in small
     // letters: each of the first 18 keeps every record; then erased.
-    const std::wstring strCode = L"]c10009506000134350000123456";
+    const std::wstring strCode = L"]c10009506000134350000099999";
     CFigures growing, shrinking;
     double dLongest = 0;
     filter.strSearch.clear();

@@ -41,7 +41,7 @@ void CHistoryList::Follow(const CScanHistory& history, unsigned long long nToday
     m_nToday = nToday;
     std::vector<unsigned long long> places = SelectedPlaces();
     bool bMoved = m_view.Follow(history, nToday);
-    ShowRows();
+    ShowRows(bMoved);
     // Those let go from the end leave the selection with their rows.
     if (!m_bReselect && (bMoved || !SendMessageW(m_hList, LVM_GETSELECTEDCOUNT, 0, 0)))
         Select(places);
@@ -58,11 +58,8 @@ void CHistoryList::SetFilter(const CScanHistory& history, const CHistoryFilter& 
         return;
     m_keep.swap(places);
     m_bReselect = true;
-    ShowRows();
     m_bSelecting = true;
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(m_hList, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
+    Unselect(GetFocus() == m_hList);
     m_bSelecting = false;
     Slice(history, kSliceRecords, kSliceSeconds);
 }
@@ -86,7 +83,7 @@ void CHistoryList::Slice(const CScanHistory& history, size_t nRecords, double dS
     QueryPerformanceCounter(&start);
     while (m_view.Continue(history, nRecords) && SecondsSince(start) < dSeconds) {
     }
-    ShowRows();
+    ShowRows(true);
     if (m_view.Pending()) {
         PostSlice();
     } else if (m_bReselect || !SendMessageW(m_hList, LVM_GETSELECTEDCOUNT, 0, 0)) {
@@ -96,10 +93,19 @@ void CHistoryList::Slice(const CScanHistory& history, size_t nRecords, double dS
     }
 }
 
-void CHistoryList::ShowRows()
+// Once the rows are all found: the list is drawn only then, as the slices'
+// messages come before its painting. A count that changes redraws the
+// scroll bars at once, which takes milliseconds.
+void CHistoryList::ShowRows(bool bChanged)
 {
-    SendMessageW(m_hList, LVM_SETITEMCOUNT, m_view.Rows(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    InvalidateRect(m_hList, NULL, FALSE);
+    if (m_view.Pending())
+        return;
+    if ((LRESULT)m_view.Rows() != SendMessageW(m_hList, LVM_GETITEMCOUNT, 0, 0)) {
+        SendMessageW(m_hList, LVM_SETITEMCOUNT, m_view.Rows(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        bChanged = true;
+    }
+    if (bChanged)
+        InvalidateRect(m_hList, NULL, FALSE);
 }
 
 void CHistoryList::PostSlice()
@@ -111,8 +117,13 @@ void CHistoryList::PostSlice()
 std::vector<size_t> CHistoryList::SelectedRows() const
 {
     std::vector<size_t> rows;
+    if (!m_hList)
+        return rows;
+    // Each look goes on row by row to the next one selected: none past the
+    // last looked for.
+    size_t nSelected = (size_t)SendMessageW(m_hList, LVM_GETSELECTEDCOUNT, 0, 0);
     int nRow = -1;
-    while (m_hList && (nRow = (int)SendMessageW(m_hList, LVM_GETNEXTITEM, nRow, LVNI_SELECTED)) >= 0 &&
+    while (rows.size() < nSelected && (nRow = (int)SendMessageW(m_hList, LVM_GETNEXTITEM, nRow, LVNI_SELECTED)) >= 0 &&
            (size_t)nRow < m_view.Rows())
         rows.push_back((size_t)nRow);
     return rows;
@@ -126,14 +137,28 @@ std::vector<unsigned long long> CHistoryList::SelectedPlaces() const
     return places;
 }
 
-// The records' rows selected, the first focused; none of them listed: the
-// newest.
+// Row by row: for every row at once the list view goes over every row.
+void CHistoryList::Unselect(bool bFocus)
+{
+    LVITEMW item = {};
+    item.stateMask = bFocus ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
+    for (size_t nRow : SelectedRows())
+        SendMessageW(m_hList, LVM_SETITEMSTATE, nRow, (LPARAM)&item);
+    int nFocus = bFocus ? (int)SendMessageW(m_hList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED) : -1;
+    if (nFocus >= 0)
+        SendMessageW(m_hList, LVM_SETITEMSTATE, nFocus, (LPARAM)&item);
+}
+
+// The records' rows selected; none of them listed: the newest. The first
+// takes the focus only while the user works in the list: a focus that
+// moves is drawn at once, which takes milliseconds.
 void CHistoryList::Select(const std::vector<unsigned long long>& places)
 {
     m_bSelecting = true;
+    bool bFocus = GetFocus() == m_hList;
+    Unselect(bFocus);
     LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(m_hList, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
+    item.stateMask = bFocus ? LVIS_SELECTED | LVIS_FOCUSED : LVIS_SELECTED;
     bool bAny = false;
     for (unsigned long long nPlace : places) {
         long long nRow = m_view.Find(nPlace);

@@ -34,10 +34,11 @@ public:
 
 private:
     void Slice(const CScanHistory& history, size_t nRecords, double dSeconds);
-    void ShowRows();
+    void ShowRows(bool bChanged);
     void PostSlice();
     std::vector<unsigned long long> SelectedPlaces() const;
     void Select(const std::vector<unsigned long long>& places);
+    void Unselect(bool bFocus);
 
     HWND m_hList = NULL;
     UINT m_nSliceMessage = 0;
