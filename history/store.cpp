@@ -73,6 +73,7 @@ void CScanHistory::Add(const ScanRecord& record)
     Count(added, 1);
     Append(added);
     Prune(added.nTime);
+    --m_nFirst;
     ++m_nAdded;
     CompactIfDue();
 }
@@ -286,6 +287,8 @@ void CScanHistory::Clear()
     m_today.clear();
     m_run.clear();
     m_nBytes = m_nLive = 0;
+    // Far from every place given before: a window sees all of them gone.
+    m_nFirst -= 1ULL << 32;
     ++m_nAdded;
     if (m_bFile) {
         m_worker.Clear();

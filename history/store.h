@@ -35,6 +35,10 @@ public:
     size_t Added() const { return m_nAdded; }
     // The memory the records take, their texts included.
     size_t Bytes() const { return m_nBytes; }
+    // Where the newest record stands in a numbering that never gives one
+    // place to two records: At(i) stands at First() + i. A window follows
+    // the history by it, taking in only what came or went.
+    unsigned long long First() const { return m_nFirst; }
     // 0: no bound by age.
     void SetDays(int nDays) { m_nDays = nDays; }
 
@@ -106,4 +110,5 @@ private:
     bool m_bCounting;
     CCodeCounts m_all, m_today, m_run;
     unsigned long long m_nTodayStart, m_nTomorrow;
+    unsigned long long m_nFirst = 1ULL << 62;
 };

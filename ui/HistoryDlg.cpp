@@ -2,14 +2,13 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <unordered_set>
-
 #include "dlgfield.h"
 #include "resource.h"
 #include "uitext.h"
 
 #define TIMER_USER_WINDOW 1
+// The next slice of the list's work.
+#define WM_HISTORY_SLICE (WM_APP + 1)
 
 BEGIN_MESSAGE_MAP(CHistoryDlg, CDialog)
     ON_COMMAND(IDC_HISTORY_COPY, OnCopy)
@@ -21,50 +20,18 @@ BEGIN_MESSAGE_MAP(CHistoryDlg, CDialog)
     ON_WM_TIMER()
     ON_MESSAGE(WM_NOTIFY, OnNotify)
     ON_MESSAGE(WM_HELP, OnHelp)
+    ON_MESSAGE(WM_HISTORY_SLICE, OnSlice)
 END_MESSAGE_MAP()
 
 namespace {
 
-// The choices of the result filter and the period, in their lists' order.
-enum OutcomeFilter { SHOW_ALL, SHOW_TYPED, SHOW_NOT_TYPED, SHOW_DUPLICATES };
+// The choices of the period, in its list's order.
 enum PeriodFilter { PERIOD_TODAY, PERIOD_WEEK, PERIOD_ALL };
-
-// Characters in lower case, by table: a search looks at every record.
-const wchar_t* LowerTable()
-{
-    static wchar_t* s_pTable = NULL;
-    if (!s_pTable) {
-        s_pTable = new wchar_t[0x10000];
-        for (unsigned i = 0; i < 0x10000; ++i)
-            s_pTable[i] = (wchar_t)i;
-        CharLowerBuffW(s_pTable + 1, 0xFFFF);
-        // Surrogates stay as they are, each half a character of its own.
-        for (unsigned i = 0xD800; i < 0xE000; ++i)
-            s_pTable[i] = (wchar_t)i;
-    }
-    return s_pTable;
-}
-
-// Whether strLower (in lower case) is in str, in any case.
-bool ContainsFolded(const std::wstring& str, const std::wstring& strLower)
-{
-    if (strLower.size() > str.size())
-        return false;
-    const wchar_t* pLower = LowerTable();
-    for (size_t i = 0; i + strLower.size() <= str.size(); ++i) {
-        size_t j = 0;
-        while (j < strLower.size() && pLower[(unsigned short)str[i + j]] == strLower[j])
-            ++j;
-        if (j == strLower.size())
-            return true;
-    }
-    return false;
-}
 
 }  // namespace
 
 CHistoryDlg::CHistoryDlg(IHistoryHost* pHost)
-    : CDialog(IDD_HISTORY), m_pTray(pHost), m_hList(NULL), m_nShown(0)
+    : CDialog(IDD_HISTORY), m_pTray(pHost), m_hList(NULL), m_nPeriod(PERIOD_ALL), m_bCountsShown(false)
 {
 }
 
@@ -90,9 +57,11 @@ BOOL CHistoryDlg::OnInitDialog()
     SendMessageW(m_hList, LVM_SETEXTENDEDLISTVIEWSTYLE, dwExStyle, dwExStyle);
     InsertColumns();
     FillChoices();
-    m_strSearch.clear();
-    m_nShown = (size_t)-1;
-    Refresh();
+    m_list.Attach(m_hList, WM_HISTORY_SLICE);
+    m_bCountsShown = false;
+    OnFilterChanged();
+    // The newest rows before the window shows, the rest in slices.
+    m_list.OnSlice(m_pTray->History());
     UpdateButtons();
     // The window the user goes to while this one is open is where "Type
     // again" types: it is looked for as long as the window is open.
@@ -143,64 +112,17 @@ void CHistoryDlg::FillChoices()
     }
 }
 
-bool CHistoryDlg::Shows(const ScanRecord& record, unsigned long long nSince) const
-{
-    if (record.nTime < nSince)
-        return false;
-    switch (SendDlgItemMessageW(m_hWnd, IDC_HISTORY_OUTCOME, CB_GETCURSEL, 0, 0)) {
-    case SHOW_TYPED:
-        if (record.outcome != SCAN_TYPED)
-            return false;
-        break;
-    case SHOW_NOT_TYPED:
-        if (record.outcome == SCAN_TYPED)
-            return false;
-        break;
-    case SHOW_DUPLICATES:
-        if (!record.bDuplicate)
-            return false;
-        break;
-    default: break;
-    }
-    return m_strSearch.empty() || ContainsFolded(record.strCode, m_strSearch) ||
-           ContainsFolded(record.strProgram, m_strSearch);
-}
-
-void CHistoryDlg::Rebuild()
+// A new record, or the day changed: the rows follow the history, the
+// selection stays on its records.
+void CHistoryDlg::Update()
 {
     const CScanHistory& history = m_pTray->History();
-    std::vector<const ScanRecord*> selected = Selected();
-    std::unordered_set<const ScanRecord*> wasSelected(selected.begin(), selected.end());
-    unsigned long long nNow = HistoryNow(), nSince = 0;
-    switch (SendDlgItemMessageW(m_hWnd, IDC_HISTORY_PERIOD, CB_GETCURSEL, 0, 0)) {
-    case PERIOD_TODAY: nSince = LocalDayStart(nNow); break;
-    case PERIOD_WEEK: nSince = LocalDayStart(nNow) - 6 * kHistoryDay; break;
-    default: break;
-    }
-    m_rows.clear();
-    m_rows.reserve(history.Count());
-    for (size_t i = 0; i < history.Count(); ++i) {
-        if (Shows(history.At(i), nSince))
-            m_rows.push_back(&history.At(i));
-    }
-    m_nShown = history.Added();
-    SendMessageW(m_hList, LVM_SETITEMCOUNT, m_rows.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    LVITEMW item = {};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(m_hList, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
-    bool bAny = false;
-    for (size_t i = 0; i < m_rows.size() && wasSelected.size(); ++i) {
-        if (wasSelected.count(m_rows[i])) {
-            item.state = bAny ? LVIS_SELECTED : LVIS_SELECTED | LVIS_FOCUSED;
-            SendMessageW(m_hList, LVM_SETITEMSTATE, i, (LPARAM)&item);
-            bAny = true;
-        }
-    }
-    if (!bAny && !m_rows.empty()) {
-        item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(m_hList, LVM_SETITEMSTATE, 0, (LPARAM)&item);
-    }
-    ::InvalidateRect(m_hList, NULL, FALSE);
+    unsigned long long nToday = LocalDayStart(HistoryNow());
+    m_filter.nSince = m_nPeriod == PERIOD_TODAY ? nToday
+                      : m_nPeriod == PERIOD_WEEK ? nToday - 6 * kHistoryDay
+                                                 : 0;
+    m_list.Follow(history, nToday);
+    m_list.SetFilter(history, m_filter);
     ShowCounts();
     UpdateButtons();
 }
@@ -209,28 +131,21 @@ void CHistoryDlg::Rebuild()
 // duplicate held back, a failure). Codes typed again are no scans.
 void CHistoryDlg::ShowCounts()
 {
-    const CScanHistory& history = m_pTray->History();
-    unsigned long long nToday = LocalDayStart(HistoryNow());
-    int nScanned = 0, nTyped = 0;
-    for (size_t i = 0; i < history.Count() && history.At(i).nTime >= nToday; ++i) {
-        if (history.At(i).bRetyped)
-            continue;
-        ++nScanned;
-        nTyped += history.At(i).outcome == SCAN_TYPED;
-    }
+    const CHistoryCounts& counts = m_list.View().Counts();
+    if (counts.nScanned == m_shownCounts.nScanned && counts.nTyped == m_shownCounts.nTyped && m_bCountsShown)
+        return;
+    m_shownCounts = counts;
+    m_bCountsShown = true;
     WCHAR szFormat[128], szText[192];
     UiLoadString(IDS_HISTORY_COUNTS, szFormat, ARRAYSIZE(szFormat));
-    wsprintfW(szText, szFormat, nScanned, nTyped, nScanned - nTyped);
+    wsprintfW(szText, szFormat, counts.nScanned, counts.nTyped, counts.nScanned - counts.nTyped);
     SetDlgItemTextW(m_hWnd, IDC_HISTORY_COUNTS, szText);
 }
 
-// The rows follow the history; those it let go leave, the selection stays
-// on its records.
 void CHistoryDlg::Refresh()
 {
-    if (!m_hWnd || !m_hList || m_nShown == m_pTray->History().Added())
-        return;
-    Rebuild();
+    if (m_hWnd && m_hList)
+        Update();
 }
 
 void CHistoryDlg::OnFilterChanged()
@@ -239,24 +154,34 @@ void CHistoryDlg::OnFilterChanged()
         return;
     WCHAR szSearch[256] = L"";
     GetDlgItemTextW(m_hWnd, IDC_HISTORY_SEARCH, szSearch, ARRAYSIZE(szSearch));
-    m_strSearch = szSearch;
-    const wchar_t* pLower = LowerTable();
-    for (wchar_t& ch : m_strSearch)
-        ch = pLower[(unsigned short)ch];
-    Rebuild();
+    m_filter.strSearch = szSearch;
+    m_filter.shown = (HistoryShown)SendDlgItemMessageW(m_hWnd, IDC_HISTORY_OUTCOME, CB_GETCURSEL, 0, 0);
+    m_nPeriod = (int)SendDlgItemMessageW(m_hWnd, IDC_HISTORY_PERIOD, CB_GETCURSEL, 0, 0);
+    Update();
+}
+
+LRESULT CHistoryDlg::OnSlice(WPARAM, LPARAM)
+{
+    if (!m_hList)
+        return 0;
+    Update();
+    m_list.OnSlice(m_pTray->History());
+    UpdateButtons();
+    return 0;
 }
 
 void CHistoryDlg::OnGetDispInfo(NMLVDISPINFOW* pInfo)
 {
     LVITEMW& item = pInfo->item;
-    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || (size_t)item.iItem >= m_rows.size() || !item.cchTextMax)
+    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || !item.cchTextMax)
         return;
+    const CScanHistory& history = m_pTray->History();
     // A change the window has not been told of yet: nothing shown from it.
-    if (m_nShown != m_pTray->History().Added())
-        Rebuild();
-    if ((size_t)item.iItem >= m_rows.size())
+    if (!m_list.View().InStep(history))
+        Update();
+    if ((size_t)item.iItem >= m_list.View().Rows())
         return;
-    const ScanRecord& record = *m_rows[item.iItem];
+    const ScanRecord& record = m_list.View().Row(history, item.iItem);
     switch (item.iSubItem) {
     case 0: m_strCell = HistoryTimeText(record.nTime); break;
     case 1: m_strCell = SymbologyText(record.symbology); break;
@@ -270,17 +195,27 @@ void CHistoryDlg::OnGetDispInfo(NMLVDISPINFOW* pInfo)
 std::vector<const ScanRecord*> CHistoryDlg::Selected() const
 {
     std::vector<const ScanRecord*> records;
-    int nRow = -1;
-    while ((nRow = (int)SendMessageW(m_hList, LVM_GETNEXTITEM, nRow, LVNI_SELECTED)) >= 0 &&
-           (size_t)nRow < m_rows.size())
-        records.push_back(m_rows[nRow]);
+    for (size_t nRow : m_list.SelectedRows())
+        records.push_back(&m_list.View().Row(m_pTray->History(), nRow));
     return records;
 }
 
 const ScanRecord* CHistoryDlg::FirstSelected() const
 {
     int nRow = (int)SendMessageW(m_hList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    return nRow >= 0 && (size_t)nRow < m_rows.size() ? m_rows[nRow] : NULL;
+    return nRow >= 0 && (size_t)nRow < m_list.View().Rows() ? &m_list.View().Row(m_pTray->History(), nRow) : NULL;
+}
+
+std::vector<const ScanRecord*> CHistoryDlg::Listed()
+{
+    const CScanHistory& history = m_pTray->History();
+    Update();
+    m_list.Finish(history);
+    std::vector<const ScanRecord*> records;
+    records.reserve(m_list.View().Rows());
+    for (size_t i = 0; i < m_list.View().Rows(); ++i)
+        records.push_back(&m_list.View().Row(history, i));
+    return records;
 }
 
 void CHistoryDlg::UpdateButtons()
@@ -304,7 +239,7 @@ LRESULT CHistoryDlg::OnNotify(WPARAM, LPARAM lParam)
         return 0;
     if (pHeader->code == LVN_GETDISPINFOW)
         OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam));
-    else if (pHeader->code == LVN_ITEMCHANGED || pHeader->code == LVN_ODSTATECHANGED)
+    else if ((pHeader->code == LVN_ITEMCHANGED || pHeader->code == LVN_ODSTATECHANGED) && !m_list.Selecting())
         UpdateButtons();
     return 0;
 }
@@ -384,7 +319,7 @@ void CHistoryDlg::OnCancel()
 void CHistoryDlg::PostNcDestroy()
 {
     m_hList = NULL;
-    m_rows.clear();
+    m_list.Detach();
 }
 
 void CHistoryDlg::OnDpiChanged()

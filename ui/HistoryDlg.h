@@ -12,6 +12,7 @@
 #include "help.h"
 #include "history.h"
 #include "historyhost.h"
+#include "historylist.h"
 
 class CHistoryDlg : public CDialog {
 public:
@@ -41,19 +42,20 @@ protected:
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
     afx_msg LRESULT OnHelp(WPARAM, LPARAM) { return HelpAnswered(m_hWnd, HELP_HISTORY); }
+    afx_msg LRESULT OnSlice(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
     void InsertColumns();
     void FillChoices();
-    // The rows anew from the history and the filters, the selection kept on
-    // its records.
-    void Rebuild();
-    bool Shows(const ScanRecord& record, unsigned long long nSince) const;
+    // The rows and counts as the history and the filters stand now.
+    void Update();
     void ShowCounts();
     void OnGetDispInfo(NMLVDISPINFOW* pInfo);
     std::vector<const ScanRecord*> Selected() const;
     const ScanRecord* FirstSelected() const;
+    // Every record the filters show, newest first.
+    std::vector<const ScanRecord*> Listed();
     void UpdateButtons();
     void SetStatus(UINT nID);
     void Export(const std::vector<const ScanRecord*>& records);
@@ -62,8 +64,10 @@ private:
 
     IHistoryHost* m_pTray;
     HWND m_hList;
-    size_t m_nShown;                          // CScanHistory::Added() when the rows were made
-    std::vector<const ScanRecord*> m_rows;    // newest first, as the filters leave them
-    std::wstring m_strSearch;                 // in lower case
+    CHistoryList m_list;
+    CHistoryFilter m_filter;                  // its period from the day start
+    int m_nPeriod;
+    CHistoryCounts m_shownCounts;
+    bool m_bCountsShown;
     std::wstring m_strCell;                   // the text a row's cell shows
 };

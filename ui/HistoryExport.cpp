@@ -93,7 +93,7 @@ void CHistoryDlg::OnExport()
     if (nChoice == EXPORT_SELECTION) {
         records = Selected();
     } else if (nChoice == EXPORT_VIEW) {
-        records = m_rows;
+        records = Listed();
     } else if (nChoice == EXPORT_ALL) {
         const CScanHistory& history = m_pTray->History();
         for (size_t i = 0; i < history.Count(); ++i)
