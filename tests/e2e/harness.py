@@ -7,6 +7,7 @@ NORZA_CODEPAGE (1252 or 936, the ANSI code page the programs run under).
 """
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -22,6 +23,36 @@ CODEPAGE = int(os.environ.get("NORZA_CODEPAGE", "1252"))
 STATE = os.environ.get("NORZA_E2E_STATE", os.path.join(
     BUILD_DIR, "e2e", "cp%d" % (936 if CODEPAGE == 936 else 1252), "state.json"))
 LOCALES = {1252: "en_US.UTF-8", 936: "zh_CN.UTF-8", 65001: "hi_IN.UTF-8"}
+SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def read_ids():
+    """The program's resource ids and the tray window's own messages, by
+    name, as its headers define them."""
+    ids = {"WM_USER": 0x400, "WM_APP": 0x8000}
+    for name in ("res/resource.h", "app/ScanWedgeDlg.h", "app/history.h", "app/sharedwatch.h",
+                 "app/SettingsDlg.h"):
+        with open(os.path.join(SOURCE_DIR, name), encoding="utf-8") as f:
+            for m in re.finditer(r"^#define (\w+) +\(?(\w+)(?: *\+ *(\w+))?\)?[ \t]*(?://.*)?$",
+                                 f.read(), re.M):
+                terms = [ids.get(t) if t in ids else int(t, 0) if re.fullmatch(r"0x[0-9a-fA-F]+|[0-9]+", t)
+                         else None for t in m.groups()[1:] if t]
+                if None not in terms:
+                    ids[m[1]] = sum(terms)
+    return ids
+
+
+IDS = read_ids()
+
+
+def ids(names):
+    """The ids of the names, separated by blanks."""
+    return tuple(IDS[name] for name in names.split())
+
+
+def ID(name):
+    """A resource's or message's id as a program's argument takes it."""
+    return str(IDS[name])
 
 
 def wine_env():
@@ -82,6 +113,20 @@ def paced(times, delay):
     pacing: first to last at least all the delays but one, which leaves room
     for the target taking one character late, however it was spread."""
     return len(times) >= 3 and times[-1] - times[0] >= (len(times) - 2) * delay
+
+
+def link(source, path):
+    """A hard link to the file, or a copy of it where a link cannot be or
+    would let a write reach the original (a settings file)."""
+    if os.path.exists(path):
+        os.remove(path)
+    if source.endswith(".ini"):
+        shutil.copy2(source, path)
+        return
+    try:
+        os.link(source, path)
+    except OSError:
+        shutil.copy2(source, path)
 
 
 def read_lines(path):
@@ -187,9 +232,11 @@ class WineTestCase(unittest.TestCase):
         return p
 
     def install(self):
-        """Copies the installed programs into a folder of this test's own."""
+        """Puts the installed programs into a folder of this test's own: the
+        programs and sounds linked, the settings files, which the program
+        writes in place, copied."""
         for name in os.listdir(BIN_DIR):
-            shutil.copy2(os.path.join(BIN_DIR, name), self.folder)
+            link(os.path.join(BIN_DIR, name), os.path.join(self.folder, name))
         return self.folder
 
     def typing_target(self, fields=1, name="target-report.txt"):
@@ -213,7 +260,7 @@ class EngineHostCase(WineTestCase):
             self.stop_host()
         else:
             self.install()
-            shutil.copy2(os.path.join(TOOLS_DIR, "enginehost.exe"), folder)
+            link(os.path.join(TOOLS_DIR, "enginehost.exe"), os.path.join(folder, "enginehost.exe"))
         if device is not None:
             with open(os.path.join(folder, "vistrel.ini"), "w") as f:
                 f.write("[device]\n" + "".join("%s=%s\n" % item for item in device.items()))

@@ -227,7 +227,11 @@ class NorzaCase(harness.WineTestCase):
         self.assertEqual([], reentered)
 
     def write(self, name, content, folder=None):
-        with open(os.path.join(folder or self.folder, name), "wb") as f:
+        path = os.path.join(folder or self.folder, name)
+        # A new file: the one there may be a link to the build's.
+        if os.path.exists(path):
+            os.remove(path)
+        with open(path, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
 
     def provide(self, name, content):

@@ -46,8 +46,8 @@ SENDKEYS = os.path.join(harness.TOOLS_DIR, "sendkeys.exe")
 WINTOOL = os.path.join(harness.TOOLS_DIR, "wintool.exe")
 LOCK_WAIT = 3.0        # seconds a log entry waits for the lock
 OPEN_RETRY = 0.5       # seconds a log entry retries a file another program holds
-WM_NULL, WM_COMMAND, ID_TRAY_QR = "0x0", "0x111", "32771"
-WM_HISTORY_BYTES = "0x409"
+WM_NULL, WM_COMMAND = "0x0", "0x111"
+ID_TRAY_QR, WM_HISTORY_BYTES = harness.ID("ID_TRAY_QR"), harness.ID("WM_HISTORY_BYTES")
 FLOOR_SAMPLES = 3      # samples at each end of a decode run whose lowest memory figure counts
 
 STAMP = rb"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"

@@ -15,7 +15,8 @@ import tray
 from harness import scanctl, wait_for
 
 WM_COMMAND, WM_CLOSE = "0x111", "0x10"
-ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_EXIT, ID_TRAY_PDF417 = "32771", "32774", "32775", "32779"
+ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_EXIT, ID_TRAY_PDF417 = (harness.ID(n) for n in (
+    "ID_TRAY_QR", "ID_TRAY_RESTART", "ID_TRAY_EXIT", "ID_TRAY_PDF417"))
 SILENCED = ["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0"]
 REENABLED = ["setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"]
 
@@ -380,7 +381,7 @@ class Restart(TrayCase):
     def test_restart_from_a_folder_with_spaces_starts_only_itself(self):
         base = os.path.join(self.folder, "My Apps")
         home = os.path.join(base, "Norza Scanner")
-        shutil.copytree(harness.BIN_DIR, home)
+        shutil.copytree(harness.BIN_DIR, home, copy_function=harness.link)
         decoys = [os.path.join(self.folder, "My.exe"), os.path.join(base, "Norza.exe")]
         for decoy in decoys:
             shutil.copy2(os.path.join(harness.TOOLS_DIR, "marker.exe"), decoy)
