@@ -25,6 +25,10 @@
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
+// Asked by the tests, as WM_HISTORY_BYTES is: the id of the icon the tray
+// shows now, and a look at the device now instead of at the watch's tick.
+#define WM_TRAY_ICON_ID (WM_USER + 10)
+#define WM_DEVICE_POLL (WM_USER + 11)
 
 #define TIMER_STATUS 1
 #define TIMER_DEVICE 2
