@@ -8,6 +8,7 @@ NORZA_CODEPAGE (1252 or 936, the ANSI code page the programs run under).
 import json
 import os
 import re
+import select
 import shutil
 import subprocess
 import tempfile
@@ -79,6 +80,49 @@ def run(exe, *args, cwd=None, input=None, timeout=60):
     p = subprocess.run(["wine", exe, *args], cwd=cwd, input=input, env=wine_env(),
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
     return p.returncode, p.stdout, p.stderr
+
+
+class Probe:
+    """One test tool process that runs command after command ("wintool serve"):
+    a Wine process takes long to start, a probe is asked often."""
+
+    def __init__(self, exe):
+        self.exe, self.proc = exe, None
+
+    def ask(self, *args, timeout=60):
+        """Runs a command; returns (exit code, output bytes)."""
+        if self.proc is None or self.proc.poll() is not None:
+            self.proc = subprocess.Popen(["wine", self.exe, "serve"], env=wine_env(), stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        assert not any(c in arg for arg in args for c in "\t\n"), args
+        self.proc.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+        self.proc.stdin.flush()
+        out, deadline, fd = b"", time.time() + timeout, self.proc.stdout.fileno()
+        while True:
+            end = re.search(rb"\x1e(-?\d+)\n$", out)
+            if end:
+                return int(end[1]), out[:end.start()]
+            left = deadline - time.time()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                self.end()
+                raise subprocess.TimeoutExpired(args, timeout)
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                self.end()
+                raise RuntimeError("the probe ended during %r" % (args,))
+            out += chunk
+
+    def end(self):
+        if self.proc is not None:
+            if self.proc.poll() is None:
+                self.proc.kill()
+            self.proc.wait(10)
+            self.proc.stdin.close()
+            self.proc.stdout.close()
+            self.proc = None
+
+
+probe = Probe(os.path.join(TOOLS_DIR, "wintool.exe"))
 
 
 def start(exe, *args, cwd=None, trace=None):
@@ -217,6 +261,7 @@ class WineTestCase(unittest.TestCase):
         self.procs = []
 
     def tearDown(self):
+        probe.end()
         for p in self.procs:
             if p.poll() is None:
                 p.kill()

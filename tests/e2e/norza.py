@@ -148,7 +148,7 @@ def tray_visible():
 
 
 def wintool(*args):
-    rc, out, err = harness.run(os.path.join(harness.TOOLS_DIR, "wintool.exe"), *args)
+    rc, out = harness.probe.ask(*args)
     return rc, out.decode("utf-8", "replace")
 
 
@@ -216,6 +216,8 @@ class NorzaCase(harness.WineTestCase):
         if folder:
             shutil.rmtree(folder, ignore_errors=True)
         self.install()
+        import tray   # which imports this module
+        tray.tray_window = self.tray_hwnd
         self.exe = os.path.join(self.folder, "Norza.exe")
         self.journal_path = os.path.join(self.folder, "vistrel.journal")
 
@@ -261,6 +263,10 @@ class NorzaCase(harness.WineTestCase):
     def tray_hwnd(self):
         handles = [line.split()[1] for line in self.journal() if line.startswith("GetAppHandle")]
         return handles[-1]
+
+    def poll_device(self):
+        """Has the device watch look at the device now, not at its next tick."""
+        self.assertEqual(0, wintool("send", self.tray_hwnd(), harness.ID("WM_DEVICE_POLL"), "0", "0")[0])
 
     def quit(self, proc):
         self.assertEqual(0, harness.scanctl("quit")[0])
