@@ -97,8 +97,7 @@ class StatusIcon(TrayCase):
         # icon shows it for about two seconds.
         self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])
         self.assertEqual(0, scanctl("decode", "qr", "not-typed")[0])
-        tray.wait_icon("not_typed", timeout=3)
-        shown = time.time()
+        shown = tray.wait_icon("not_typed", timeout=3)
         tray.wait_icon("qr_only", timeout=6)
         self.assertGreater(time.time() - shown, 1.0)
         def played():
@@ -209,10 +208,12 @@ class DeviceWatch(TrayCase):
         self.run_norza(flags=(0, 1, 0, 0))
         tray.wait_icon("dm_only")
         scanctl("unplug")
-        tray.wait_icon("no_device", timeout=5)
+        self.poll_device()
+        tray.wait_icon("no_device")
         wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
         balloon = norza.wait_balloon("device_lost")
-        time.sleep(7)   # the device stays away over two more polls
+        for _ in range(2):   # the device stays away over two more polls
+            self.poll_device()
         self.assertEqual(1, self.count("ReleaseLostDevice"))
         self.assertEqual("no_device", tray.shown_icon())
         # A notice sent again would have replaced the balloon by a new one.
@@ -220,6 +221,7 @@ class DeviceWatch(TrayCase):
 
         before = len(self.journal())
         scanctl("plug")
+        self.poll_device()
         wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=4, what="a restart")
         after = self.engine_calls(before)
         self.assertEqual(["StartDevice", "SetBeep 1"], after)
@@ -230,17 +232,21 @@ class DeviceWatch(TrayCase):
     def test_failing_start_is_retried_and_odd_results_count_as_started(self):
         self.run_norza()
         scanctl("unplug")
+        self.poll_device()
         wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
         scanctl("start-result", "0")
         scanctl("plug")
+        for _ in range(2):
+            self.poll_device()
         wait_for(lambda: self.count("StartDevice") >= 3, timeout=8, what="two retries")
         self.assertEqual("no_device", tray.shown_icon())
 
         scanctl("start-result", "2")
         starts = self.count("StartDevice")
+        self.poll_device()
         wait_for(lambda: self.count("StartDevice") == starts + 1, timeout=4, what="a start")
         tray.wait_icon("mixed", timeout=3)
-        time.sleep(3.5)
+        self.poll_device()
         self.assertEqual(starts + 1, self.count("StartDevice"))
         self.assertEqual(self.count("StartDevice"), self.count("SetBeep 1"))
         self.quit(self.proc)
@@ -258,13 +264,15 @@ class DeviceWatch(TrayCase):
     def test_toggle_while_lost_keeps_the_no_device_icon(self):
         self.run_norza()
         scanctl("unplug")
-        tray.wait_icon("no_device", timeout=5)
+        self.poll_device()
+        tray.wait_icon("no_device")
         self.command(ID_TRAY_QR)
         wait_for(lambda: "setQRable 0" in self.journal(), what="the toggle")
         time.sleep(1.5)
         self.assertEqual("no_device", tray.shown_icon())
         scanctl("plug")
-        tray.wait_icon("mixed", timeout=6)   # DM, Barcode and PDF417 still on
+        self.poll_device()
+        tray.wait_icon("mixed")   # DM, Barcode and PDF417 still on
         self.quit(self.proc)
 
     def test_unplug_plug_cycles_keep_counts_exact_and_memory_flat(self):
@@ -274,8 +282,10 @@ class DeviceWatch(TrayCase):
         first = None
         for i in range(1, cycles + 1):
             scanctl("unplug")
+            self.poll_device()
             wait_for(lambda: self.count("ReleaseLostDevice") == i, timeout=5, what="release %d" % i)
             scanctl("plug")
+            self.poll_device()
             wait_for(lambda: self.count("StartDevice") == i + 1, timeout=5, what="start %d" % i)
             if i == 1:   # after the first cycle has loaded everything it needs
                 tray.wait_icon("mixed", timeout=3)
