@@ -18,6 +18,7 @@ LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_TRAY_ICON_ID)
         return m_nCueIconId ? m_nCueIconId : m_nShownIconId;
     if (message == WM_DEVICE_POLL) {
+        m_bPollsAsked = m_bPollsAsked || wParam == 1;
         WatchDevice();
         CheckOrganisationSettings();
         return 0;

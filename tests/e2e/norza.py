@@ -264,9 +264,11 @@ class NorzaCase(harness.WineTestCase):
         handles = [line.split()[1] for line in self.journal() if line.startswith("GetAppHandle")]
         return handles[-1]
 
-    def poll_device(self):
-        """Has the device watch look at the device now, not at its next tick."""
-        self.assertEqual(0, wintool("send", self.tray_hwnd(), harness.ID("WM_DEVICE_POLL"), "0", "0")[0])
+    def poll_device(self, only=False):
+        """Has the device watch look at the device now, not at its next tick;
+        only: and from now on only when asked. Returns once it has looked."""
+        self.assertEqual(0, wintool("send", self.tray_hwnd(), harness.ID("WM_DEVICE_POLL"),
+                                    "1" if only else "0", "0")[0])
 
     def quit(self, proc):
         self.assertEqual(0, harness.scanctl("quit")[0])
