@@ -141,7 +141,7 @@ def start(exe, *args, cwd=None, trace=None):
             stderr.close()
 
 
-def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
+def wait_for(predicate, timeout=10.0, interval=0.1, what="condition"):
     deadline = time.time() + timeout
     while True:
         value = predicate()

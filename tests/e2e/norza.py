@@ -204,7 +204,7 @@ def balloons():
 def wait_balloon(name, timeout=10, language=None):
     """Waits for the balloon showing the program's notice, exactly; returns its window."""
     expected = text(name, language)
-    return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout,
+    return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout, interval=0.2,
                     what="the notice %r (showing %r)" % (expected, balloons()))[0]
 
 
