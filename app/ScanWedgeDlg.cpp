@@ -232,6 +232,10 @@ LRESULT CScanWedgeDlg::OnScanQuit(WPARAM, LPARAM)
 
 void CScanWedgeDlg::OnClose()
 {
+    // Asked to close while the tray menu is open (the engine's quit, setup):
+    // the menu's loop would hold the program open until the user closed it.
+    if (m_bMenuOpen)
+        ::EndMenu();
     StopDecoding();
     // With any message it shows, whose loop would hold the program open.
     m_dlgSettings.DestroyWindow();
