@@ -157,8 +157,14 @@ class Menu(TrayCase):
         self.start("notepad")
         notepad = wait_for(lambda: [w for w in norza.windows() if w["cls"] == "Notepad"],
                            timeout=30, what="notepad")[0]
-        for xid in harness.xdotool("search", "--class", "notepad.exe"):
-            harness.xdotool("windowmove", xid, "200", "200")   # off the system tray
+        # Off the system tray, which it covers where it opens; its X window
+        # may come a moment after the Windows one.
+        def moved():
+            xids = harness.xdotool("search", "--onlyvisible", "--class", "notepad.exe")
+            for xid in xids:
+                harness.xdotool("windowmove", xid, "200", "200")
+            return xids and all("200,200" in harness.xdotool("getwindowgeometry", xid) for xid in xids)
+        wait_for(moved, what="notepad moved off the system tray")
         wait_for(lambda: self.foreground() == notepad["hwnd"], what="notepad in front")
         tray.Menu().click(0)
         wait_for(lambda: "setQRable 0" in self.journal(), what="QR switched off")
