@@ -9,8 +9,9 @@ namespace {
 
 // PlaySound waits for the sound before it to stop, and a sound that never
 // reports its end keeps it waiting: it is called on a thread of its own, and
-// the caller only leaves the latest request there. A request not yet taken
-// is replaced, as a playing sound is, never queued.
+// the caller only leaves the latest request there. That thread plays each
+// sound to its end itself (an asynchronous sound would start a thread of its
+// own each time); a request not yet taken is replaced, never queued.
 class CPlaySoundOutput : public CSoundOutput {
 public:
     CPlaySoundOutput() : m_hWake(NULL), m_bPending(false), m_dwFlags(0) { InitializeCriticalSection(&m_lock); }
@@ -60,7 +61,7 @@ private:
             pThis->m_bPending = false;
             LeaveCriticalSection(&pThis->m_lock);
             if (bPending)
-                PlaySoundW(strSound.c_str(), NULL, dwFlags);
+                PlaySoundW(strSound.c_str(), NULL, dwFlags & ~SND_ASYNC);
         }
     }
 
@@ -161,7 +162,7 @@ bool CSoundPlayer::Play(SoundEvent event, SoundMode mode, DWORD dwNow, bool bTes
 {
     if (event >= SOUND_EVENTS || mode == SOUND_MODE_OFF)
         return false;
-    // Decodes at speed: a sound may replace the one playing, never queue.
+    // Decodes at speed: sounds are thinned out, never queued.
     if (!bTest && m_bPlayed && dwNow - m_dwLast < kSoundGap && Rank(event) <= Rank(m_lastEvent))
         return false;
     std::wstring strFile = FileFor(event, mode);
