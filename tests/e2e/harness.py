@@ -5,6 +5,7 @@ the typing target, and waiting for things to happen.
 Environment (set by CTest): NORZA_BUILD_DIR, NORZA_E2E_STATE and
 NORZA_CODEPAGE (1252 or 936, the ANSI code page the programs run under).
 """
+import atexit
 import json
 import os
 import re
@@ -123,6 +124,7 @@ class Probe:
 
 
 probe = Probe(os.path.join(TOOLS_DIR, "wintool.exe"))
+atexit.register(probe.end)
 
 
 def start(exe, *args, cwd=None, trace=None):
