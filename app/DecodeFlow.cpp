@@ -25,25 +25,55 @@ const UINT kWatchdogMs = 1000;
 
 CDecodeFlow::CDecodeFlow(IScanEngine& engine, IDecodeHost& host)
     : m_engine(engine), m_host(host), m_abOn(), m_nStep(STEP_IDLE), m_bClosing(false),
-      m_bChangedWaking(false), m_nRetypeWaits(0)
+      m_bChangedMeanwhile(false), m_nInEngine(0), m_nRetypeWaits(0)
 {
 }
 
 void CDecodeFlow::SetSymbology(Symbology symbology, bool bOn)
 {
     m_abOn[symbology] = bOn;
-    if (m_nStep == STEP_WAKING)
-        m_bChangedWaking = true;
+    if (m_nStep == STEP_WAKING || m_nInEngine)
+        m_bChangedMeanwhile = true;
     else if (!Busy() && !m_bClosing)
-        m_engine.Switch(symbology, bOn);
+        Switch(symbology, bOn);
+}
+
+// Every call of the steps into the engine goes through here.
+void CDecodeFlow::Switch(Symbology symbology, bool bOn)
+{
+    EnterEngine();
+    m_engine.Switch(symbology, bOn);
+    LeaveEngine();
+}
+
+void CDecodeFlow::LeaveEngine()
+{
+    if (--m_nInEngine || m_nStep != STEP_IDLE || m_bClosing)
+        return;
+    // Idle again: the user's choice made meanwhile, then what waits.
+    ApplyChanges();
+    if (m_nStep == STEP_IDLE && !m_bClosing && !m_queWaiting.empty())
+        TakeNext();
+}
+
+// The engine follows the user's choice as it stands now.
+void CDecodeFlow::ApplyChanges()
+{
+    ++m_nInEngine;
+    while (m_bChangedMeanwhile && !m_bClosing) {
+        m_bChangedMeanwhile = false;
+        for (int i = 0; i < SYM_COUNT && !m_bClosing; ++i)
+            m_engine.Switch((Symbology)i, m_abOn[i]);
+    }
+    --m_nInEngine;
 }
 
 void CDecodeFlow::Decoded(const std::string& strBytes)
 {
-    // While waking, the decode comes from inside the engine's call: calling
-    // back into it would meet it half switched on.
+    // From inside a call into the engine, calling back into it would meet it
+    // half switched: the decode waits for the call to return.
     // Busy before the engine is called: a decode it delivers meanwhile waits.
-    bool bIdle = m_nStep == STEP_IDLE && !m_bClosing;
+    bool bIdle = m_nStep == STEP_IDLE && !m_bClosing && !m_nInEngine;
     if (bIdle) {
         m_nStep = STEP_STARTING;
         Silence();
@@ -61,8 +91,19 @@ void CDecodeFlow::Decoded(const std::string& strBytes)
 
 void CDecodeFlow::Silence()
 {
-    for (int i = 0; i < SYM_COUNT; ++i)
-        m_engine.Switch((Symbology)i, false);
+    for (int i = 0; i < SYM_COUNT && !m_bClosing; ++i)
+        Switch((Symbology)i, false);
+}
+
+// The first decode in line starts, the engine silenced first.
+void CDecodeFlow::TakeNext()
+{
+    std::string strNext = m_queWaiting.front();
+    m_queWaiting.pop_front();
+    m_nStep = STEP_STARTING;
+    Silence();
+    if (!m_bClosing)
+        Begin(strNext, false);
 }
 
 void CDecodeFlow::WaitInLine(const std::string& strBytes)
@@ -79,7 +120,7 @@ void CDecodeFlow::WaitInLine(const std::string& strBytes)
 
 bool CDecodeFlow::Retype(const std::string& strBytes)
 {
-    if (m_nStep != STEP_IDLE || m_bClosing)
+    if (m_nStep != STEP_IDLE || m_bClosing || m_nInEngine)
         return false;
     m_nStep = STEP_RETYPE_WAIT;
     Silence();
@@ -161,27 +202,26 @@ void CDecodeFlow::HoldOffOver()
 void CDecodeFlow::Wake()
 {
     m_nStep = STEP_WAKING;
-    m_bChangedWaking = false;
+    m_bChangedMeanwhile = false;
     for (int i = 0; i < SYM_COUNT && !m_bClosing; ++i) {
         if (m_abOn[i])
-            m_engine.Switch((Symbology)i, true);
+            Switch((Symbology)i, true);
     }
-    // A symbology switched by the user meanwhile: the engine follows the
-    // user's choice as it stands now.
-    for (int i = 0; i < SYM_COUNT && m_bChangedWaking && !m_bClosing; ++i)
-        m_engine.Switch((Symbology)i, m_abOn[i]);
+    // A symbology switched by the user meanwhile.
+    ApplyChanges();
     if (m_bClosing)
         return;
     if (m_queWaiting.empty()) {
         m_nStep = STEP_IDLE;
         return;
     }
-    std::string strNext = m_queWaiting.front();
-    m_queWaiting.pop_front();
-    m_nStep = STEP_STARTING;
-    Silence();
-    if (!m_bClosing)
-        Begin(strNext, false);
+    TakeNext();
+}
+
+void CDecodeFlow::Look()
+{
+    if (m_nStep == STEP_TYPING && !m_bClosing && m_host.TypingOver())
+        EndTyping();
 }
 
 void CDecodeFlow::OnTimer(DecodeTimer timer)

@@ -8,6 +8,8 @@
 //        back on, one by one --> idle
 //
 // "Type again" goes the same road, first waiting for the user's window.
+// The engine is never called from inside one of its own calls: what it
+// delivers meanwhile waits for the call to return.
 #pragma once
 
 #include <windows.h>
@@ -81,6 +83,16 @@ public:
     // A decode is under way: the engine is silenced.
     bool Busy() const { return m_nStep != STEP_IDLE; }
 
+    // The window's own calls into the engine (its start, its settings) go
+    // between these, as the steps' own do: a decode the engine delivers
+    // meanwhile waits in line and starts once the outermost call is over.
+    void EnterEngine() { ++m_nInEngine; }
+    void LeaveEngine();
+
+    // A look from the window's own timers, for a typing whose message and
+    // watchdog timer were both lost.
+    void Look();
+
 private:
     enum Step {
         STEP_IDLE,          // the engine decodes
@@ -91,7 +103,10 @@ private:
         STEP_WAKING         // the symbologies are switched back on
     };
 
+    void Switch(Symbology symbology, bool bOn);
+    void ApplyChanges();
     void Silence();
+    void TakeNext();
     void WaitInLine(const std::string& strBytes);
     void Begin(const std::string& strBytes, bool bRetype);
     void EndTyping();
@@ -105,8 +120,21 @@ private:
     bool m_abOn[SYM_COUNT];
     Step m_nStep;
     bool m_bClosing;
-    bool m_bChangedWaking;   // a symbology changed while they were switched on
+    bool m_bChangedMeanwhile;   // a symbology changed while the engine was being called
+    int m_nInEngine;            // calls into the engine under way
     std::deque<std::string> m_queWaiting;   // arrived meanwhile, in order
     std::string m_strRetype;
     int m_nRetypeWaits;
+};
+
+// One call into the engine by the window, for its whole scope.
+class CEngineCall {
+public:
+    explicit CEngineCall(CDecodeFlow& flow) : m_flow(flow) { m_flow.EnterEngine(); }
+    ~CEngineCall() { m_flow.LeaveEngine(); }
+
+private:
+    CEngineCall(const CEngineCall&) = delete;
+    CEngineCall& operator=(const CEngineCall&) = delete;
+    CDecodeFlow& m_flow;
 };

@@ -182,6 +182,8 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
         LogWrite("Paste", "the pasted text was not taken; the clipboard holds it");
     else if (cause == NOTICE_CLIPBOARD_NOT_BACK)
         LogWrite("Paste", "the clipboard could not be put back: another program holds it open");
+    else if (cause == NOTICE_CLIPBOARD_NOT_SAVED)
+        LogWrite("Paste", "not pasted: the clipboard could not be saved whole, so it was left as it was");
     // A code not typed whole is no repeat of itself: scanned again, it goes.
     if (record.outcome == SCAN_TYPED && !m_bRetype)
         m_repeat.NoteTyped();

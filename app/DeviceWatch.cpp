@@ -7,6 +7,18 @@
 #include "status.h"
 #include "vistrel.h"
 
+namespace {
+
+// A call into the engine, which may deliver a decode before it returns.
+template <typename F>
+int InEngine(CDecodeFlow& flow, F fnCall)
+{
+    CEngineCall call(flow);
+    return fnCall();
+}
+
+}  // namespace
+
 void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
 {
     switch (nIDEvent) {
@@ -16,6 +28,7 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
         m_flow.OnTimer((DecodeTimer)nIDEvent);
         return;
     }
+    m_flow.Look();
     if (nIDEvent == TIMER_CUE) {
         OnCueOver();
         return;
@@ -53,24 +66,24 @@ void CScanWedgeDlg::ShowStatusIcon()
 
 void CScanWedgeDlg::WatchDevice()
 {
-    if (GetDevice() == -1) {
+    if (InEngine(m_flow, GetDevice) == -1) {
         SetTrayIcon(IDI_NO_DEVICE);
         if (m_nDeviceState != 0) {
             m_nDeviceState = 0;
-            ReleaseLostDevice();
+            InEngine(m_flow, ReleaseLostDevice);
             ShowNotice(NOTICE_DEVICE, NOTICE_DEVICE_LOST);
         }
     } else if (!m_bStarted) {
         // The start at launch failed; only a real success completes it.
-        if (StartDevice() == 1) {
+        if (InEngine(m_flow, StartDevice) == 1) {
             m_nDeviceState = 1;
             CompleteStart();
             ShowNotice(NOTICE_DEVICE, NOTICE_DEVICE_BACK);
         }
     } else if (m_nDeviceState == 0) {
-        m_nDeviceState = StartDevice();
+        m_nDeviceState = InEngine(m_flow, StartDevice);
         Sleep(100);
-        SetBeep(1);
+        InEngine(m_flow, [] { return SetBeep(1); });
         if (m_nDeviceState != 0)
             ShowNotice(NOTICE_DEVICE, NOTICE_DEVICE_BACK);
     }

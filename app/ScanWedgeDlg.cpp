@@ -93,8 +93,11 @@ BOOL CScanWedgeDlg::OnInitDialog()
     m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_nid.uCallbackMessage = WM_TRAY_NOTIFY;
     lstrcpynA(m_nid.szTip, "Norza", sizeof(m_nid.szTip));
-    if (GetDevice() == -1)
-        m_nShownIconId = IDI_NO_DEVICE;
+    {
+        CEngineCall call(m_flow);
+        if (GetDevice() == -1)
+            m_nShownIconId = IDI_NO_DEVICE;
+    }
     m_nid.hIcon = LoadTrayIcon(AfxGetInstanceHandle(), m_nShownIconId);
     AddTrayIcon();
     RegisterSounds();
@@ -104,7 +107,10 @@ BOOL CScanWedgeDlg::OnInitDialog()
     m_pTrayPopup = m_menuTray.GetSubMenu(0);
 
     GetAppHandle(m_hWnd);
-    m_nDeviceState = StartDevice();
+    {
+        CEngineCall call(m_flow);
+        m_nDeviceState = StartDevice();
+    }
     if (m_nDeviceState != 1) {
         // The scanner may still be arriving, as at sign-in: the device watch
         // retries and completes the start when the engine comes up.
@@ -121,11 +127,17 @@ void CScanWedgeDlg::CompleteStart()
 {
     LoadDecodeTime("configDecodeTime.ini");
     ApplyTypeSettings();
-    SetBeepTime(200);
-    SetDecodeTime(m_nDecodeTime);
+    {
+        CEngineCall call(m_flow);
+        SetBeepTime(200);
+        SetDecodeTime(m_nDecodeTime);
+    }
     SetTimer(TIMER_STATUS, 1000, NULL);
     SetTimer(TIMER_DEVICE, 3000, NULL);
-    SetBeep(1);
+    {
+        CEngineCall call(m_flow);
+        SetBeep(1);
+    }
     m_bStarted = TRUE;
 }
 
@@ -189,8 +201,10 @@ LRESULT CScanWedgeDlg::OnSettingsApplied(WPARAM, LPARAM)
     // Until the engine has started, its start reads the file.
     int nDecodeTime = m_nDecodeTime;
     LoadDecodeTime("configDecodeTime.ini");
-    if (m_bStarted && m_nDecodeTime != nDecodeTime)
+    if (m_bStarted && m_nDecodeTime != nDecodeTime) {
+        CEngineCall call(m_flow);
         SetDecodeTime(m_nDecodeTime);
+    }
     return 0;
 }
 

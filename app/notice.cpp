@@ -14,6 +14,7 @@ NoticeCause TypingNoticeCause(TargetStatus status, TypingResult result)
     case TYPING_FAILED: return NOTICE_TYPED_FAILED;
     case TYPING_NOT_TAKEN: return NOTICE_PASTE_NOT_TAKEN;
     case TYPING_CLIPBOARD_NOT_BACK: return NOTICE_CLIPBOARD_NOT_BACK;
+    case TYPING_CLIPBOARD_NOT_SAVED: return NOTICE_CLIPBOARD_NOT_SAVED;
     case TYPING_FRONT_CHANGED: return NOTICE_TYPED_FRONT;
     case TYPING_CANCELLED: return NOTICE_TYPED_CANCELLED;
     default: return NOTICE_NONE;
@@ -63,6 +64,7 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_SHARED_UNREACHABLE: return IDS_NOTICE_SHARED_UNREACHABLE;
     case NOTICE_LINK_INVALID: return IDS_NOTICE_LINK_INVALID;
     case NOTICE_DUPLICATE: return IDS_NOTICE_DUPLICATE;
+    case NOTICE_CLIPBOARD_NOT_SAVED: return IDS_NOTICE_CLIPBOARD_NOT_SAVED;
     default: return 0;
     }
 }

@@ -31,6 +31,7 @@ enum NoticeCause {
     NOTICE_SHARED_REFUSED,      // the shared settings file, not the content pinned
     NOTICE_DUPLICATE,           // scanned before: not typed, or typed anyway (argument 1)
     NOTICE_LINK_INVALID,        // a Digital Link to convert is not valid: typed as scanned
+    NOTICE_CLIPBOARD_NOT_SAVED, // not pasted: the user's clipboard could not be saved whole
     NOTICE_CAUSES               // how many there are
 };
 

@@ -7,7 +7,8 @@
 // Sleep(50) really sleeps. Shaping is timed with no rules, through twenty
 // rules of which the last matches, and through a pathological pattern
 // (nested repetition), which is cut off. A GS1 Digital Link URI of 100
-// bytes is split into its fields alone.
+// bytes is split into its fields alone, and one of 4 KB whose path is all
+// keys.
 //
 //   handlerparts <log path> <text file>...
 //
@@ -187,6 +188,14 @@ int main(int argc, char** argv)
     Print("Digital Link, split", "100 bytes", Time(300, [&] { ParseGs1(strLink, &elements, NULL); }));
     if (strLink.size() != 100 || elements.size() != 6)
         fprintf(stderr, "handlerparts: the Digital Link is not what it should be\n");
+    // A path of 1,364 segments, each one a key: the split stays linear.
+    std::wstring strLongLink = L"https://a";
+    while (strLongLink.size() < 4096 - 15)
+        strLongLink += L"/01";
+    strLongLink += L"/09506000134352";
+    Print("Digital Link, split", "4 KB path", Time(50, [&] { ParseGs1(strLongLink, &elements, NULL); }));
+    if (elements.size() != 1)
+        fprintf(stderr, "handlerparts: the long Digital Link is not what it should be\n");
     Print("Sleep(50), the whole call", "-", Time(40, [] { Sleep(50); }));
     DestroyWindow(hwnd);
     return 0;

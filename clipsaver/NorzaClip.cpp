@@ -50,7 +50,8 @@ std::vector<BYTE> PictureBits(DataKind kind, HANDLE h, const METAFILEPICT* pPict
 }
 
 // Fetches the format, which its program may render only now, and sends its
-// size and bytes, or kSaverLeftOut when there are none to copy.
+// size and bytes, kSaverLeftOut when there are none to copy, or
+// kSaverNotCopied when there are but they could not be copied.
 bool SendFormat(HANDLE hPipe, UINT nFormat)
 {
     DataKind kind = KindOf(nFormat);
@@ -73,7 +74,9 @@ bool SendFormat(HANDLE hPipe, UINT nFormat)
             cb = (DWORD)bits.size();
         }
     }
-    bool bOk = WriteAll(hPipe, &cb, sizeof(cb)) && (cb == kSaverLeftOut || WriteAll(hPipe, p, cb));
+    if (cb == kSaverLeftOut && h)
+        cb = kSaverNotCopied;
+    bool bOk = WriteAll(hPipe, &cb, sizeof(cb)) && (cb >= kSaverNotCopied || WriteAll(hPipe, p, cb));
     if (kind == DATA_GLOBAL && p)
         GlobalUnlock(h);
     if (pPicture)

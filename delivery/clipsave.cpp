@@ -13,11 +13,26 @@
 
 namespace {
 
-const DWORD kStartTimeout = 8000;    // ms a saver has to start and answer (Wine waits up to 5 s for a hung owner)
 const DWORD kSilenceTimeout = 2000;  // ms the saver may pause while it sends what it has
-const int kMaxSessions = 8;
+const int kMaxSessions = 4;
 
 enum ReadResult { READ_DONE, READ_TIMEOUT, READ_BROKEN, READ_CANCELLED };
+
+// The time left of the save's one budget, which bounds every wait.
+class CBudget {
+public:
+    CBudget() : m_dwStart(GetTickCount()) {}
+    DWORD Left(DWORD dwWait) const
+    {
+        DWORD dwSpent = GetTickCount() - m_dwStart;
+        DWORD dwLeft = dwSpent >= kSaveBudget ? 0 : kSaveBudget - dwSpent;
+        return dwWait < dwLeft ? dwWait : dwLeft;
+    }
+    bool Spent() const { return Left(1) == 0; }
+
+private:
+    DWORD m_dwStart;
+};
 
 // A pipe only this user's processes may open, as long as it has a name.
 class COwnerOnly {
@@ -61,8 +76,9 @@ public:
     // Ends the saver wherever it is: the system closes the clipboard it held.
     void End();
     bool Send(const void* p, DWORD cb);
-    // Reads cb bytes, waiting at most dwTimeout ms for each part to come.
-    ReadResult Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel);
+    // Reads cb bytes, waiting at most dwTimeout ms for each part to come,
+    // and no longer than the budget leaves.
+    ReadResult Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel, const CBudget& budget);
 
 private:
     HANDLE Connect();
@@ -219,7 +235,7 @@ bool CSaver::Send(const void* p, DWORD cb)
     return GetOverlappedResult(m_hPipe, &ov, &n, TRUE) && n == cb;
 }
 
-ReadResult CSaver::Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel)
+ReadResult CSaver::Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel, const CBudget& budget)
 {
     for (DWORD nGot = 0; nGot < cb;) {
         OVERLAPPED ov = {};
@@ -230,7 +246,7 @@ ReadResult CSaver::Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel)
             if (GetLastError() != ERROR_IO_PENDING)
                 return READ_BROKEN;
             HANDLE handles[3] = { m_hEvent, hCancel ? hCancel : m_hProcess, m_hProcess };
-            DWORD dwWait = WaitForMultipleObjects(hCancel ? 3 : 2, handles, FALSE, dwTimeout);
+            DWORD dwWait = WaitForMultipleObjects(hCancel ? 3 : 2, handles, FALSE, budget.Left(dwTimeout));
             if (dwWait != WAIT_OBJECT_0) {
                 CancelIo(m_hPipe);
                 GetOverlappedResult(m_hPipe, &ov, &n, TRUE);
@@ -247,67 +263,70 @@ ReadResult CSaver::Read(void* p, DWORD cb, DWORD dwTimeout, HANDLE hCancel)
 
 CSaver s_saver;
 
-enum SessionResult { SESSION_DONE, SESSION_LOCKED, SESSION_CHANGED, SESSION_STUCK, SESSION_BROKEN, SESSION_CANCELLED };
+enum SessionResult { SESSION_DONE, SESSION_LOCKED, SESSION_CHANGED, SESSION_INCOMPLETE, SESSION_BROKEN, SESSION_CANCELLED };
 
-SessionResult Broken(ReadResult r)
+// A format that does not come in time cannot be saved; a saver that says
+// nothing at all is started again.
+SessionResult Broken(ReadResult r, bool bInFormat)
 {
-    return r == READ_CANCELLED ? SESSION_CANCELLED : r == READ_TIMEOUT ? SESSION_STUCK : SESSION_BROKEN;
+    return r == READ_CANCELLED ? SESSION_CANCELLED : r == READ_TIMEOUT && bInFormat ? SESSION_INCOMPLETE : SESSION_BROKEN;
 }
 
-// Reads a format's cb bytes into memory the copy keeps; a copy too big for
-// this process is read and left out (*phData NULL).
-ReadResult ReadFormat(DWORD cb, HGLOBAL* phData, HANDLE hCancel)
+// Reads a format's cb bytes into memory the copy keeps; NULL in *phData
+// when this process cannot hold them.
+ReadResult ReadFormat(DWORD cb, HGLOBAL* phData, HANDLE hCancel, const CBudget& budget)
 {
+    *phData = NULL;
     HGLOBAL hData = GlobalAlloc(GMEM_MOVEABLE, cb ? cb : 1);
     BYTE* pData = hData ? (BYTE*)GlobalLock(hData) : NULL;
-    ReadResult r = READ_DONE;
-    for (DWORD nPart, nDone = 0; r == READ_DONE && nDone < cb; nDone += nPart) {
-        BYTE abSpare[4096];
-        nPart = pData ? cb : cb - nDone < sizeof(abSpare) ? cb - nDone : sizeof(abSpare);
-        r = s_saver.Read(pData ? pData : abSpare, nPart, kSilenceTimeout, hCancel);
+    if (!pData) {
+        if (hData)
+            GlobalFree(hData);
+        return READ_DONE;
     }
-    if (pData)
-        GlobalUnlock(hData);
-    if ((r != READ_DONE || !pData) && hData) {
+    ReadResult r = s_saver.Read(pData, cb, kSilenceTimeout, hCancel, budget);
+    GlobalUnlock(hData);
+    if (r != READ_DONE)
         GlobalFree(hData);
-        hData = NULL;
-    }
-    *phData = hData;
+    else
+        *phData = hData;
     return r;
 }
 
-// One request to the saver: formats from *pnFrom on into *pSaved. On
-// SESSION_STUCK *pnFrom is the format that hung; *pdwSeq is the clipboard's
-// sequence number as the saver found it, then as it left it.
-SessionResult SaveSession(CSavedClipboard* pSaved, DWORD dwExpect, DWORD* pnFrom, DWORD* pdwSeq, HANDLE hCancel)
+// One request to the saver: every format into *pSaved. *pdwSeq is the
+// clipboard's sequence number as the saver found it, then as it left it.
+SessionResult SaveSession(CSavedClipboard* pSaved, DWORD* pdwSeq, HANDLE hCancel, const CBudget& budget)
 {
-    DWORD request[2] = { dwExpect, *pnFrom }, head[3];
+    DWORD request[2] = { 0, 0 }, head[3];
     if (!s_saver.Send(request, sizeof(request)))
         return SESSION_BROKEN;
-    ReadResult r = s_saver.Read(head, sizeof(head), kStartTimeout, hCancel);
+    ReadResult r = s_saver.Read(head, sizeof(head), kSaveBudget, hCancel, budget);
     if (r != READ_DONE)
-        return r == READ_TIMEOUT ? SESSION_BROKEN : Broken(r);
+        return Broken(r, false);
     if (head[0] != SAVER_OPEN)
         return head[0] == SAVER_LOCKED ? SESSION_LOCKED : SESSION_CHANGED;
     *pdwSeq = head[1];
-    for (DWORD i = *pnFrom; i < head[2]; ++i) {
+    DWORD nTotal = 0;
+    for (DWORD i = 0; i < head[2]; ++i) {
         DWORD begin[2], cb;
-        *pnFrom = i;
-        if ((r = s_saver.Read(begin, sizeof(begin), kSilenceTimeout, hCancel)) != READ_DONE)
-            return Broken(r);
-        if ((r = s_saver.Read(&cb, sizeof(cb), kRenderTimeout, hCancel)) != READ_DONE)
-            return Broken(r);
+        if ((r = s_saver.Read(begin, sizeof(begin), kSilenceTimeout, hCancel, budget)) != READ_DONE)
+            return Broken(r, false);
+        // The format's program renders it now: a hung one holds it.
+        if ((r = s_saver.Read(&cb, sizeof(cb), kRenderTimeout, hCancel, budget)) != READ_DONE)
+            return Broken(r, true);
         if (cb == kSaverLeftOut)
             continue;
+        if (cb == kSaverNotCopied || cb > kMaxSavedBytes - nTotal)
+            return SESSION_INCOMPLETE;
+        nTotal += cb;
         HGLOBAL hData;
-        if ((r = ReadFormat(cb, &hData, hCancel)) != READ_DONE)
-            return Broken(r);
-        if (hData)
-            pSaved->Add(begin[1], hData, cb);
+        if ((r = ReadFormat(cb, &hData, hCancel, budget)) != READ_DONE)
+            return Broken(r, true);
+        if (!hData || !pSaved->Add(begin[1], hData, cb))
+            return SESSION_INCOMPLETE;
     }
-    *pnFrom = head[2];
-    r = s_saver.Read(pdwSeq, sizeof(*pdwSeq), kSilenceTimeout, hCancel);
-    return r == READ_DONE ? SESSION_DONE : Broken(r);
+    r = s_saver.Read(pdwSeq, sizeof(*pdwSeq), kSilenceTimeout, hCancel, budget);
+    return r == READ_DONE ? SESSION_DONE : Broken(r, false);
 }
 
 }  // namespace
@@ -315,37 +334,35 @@ SessionResult SaveSession(CSavedClipboard* pSaved, DWORD dwExpect, DWORD* pnFrom
 SaveResult SaveClipboard(CSavedClipboard* pSaved, DWORD* pdwSeq, HANDLE hCancel)
 {
     pSaved->Clear();
-    DWORD dwStart = GetTickCount(), dwExpect = 0, nFrom = 0;
-    for (int nSession = 0; nSession < kMaxSessions; ++nSession) {
+    CBudget budget;
+    for (int nSession = 0; nSession < kMaxSessions && !budget.Spent(); ++nSession) {
         if (!s_saver.Running() && s_saver.Start() != READ_DONE)
             return SAVE_FAILED;
-        switch (SaveSession(pSaved, dwExpect, &nFrom, pdwSeq, hCancel)) {
+        switch (SaveSession(pSaved, pdwSeq, hCancel, budget)) {
         case SESSION_DONE:
             return SAVE_DONE;
         case SESSION_LOCKED:
             return SAVE_LOCKED;
         case SESSION_CANCELLED:
             s_saver.End();
+            pSaved->Clear();
             return SAVE_CANCELLED;
-        case SESSION_STUCK:
-            // The format's program does not answer: the saver waits for it
-            // with the clipboard open, so it goes, and a new one goes on.
+        case SESSION_INCOMPLETE:
+            // The saver may still wait for a program that hangs, with the
+            // clipboard open: it goes, and the system closes the clipboard.
             s_saver.End();
-            if (GetTickCount() - dwStart >= kSaveBudget)
-                return SAVE_DONE;
-            dwExpect = *pdwSeq;
-            ++nFrom;
-            break;
+            pSaved->Clear();
+            return SAVE_INCOMPLETE;
         case SESSION_BROKEN:
             s_saver.End();
             [[fallthrough]];
         case SESSION_CHANGED:
             pSaved->Clear();
-            dwExpect = nFrom = 0;
             break;
         }
     }
-    return SAVE_FAILED;
+    pSaved->Clear();
+    return budget.Spent() ? SAVE_INCOMPLETE : SAVE_FAILED;
 }
 
 void EndClipboardSaver()

@@ -23,7 +23,8 @@ enum TypingResult {
     TYPING_FRONT_CHANGED, // another window came to the front: stopped there, the
                           // keyboard state put back
     TYPING_NOT_TAKEN,     // pasted text the target did not take; the clipboard holds it
-    TYPING_CLIPBOARD_NOT_BACK   // pasted, but the user's clipboard is not back yet
+    TYPING_CLIPBOARD_NOT_BACK,  // pasted, but the user's clipboard is not back yet
+    TYPING_CLIPBOARD_NOT_SAVED  // not pasted: the user's clipboard could not be saved whole
 };
 
 // What the planner asks of a keyboard layout.

@@ -61,7 +61,9 @@ TypingResult CPasteJob::Paste(const std::wstring& strText, HWND hFocus, const Ke
         if (nTry > 0) {
             SaveResult saved = SaveClipboard(&pOffer->saved, &pOffer->dwSeq, m_hCancel);
             if (saved != SAVE_DONE)
-                return saved == SAVE_CANCELLED ? TYPING_CANCELLED : TYPING_FAILED;
+                return saved == SAVE_CANCELLED     ? TYPING_CANCELLED
+                     : saved == SAVE_INCOMPLETE ? TYPING_CLIPBOARD_NOT_SAVED
+                                                : TYPING_FAILED;
             pOffer->bSaved = true;
         }
         answer = keeper.Ask(std::move(pOffer), m_hCancel);

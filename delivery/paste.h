@@ -34,7 +34,9 @@
 // target pastes it after all, or 30 s pass. TYPING_FAILED: the clipboard
 // stayed locked, the offer could not be made within 3 s (an owner that does
 // not let go; withdrawn), or the target went away before the Ctrl+V, and
-// the user's content is as it was. hCancel stops every wait. Runs on a thread of its own: it owns a
+// the user's content is as it was. TYPING_CLIPBOARD_NOT_SAVED: some of the
+// user's content could not be saved whole (clipsave.h), so the clipboard
+// was not taken and nothing pasted. hCancel stops every wait. Runs on a thread of its own: it owns a
 // window. The Ctrl+V goes only while hFront (if given) is the foreground
 // window. End: TYPING_CLIPBOARD_NOT_BACK when the clipboard could not be
 // opened to put the user's content back; that is tried again every second.

@@ -53,7 +53,7 @@ CSavedClipboard& CSavedClipboard::operator=(CSavedClipboard&& other)
     return *this;
 }
 
-void CSavedClipboard::Add(UINT nFormat, HGLOBAL hBytes, DWORD cb)
+bool CSavedClipboard::Add(UINT nFormat, HGLOBAL hBytes, DWORD cb)
 {
     HANDLE hData = NULL;
     DataKind kind = KindOf(nFormat);
@@ -74,8 +74,15 @@ void CSavedClipboard::Add(UINT nFormat, HGLOBAL hBytes, DWORD cb)
         GlobalUnlock(hBytes);
     if (kind != DATA_GLOBAL)
         GlobalFree(hBytes);
-    if (hData)
+    if (!hData)
+        return false;
+    try {
         m_formats.push_back({ nFormat, hData });
+    } catch (...) {
+        FreeData(nFormat, hData);
+        return false;
+    }
+    return true;
 }
 
 void CSavedClipboard::Restore()

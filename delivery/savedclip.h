@@ -17,8 +17,8 @@ public:
     CSavedClipboard& operator=(CSavedClipboard&& other);
 
     // Adds a format from cb bytes as the saver sends them, in memory the copy
-    // takes over; left out when they do not make one.
-    void Add(UINT nFormat, HGLOBAL hBytes, DWORD cb);
+    // takes over; false when they do not make one.
+    bool Add(UINT nFormat, HGLOBAL hBytes, DWORD cb);
     // Hands the copies to the open, emptied clipboard; empty afterwards.
     void Restore();
     void Clear();

@@ -5,13 +5,16 @@
 //   answer:   SAVER_OPEN, LOCKED or CHANGED; the sequence number; the count
 //             of formats; then from the first format on, each announced
 //             before it is fetched (index, format) so that the program that
-//             pastes knows which one hangs, then its size (kSaverLeftOut: not
-//             copied) and bytes; last, the sequence number as it was left.
+//             pastes knows which one hangs, then its size (kSaverLeftOut:
+//             nothing to copy; kSaverNotCopied: data there, but it could
+//             not be copied) and bytes; last, the sequence number as it was
+//             left.
 #pragma once
 
 #include <windows.h>
 
 const DWORD kSaverLeftOut = 0xFFFFFFFF;
+const DWORD kSaverNotCopied = 0xFFFFFFFE;
 
 enum SaverAnswer { SAVER_OPEN, SAVER_LOCKED, SAVER_CHANGED };
 

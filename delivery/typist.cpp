@@ -80,19 +80,21 @@ TypingResult TypeText(const TypingJob& job, CTypingGuard& guard)
 CTypist::CTypist()
     : m_hThread(NULL), m_hJob(CreateEventA(NULL, FALSE, FALSE, NULL)),
       m_hDone(CreateEventA(NULL, TRUE, TRUE, NULL)), m_hCancel(CreateEventA(NULL, TRUE, FALSE, NULL)),
-      m_bQuit(false), m_job(), m_hNotify(NULL), m_uMsg(0), m_result(TYPING_DONE), m_nTyped(0)
+      m_hQuit(CreateEventA(NULL, TRUE, FALSE, NULL)), m_handover(), m_result(TYPING_DONE), m_nTyped(0)
 {
+    InitializeCriticalSection(&m_lock);
 }
 
 CTypist::~CTypist()
 {
     Cancel();
     if (m_hThread) {
-        m_bQuit = true;
-        SetEvent(m_hJob);
+        SetEvent(m_hQuit);
         WaitForSingleObject(m_hThread, INFINITE);
         CloseHandle(m_hThread);
     }
+    DeleteCriticalSection(&m_lock);
+    CloseHandle(m_hQuit);
     CloseHandle(m_hCancel);
     CloseHandle(m_hDone);
     CloseHandle(m_hJob);
@@ -106,9 +108,13 @@ bool CTypist::Start(const TypingJob& job, HWND hNotify, UINT uMsg)
         m_hThread = (HANDLE)_beginthreadex(NULL, 0, Run, this, 0, NULL);
     if (!m_hThread)
         return false;
-    m_job = job;
-    m_hNotify = hNotify;
-    m_uMsg = uMsg;
+    // The thread may still be posting the end of the last job: it posts to
+    // the target it took with that job, never to this one.
+    EnterCriticalSection(&m_lock);
+    m_handover.job = job;
+    m_handover.hNotify = hNotify;
+    m_handover.uMsg = uMsg;
+    LeaveCriticalSection(&m_lock);
     m_result = TYPING_DONE;
     m_nTyped = 0;
     ResetEvent(m_hCancel);
@@ -117,18 +123,29 @@ bool CTypist::Start(const TypingJob& job, HWND hNotify, UINT uMsg)
     return true;
 }
 
+CTypist::Handover CTypist::Take()
+{
+    EnterCriticalSection(&m_lock);
+    Handover handover = m_handover;
+    LeaveCriticalSection(&m_lock);
+    return handover;
+}
+
 unsigned __stdcall CTypist::Run(void* pParam)
 {
     CTypist* pThis = static_cast<CTypist*>(pParam);
-    while (WaitForSingleObject(pThis->m_hJob, INFINITE) == WAIT_OBJECT_0 && !pThis->m_bQuit) {
-        CTypingGuard guard(pThis->m_hCancel, pThis->m_job.hFront);
-        pThis->m_result = TypeText(pThis->m_job, guard);
+    // The quit comes first: a job handed over with it is not begun.
+    HANDLE ahWait[2] = { pThis->m_hQuit, pThis->m_hJob };
+    while (WaitForMultipleObjects(2, ahWait, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        Handover handover = pThis->Take();
+        CTypingGuard guard(pThis->m_hCancel, handover.job.hFront);
+        pThis->m_result = TypeText(handover.job, guard);
         pThis->m_nTyped = guard.Typed();
         SetEvent(pThis->m_hDone);
         // A full queue refuses the message: a while later it may take it,
         // and the window looks for the job's end itself meanwhile.
-        for (int nTries = 0; pThis->m_hNotify && !PostMessageA(pThis->m_hNotify, pThis->m_uMsg, 0, 0) &&
-                             IsWindow(pThis->m_hNotify) && nTries < kPostTries; ++nTries) {
+        for (int nTries = 0; handover.hNotify && !PostMessageA(handover.hNotify, handover.uMsg, 0, 0) &&
+                             IsWindow(handover.hNotify) && nTries < kPostTries; ++nTries) {
             if (WaitForSingleObject(pThis->m_hCancel, 20) == WAIT_OBJECT_0)
                 break;
         }

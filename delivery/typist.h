@@ -53,16 +53,23 @@ public:
     void Cancel();
 
 private:
+    struct Handover {
+        TypingJob job;
+        HWND hNotify;
+        UINT uMsg;
+    };
+
     static unsigned __stdcall Run(void* pParam);
+    // The job Start handed over, with where its end goes, taken whole.
+    Handover Take();
 
     HANDLE m_hThread;
     HANDLE m_hJob;            // set by Start: a job is waiting for the thread
     HANDLE m_hDone;
     HANDLE m_hCancel;
-    volatile bool m_bQuit;    // the thread ends at its next wait for a job
-    TypingJob m_job;
-    HWND m_hNotify;
-    UINT m_uMsg;
+    HANDLE m_hQuit;           // the thread ends at its next wait for a job
+    CRITICAL_SECTION m_lock;  // guards m_handover
+    Handover m_handover;
     TypingResult m_result;
     size_t m_nTyped;
 };

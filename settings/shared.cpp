@@ -107,13 +107,22 @@ bool IsSharedCopyOf(LPCSTR pszCopy, LPCWSTR pszShared, std::string* pstrSha256)
 {
     const std::wstring strStart = CopyHeader(pszShared, "");
     const size_t nHash = 64;
-    std::string strBytes = FileStart(pszCopy, (DWORD)(2 + (strStart.size() + nHash + 2) * 3));
+    // The whole copy: its body must be what the header says it was made of.
+    // The header is no longer than its path and hash written in UTF-16 or UTF-8.
+    const DWORD nMaxCopy = kMaxSharedBytes + (DWORD)(3 + (strStart.size() + nHash) * 3);
+    std::string strBytes = FileStart(pszCopy, nMaxCopy + 1);
+    if (strBytes.size() > nMaxCopy)
+        return false;
+    bool bUtf16 = strBytes.compare(0, 2, kUtf16Bom) == 0;
+    std::string strBom = bUtf16 ? kUtf16Bom : strBytes.compare(0, 3, kUtf8Bom) == 0 ? kUtf8Bom : "";
+    size_t nHeadBytes = bUtf16 ? 2 + (strStart.size() + nHash + 2) * 2 : strBom.size() + (strStart.size() + nHash + 2) * 3;
+    std::string strHeadBytes = strBytes.substr(0, nHeadBytes);
     std::wstring strHead;
-    if (strBytes.compare(0, 2, kUtf16Bom) == 0) {
-        strHead.assign(reinterpret_cast<const wchar_t*>(strBytes.data() + 2), (strBytes.size() - 2) / 2);
+    if (bUtf16) {
+        strHead.assign(reinterpret_cast<const wchar_t*>(strHeadBytes.data() + 2), (strHeadBytes.size() - 2) / 2);
     } else {
-        size_t nSkip = strBytes.compare(0, 3, kUtf8Bom) == 0 ? 3 : 0;
-        strHead = AfxWiden(strBytes.c_str() + nSkip, (int)(strBytes.size() - nSkip), CP_UTF8);
+        strHead = AfxWiden(strHeadBytes.c_str() + strBom.size(), (int)(strHeadBytes.size() - strBom.size()),
+                           CP_UTF8);
     }
     // The SHA-256's line ends the header; a system without SHA-256 left it
     // empty, which no pin matches.
@@ -125,8 +134,13 @@ bool IsSharedCopyOf(LPCSTR pszCopy, LPCWSTR pszShared, std::string* pstrSha256)
     if (nEnd == std::wstring::npos || (strHash.size() != nHash && !strHash.empty()) ||
         strHash.find_first_not_of(L"0123456789abcdef") != std::wstring::npos)
         return false;
+    std::string strSha256(strHash.begin(), strHash.end());
+    std::string strHeader = SharedCopyText(pszShared, strBom, strSha256);
+    if (strBytes.compare(0, strHeader.size(), strHeader) != 0 ||
+        Sha256Hex(strBom + strBytes.substr(strHeader.size())) != strSha256)
+        return false;
     if (pstrSha256)
-        pstrSha256->assign(strHash.begin(), strHash.end());
+        *pstrSha256 = strSha256;
     return true;
 }
 

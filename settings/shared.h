@@ -31,7 +31,7 @@ std::string NormalSha256(LPCSTR pszText);
 std::string SharedCopyText(LPCWSTR pszShared, const std::string& strBytes, const std::string& strSha256);
 
 // Whether the copy was made of that shared file, and the SHA-256 it was
-// made of; only its first lines are read.
+// made of: the copy is read whole, and its body must have that SHA-256.
 bool IsSharedCopyOf(LPCSTR pszCopy, LPCWSTR pszShared, std::string* pstrSha256 = NULL);
 
 // What tells a changed file: its time of last writing and its size.

@@ -156,19 +156,24 @@ std::string AddElement(const std::string& strAi, const CAiFormat* pRow, const st
 }
 
 // The key is the right-most primary key after which only AI/value pairs
-// follow: a path prefix before it may hold anything, AI-like or not.
+// follow: a path prefix before it may hold anything, AI-like, empty or not.
 // *pstrQualifiers: the AIs that belong in this path, not in its query: the
 // qualifiers of the order the path follows, of both when it has none.
 std::string SplitPath(const std::vector<std::string>& segments, std::string* pstrQualifiers,
                       std::vector<Gs1Element>* pElements)
 {
+    // From the right, once: whether every other segment from j on is an AI.
     size_t nCount = segments.size(), nKey = nCount;
-    for (size_t i = 0; i + 1 < nCount; ++i) {
-        bool bPairs = FindKey(segments[i]) != NULL;
-        for (size_t j = i + 2; j < nCount && bPairs; j += 2)
-            bPairs = FindAi(segments[j]) != NULL;
-        if (bPairs)
+    std::vector<char> abPairsFrom(nCount + 2, 1);
+    for (size_t j = nCount; j-- > 0;)
+        abPairsFrom[j] = FindAi(segments[j]) != NULL && abPairsFrom[j + 2];
+    for (size_t i = nCount - 1; i-- > 0 && nKey == nCount;) {
+        if (FindKey(segments[i]) && abPairsFrom[i + 2])
             nKey = i;
+    }
+    for (size_t i = nKey == nCount ? 0 : nKey; i < nCount; ++i) {
+        if (segments[i].empty())
+            return "empty path segment";
     }
     if (nKey == nCount)
         return "no key in the path";
@@ -201,8 +206,10 @@ std::string SplitQuery(const std::string& strQuery, const std::string& strQualif
         size_t nEquals = strParameter.find('=');
         if (nEquals == std::string::npos)
             continue;
-        std::string strName = strParameter.substr(0, nEquals);
-        if (strName.empty() || strName.find_first_not_of("0123456789") != std::string::npos)
+        // An AI's name may come percent-encoded: "%31%30" is AI 10.
+        std::string strName;
+        if (!PercentDecode(strParameter.substr(0, nEquals), true, &strName) || strName.empty() ||
+            strName.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const CAiFormat* pRow = FindAi(strName);
         if (!pRow)
@@ -246,10 +253,8 @@ std::string SplitDigitalLink(const std::string& s, std::vector<Gs1Element>* pEle
     if (strPath.size() <= 1)
         return "no key in the path";
     std::vector<std::string> segments = Split(strPath.substr(1), '/');
-    for (size_t i = 0; i < segments.size(); ++i) {
-        if (segments[i].empty())
-            return i + 1 == segments.size() ? "path ends in /" : "empty path segment";
-    }
+    if (segments.back().empty())
+        return "path ends in /";
     std::string strQualifiers;
     std::string strWrong = SplitPath(segments, &strQualifiers, pElements);
     if (strWrong.empty() && nQuery < strUri.size())

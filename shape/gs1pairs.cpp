@@ -126,7 +126,7 @@ const CAiPairs kPairs[] = {
     { "7022", "7022", "req=7021" },
     { "7030", "7039", "req=01,02" },
     { "7041", "7041", "req=00" },
-    { "710", "716", "req=01" },
+    { "710", "717", "req=01" },
     { "7230", "7239", "req=01,8004" },
     { "7240", "7240", "req=01,8006" },
     { "7241", "7242", "req=8017,8018" },
@@ -153,6 +153,8 @@ const CAiPairs kPairs[] = {
     { "8020", "8020", "req=415" },
     { "8026", "8026", "req=37 ex=02,8006" },
     { "8030", "8030", "req=00,01+21,253,255,8003,8004,8006+21,8010+8011,8017,8018" },
+    // A mobile device's identities belong to one serialised item.
+    { "8040", "8043", "req=01+21" },
     { "8111", "8111", "req=255" },
     { "8200", "8200", "req=01" },
 };
@@ -267,10 +269,30 @@ std::string Missing(const std::vector<Gs1Element>& elements)
     return std::string();
 }
 
+// A digital signature signs one instance: a key that may go without its
+// serial component (GDTI, GCN, GRAI) must carry it.
+std::string UnserialisedSignedKey(const std::vector<Gs1Element>& elements)
+{
+    static const struct { const char* pszAi; size_t nWithoutSerial; } s_keys[] = {
+        { "253", 13 }, { "255", 13 }, { "8003", 14 },
+    };
+    if (!FindOther(elements, "8030", std::string()))
+        return std::string();
+    for (const Gs1Element& element : elements) {
+        for (const auto& key : s_keys) {
+            if (element.strAi == key.pszAi && element.strValue.size() <= key.nWithoutSerial)
+                return "AI 8030 requires AI " + element.strAi + " with its serial component";
+        }
+    }
+    return std::string();
+}
+
 }  // namespace
 
 std::string CheckGs1Pairs(const std::vector<Gs1Element>& elements)
 {
     std::string strError = Excluded(elements);
-    return strError.empty() ? Missing(elements) : strError;
+    if (strError.empty())
+        strError = Missing(elements);
+    return strError.empty() ? UnserialisedSignedKey(elements) : strError;
 }

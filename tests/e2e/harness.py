@@ -6,6 +6,7 @@ Environment (set by CTest): NORZA_BUILD_DIR, NORZA_E2E_STATE and
 NORZA_CODEPAGE (1252 or 936, the ANSI code page the programs run under).
 """
 import atexit
+import glob
 import json
 import os
 import re
@@ -32,9 +33,10 @@ def read_ids():
     """The program's resource ids and the tray window's own messages, by
     name, as its headers define them."""
     ids = {"WM_USER": 0x400, "WM_APP": 0x8000}
-    for name in ("res/resource.h", "app/ScanWedgeDlg.h", "app/history.h", "app/sharedwatch.h",
-                 "app/SettingsDlg.h"):
-        with open(os.path.join(SOURCE_DIR, name), encoding="utf-8") as f:
+    headers = [os.path.join(SOURCE_DIR, "res", "resource.h")] + sorted(
+        glob.glob(os.path.join(SOURCE_DIR, "app", "*.h")) + glob.glob(os.path.join(SOURCE_DIR, "ui", "*.h")))
+    for name in headers:
+        with open(name, encoding="utf-8") as f:
             for m in re.finditer(r"^#define (\w+) +\(?(\w+)(?: *\+ *(\w+))?\)?[ \t]*(?://.*)?$",
                                  f.read(), re.M):
                 terms = [ids.get(t) if t in ids else int(t, 0) if re.fullmatch(r"0x[0-9a-fA-F]+|[0-9]+", t)

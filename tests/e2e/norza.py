@@ -74,6 +74,11 @@ TEXTS = {
                                "可按 Ctrl+V 粘贴。内容已记入 log.log。",
                                "Scan not typed: the pasted text was not taken; your clipboard holds the code "
                                "for 30 seconds, press Ctrl+V to paste it. The scan is saved in log.log."),
+    "notice_clipboard_not_saved": ("扫码内容未输入:您剪贴板中的内容无法完整保存(过大或其来源程序没有响应),为不丢失其中任何内容,"
+                                   "剪贴板保持原样,扫码内容没有粘贴。内容已记入 log.log。",
+                                   "Scan not typed: what you had copied could not be saved whole (too large, or its "
+                                   "program did not answer), so the clipboard was left as it was and the code was "
+                                   "not pasted. The scan is saved in log.log."),
     "paste_not_taken": ("未输入:粘贴未被接收,剪贴板中是扫码内容", "Not typed: paste not taken, clipboard holds the code"),
     "notice_front": ("扫码内容未完整输入:输入 %d 个字符(共 %d 个)后另一个窗口到了前台,输入在此停止。内容已记入 log.log。",
                      "Scan not typed in full: %d of %d characters typed, then another window came to the "

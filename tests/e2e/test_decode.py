@@ -515,19 +515,19 @@ class PasteOutput(DecodeCase):
         target.wait_text(code + "慢速远程窗口-2")
         self.assertEqual(self.USER_COPY, self.clipboard())
 
-    def test_an_owner_that_never_renders_holds_nothing_up(self):
+    def test_an_owner_that_never_renders_keeps_its_clipboard(self):
         # The user copied from a program that hangs when asked for one of its
-        # formats; the target empties the clipboard after each paste, as a
-        # password manager clearing it would.
+        # formats: that format cannot be saved, so the clipboard is not taken
+        # and the code is not pasted, and the user is told.
         self.typing_target("hungowner", "owner-report.txt")
         proc = self.start_norza()
         target = self.typing_target("pasteempty")
-        code = "挂起的程序-1"
-        self.decode("decode", "qr", code)
-        target.wait_text(code, timeout=30)
-        wait_for(lambda: norza.wintool("clipboard") == (1, ""), what="the clipboard left empty")
-        # Another such copy, and the program ends while it waits for it.
-        self.typing_target("hungowner", "owner2-report.txt")
+        self.decode("decode", "qr", "挂起的程序-1")
+        norza.wait_balloon("notice_clipboard_not_saved", timeout=30)
+        self.assertIn(b"[Paste]not pasted: the clipboard could not be saved whole", self.log())
+        self.assertEqual("", target.text())
+        self.assertEqual(self.USER_COPY, self.clipboard())
+        # Another such code, and the program ends while it waits for the owner.
         self.decode_later("挂起的程序-2")
         time.sleep(1)
         self.exit_during_paste(proc)

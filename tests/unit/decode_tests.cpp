@@ -5,8 +5,10 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -270,7 +272,7 @@ public:
     void AnswerEngine() override { m_events.push_back("answer"); }
     bool StartDecode(const std::string& strBytes, bool bRetype) override
     {
-        m_events.push_back((bRetype ? "retype " : "start ") + strBytes);
+        m_events.push_back((bRetype ? "retype " : "start ") + strBytes + (m_nInEngine ? " (inside the engine)" : ""));
         if (m_onStart)
             m_onStart();
         m_bTypingOver = false;
@@ -285,6 +287,8 @@ public:
     int HoldOffTime() override { return 50; }
     bool StartTimer(DecodeTimer timer, UINT nMs) override
     {
+        if (m_failTimers.count(timer))
+            return false;
         m_anTimers[timer] = nMs;
         return true;
     }
@@ -315,6 +319,7 @@ public:
     CDecodeFlow m_flow;
     std::vector<std::string> m_events;
     std::map<DecodeTimer, UINT> m_anTimers;
+    std::set<DecodeTimer> m_failTimers;
     std::function<void(Symbology, bool)> m_onSwitch;
     std::function<void()> m_onStart;
     bool m_bTypes = true;
@@ -336,7 +341,8 @@ void TypeOne(CStepsProbe& probe, const char* pszText, bool bMessage)
 }  // namespace
 
 // The typing thread's message is the usual road out of the typing, but a
-// full queue can lose it: the watchdog finds the typing over and goes on.
+// full queue can lose it: the watchdog finds the typing over and goes on,
+// and without its timer the window's own timers do.
 TEST(DecodeSteps, AWatchdogFindsALostEndOfTyping)
 {
     CStepsProbe probe;
@@ -356,6 +362,12 @@ TEST(DecodeSteps, AWatchdogFindsALostEndOfTyping)
     EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
     EXPECT_EQ(std::vector<std::string>({ "end", "QR on" }), probe.Take());
     EXPECT_FALSE(probe.m_flow.Busy());
+    // Without the watchdog's timer too, the window's own timers look.
+    probe.m_failTimers.insert(DECODE_TIMER_WATCHDOG);
+    TypeOne(probe, "c", false);
+    probe.m_flow.Look();
+    EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
+    EXPECT_EQ(Then(kSilenced, { "answer", "start c", "end", "QR on" }), probe.Take());
 }
 
 // Idle, and a decode taken up, only once the engine is awake whole; a
@@ -406,6 +418,52 @@ TEST(DecodeSteps, ADecodeDeliveredWhileWaking)
     probe.TypingEnds(true);
     EXPECT_TRUE(probe.Tick(DECODE_TIMER_HOLDOFF));
     EXPECT_EQ(std::vector<std::string>({ "end", "QR on", "PDF417 on" }), probe.Take());
+}
+
+// Whatever call into the engine a decode comes from inside (a switch of the
+// user's, a call of the window's own with a setting inside it, the flow's
+// silencing; waking above), nothing calls back into the engine nor starts
+// typing before that call has returned; the decode starts afterwards.
+TEST(DecodeSteps, ADecodeDeliveredInsideEachCallIntoTheEngine)
+{
+    enum { USER_SWITCH, WINDOWS_CALL, SILENCING, SILENCING_RETYPE };
+    for (int nCall = USER_SWITCH; nCall <= SILENCING_RETYPE; ++nCall) {
+        SCOPED_TRACE(nCall);
+        CStepsProbe probe;
+        probe.m_flow.SetSymbology(SYM_QR, true);
+        bool bArmed = true;
+        auto deliver = [&](Symbology, bool) {
+            if (bArmed) {
+                bArmed = false;
+                probe.m_flow.Decoded("b");
+            }
+        };
+        probe.m_onSwitch = deliver;
+        if (nCall == USER_SWITCH) {
+            probe.m_flow.SetSymbology(SYM_DM, true);
+        } else if (nCall == WINDOWS_CALL) {
+            CEngineCall call(probe.m_flow);
+            ++probe.m_nInEngine;
+            probe.m_flow.SetSymbology(SYM_PDF417, true);
+            deliver(SYM_QR, true);
+            --probe.m_nInEngine;
+        } else if (nCall == SILENCING_RETYPE) {
+            probe.m_flow.Retype("a");
+        } else {
+            probe.m_flow.Decoded("a");
+        }
+        for (int i = 0; i < 4 && probe.m_flow.Busy(); ++i) {
+            probe.Tick(DECODE_TIMER_RETYPE);
+            probe.TypingEnds(true);
+            probe.Tick(DECODE_TIMER_HOLDOFF);
+        }
+        EXPECT_FALSE(probe.m_flow.Busy());
+        std::vector<std::string> events = probe.Take();
+        EXPECT_EQ(1, std::count(events.begin(), events.end(), "start b"));
+        for (const std::string& strEvent : events)
+            EXPECT_EQ(std::string::npos, strEvent.find("inside")) << strEvent;
+        EXPECT_EQ(nCall == WINDOWS_CALL, std::count(events.begin(), events.end(), "PDF417 on") > 0);
+    }
 }
 
 // Exit at every step: the typing is stopped, and nothing after it reaches
@@ -462,6 +520,7 @@ TEST(DecodeSteps, OnlyAWholeTypingCountsAsTyped)
     const struct { TypingResult result; bool bTyped; } cases[] = {
         { TYPING_DONE, true }, { TYPING_CLIPBOARD_NOT_BACK, true }, { TYPING_CANCELLED, false },
         { TYPING_FAILED, false }, { TYPING_FRONT_CHANGED, false }, { TYPING_NOT_TAKEN, false },
+        { TYPING_CLIPBOARD_NOT_SAVED, false },
     };
     for (const auto& c : cases) {
         NoticeCause cause = TypingNoticeCause(TARGET_OK, c.result);

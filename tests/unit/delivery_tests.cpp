@@ -12,6 +12,7 @@
 #include "keystrokes.h"
 #include "shape.h"
 #include "typekeys.h"
+#include "typist.h"
 #include "utf8.h"
 
 namespace {
@@ -882,4 +883,30 @@ TEST(RepeatFilter, ACodeThatWasNotTypedIsNoRepeat)
     filter.NoteTyped();
     EXPECT_TRUE(filter.IsRepeat(L"A", 2000));
     EXPECT_FALSE(filter.IsRepeat(L"", 2000));
+}
+
+// Each job's end goes to the target it was started with, even when the next
+// job, for another target, is handed over the moment the last one is done.
+TEST(Typist, EachJobsEndGoesToItsOwnTarget)
+{
+    HWND ahTarget[2];
+    for (HWND& hTarget : ahTarget)
+        hTarget = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+    const int kJobs = 2000;
+    {
+        CTypist typist;
+        for (int i = 0; i < kJobs; ++i) {
+            while (!typist.Done())
+                Sleep(0);
+            ASSERT_TRUE(typist.Start(TypingJob(), ahTarget[i % 2], WM_APP + i % 2));
+        }
+    }   // the thread has ended: every end is posted
+    for (int n = 0; n < 2; ++n) {
+        int anGot[2] = {};
+        for (MSG msg; PeekMessageA(&msg, ahTarget[n], WM_APP, WM_APP + 1, PM_REMOVE);)
+            ++anGot[msg.message - WM_APP];
+        EXPECT_EQ(kJobs / 2, anGot[n]) << n;
+        EXPECT_EQ(0, anGot[1 - n]) << n;
+        DestroyWindow(ahTarget[n]);
+    }
 }

@@ -67,9 +67,11 @@ TEST(Gs1, SplitsRealElementStrings)
         // Keys with checks of their own: GRAI, ITIP, alphanumeric check pair,
         // CPID and its serial; a signature in base64url, phone identities.
         { L"800309506000134352A1" GS L"8006095060001343520102" GS L"8013" L"1987654Ad4X4bL5ttr2310c2K" GS
-          L"80101234AB-7" GS L"8011120" GS L"8030Ab-_9=" GS L"8040490154203237518" GS L"80431234567890123456789",
+          L"80101234AB-7" GS L"8011120" GS L"8030Ab-_9=",
           "(8003)09506000134352A1(8006)095060001343520102(8013)1987654Ad4X4bL5ttr2310c2K(8010)1234AB-7"
-          "(8011)120(8030)Ab-_9=(8040)490154203237518(8043)1234567890123456789" },
+          "(8011)120(8030)Ab-_9=" },
+        { L"0109506000134352" L"21S" GS L"8040490154203237518" GS L"80431234567890123456789",
+          "(01)09506000134352(21)S(8040)490154203237518(8043)1234567890123456789" },
         // Origin: UIC with extension, package type, a certificate.
         { L"00106141411234567897" L"0109506000134352" L"70403A_-" GS L"7041BX" GS L"7230EMAB-123",
           "(00)106141411234567897(01)09506000134352(7040)3A_-(7041)BX(7230)EMAB-123" },
@@ -218,6 +220,8 @@ TEST(Gs1, DigitalLinkGivesTheFieldsOfItsElementString)
         { "https://a/253/1231231231232TEST5678901234567", "(253)1231231231232TEST5678901234567" },
         { "https://a/8010/1234AB-7/8011/0", "(8010)1234AB-7(8011)0" },
         { "https://a/8006/095060001343520102/10/L/21/S", "(8006)095060001343520102(10)L(21)S" },
+        { "https://example.com//01/09520123456788", "(01)09520123456788" },
+        { "https://a/x//y/01/09520123456788?%31%37=290630", "(01)09520123456788(17)290630" },
     };
     for (const LinkCase& c : cases) {
         std::vector<Gs1Element> elements;
@@ -258,7 +262,8 @@ TEST(Gs1, DigitalLinkRefusesWhatBreaksARule)
         { "https://a/01/09506000134352/17/290630", "AI 17: out of place after key 01" },
         // Path errors.
         { "https://a/01/09506000134352/10/ABC/", "path ends in /" },
-        { "https://a//01/09506000134352", "empty path segment" },
+        { "https://a/01/09506000134352//10/ABC", "empty path segment" },
+        { "https://a/01//09506000134352", "empty path segment" },
         { "https://a/01/09506000134352/10", "AI 10: no value" },
         { "https://a/99/ABC", "no key in the path" },
         { "https://a/01/09506000134352/89/ABC", "no key in the path" },
@@ -268,6 +273,7 @@ TEST(Gs1, DigitalLinkRefusesWhatBreaksARule)
         { "https://a/01/09506000134352?21=X", "AI 21: not allowed in the query" },
         { "https://a/00/006141411234567890?8200=x", "AI 8200: not allowed in the query" },
         { "https://a/01/09506000134352?10=X", "AI 10: belongs in the path" },
+        { "https://a/01/09506000134352?%31%30=ABC", "AI 10: belongs in the path" },
         { "https://a/01/09506000134352/22/V?10=X", "AI 10: belongs in the path" },
         // Each AI once.
         { "https://a/01/09506000134352?01=09506000134352", "AI 01: given twice" },
@@ -328,6 +334,12 @@ TEST(Gs1, PairingRulesHoldInBothForms)
         { L"0109506000134352" L"8030Ab-_9=", "AI 8030 requires AI 00, 01 with 21, 253, 255, 8003, 8004, "
                                              "8006 with 21, 8010 with 8011, 8017 or 8018" },
         { L"8018123456789012345675" GS L"72581/2", "AI 7258 requires AI 8018 with 7259" },
+        { L"717SRN-9", "AI 717 requires AI 01" },
+        { L"0109506000134352" L"8040490154203237518", "AI 8040 requires AI 01 with 21" },
+        { L"2531231231231232" GS L"8030Ab-_9=", "AI 8030 requires AI 253 with its serial component" },
+        { L"800309506000134352" GS L"8030Ab-_9=", "AI 8030 requires AI 8003 with its serial component" },
+        { L"2531231231231232X7" GS L"8030Ab-_9=", "" },
+        { L"https://a/253/1231231231232?8030=Ab-_9=", "AI 8030 requires AI 253 with its serial component" },
         { L"2559520123456788" GS L"39001" GS L"81110100", "AI 3900 and AI 8111 exclude each other" },
         { L"https://id.gs1.org/00/106141411234567897?02=09506000134352&37=5", "" },
         { L"https://a/415/9520123456788/8020/R1?8007=GB29NWBK60161331926819", "" },

@@ -489,12 +489,14 @@ TEST_F(PasteInto, AnOwnerThatNeverRendersHoldsNothingUp)
     EXPECT_LT(m_dwMs, 1500u);
     CloseHandle(g_hCancel);
 
-    // The format that hangs is left out, the rest comes back.
-    EXPECT_EQ(TYPING_DONE, Paste(L"pasted"));
-    EXPECT_EQ(L"pasted", EditText());
+    // The format that hangs cannot be saved: the clipboard is not taken,
+    // nothing is pasted, and every format stays as the owner left it.
+    EXPECT_EQ(TYPING_CLIPBOARD_NOT_SAVED, Paste(L"not pasted"));
+    EXPECT_LT(m_dwMs, kSaveBudget + 1500);
+    EXPECT_EQ(L"", EditText());
     EXPECT_EQ(kUserText, ClipboardText());
-    EXPECT_FALSE(IsClipboardFormatAvailable(DataFormat()));
-    printf("pasted past a hung owner in %lu ms\n", (unsigned long)m_dwMs);
+    EXPECT_TRUE(IsClipboardFormatAvailable(DataFormat()));
+    printf("refused past a hung owner in %lu ms\n", (unsigned long)m_dwMs);
     EndOwner();
 }
 

@@ -385,24 +385,31 @@ TEST_F(OutputSettings, TheSharedCopyNamesItsFileAndItsHash)
     // Behind the byte-order mark, which must stay first.
     for (const std::string& bom : { std::string(), std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE") }) {
         const std::string body = "[RULE1]\r\nMatch=GS1\r\n";
-        std::string copy = SharedCopyText(pszShared, bom + body, strSha256);
+        const std::string strBodySha = Sha256Hex(bom + body);
+        std::string copy = SharedCopyText(pszShared, bom + body, strBodySha);
         EXPECT_EQ(bom, copy.substr(0, bom.size()));
         EXPECT_EQ(body, copy.substr(copy.size() - body.size()));
         Read(copy);
         std::string strSeen;
         EXPECT_TRUE(IsSharedCopyOf(m_path.c_str(), pszShared, &strSeen));
-        EXPECT_EQ(strSha256, strSeen);
+        EXPECT_EQ(strBodySha, strSeen);
         EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), L"\\\\server\\?\\norza.ini"));
+        // A body changed or grown under its good header is no copy.
+        for (const std::string& changed : { copy.substr(0, copy.size() - 3) + "X\r\n", copy + "Prefix=X\r\n" }) {
+            Read(changed);
+            EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), pszShared)) << changed;
+        }
     }
     Read("[RULE1]\r\nMatch=GS1\r\n");   // no copy: a file of the user's own
     EXPECT_FALSE(IsSharedCopyOf(m_path.c_str(), pszShared));
     // The copy is read as the file: the lines naming it are comments.
-    Read(SharedCopyText(L"\\\\s\\n.ini", "[OUTPUT]\r\nPrefix=S\r\n", strSha256));
+    const std::string strBody = "[OUTPUT]\r\nPrefix=S\r\n", strBodySha = Sha256Hex(strBody);
+    Read(SharedCopyText(L"\\\\s\\n.ini", strBody, strBodySha));
     EXPECT_EQ(L"S", ReadOutputOptions(m_path.c_str()).strPrefix);
     // In force only for the file named, and the content pinned when one is.
     const struct { const char* pszFile; const char* pszPin; bool bInForce; } cases[] = {
         { "\\\\s\\n.ini", NULL, true }, { "\\\\s\\other.ini", NULL, false },
-        { "\\\\s\\n.ini", strSha256.c_str(), true }, { "\\\\s\\n.ini", "BA7816BF", false },
+        { "\\\\s\\n.ini", strBodySha.c_str(), true }, { "\\\\s\\n.ini", strSha256.c_str(), false },
         { "", NULL, false },
     };
     for (const auto& c : cases) {

@@ -218,7 +218,7 @@ TEST_F(SoundEvents, EachCausePlaysASoundOfItsKind)
     Write(SOUND_DUPLICATE, "RIFF\x24\0\0\0WAVEfmt ");
     std::set<int> decodeEnds = { NOTICE_REJECTED, NOTICE_QUEUE_FULL, NOTICE_DUPLICATE };
     for (int status = TARGET_OK; status <= TARGET_ELEVATED; ++status)
-        for (int result = TYPING_DONE; result <= TYPING_CLIPBOARD_NOT_BACK; ++result)
+        for (int result = TYPING_DONE; result <= TYPING_CLIPBOARD_NOT_SAVED; ++result)
             decodeEnds.insert(TypingNoticeCause((TargetStatus)status, (TypingResult)result));
     CRecorder recorder;
     CSoundPlayer player(&recorder);
