@@ -46,7 +46,7 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP), m_nShownIconId(IDI_APP),
       m_nCueIconId(0), m_bPollsAsked(false),
-      m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE),
+      m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE), m_nTrayVersion(0), m_nLastTrayEvent(0),
       m_hWndUser(NULL), m_anNoticeArgs(), m_flow(m_engine, *this), m_bRetype(false), m_record(),
       m_nPendingNotice(NOTICE_NONE),
       m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this)
@@ -146,6 +146,8 @@ void CScanWedgeDlg::CompleteStart()
 BOOL CScanWedgeDlg::AddTrayIcon()
 {
     m_bIconAdded = Shell_NotifyIconA(NIM_ADD, &m_nid) || Shell_NotifyIconA(NIM_MODIFY, &m_nid);
+    if (m_bIconAdded)
+        SetTrayVersion();
     if (m_bIconAdded && m_nPendingNotice != NOTICE_NONE) {
         ShowBalloon(m_nPendingNotice);
         m_nPendingNotice = NOTICE_NONE;

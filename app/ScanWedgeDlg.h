@@ -172,7 +172,10 @@ private:
     void StartOrganisationSettings();
     void CheckOrganisationSettings();
     void CheckSharedSettings();
-    void ShowTrayMenu();
+    // At the icon's anchor; from the keyboard, focus goes back to the
+    // notification area when nothing is chosen.
+    void ShowTrayMenu(POINT anchor, bool bKeyboard);
+    void SetTrayVersion();
     void GiveBackForeground() override;
     // The user's window is in front with its focus set (or there is none to
     // wait for): another program takes the foreground when it gets to it.
@@ -197,6 +200,8 @@ private:
     BOOL m_bIconAdded;
     BOOL m_bNotices;
     BOOL m_bMenuOpen;
+    UINT m_nTrayVersion;                   // that the shell took; 0: none
+    UINT m_nLastTrayEvent;
     CNoticeGate m_gateNotices;
     HWND m_hWndUser;
     COutputProfiles m_outputs;

@@ -11,6 +11,37 @@ static bool IsTypingNotice(NoticeCause cause)
            cause == NOTICE_DUPLICATE;
 }
 
+// Older headers lack the names; older shells refuse version 4 and take 3.
+#ifndef NOTIFYICON_VERSION_4
+#define NOTIFYICON_VERSION_4 4
+#endif
+#ifndef NIM_SETFOCUS
+#define NIM_SETFOCUS 0x00000003
+#endif
+#ifndef NIM_SETVERSION
+#define NIM_SETVERSION 0x00000004
+#endif
+#ifndef NIN_SELECT
+#define NIN_SELECT (WM_USER + 0)
+#define NIN_KEYSELECT (WM_USER + 1)
+#endif
+
+// With a version the shell tells of Enter, Space, Shift+F10 and the menu key
+// on the icon, not only of the mouse.
+void CScanWedgeDlg::SetTrayVersion()
+{
+    static const UINT s_anVersions[] = { NOTIFYICON_VERSION_4, 3 };
+    m_nTrayVersion = 0;
+    for (UINT nVersion : s_anVersions) {
+        m_nid.uVersion = nVersion;
+        if (Shell_NotifyIconA(NIM_SETVERSION, &m_nid)) {
+            m_nTrayVersion = nVersion;
+            break;
+        }
+    }
+    m_nid.uVersion = 0;
+}
+
 LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_HISTORY_BYTES)
@@ -27,20 +58,35 @@ LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // The pointer passes over the icon before the click, while the
         // user's window is still in front.
         RememberUserWindow();
-        if (lParam == WM_RBUTTONDOWN)
-            ShowTrayMenu();
-        else if (lParam == NIN_BALLOONUSERCLICK && IsTypingNotice(m_nBalloonCause))
+        // Version 4 gives the event in the low word and the icon's anchor in
+        // wParam; the others the event alone.
+        UINT nEvent = m_nTrayVersion >= NOTIFYICON_VERSION_4 ? LOWORD(lParam) : (UINT)lParam;
+        POINT anchor = { -1, -1 };
+        if (m_nTrayVersion >= NOTIFYICON_VERSION_4)
+            anchor = { (short)LOWORD(wParam), (short)HIWORD(wParam) };
+        else
+            GetCursorPos(&anchor);
+        bool bOpen = m_nTrayVersion ? nEvent == WM_CONTEXTMENU || nEvent == NIN_SELECT || nEvent == NIN_KEYSELECT
+                                    : nEvent == WM_RBUTTONDOWN;
+        // A click sends its button's release first; Shift+F10 and the menu
+        // key send the menu alone.
+        bool bKeyboard = nEvent == NIN_KEYSELECT || (nEvent == WM_CONTEXTMENU && m_nLastTrayEvent != WM_RBUTTONUP);
+        if (nEvent != WM_MOUSEMOVE)
+            m_nLastTrayEvent = nEvent;
+        if (bOpen)
+            ShowTrayMenu(anchor, bKeyboard);
+        else if (nEvent == NIN_BALLOONUSERCLICK && IsTypingNotice(m_nBalloonCause))
             OnTrayHistory();   // the code that was not typed is there to type again
     }
     return CDialog::DefWindowProc(message, wParam, lParam);
 }
 
-void CScanWedgeDlg::ShowTrayMenu()
+void CScanWedgeDlg::ShowTrayMenu(POINT pt, bool bKeyboard)
 {
-    if (!m_pTrayPopup)
+    // The shell may tell of Enter twice, the second time while the menu of
+    // the first is open.
+    if (!m_pTrayPopup || m_bMenuOpen)
         return;
-    POINT pt;
-    GetCursorPos(&pt);
     const bool flags[] = { m_flow.IsOn(SYM_QR), m_flow.IsOn(SYM_DM), m_flow.IsOn(SYM_BARCODE) };
     // A symbology the organisation sets is not the user's to switch.
     static const char* const s_pszKeys[] = { "QR", "DM", "Barcode" };
@@ -67,14 +113,20 @@ void CScanWedgeDlg::ShowTrayMenu()
     ::SetFocus(NULL);
     ::SetFocus(m_nid.hWnd);
     CWinThread* pThread = AfxGetThread();
-    m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
-                                 pThread ? pThread->GetMainWnd() : NULL);
+    CWnd* pOwner = pThread ? pThread->GetMainWnd() : NULL;
+    UINT nChosen = (UINT)m_pTrayPopup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                      pt.x, pt.y, pOwner);
     ShowWindow(SW_HIDE);
     m_bMenuOpen = FALSE;
     // Without a message after the menu's loop, the next right click opens a
     // menu that closes again at once.
     PostMessage(WM_NULL);
-    GiveBackForeground();
+    if (nChosen && pOwner)
+        pOwner->PostMessage(WM_COMMAND, nChosen);
+    if (!nChosen && bKeyboard && m_nTrayVersion)
+        Shell_NotifyIconA(NIM_SETFOCUS, &m_nid);
+    else
+        GiveBackForeground();
 }
 
 // The window the user works in: not ours, nor the shell's taskbar or

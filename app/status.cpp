@@ -17,17 +17,34 @@ int ChooseStatusIcon(int bQR, int bDM, int bBarcode, int bPDF417)
     return IDI_MIXED;
 }
 
+// LoadIconMetric picks the image the icon file holds for the size and scales
+// down a larger one, never up; it exists from Windows Vista on.
+typedef HRESULT(WINAPI* LoadIconMetricFn)(HINSTANCE, PCWSTR, int, HICON*);
+
+static HICON LoadSmallIcon(HINSTANCE hInstance, int nIconId, int cx)
+{
+    static LoadIconMetricFn s_pfnLoadIconMetric = []() {
+        HMODULE hComctl = GetModuleHandleA("comctl32.dll");
+        return hComctl ? (LoadIconMetricFn)(void*)GetProcAddress(hComctl, "LoadIconMetric") : nullptr;
+    }();
+    HICON hIcon = NULL;
+    if (s_pfnLoadIconMetric && cx == GetSystemMetrics(SM_CXSMICON) &&
+        SUCCEEDED(s_pfnLoadIconMetric(hInstance, MAKEINTRESOURCEW(nIconId), 0 /* LIM_SMALL */, &hIcon)))
+        return hIcon;
+    return (HICON)LoadImageA(hInstance, MAKEINTRESOURCEA(nIconId), IMAGE_ICON, cx, cx, LR_DEFAULTCOLOR);
+}
+
 HICON LoadTrayIcon(HINSTANCE hInstance, int nIconId)
 {
-    static struct { int nId; HICON hIcon; } s_cache[16];
+    static struct { int nId; int cx; HICON hIcon; } s_cache[32];
+    const int cx = GetSystemMetrics(SM_CXSMICON);
     for (auto& entry : s_cache) {
-        if (entry.nId == nIconId && entry.hIcon)
+        if (entry.nId == nIconId && entry.cx == cx && entry.hIcon)
             return entry.hIcon;
         if (!entry.hIcon) {
-            entry.hIcon = (HICON)LoadImageA(hInstance, MAKEINTRESOURCEA(nIconId), IMAGE_ICON,
-                                            GetSystemMetrics(SM_CXSMICON),
-                                            GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+            entry.hIcon = LoadSmallIcon(hInstance, nIconId, cx);
             entry.nId = nIconId;
+            entry.cx = cx;
             return entry.hIcon;
         }
     }

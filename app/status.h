@@ -8,6 +8,7 @@
 int ChooseStatusIcon(int bQR, int bDM, int bBarcode, int bPDF417);
 
 // The icon resource at the small-icon size of the screen's DPI, which the
-// tray draws; LoadIcon would give the large size for the shell to scale down.
-// Loaded once and kept for the life of the program.
+// tray draws, from the image of that size or the next larger one; LoadIcon
+// would give the large size for the shell to scale down. Loaded once for
+// each size and kept for the life of the program.
 HICON LoadTrayIcon(HINSTANCE hInstance, int nIconId);

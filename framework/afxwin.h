@@ -26,6 +26,7 @@ struct AFX_MSGMAP_ENTRY {
     UINT nID;                    // command id, for WM_COMMAND
     const UINT* pnRegistered;    // message id known only at run time
     AFX_PINVOKE pfnInvoke;
+    UINT nCode;                  // WM_NOTIFY: the notification code; with nID, the control
 };
 
 struct AFX_MSGMAP {
@@ -63,6 +64,14 @@ LRESULT AfxCall(void (T::*pmf)(UINT_PTR), CCmdTarget* p, WPARAM w, LPARAM)
 }
 
 template <class T>
+LRESULT AfxCall(void (T::*pmf)(NMHDR*, LRESULT*), CCmdTarget* p, WPARAM, LPARAM l)
+{
+    LRESULT lResult = 0;
+    (static_cast<T*>(p)->*pmf)(reinterpret_cast<NMHDR*>(l), &lResult);
+    return lResult;
+}
+
+template <class T>
 LRESULT AfxCall(HCURSOR (T::*pmf)(), CCmdTarget* p, WPARAM, LPARAM)
 {
     return (LRESULT)(static_cast<T*>(p)->*pmf)();
@@ -88,26 +97,30 @@ protected: \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 
 #define END_MESSAGE_MAP() \
-            { 0, 0, nullptr, nullptr } \
+            { 0, 0, nullptr, nullptr, 0 } \
         }; \
         static const AFX_MSGMAP messageMap = { &TheBaseClass::GetThisMessageMap, &_messageEntries[0] }; \
         return &messageMap; \
     }
 
-#define ON_COMMAND(id, memberFxn) { WM_COMMAND, (UINT)(id), nullptr, &AfxInvoke<&ThisClass::memberFxn> },
+#define ON_COMMAND(id, memberFxn) { WM_COMMAND, (UINT)(id), nullptr, &AfxInvoke<&ThisClass::memberFxn>, 0 },
 // A control's notification other than a click: the code rides in the id's high word.
 #define ON_CONTROL(wNotifyCode, id, memberFxn) \
-    { WM_COMMAND, (UINT)MAKELONG(id, wNotifyCode), nullptr, &AfxInvoke<&ThisClass::memberFxn> },
+    { WM_COMMAND, (UINT)MAKELONG(id, wNotifyCode), nullptr, &AfxInvoke<&ThisClass::memberFxn>, 0 },
 #define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
-#define ON_MESSAGE(message, memberFxn) { (UINT)(message), 0, nullptr, &AfxInvoke<&ThisClass::memberFxn> },
+// One notification of one control by WM_NOTIFY: the handler gets the header
+// and sets the result.
+#define ON_NOTIFY(wNotifyCode, id, memberFxn) \
+    { WM_NOTIFY, (UINT)(id), nullptr, &AfxInvoke<&ThisClass::memberFxn>, (UINT)(wNotifyCode) },
+#define ON_MESSAGE(message, memberFxn) { (UINT)(message), 0, nullptr, &AfxInvoke<&ThisClass::memberFxn>, 0 },
 #define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn) \
-    { AFX_REGISTERED_MESSAGE, 0, &nMessageVariable, &AfxInvoke<&ThisClass::memberFxn> },
-#define ON_WM_SYSCOMMAND()    { WM_SYSCOMMAND, 0, nullptr, &AfxInvoke<&ThisClass::OnSysCommand> },
-#define ON_WM_PAINT()         { WM_PAINT, 0, nullptr, &AfxInvoke<&ThisClass::OnPaint> },
-#define ON_WM_QUERYDRAGICON() { WM_QUERYDRAGICON, 0, nullptr, &AfxInvoke<&ThisClass::OnQueryDragIcon> },
-#define ON_WM_TIMER()         { WM_TIMER, 0, nullptr, &AfxInvoke<&ThisClass::OnTimer> },
-#define ON_WM_CLOSE()         { WM_CLOSE, 0, nullptr, &AfxInvoke<&ThisClass::OnClose> },
+    { AFX_REGISTERED_MESSAGE, 0, &nMessageVariable, &AfxInvoke<&ThisClass::memberFxn>, 0 },
+#define ON_WM_SYSCOMMAND()    { WM_SYSCOMMAND, 0, nullptr, &AfxInvoke<&ThisClass::OnSysCommand>, 0 },
+#define ON_WM_PAINT()         { WM_PAINT, 0, nullptr, &AfxInvoke<&ThisClass::OnPaint>, 0 },
+#define ON_WM_QUERYDRAGICON() { WM_QUERYDRAGICON, 0, nullptr, &AfxInvoke<&ThisClass::OnQueryDragIcon>, 0 },
+#define ON_WM_TIMER()         { WM_TIMER, 0, nullptr, &AfxInvoke<&ThisClass::OnTimer>, 0 },
+#define ON_WM_CLOSE()         { WM_CLOSE, 0, nullptr, &AfxInvoke<&ThisClass::OnClose>, 0 },
 
 class CCmdTarget {
 public:
@@ -243,6 +256,10 @@ public:
     CWnd* m_pDlgWnd;
 };
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 class CDialog : public CWnd {
 public:
     CDialog(UINT nIDTemplate, CWnd* pParentWnd = NULL);
@@ -269,6 +286,11 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual void OnOK();
     virtual void OnCancel();
+    // After the dialog has taken a new screen's DPI (moved to a monitor of
+    // another scale, or the scale changed): what the template does not place
+    // (list columns, pages in tabs) is laid out again.
+    virtual void OnDpiChanged() {}
+    afx_msg LRESULT OnDpiChangedMessage(WPARAM wParam, LPARAM lParam);
 
     UINT m_nIDTemplate;
     LPCDLGTEMPLATEW m_lpDialogTemplate;

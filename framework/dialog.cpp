@@ -13,6 +13,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM)
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, OnOK)
     ON_COMMAND(IDCANCEL, OnCancel)
+    ON_MESSAGE(WM_DPICHANGED, OnDpiChangedMessage)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
@@ -154,4 +155,17 @@ BOOL CDialog::PreTranslateMessage(MSG* pMsg)
     if (pMsg->hwnd != m_hWnd && !IsChild(m_hWnd, pMsg->hwnd))
         return FALSE;
     return IsWindowUnicode(m_hWnd) ? IsDialogMessageW(m_hWnd, pMsg) : IsDialogMessageA(m_hWnd, pMsg);
+}
+
+// The dialog manager scales the template's controls and fonts; the window
+// takes the size the system suggests for the new scale.
+LRESULT CDialog::OnDpiChangedMessage(WPARAM, LPARAM lParam)
+{
+    LRESULT lResult = Default();
+    const RECT* pSuggested = reinterpret_cast<const RECT*>(lParam);
+    if (pSuggested && !(GetStyle() & WS_CHILD))
+        ::SetWindowPos(m_hWnd, NULL, pSuggested->left, pSuggested->top, pSuggested->right - pSuggested->left,
+                       pSuggested->bottom - pSuggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    OnDpiChanged();
+    return lResult;
 }

@@ -10,7 +10,7 @@ AFX_THREAD_STATE& AfxGetThreadState()
 
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
 {
-    static const AFX_MSGMAP_ENTRY entries[] = { { 0, 0, nullptr, nullptr } };
+    static const AFX_MSGMAP_ENTRY entries[] = { { 0, 0, nullptr, nullptr, 0 } };
     static const AFX_MSGMAP map = { nullptr, &entries[0] };
     return &map;
 }
@@ -26,6 +26,10 @@ static bool EntryMatches(const AFX_MSGMAP_ENTRY& e, UINT message, WPARAM wParam,
         return *e.pnRegistered != 0 && *e.pnRegistered == message;
     if (e.nMessage != message)
         return false;
+    if (message == WM_NOTIFY && (e.nID || e.nCode)) {
+        const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+        return pHeader && pHeader->idFrom == e.nID && pHeader->code == e.nCode;
+    }
     if (message != WM_COMMAND)
         return true;
     // Menu items and clicked buttons send code 0, accelerators code 1.

@@ -280,3 +280,14 @@
 #define IDS_SET_DUP_SKIP        533
 #define IDS_SET_BAD_DAYS        534
 #define IDS_SET_CLEAR_CONFIRM   535
+
+// Why a GS1 element string or Digital Link is not valid, in the user's language.
+#define IDS_GS1_AI_REASON       900
+#define IDS_GS1_AT_CHARACTER    901
+#define IDS_GS1_EXCLUDE         902
+#define IDS_GS1_REQUIRES        903
+#define IDS_GS1_UNKNOWN_QUERY   904
+#define IDS_GS1_OUT_OF_PLACE    905
+#define IDS_GS1_OR              906
+#define IDS_GS1_WITH            907
+#define IDS_GS1_REASON_FIRST     910   // the reasons follow in the order of ui/gs1text.cpp

@@ -83,7 +83,7 @@ static std::string Decode(const std::string &name, const std::string &payload, b
     QueryPerformanceCounter(&now);
     if (!ready)
         ready = waited_any ? now.QuadPart : answered.QuadPart;
-    snprintf(reply, sizeof(reply), "delivered %lld answered %lld",
+    snprintf(reply, sizeof(reply), "delivered %lld us answered %lld us",
              Microseconds(before.QuadPart, ready, freq.QuadPart),
              Microseconds(before.QuadPart, answered.QuadPart, freq.QuadPart));
     return reply;

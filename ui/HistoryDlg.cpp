@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "ScanWedgeDlg.h"
+#include "dlgfield.h"
 #include "resource.h"
 #include "uitext.h"
 
@@ -384,4 +385,9 @@ void CHistoryDlg::PostNcDestroy()
 {
     m_hList = NULL;
     m_rows.clear();
+}
+
+void CHistoryDlg::OnDpiChanged()
+{
+    FitColumns(m_hList);
 }

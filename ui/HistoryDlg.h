@@ -26,6 +26,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     // Esc and the close box end a modeless window by destroying it.
     void OnCancel() override;

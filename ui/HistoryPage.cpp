@@ -7,7 +7,8 @@
 
 BEGIN_MESSAGE_MAP(CHistoryPage, CSettingsPage)
     ON_COMMAND(IDC_SET_HISTORY_CLEAR, OnClear)
-    ON_COMMAND(IDC_SET_HISTORY_DISK, OnOnDisk)
+    ON_COMMAND(IDC_SET_HISTORY_DISK, OnChoiceChanged)
+    ON_CBN_SELCHANGE(IDC_SET_DUP_SCOPE, OnChoiceChanged)
 END_MESSAGE_MAP()
 
 namespace {
@@ -60,7 +61,7 @@ void CHistoryPage::UpdateEnabled()
         ::EnableWindow(::GetDlgItem(m_hWnd, IDC_SET_DUP_ACTION), Choice(IDC_SET_DUP_SCOPE) > 0);
 }
 
-void CHistoryPage::OnOnDisk()
+void CHistoryPage::OnChoiceChanged()
 {
     UpdateEnabled();
 }

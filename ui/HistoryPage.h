@@ -20,7 +20,7 @@ protected:
     void UpdateEnabled() override;
 
     afx_msg void OnClear();
-    afx_msg void OnOnDisk();
+    afx_msg void OnChoiceChanged();
     DECLARE_MESSAGE_MAP()
 
 private:

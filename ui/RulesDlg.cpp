@@ -317,3 +317,9 @@ LRESULT CRulesDlg::OnNotify(WPARAM, LPARAM lParam)
     }
     return 0;
 }
+
+void CRulesDlg::OnDpiChanged()
+{
+    FitColumns(GetDlgItem(m_hWnd, IDC_RULES_LIST));
+    FitColumns(GetDlgItem(m_hWnd, IDC_PROGRAMS_LIST));
+}

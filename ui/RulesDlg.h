@@ -24,6 +24,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
 
     afx_msg void OnRuleAdd();
     afx_msg void OnRuleEdit();

@@ -95,8 +95,14 @@ void CSettingsDlg::CreatePages()
     // the arrow keys would then not turn the first page.
     ::SendMessageW(hTabs, TCM_SETCURFOCUS, 0, 0);
 
-    // The pages fill the tabs' display area, whose top depends on the tabs
-    // themselves; each follows the tabs in the order Tab moves the focus.
+    PlacePages();
+}
+
+// The pages fill the tabs' display area, whose top depends on the tabs
+// themselves; each follows the tabs in the order Tab moves the focus.
+void CSettingsDlg::PlacePages()
+{
+    HWND hTabs = GetDlgItem(m_hWnd, IDC_SET_TABS);
     RECT rc;
     ::GetWindowRect(hTabs, &rc);
     MapWindowPoints(NULL, m_hWnd, (LPPOINT)&rc, 2);
@@ -323,4 +329,9 @@ void CSettingsDlg::Refuse(int nPage, const CSettingsPage::CRefusal& refusal)
         hControl = GetDlgItem(m_pages[nPage]->m_hWnd, refusal.nIdControl);
     }
     RefuseControl(m_hWnd, hControl, refusal.strText);
+}
+
+void CSettingsDlg::OnDpiChanged()
+{
+    PlacePages();
 }

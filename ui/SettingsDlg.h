@@ -28,6 +28,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged() override;
     BOOL PreTranslateMessage(MSG* pMsg) override;
     void OnOK() override;
     void OnCancel() override;
@@ -39,6 +40,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    void PlacePages();
     void CreatePages();
     void ShowPage(int nPage);
     int CurrentPage() const;

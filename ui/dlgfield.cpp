@@ -1,5 +1,7 @@
 #include "dlgfield.h"
 
+#include <commctrl.h>
+
 std::wstring FieldText(HWND hDlg, int nId)
 {
     HWND hControl = GetDlgItem(hDlg, nId);
@@ -41,5 +43,23 @@ void RefuseControl(HWND hDlg, HWND hControl, const std::wstring& strText)
     if (hControl && IsWindow(hDlg) && IsWindow(hControl)) {
         SendMessageW(hDlg, WM_NEXTDLGCTL, (WPARAM)hControl, TRUE);
         SendMessageW(hControl, EM_SETSEL, 0, -1);
+    }
+}
+
+void FitColumns(HWND hList)
+{
+    HWND hHeader = (HWND)SendMessageW(hList, LVM_GETHEADER, 0, 0);
+    int nColumns = hHeader ? (int)SendMessageW(hHeader, HDM_GETITEMCOUNT, 0, 0) : 0;
+    int cxTotal = 0;
+    for (int i = 0; i < nColumns; ++i)
+        cxTotal += (int)SendMessageW(hList, LVM_GETCOLUMNWIDTH, i, 0);
+    RECT rect;
+    GetClientRect(hList, &rect);
+    int cxList = rect.right - GetSystemMetrics(SM_CXVSCROLL);
+    if (cxTotal <= 0 || cxList <= 0)
+        return;
+    for (int i = 0; i < nColumns; ++i) {
+        int cx = (int)SendMessageW(hList, LVM_GETCOLUMNWIDTH, i, 0);
+        SendMessageW(hList, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(MulDiv(cx, cxList, cxTotal), 0));
     }
 }

@@ -17,3 +17,7 @@ void RefuseField(HWND hDlg, int nIdControl, const std::wstring& strText);
 // The same for a control anywhere in the dialog, a page's among them; none
 // when hControl is NULL.
 void RefuseControl(HWND hDlg, HWND hControl, const std::wstring& strText);
+
+// Shares out the list view's width again among its columns, keeping their
+// proportions: after the list took a new size, as on a change of DPI.
+void FitColumns(HWND hList);

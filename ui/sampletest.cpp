@@ -4,6 +4,7 @@
 
 #include "escapes.h"
 #include "gs1.h"
+#include "gs1text.h"
 #include "history.h"
 #include "resource.h"
 #include "rules.h"
@@ -76,7 +77,7 @@ std::wstring TestSample(const std::string& strTypeSetText, const std::wstring& s
         strResult += L"\r\n" + UiFormat(IDS_RULES_MISSING, std::to_wstring(skip.nRule), skip.strPart);
     std::vector<Gs1Element> elements;
     if (!shaped.strLinkError.empty())
-        strResult += L"\r\n" + UiFormat(IDS_RULES_LINK_INVALID, AfxWiden(shaped.strLinkError.c_str()));
+        strResult += L"\r\n" + UiFormat(IDS_RULES_LINK_INVALID, Gs1ReasonText(shaped.strLinkError));
     else if (IsDigitalLink(shaped.strCode) && ParseGs1(shaped.strCode, &elements, NULL))
         strResult += L"\r\n" + UiFormat(IDS_RULES_LINK_FIELDS, Gs1Bracketed(elements));
     if (options.bPaste && !shaped.bRejected)

@@ -247,11 +247,14 @@ class Resources(unittest.TestCase):
         root = ET.fromstring(resource(24, 1, language=0))
         ns = {"v1": "urn:schemas-microsoft-com:asm.v1", "v3": "urn:schemas-microsoft-com:asm.v3",
               "c": "urn:schemas-microsoft-com:compatibility.v1",
-              "ws": "http://schemas.microsoft.com/SMI/2005/WindowsSettings"}
+              "ws": "http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+              "ws16": "http://schemas.microsoft.com/SMI/2016/WindowsSettings"}
         level = root.find("v3:trustInfo/v3:security/v3:requestedPrivileges/"
                           "v3:requestedExecutionLevel", ns)
         self.assertEqual(("asInvoker", "false"), (level.get("level"), level.get("uiAccess")))
-        self.assertEqual("true", root.find("v3:application/v3:windowsSettings/ws:dpiAware", ns).text)
+        settings = root.find("v3:application/v3:windowsSettings", ns)
+        self.assertEqual(("true/pm", "PerMonitorV2, PerMonitor"),
+                         (settings.find("ws:dpiAware", ns).text, settings.find("ws16:dpiAwareness", ns).text))
         controls = root.find("v1:dependency/v1:dependentAssembly/v1:assemblyIdentity", ns)
         self.assertEqual(("Microsoft.Windows.Common-Controls", "6.0.0.0", "x86"),
                          (controls.get("name"), controls.get("version"),

@@ -26,7 +26,7 @@ class DecodeDelivery(EngineHostCase):
         for args, _ in sends:
             rc, out, err = scanctl(*args)
             self.assertEqual(0, rc, err)
-            self.assertRegex(out, r"^delivered \d+ answered \d+\n$")
+            self.assertRegex(out, r"^delivered \d+ us answered \d+ us\n$")
         self.assertEqual([expected for _, expected in sends], self.received())
 
     def test_disabled_symbology_is_not_delivered(self):

@@ -52,7 +52,7 @@ FLOOR_SAMPLES = 3      # samples at each end of a decode run whose lowest memory
 
 STAMP = rb"\[[ 1]\d-[ 1-3]\d [ 12]\d:[ 0-5]\d:[ 0-5]\d_[ \d]{2}\d\]"
 ENTRY_START = re.compile(rb"\r\n" + STAMP + rb"\[Decode\]Decode:")
-DELIVERED = re.compile(r"delivered (\d+) answered \d+$")
+DELIVERED = re.compile(r"delivered (\d+) us answered \d+ us$")
 SETTERS = ("setQRable", "setDMable", "setBarcode", "setPDF417")
 SILENCED = ["%s 0" % s for s in SETTERS]
 SHIFT_ENTER = [("down", "10"), ("down", "0d"), ("up", "0d"), ("up", "10")]

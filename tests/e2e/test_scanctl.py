@@ -10,7 +10,7 @@ import harness
 from harness import EngineHostCase, scanctl, wait_for, winpath
 
 SYMS = ("qr", "dm", "barcode", "pdf417")
-DELIVERED = r"^delivered \d+ answered \d+$"
+DELIVERED = r"^delivered \d+ us answered \d+ us$"
 NOT_STARTED = "dropped: device not started"
 STATE_KEYS = ["attached", "started", "start-result", "device-result", "qr", "dm", "barcode", "pdf417",
               "beep", "beep-time", "decode-time", "window"]

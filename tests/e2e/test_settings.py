@@ -24,7 +24,8 @@ IDC_PROGRAMS_EDIT, IDC_PROG_SET_KEYDELAY, IDC_PROG_KEYDELAY = harness.ids(
     "IDC_PROGRAMS_EDIT IDC_PROG_SET_KEYDELAY IDC_PROG_KEYDELAY")
 IDC_SND_MODE, IDC_SND_TEST_TYPED, IDC_SND_TEST_NOT_TYPED, IDC_SND_STATUS = harness.ids(
     "IDC_SND_MODE IDC_SND_TEST_TYPED IDC_SND_TEST_NOT_TYPED IDC_SND_STATUS")
-CB_SETCURSEL = "0x14e"
+CB_SETCURSEL, CBN_SELCHANGE = "0x14e", 1
+IDC_DUP_SCOPE, IDC_DUP_ACTION = harness.ids("IDC_SET_DUP_SCOPE IDC_SET_DUP_ACTION")
 
 # The files as a user keeps them: comments in the code page, keys and a
 # section the window does not know.
@@ -171,6 +172,16 @@ class Apply(SettingsCase):
         norza.wintool("post", self.control(window, IDC_HOLDOFF), WM_KEYDOWN, "0x1b", "0")
         wait_for(lambda: not self.windows(), what="the window to close")
         self.quit(self.proc)
+
+    def test_a_change_of_warn_when_enables_then_at_once(self):
+        window = self.open_window()
+        scope = self.control(window, IDC_DUP_SCOPE)
+        page = [c["parent"] for c in window["children"] if c["id"] == IDC_DUP_SCOPE][0]
+        self.assertFalse(norza.controls(page)[IDC_DUP_ACTION][0])
+        # As the list tells its page of a choice made with the mouse or keys.
+        norza.wintool("send", scope, CB_SETCURSEL, "1", "0")
+        norza.wintool("post", page, WM_COMMAND, str(CBN_SELCHANGE << 16 | IDC_DUP_SCOPE), scope)
+        wait_for(lambda: norza.controls(page)[IDC_DUP_ACTION][0], what="Then enabled")
 
     def test_a_chinese_prefix_typed_in_the_window_is_stored_and_typed_exactly(self):
         window = self.open_window()

@@ -17,6 +17,8 @@ from harness import scanctl, wait_for
 WM_COMMAND, WM_CLOSE = "0x111", "0x10"
 ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_EXIT, ID_TRAY_PDF417 = (harness.ID(n) for n in (
     "ID_TRAY_QR", "ID_TRAY_RESTART", "ID_TRAY_EXIT", "ID_TRAY_PDF417"))
+WM_TRAY_NOTIFY, IDI_APP = harness.ID("WM_TRAY_NOTIFY"), harness.IDS["IDI_APP"]
+NIN_KEYSELECT, WM_CONTEXTMENU = 0x401, 0x7B
 SILENCED = ["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0"]
 REENABLED = ["setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"]
 
@@ -149,6 +151,22 @@ class Menu(TrayCase):
         self.assertEqual([False, False, True] + [False] * 4, menu.checked())
         menu.click(0)
         wait_for(lambda: self.journal().count("setQRable 1") == 2, what="QR back on")
+        self.quit(self.proc)
+
+    def test_the_keyboard_opens_the_menu_at_the_icon_and_chooses_from_it(self):
+        # What the shell sends a version 4 icon for Enter or Space, and for
+        # Shift+F10 or the menu key: the event and the icon in lParam, the
+        # icon's anchor in wParam.
+        self.run_norza(flags=(1, 0, 1, 0))
+        tray.wait_icon("mixed")
+        for event, expected in ((NIN_KEYSELECT, "setQRable 0"), (WM_CONTEXTMENU, "setQRable 1")):
+            def open_with(x, y, event=event):
+                norza.wintool("post", self.tray_hwnd(), WM_TRAY_NOTIFY, str(y << 16 | x),
+                              str(IDI_APP << 16 | event))
+            before = len(self.journal())
+            tray.Menu(open_with=open_with)
+            harness.xdotool("key", "Down", "Return")
+            wait_for(lambda: expected in self.journal()[before:], what=expected)
         self.quit(self.proc)
 
     def test_the_foreground_goes_back_to_notepad_after_a_command(self):

@@ -128,9 +128,10 @@ def wait_icon(name, timeout=5):
 
 
 class Menu:
-    """The tray menu, opened with a right click on the icon."""
+    """The tray menu, opened with a right click on the icon, or by
+    open_with(x, y) with the icon's centre."""
 
-    def __init__(self):
+    def __init__(self, open_with=None):
         geometry = tray_geometry()
         screen = Screen()
         box, _ = icon_cell(screen, geometry)
@@ -140,7 +141,10 @@ class Menu:
         for attempt in range(12):
             harness.xdotool("mousemove", str(self.x + 300), str(self.y + 400))
             time.sleep(0.5)
-            harness.xdotool("mousemove", str(self.x), str(self.y), "click", "3")
+            if open_with:
+                open_with(self.x, self.y)
+            else:
+                harness.xdotool("mousemove", str(self.x), str(self.y), "click", "3")
             try:
                 self.rows = harness.wait_for(self._find_rows, timeout=1.5, interval=0.2,
                                              what="the tray menu")

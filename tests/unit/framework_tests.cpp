@@ -1,4 +1,5 @@
 #include <afxwin.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -58,6 +59,11 @@ protected:
     afx_msg LRESULT OnRegistered(WPARAM, LPARAM) { Note("registered"); return 5; }
     afx_msg void OnTestCommand() { Note("command"); }
     afx_msg void OnTestChange() { Note("change"); }
+    afx_msg void OnTestItemChanged(NMHDR* pHeader, LRESULT* pResult)
+    {
+        Note("item changed " + std::to_string(pHeader->idFrom));
+        *pResult = 9;
+    }
     afx_msg void OnTimer(UINT_PTR nIDEvent)
     {
         KillTimer(m_hWnd, nIDEvent);
@@ -74,6 +80,7 @@ BEGIN_MESSAGE_MAP(CJournalDlg, CDialog)
     ON_REGISTERED_MESSAGE(g_nRegistered, OnRegistered)
     ON_COMMAND(ID_TEST_COMMAND, OnTestCommand)
     ON_EN_CHANGE(ID_TEST_COMMAND, OnTestChange)
+    ON_NOTIFY(LVN_ITEMCHANGED, ID_TEST_COMMAND, OnTestItemChanged)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
@@ -153,6 +160,24 @@ TEST(MessageRouting, CommandsMatchMenuAcceleratorAndClickCodesNotificationsTheir
     };
     dlg.DoModal();
     EXPECT_EQ(Journal({ "init", "command", "change" }), dlg.m_journal);
+}
+
+TEST(MessageRouting, NotifyEntriesMatchTheirControlAndCodeOnly)
+{
+    CJournalDlg dlg;
+    LRESULT results[3] = {};
+    dlg.m_script = [&](CJournalDlg& d) {
+        NMHDR headers[] = { { NULL, ID_TEST_COMMAND, (UINT)LVN_ITEMCHANGED },
+                            { NULL, ID_TEST_COMMAND, (UINT)LVN_ITEMCHANGING },
+                            { NULL, ID_TEST_COMMAND + 1, (UINT)LVN_ITEMCHANGED } };
+        for (int i = 0; i < 3; ++i)
+            results[i] = d.SendMessage(WM_NOTIFY, headers[i].idFrom, (LPARAM)&headers[i]);
+        d.EndDialog(IDOK);
+    };
+    dlg.DoModal();
+    EXPECT_EQ((std::vector<std::string>{ "init", "item changed " + std::to_string(ID_TEST_COMMAND) }), dlg.m_journal);
+    EXPECT_EQ(9, results[0]);
+    EXPECT_EQ(0, results[1]);
 }
 
 // Characters typed into a modeless Unicode dialog arrive whole through the
