@@ -38,7 +38,7 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
     RememberUserWindow();
     if (nIDEvent == TIMER_STATUS)
         ShowStatusIcon();
-    else if (nIDEvent == TIMER_DEVICE) {
+    else if (nIDEvent == TIMER_DEVICE && !m_bPollsAsked) {
         WatchDevice();
         CheckOrganisationSettings();
     }

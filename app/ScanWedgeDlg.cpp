@@ -45,7 +45,7 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_hIcon(LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_APP))),
       m_bAppendEnter(0),
       m_nDecodeTime(50), m_nid(), m_pTrayPopup(NULL), m_nTrayIconId(IDI_APP), m_nShownIconId(IDI_APP),
-      m_nCueIconId(0),
+      m_nCueIconId(0), m_bPollsAsked(false),
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE), m_nTrayVersion(0), m_nLastTrayEvent(0),
       m_hWndUser(NULL), m_anNoticeArgs(), m_flow(m_engine, *this), m_bRetype(false), m_record(),
       m_nPendingNotice(NOTICE_NONE),
@@ -247,6 +247,10 @@ LRESULT CScanWedgeDlg::OnScanQuit(WPARAM, LPARAM)
 
 void CScanWedgeDlg::OnClose()
 {
+    // Asked to close while the tray menu is open (the engine's quit, setup):
+    // the menu's loop would hold the program open until the user closed it.
+    if (m_bMenuOpen)
+        ::EndMenu();
     StopDecoding();
     // With any message it shows, whose loop would hold the program open.
     m_dlgSettings.DestroyWindow();

@@ -26,6 +26,11 @@
 #define WM_TRAY_NOTIFY (WM_USER + 5)
 // The typing thread is done with its job.
 #define WM_TYPING_DONE (WM_USER + 7)
+// Asked by the tests, as WM_HISTORY_BYTES is: the id of the icon the tray
+// shows now, and a look at the device now instead of at the watch's tick
+// (wParam 1: from now on only when asked, so that a test knows each look's calls).
+#define WM_TRAY_ICON_ID (WM_USER + 10)
+#define WM_DEVICE_POLL (WM_USER + 11)
 
 #define TIMER_STATUS 1
 #define TIMER_DEVICE 2
@@ -192,6 +197,7 @@ private:
     int m_nTrayIconId;
     int m_nShownIconId;                    // the icon shown when no cue is
     int m_nCueIconId;                      // of the cue shown; 0: none
+    bool m_bPollsAsked;                    // the device is looked at only when asked (WM_DEVICE_POLL)
     int m_nDeviceState;
     CString m_strDecoded;
     BOOL m_bStarted;

@@ -46,6 +46,14 @@ LRESULT CScanWedgeDlg::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_HISTORY_BYTES)
         return (LRESULT)m_history.Bytes();
+    if (message == WM_TRAY_ICON_ID)
+        return m_nCueIconId ? m_nCueIconId : m_nShownIconId;
+    if (message == WM_DEVICE_POLL) {
+        m_bPollsAsked = m_bPollsAsked || wParam == 1;
+        WatchDevice();
+        CheckOrganisationSettings();
+        return 0;
+    }
     if (message == WM_TRAY_NOTIFY) {
         // The pointer passes over the icon before the click, while the
         // user's window is still in front.

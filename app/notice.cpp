@@ -35,7 +35,10 @@ SoundEvent NoticeSoundEvent(NoticeCause cause)
     case NOTICE_DEVICE_LOST:
     case NOTICE_DEVICE_BACK:
     case NOTICE_START_FAILED:
-    case NOTICE_SHARED_UNREACHABLE: return SOUND_NONE;   // no decode's end
+    case NOTICE_SHARED_UNREACHABLE:
+    case NOTICE_SHARED_TOO_LARGE:
+    case NOTICE_SHARED_REFUSED:
+    case NOTICE_LINK_INVALID: return SOUND_NONE;   // no decode's end
     default: return SOUND_NOT_TYPED;
     }
 }

@@ -31,7 +31,8 @@ enum NoticeCause {
     NOTICE_SHARED_REFUSED,      // the shared settings file, not the content pinned
     NOTICE_DUPLICATE,           // scanned before: not typed, or typed anyway (argument 1)
     NOTICE_LINK_INVALID,        // a Digital Link to convert is not valid: typed as scanned
-    NOTICE_CLIPBOARD_NOT_SAVED  // not pasted: the user's clipboard could not be saved whole
+    NOTICE_CLIPBOARD_NOT_SAVED, // not pasted: the user's clipboard could not be saved whole
+    NOTICE_CAUSES               // how many there are
 };
 
 // The cause a typing attempt's outcome stands for: where it would go, then
@@ -44,7 +45,7 @@ bool CountsAsTyped(NoticeCause cause);
 
 // The sound a decode that ended with the cause plays: typed (the pasted
 // code whose clipboard is not back yet included), scanned before, or not
-// typed for any other cause.
+// typed for any other cause; none for a cause that ends no decode.
 SoundEvent NoticeSoundEvent(NoticeCause cause);
 
 // The string resource of a cause's text; 0 for NOTICE_NONE.

@@ -15,7 +15,7 @@ void CPasteKeeper::OnTimer(UINT_PTR nId)
         KillTimer(m_hWnd, TIMER_ASK);
         if (m_phase == PHASE_OFFERED) {
             m_phase = PHASE_LINGERING;
-            SetTimer(m_hWnd, TIMER_LINGER, kLingerTimeout, NULL);
+            SetTimer(m_hWnd, TIMER_LINGER, m_times.dwLinger, NULL);
             Answer(&m_nKeyId, ANSWER_NOT_TAKEN);
         }
         break;
@@ -34,7 +34,7 @@ void CPasteKeeper::OnTimer(UINT_PTR nId)
     case TIMER_PUTBACK:
         KillTimer(m_hWnd, nId);
         if (nId == TIMER_MARGIN)
-            m_dwDeadline = GetTickCount() + kPutBackTimeout;
+            m_dwDeadline = GetTickCount() + m_times.dwPutBack;
         TryPutBack();
         break;
     }
@@ -65,7 +65,7 @@ void CPasteKeeper::StartReading()
     for (UINT nTimer : { TIMER_ASK, TIMER_LINGER, TIMER_RESOLVE })
         KillTimer(m_hWnd, nTimer);
     m_step = STEP_CLOSING;
-    m_dwDeadline = GetTickCount() + kReadTimeout;
+    m_dwDeadline = GetTickCount() + m_times.dwRead;
     SetTimer(m_hWnd, TIMER_READ, kTick, NULL);   // for the bounds
     Read();
 }
@@ -90,7 +90,7 @@ void CPasteKeeper::Read()
             return;
         }
         m_step = STEP_RETURNING;
-        m_dwDeadline = GetTickCount() + kReturnTimeout;
+        m_dwDeadline = GetTickCount() + m_times.dwReturn;
         m_bReturned = false;
         Ping();
         if (m_bPingOut)
@@ -136,11 +136,11 @@ void CPasteKeeper::Resolve()
         StartPutBack();
         return;
     }
-    bool bHung = m_bPingOut && dwNow - m_dwPingSent >= kHungAfter;
+    bool bHung = m_bPingOut && dwNow - m_dwPingSent >= m_times.dwHungAfter;
     if (!bHung)
         m_dwAnswering += dwNow - m_dwLastTick;
     m_dwLastTick = dwNow;
-    if (bHung && m_bQuitting && dwNow - m_dwQuitAt >= kQuitHungLimit) {
+    if (bHung && m_bQuitting && dwNow - m_dwQuitAt >= m_times.dwQuitHungLimit) {
         m_bLost = true;   // the offer stays unrendered: the target pastes nothing
         Finish();
         return;
@@ -152,8 +152,8 @@ void CPasteKeeper::Resolve()
         // Back: its first messages may be the Ctrl+V it has yet to handle.
         m_bWasHung = false;
         m_dwAnswering = 0;
-        if (m_dwBound < kAfterHang)
-            m_dwBound = kAfterHang;
+        if (m_dwBound < m_times.dwAfterHang)
+            m_dwBound = m_times.dwAfterHang;
     }
     if (m_dwAnswering >= m_dwBound)
         StartPutBack();
@@ -166,7 +166,7 @@ void CPasteKeeper::StartPutBack()
     for (UINT nTimer : { TIMER_ASK, TIMER_READ, TIMER_LINGER, TIMER_RESOLVE, TIMER_MARGIN, TIMER_PUTBACK })
         KillTimer(m_hWnd, nTimer);
     m_phase = PHASE_PUTTING_BACK;
-    m_dwDeadline = GetTickCount() + kPutBackTimeout;
+    m_dwDeadline = GetTickCount() + m_times.dwPutBack;
     TryPutBack();
 }
 
@@ -182,7 +182,7 @@ void CPasteKeeper::TryPutBack()
                 m_bLost = true;
                 Finish();
             } else {
-                SetTimer(m_hWnd, TIMER_PUTBACK, bLate ? kRetryEvery : kPoll, NULL);
+                SetTimer(m_hWnd, TIMER_PUTBACK, bLate ? m_times.dwRetryEvery : kPoll, NULL);
             }
             return;
         }
@@ -253,14 +253,14 @@ void CPasteKeeper::OnQuit()
             Finish();
         break;
     case PHASE_OFFERED:
-        Withdraw(kExitBound);
+        Withdraw(m_times.dwExitBound);
         break;
     case PHASE_LINGERING:
         Withdraw(0);
         break;
     case PHASE_WITHDRAWING:
-        if (m_dwBound > kExitBound)
-            m_dwBound = kExitBound;
+        if (m_dwBound > m_times.dwExitBound)
+            m_dwBound = m_times.dwExitBound;
         break;
     case PHASE_HELD:
         StartPutBack();
@@ -269,7 +269,7 @@ void CPasteKeeper::OnQuit()
         m_bJobEnd = true;
         break;
     case PHASE_PUTTING_BACK:
-        m_dwDeadline = GetTickCount() + kPutBackTimeout;
+        m_dwDeadline = GetTickCount() + m_times.dwPutBack;
         break;
     }
 }

@@ -73,6 +73,12 @@ unsigned __stdcall CPasteKeeper::Run(void* pParam)
     return 0;
 }
 
+void CPasteKeeper::SetTimes(const KeeperTimes& times)
+{
+    End();
+    m_times = times;
+}
+
 bool CPasteKeeper::End()
 {
     if (m_hThread) {
@@ -164,7 +170,7 @@ void CPasteKeeper::OnKeySent(ULONG nId)
         m_phase = PHASE_READING;
         StartReading();
     } else if (m_phase == PHASE_OFFERED) {
-        SetTimer(m_hWnd, TIMER_ASK, kAskTimeout, NULL);
+        SetTimer(m_hWnd, TIMER_ASK, m_times.dwAsk, NULL);
     } else if (m_phase != PHASE_READING) {
         Answer(&m_nKeyId, m_bAsked ? ANSWER_DONE : ANSWER_FAILED);
     }
@@ -175,7 +181,7 @@ void CPasteKeeper::OnKeyFailed(bool bPartly)
     if (m_phase != PHASE_OFFERED)
         return;
     m_key = bPartly ? KEY_PARTLY : KEY_NONE;
-    Withdraw(kExitBound);
+    Withdraw(m_times.dwExitBound);
 }
 
 void CPasteKeeper::OnEndJob(ULONG nId)
@@ -190,7 +196,7 @@ void CPasteKeeper::OnEndJob(ULONG nId)
         m_bJobEnd = true;
         break;
     case PHASE_OFFERED:
-        Withdraw(kExitBound);
+        Withdraw(m_times.dwExitBound);
         break;
     case PHASE_PUTTING_BACK:
         break;
@@ -215,7 +221,7 @@ void CPasteKeeper::OnCancel(ULONG nId)
     } else if (nId == m_nKeyId) {
         m_nKeyId = 0;
         if (m_phase == PHASE_OFFERED)
-            Withdraw(kExitBound);
+            Withdraw(m_times.dwExitBound);
         else if (m_phase == PHASE_READING)
             m_bJobEnd = true;
     } else if (nId == m_nEndId) {

@@ -11,20 +11,23 @@
 
 #include "pasterequest.h"
 
-// The keeper's bounds, in ms.
+// The keeper's bounds, in ms. The program keeps these; the tests shorten
+// those they wait out.
+struct KeeperTimes {
+    DWORD dwOpen = 500;           // another program may hold the clipboard before an offer gives up
+    DWORD dwOffer = 3000;         // after which an offer not yet made is withdrawn
+    DWORD dwAsk = 5000;           // the target has to ask for the text after the Ctrl+V
+    DWORD dwRead = 2000;          // the target may keep the clipboard open to read it
+    DWORD dwReturn = 2000;        // the target has to come back from its paste
+    DWORD dwLinger = 30000;       // a text not taken stays for the target
+    DWORD dwPutBack = 2000;       // the put-back is tried before it counts as failed
+    DWORD dwRetryEvery = 1000;    // between later tries to put the user's content back
+    DWORD dwExitBound = 3000;     // an unresolved Ctrl+V is waited for, while its target answers
+    DWORD dwHungAfter = 1000;     // without an answer after which the target counts as hung
+    DWORD dwAfterHang = 1000;     // a target back from hanging answers before the put-back
+    DWORD dwQuitHungLimit = 60000;  // the program's end waits for a hung target
+};
 const DWORD kPoll = 10;
-const DWORD kOpenTimeout = 500;      // ms another program may hold the clipboard before an offer gives up
-const DWORD kOfferTimeout = 3000;    // ms after which an offer not yet made is withdrawn
-const DWORD kAskTimeout = 5000;      // ms the target has to ask for the text after the Ctrl+V
-const DWORD kReadTimeout = 2000;     // ms the target may keep the clipboard open to read it
-const DWORD kReturnTimeout = 2000;   // ms the target has to come back from its paste
-const DWORD kLingerTimeout = 30000;  // ms a text not taken stays for the target
-const DWORD kPutBackTimeout = 2000;  // ms the put-back is tried before it counts as failed
-const DWORD kRetryEvery = 1000;      // ms between later tries to put the user's content back
-const DWORD kExitBound = 3000;       // ms an unresolved Ctrl+V is waited for, while its target answers
-const DWORD kHungAfter = 1000;       // ms without an answer after which the target counts as hung
-const DWORD kAfterHang = 1000;       // ms a target back from hanging answers before the put-back
-const DWORD kQuitHungLimit = 60000;  // ms the program's end waits for a hung target
 const DWORD kTick = 50;
 
 enum { TIMER_OFFER = 1, TIMER_ASK, TIMER_READ, TIMER_LINGER, TIMER_RESOLVE, TIMER_MARGIN, TIMER_PUTBACK };
@@ -56,6 +59,8 @@ public:
     ~CPasteKeeper();
     // The thread and its window, started once; false if they cannot be.
     bool Start();
+    // Ends the thread (as End does) and takes the times for the next Start.
+    void SetTimes(const KeeperTimes& times);
     // Puts the user's content back once the target is done (a bounded wait,
     // longer only while it hangs) and ends the thread; false when the
     // content could not go back.
@@ -152,6 +157,7 @@ private:
     bool m_bWasHung;            // it hung since it last answered
     bool m_bReturned;           // the target answered since its request
     ULONG_PTR m_nPing;          // the latest ping, for answers that come late
+    KeeperTimes m_times;        // set only while the thread does not run
 };
 
 // The program's one keeper; its end puts the user's content back.

@@ -28,8 +28,8 @@ void CPasteKeeper::OnOffer(PasteRequest* pRequest)
     for (UINT nTimer : { TIMER_ASK, TIMER_READ, TIMER_LINGER, TIMER_RESOLVE, TIMER_MARGIN, TIMER_PUTBACK })
         KillTimer(m_hWnd, nTimer);
     m_phase = PHASE_OFFERING;
-    m_dwDeadline = GetTickCount() + kOpenTimeout;
-    m_dwOfferBy = GetTickCount() + kOfferTimeout;
+    m_dwDeadline = GetTickCount() + m_times.dwOpen;
+    m_dwOfferBy = GetTickCount() + m_times.dwOffer;
     TryOffer();
 }
 

@@ -7,9 +7,69 @@
 
 namespace {
 
+// PlaySound waits for the sound before it to stop, and a sound that never
+// reports its end keeps it waiting: it is called on a thread of its own, and
+// the caller only leaves the latest request there. That thread plays each
+// sound to its end itself (an asynchronous sound would start a thread of its
+// own each time); a request not yet taken is replaced, never queued.
 class CPlaySoundOutput : public CSoundOutput {
 public:
-    bool Play(LPCWSTR pszSound, DWORD dwFlags) override { return PlaySoundW(pszSound, NULL, dwFlags) != FALSE; }
+    CPlaySoundOutput() : m_hWake(NULL), m_bPending(false), m_dwFlags(0) { InitializeCriticalSection(&m_lock); }
+
+    bool Play(LPCWSTR pszSound, DWORD dwFlags) override
+    {
+        EnterCriticalSection(&m_lock);
+        bool bReady = Start();
+        if (bReady) {
+            m_strSound = pszSound;
+            m_dwFlags = dwFlags;
+            m_bPending = true;
+            SetEvent(m_hWake);
+        }
+        LeaveCriticalSection(&m_lock);
+        return bReady;
+    }
+
+private:
+    // The thread, at the first sound; under the lock.
+    bool Start()
+    {
+        if (m_hWake)
+            return true;
+        HANDLE hWake = CreateEventW(NULL, FALSE, FALSE, NULL);
+        HANDLE hThread = hWake ? CreateThread(NULL, 0, ThreadProc, this, 0, NULL) : NULL;
+        if (!hThread) {
+            if (hWake)
+                CloseHandle(hWake);
+            return false;
+        }
+        CloseHandle(hThread);
+        m_hWake = hWake;
+        return true;
+    }
+
+    static DWORD WINAPI ThreadProc(LPVOID pParam)
+    {
+        CPlaySoundOutput* pThis = static_cast<CPlaySoundOutput*>(pParam);
+        for (;;) {
+            WaitForSingleObject(pThis->m_hWake, INFINITE);
+            std::wstring strSound;
+            EnterCriticalSection(&pThis->m_lock);
+            bool bPending = pThis->m_bPending;
+            DWORD dwFlags = pThis->m_dwFlags;
+            strSound.swap(pThis->m_strSound);
+            pThis->m_bPending = false;
+            LeaveCriticalSection(&pThis->m_lock);
+            if (bPending)
+                PlaySoundW(strSound.c_str(), NULL, dwFlags & ~SND_ASYNC);
+        }
+    }
+
+    CRITICAL_SECTION m_lock;
+    HANDLE m_hWake;
+    bool m_bPending;
+    std::wstring m_strSound;
+    DWORD m_dwFlags;
 };
 
 CPlaySoundOutput g_playSound;
@@ -102,7 +162,7 @@ bool CSoundPlayer::Play(SoundEvent event, SoundMode mode, DWORD dwNow, bool bTes
 {
     if (event >= SOUND_EVENTS || mode == SOUND_MODE_OFF)
         return false;
-    // Decodes at speed: a sound may replace the one playing, never queue.
+    // Decodes at speed: sounds are thinned out, never queued.
     if (!bTest && m_bPlayed && dwNow - m_dwLast < kSoundGap && Rank(event) <= Rank(m_lastEvent))
         return false;
     std::wstring strFile = FileFor(event, mode);

@@ -1,6 +1,6 @@
 // The sounds that tell how a decode ended: three application events the user
 // can change in the Sound control panel, or the program's own WAV files
-// played directly. Nothing here waits for a sound to end.
+// played directly. Nothing here waits for a sound, to start or to end.
 #pragma once
 
 #include <windows.h>
@@ -22,7 +22,8 @@ LPCWSTR SoundAlias(SoundEvent event);
 // The program's own sound for the event, a file next to the program.
 LPCWSTR SoundFileName(SoundEvent event);
 
-// Where a sound goes: PlaySound, or a recorder in the tests.
+// Where a sound goes: PlaySound, on a thread of this module's own so that
+// the caller never waits on it, or a recorder in the tests.
 class CSoundOutput {
 public:
     virtual ~CSoundOutput() {}

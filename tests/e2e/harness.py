@@ -5,8 +5,12 @@ the typing target, and waiting for things to happen.
 Environment (set by CTest): NORZA_BUILD_DIR, NORZA_E2E_STATE and
 NORZA_CODEPAGE (1252 or 936, the ANSI code page the programs run under).
 """
+import atexit
+import glob
 import json
 import os
+import re
+import select
 import shutil
 import subprocess
 import tempfile
@@ -22,6 +26,37 @@ CODEPAGE = int(os.environ.get("NORZA_CODEPAGE", "1252"))
 STATE = os.environ.get("NORZA_E2E_STATE", os.path.join(
     BUILD_DIR, "e2e", "cp%d" % (936 if CODEPAGE == 936 else 1252), "state.json"))
 LOCALES = {1252: "en_US.UTF-8", 936: "zh_CN.UTF-8", 65001: "hi_IN.UTF-8"}
+SOURCE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def read_ids():
+    """The program's resource ids and the tray window's own messages, by
+    name, as its headers define them."""
+    ids = {"WM_USER": 0x400, "WM_APP": 0x8000}
+    headers = [os.path.join(SOURCE_DIR, "res", "resource.h")] + sorted(
+        glob.glob(os.path.join(SOURCE_DIR, "app", "*.h")) + glob.glob(os.path.join(SOURCE_DIR, "ui", "*.h")))
+    for name in headers:
+        with open(name, encoding="utf-8") as f:
+            for m in re.finditer(r"^#define (\w+) +\(?(\w+)(?: *\+ *(\w+))?\)?[ \t]*(?://.*)?$",
+                                 f.read(), re.M):
+                terms = [ids.get(t) if t in ids else int(t, 0) if re.fullmatch(r"0x[0-9a-fA-F]+|[0-9]+", t)
+                         else None for t in m.groups()[1:] if t]
+                if None not in terms:
+                    ids[m[1]] = sum(terms)
+    return ids
+
+
+IDS = read_ids()
+
+
+def ids(names):
+    """The ids of the names, separated by blanks."""
+    return tuple(IDS[name] for name in names.split())
+
+
+def ID(name):
+    """A resource's or message's id as a program's argument takes it."""
+    return str(IDS[name])
 
 
 def wine_env():
@@ -50,6 +85,50 @@ def run(exe, *args, cwd=None, input=None, timeout=60):
     return p.returncode, p.stdout, p.stderr
 
 
+class Probe:
+    """One test tool process that runs command after command ("wintool serve"):
+    a Wine process takes long to start, a probe is asked often."""
+
+    def __init__(self, exe):
+        self.exe, self.proc = exe, None
+
+    def ask(self, *args, timeout=60):
+        """Runs a command; returns (exit code, output bytes)."""
+        if self.proc is None or self.proc.poll() is not None:
+            self.proc = subprocess.Popen(["wine", self.exe, "serve"], env=wine_env(), stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        assert not any(c in arg for arg in args for c in "\t\n"), args
+        self.proc.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+        self.proc.stdin.flush()
+        out, deadline, fd = b"", time.time() + timeout, self.proc.stdout.fileno()
+        while True:
+            end = re.search(rb"\x1e(-?\d+)\n$", out)
+            if end:
+                return int(end[1]), out[:end.start()]
+            left = deadline - time.time()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                self.end()
+                raise subprocess.TimeoutExpired(args, timeout)
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                self.end()
+                raise RuntimeError("the probe ended during %r" % (args,))
+            out += chunk
+
+    def end(self):
+        if self.proc is not None:
+            if self.proc.poll() is None:
+                self.proc.kill()
+            self.proc.wait(10)
+            self.proc.stdin.close()
+            self.proc.stdout.close()
+            self.proc = None
+
+
+probe = Probe(os.path.join(TOOLS_DIR, "wintool.exe"))
+atexit.register(probe.end)
+
+
 def start(exe, *args, cwd=None, trace=None):
     """trace: (Wine debug channels, file the program's stderr goes to), as
     ("trace+winmm", path): the trace goes to a file, a pipe nobody reads
@@ -66,7 +145,7 @@ def start(exe, *args, cwd=None, trace=None):
             stderr.close()
 
 
-def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
+def wait_for(predicate, timeout=10.0, interval=0.1, what="condition"):
     deadline = time.time() + timeout
     while True:
         value = predicate()
@@ -82,6 +161,20 @@ def paced(times, delay):
     pacing: first to last at least all the delays but one, which leaves room
     for the target taking one character late, however it was spread."""
     return len(times) >= 3 and times[-1] - times[0] >= (len(times) - 2) * delay
+
+
+def link(source, path):
+    """A hard link to the file, or a copy of it where a link cannot be or
+    would let a write reach the original (a settings file)."""
+    if os.path.exists(path):
+        os.remove(path)
+    if source.endswith(".ini"):
+        shutil.copy2(source, path)
+        return
+    try:
+        os.link(source, path)
+    except OSError:
+        shutil.copy2(source, path)
 
 
 def read_lines(path):
@@ -172,6 +265,7 @@ class WineTestCase(unittest.TestCase):
         self.procs = []
 
     def tearDown(self):
+        probe.end()
         for p in self.procs:
             if p.poll() is None:
                 p.kill()
@@ -187,9 +281,11 @@ class WineTestCase(unittest.TestCase):
         return p
 
     def install(self):
-        """Copies the installed programs into a folder of this test's own."""
+        """Puts the installed programs into a folder of this test's own: the
+        programs and sounds linked, the settings files, which the program
+        writes in place, copied."""
         for name in os.listdir(BIN_DIR):
-            shutil.copy2(os.path.join(BIN_DIR, name), self.folder)
+            link(os.path.join(BIN_DIR, name), os.path.join(self.folder, name))
         return self.folder
 
     def typing_target(self, fields=1, name="target-report.txt"):
@@ -213,7 +309,7 @@ class EngineHostCase(WineTestCase):
             self.stop_host()
         else:
             self.install()
-            shutil.copy2(os.path.join(TOOLS_DIR, "enginehost.exe"), folder)
+            link(os.path.join(TOOLS_DIR, "enginehost.exe"), os.path.join(folder, "enginehost.exe"))
         if device is not None:
             with open(os.path.join(folder, "vistrel.ini"), "w") as f:
                 f.write("[device]\n" + "".join("%s=%s\n" % item for item in device.items()))

@@ -153,7 +153,7 @@ def tray_visible():
 
 
 def wintool(*args):
-    rc, out, err = harness.run(os.path.join(harness.TOOLS_DIR, "wintool.exe"), *args)
+    rc, out = harness.probe.ask(*args)
     return rc, out.decode("utf-8", "replace")
 
 
@@ -209,7 +209,7 @@ def balloons():
 def wait_balloon(name, timeout=10, language=None):
     """Waits for the balloon showing the program's notice, exactly; returns its window."""
     expected = text(name, language)
-    return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout,
+    return wait_for(lambda: [h for h, t in balloons() if t == expected], timeout=timeout, interval=0.2,
                     what="the notice %r (showing %r)" % (expected, balloons()))[0]
 
 
@@ -221,6 +221,8 @@ class NorzaCase(harness.WineTestCase):
         if folder:
             shutil.rmtree(folder, ignore_errors=True)
         self.install()
+        import tray   # which imports this module
+        tray.tray_window = self.tray_hwnd
         self.exe = os.path.join(self.folder, "Norza.exe")
         self.journal_path = os.path.join(self.folder, "vistrel.journal")
 
@@ -232,7 +234,11 @@ class NorzaCase(harness.WineTestCase):
         self.assertEqual([], reentered)
 
     def write(self, name, content, folder=None):
-        with open(os.path.join(folder or self.folder, name), "wb") as f:
+        path = os.path.join(folder or self.folder, name)
+        # A new file: the one there may be a link to the build's.
+        if os.path.exists(path):
+            os.remove(path)
+        with open(path, "wb") as f:
             f.write(content.encode() if isinstance(content, str) else content)
 
     def provide(self, name, content):
@@ -262,6 +268,12 @@ class NorzaCase(harness.WineTestCase):
     def tray_hwnd(self):
         handles = [line.split()[1] for line in self.journal() if line.startswith("GetAppHandle")]
         return handles[-1]
+
+    def poll_device(self, only=False):
+        """Has the device watch look at the device now, not at its next tick;
+        only: and from now on only when asked. Returns once it has looked."""
+        self.assertEqual(0, wintool("send", self.tray_hwnd(), harness.ID("WM_DEVICE_POLL"),
+                                    "1" if only else "0", "0")[0])
 
     def quit(self, proc):
         self.assertEqual(0, harness.scanctl("quit")[0])

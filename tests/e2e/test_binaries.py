@@ -81,6 +81,52 @@ class Binding(unittest.TestCase):
         self.assertEqual(0xD0000040, sections.get(b"Shared"))
 
 
+def dialog_layout(data):
+    """A dialog template's size and its controls as (id, class, style, (x, y, cx, cy));
+    a class given by number is its atom (0x80 a button)."""
+    extended = struct.unpack_from("<HH", data, 0) == (1, 0xFFFF)
+    if extended:
+        _, _, _, _, style, count, _, _, cx, cy = struct.unpack_from("<HHIIIHhhhh", data, 0)
+        offset = 26
+    else:
+        style, _, count, _, _, cx, cy = struct.unpack_from("<IIHhhhh", data, 0)
+        offset = 18
+
+    def field(offset):   # a number or a text; returns (value, next offset)
+        if struct.unpack_from("<H", data, offset)[0] == 0xFFFF:
+            return struct.unpack_from("<H", data, offset + 2)[0], offset + 4
+        end = offset
+        while data[end:end + 2] != b"\0\0":
+            end += 2
+        return data[offset:end].decode("utf-16-le"), end + 2
+    for _ in range(3):   # the menu, the class, the title
+        _, offset = field(offset)
+    if style & 0x40:     # DS_SETFONT: size (weight, italic, charset), face
+        offset += 6 if extended else 2
+        _, offset = field(offset)
+    controls = []
+    for _ in range(count):
+        offset = (offset + 3) & ~3
+        if extended:
+            _, _, cstyle, x, y, w, h, cid = struct.unpack_from("<IIIhhhhI", data, offset)
+            offset += 24
+        else:
+            cstyle, _, x, y, w, h, cid = struct.unpack_from("<IIhhhhH", data, offset)
+            offset += 18
+        cls, offset = field(offset)
+        _, offset = field(offset)
+        extra, = struct.unpack_from("<H", data, offset)
+        offset += 2 + extra
+        if cls == 0x85:   # a combo box's height takes in its drop-down list
+            h = min(h, 14)
+        controls.append((cid, cls, cstyle, (x, y, w, h)))
+    return (cx, cy), controls
+
+
+def overlap(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
 def menu_items(data):
     """The first popup's items of a menu template: (id, text), id None for a separator."""
     def text(offset):
@@ -127,12 +173,9 @@ class Resources(unittest.TestCase):
                 self.assertTrue(texts[i], (language, i))
                 self.assertEqual(language == ENGLISH, texts[i].isascii(), texts[i])
 
-    def test_tray_menu_layout(self):
-        # The three toggles first, checked by position; the rest found by id.
+    def test_tray_menu_names_its_windows_in_each_language(self):
         for language, names in ((CHINESE, ("设置…", "扫描记录…")), (ENGLISH, ("Settings…", "Scan history…"))):
             items = menu_items(resource(4, 135, language))
-            self.assertEqual([32771, 32772, 32773, None, 32780, 32781, None, 32774, 32775],
-                             [i for i, _ in items])
             self.assertEqual(names, (items[4][1], items[5][1]))
 
     def test_each_icon_has_four_sizes(self):
@@ -143,25 +186,32 @@ class Resources(unittest.TestCase):
             self.assertEqual([16, 24, 32, 48], sizes, name)
 
     def test_dialog_templates(self):
-        for language in (CHINESE, ENGLISH):
-            about = resource(5, 100, language)
-            style, _, items, x, y, cx, cy = struct.unpack_from("<IIHhhhh", about, 0)
-            self.assertEqual((0x80C800C0, 4, 0, 0, 235, 55), (style, items, x, y, cx, cy))
-
         # The history window: the same controls in both languages, a window of
         # its own with a taskbar button.
         history = [resource(5, 140, language) for language in (CHINESE, ENGLISH)]
         layouts = [struct.unpack_from("<HHIIIHhhhh", h, 0) for h in history]
         self.assertEqual(layouts[0], layouts[1])
-        _, _, _, exstyle, _, items, _, _, cx, cy = layouts[0]
-        self.assertEqual((0x00040000, 12, 440, 230), (exstyle, items, cx, cy))
+        self.assertEqual(0x00040000, layouts[0][3])
 
         main = resource(5, 102)
-        ver, sig, _, exstyle, style, items, x, y, cx, cy = struct.unpack_from("<HHIIIHhhhh", main, 0)
+        ver, sig, _, exstyle, style, items = struct.unpack_from("<HHIIIH", main, 0)
         # A hidden tool window: no taskbar button, no Alt+Tab entry.
-        self.assertEqual((1, 0xFFFF, 0x00000080, 0x800000C0, 0, 0, 0, 9, 1),
-                         (ver, sig, exstyle, style, items, x, y, cx, cy))
+        self.assertEqual((1, 0xFFFF, 0x00000080, 0x800000C0, 0), (ver, sig, exstyle, style, items))
         self.assertIn("宋体".encode("utf-16-le"), main)
+
+    def test_dialog_controls_lie_inside_their_window_apart(self):
+        # Group boxes hold other controls by design.
+        for name in (100, 140, 110, 170, 175, 176):
+            for language in (CHINESE, ENGLISH):
+                size, controls = dialog_layout(resource(5, name, language))
+                boxes = [(cid, r) for cid, cls, style, r in controls
+                         if not (cls == 0x80 and style & 0xF == 7)]
+                for cid, (x, y, cx, cy) in boxes:
+                    self.assertTrue(x >= 0 and y >= 0 and x + cx <= size[0] and y + cy <= size[1],
+                                    (name, language, cid, (x, y, cx, cy), size))
+                overlaps = [(a[0], b[0]) for i, a in enumerate(boxes) for b in boxes[i + 1:]
+                            if overlap(a[1], b[1])]
+                self.assertEqual([], overlaps, (name, language))
 
     def test_settings_window_is_the_same_window_in_both_languages(self):
         def header(name):
@@ -183,24 +233,9 @@ class Resources(unittest.TestCase):
 
     def test_tray_menu_layout(self):
         # The toggles first (checked by position), then the windows, then Restart and Exit.
-        expected = [32771, 32772, 32773, 0, 32780, 32781, 0, 32774, 32775]
-
-        def text_end(data, offset):
-            while data[offset:offset + 2] != b"\0\0":
-                offset += 2
-            return offset + 2
-
+        expected = [32771, 32772, 32773, None, 32780, 32781, None, 32774, 32775]
         for language in (CHINESE, ENGLISH):
-            data = resource(4, 135, language)
-            offset = text_end(data, 4 + 2)   # the header, the popup's flags and title
-            ids = []
-            while True:
-                flags, item_id = struct.unpack_from("<HH", data, offset)
-                ids.append(item_id)
-                offset = text_end(data, offset + 4)
-                if flags & 0x80:   # MF_END
-                    break
-            self.assertEqual(expected, ids, language)
+            self.assertEqual(expected, [i for i, _ in menu_items(resource(4, 135, language))], language)
 
     def test_version_block(self):
         version = resource(16, 1)

@@ -11,8 +11,9 @@ import norza
 from harness import wait_for
 
 WM_COMMAND, BM_CLICK, TCM_SETCURFOCUS = "0x111", "0xF5", "0x1330"
-ID_TRAY_SETTINGS, ID_TRAY_HISTORY, ID_TRAY_HELP = "32780", "32781", "32790"
-IDC_SET_RULES, IDC_SET_HELP, IDC_SET_TABS = 1121, 1190, 1700
+ID_TRAY_SETTINGS, ID_TRAY_HISTORY, ID_TRAY_HELP = (harness.ID(n) for n in (
+    "ID_TRAY_SETTINGS", "ID_TRAY_HISTORY", "ID_TRAY_HELP"))
+IDC_SET_RULES, IDC_SET_HELP, IDC_SET_TABS = harness.ids("IDC_SET_RULES IDC_SET_HELP IDC_SET_TABS")
 ORG_PAGE = "https://intranet.example.com/norza/help?desk=1#start"
 POLICY_KEY = r"HKCU\Software\Policies\Norza"
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")

@@ -30,7 +30,7 @@ except ImportError:   # Debian's packages, under a Python of another make
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SCHEMAS = os.path.join(ROOT, "tests", "schemas")
 RELEASE_URL = "https://downloads.example.com/norza/4.3"
-WM_COMMAND, ID_TRAY_HISTORY = "0x111", "32781"
+WM_COMMAND, ID_TRAY_HISTORY = "0x111", harness.ID("ID_TRAY_HISTORY")
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norza"
 SOUND_KEY = r"HKCU\AppEvents\Schemes\Apps\Norza"
 PROGRAM_FILES = ["Norza.exe", "NorzaClip.exe", "USER-GUIDE-zh.html", "USER-GUIDE-zh.txt", "USER-GUIDE.html",

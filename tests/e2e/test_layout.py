@@ -11,9 +11,11 @@ import norza
 from harness import wait_for
 
 WM_COMMAND = "0x111"
-ID_TRAY_SETTINGS, ID_TRAY_HISTORY, IDC_SET_APPLY, IDC_SET_RULES = "32780", "32781", 1120, 1121
+ID_TRAY_SETTINGS, ID_TRAY_HISTORY = harness.ID("ID_TRAY_SETTINGS"), harness.ID("ID_TRAY_HISTORY")
+IDC_SET_APPLY, IDC_SET_RULES = harness.ids("IDC_SET_APPLY IDC_SET_RULES")
 # A control on each page of the settings window, which turns to it.
-PAGES = {"general": 1115, "output": 1105, "sounds": 1600, "history": 1507}
+PAGES = dict(zip(("general", "output", "sounds", "history"),
+                 harness.ids("IDC_SET_HOLDOFF IDC_SET_PREFIX IDC_SND_MODE IDC_SET_DUP_SCOPE")))
 FONT = ("宋体", "9") if harness.CODEPAGE == 936 else ("MS Shell Dlg", "8")
 
 

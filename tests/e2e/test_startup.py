@@ -61,7 +61,7 @@ class StartAndClose(norza.NorzaCase):
         proc = self.start_norza(until="StartDevice")
         tray.wait_icon("no_device")
         norza.wait_balloon("start_failed")
-        time.sleep(3.5)   # a device poll finds no scanner and starts nothing
+        self.poll_device()   # finds no scanner and starts nothing
         self.assertEqual(["GetAppHandle", "StartDevice"],
                          [c for c in names(self.journal()) if c != "GetDevice"])
 

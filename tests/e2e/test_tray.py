@@ -15,8 +15,10 @@ import tray
 from harness import scanctl, wait_for
 
 WM_COMMAND, WM_CLOSE = "0x111", "0x10"
-ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_EXIT, ID_TRAY_PDF417 = "32771", "32774", "32775", "32779"
-WM_TRAY_NOTIFY, NIN_KEYSELECT, WM_CONTEXTMENU, IDI_APP = "0x405", 0x401, 0x7B, 167
+ID_TRAY_QR, ID_TRAY_RESTART, ID_TRAY_EXIT, ID_TRAY_PDF417 = (harness.ID(n) for n in (
+    "ID_TRAY_QR", "ID_TRAY_RESTART", "ID_TRAY_EXIT", "ID_TRAY_PDF417"))
+WM_TRAY_NOTIFY, IDI_APP = harness.ID("WM_TRAY_NOTIFY"), harness.IDS["IDI_APP"]
+NIN_KEYSELECT, WM_CONTEXTMENU = 0x401, 0x7B
 SILENCED = ["setQRable 0", "setDMable 0", "setBarcode 0", "setPDF417 0"]
 REENABLED = ["setQRable 1", "setDMable 1", "setBarcode 1", "setPDF417 1"]
 
@@ -97,8 +99,7 @@ class StatusIcon(TrayCase):
         # icon shows it for about two seconds.
         self.assertEqual(0, norza.wintool("foreground", self.tray_hwnd())[0])
         self.assertEqual(0, scanctl("decode", "qr", "not-typed")[0])
-        tray.wait_icon("not_typed", timeout=3)
-        shown = time.time()
+        shown = tray.wait_icon("not_typed", timeout=3)
         tray.wait_icon("qr_only", timeout=6)
         self.assertGreater(time.time() - shown, 1.0)
         def played():
@@ -174,8 +175,14 @@ class Menu(TrayCase):
         self.start("notepad")
         notepad = wait_for(lambda: [w for w in norza.windows() if w["cls"] == "Notepad"],
                            timeout=30, what="notepad")[0]
-        for xid in harness.xdotool("search", "--class", "notepad.exe"):
-            harness.xdotool("windowmove", xid, "200", "200")   # off the system tray
+        # Off the system tray, which it covers where it opens; its X window
+        # may come a moment after the Windows one.
+        def moved():
+            xids = harness.xdotool("search", "--onlyvisible", "--class", "notepad.exe")
+            for xid in xids:
+                harness.xdotool("windowmove", xid, "200", "200")
+            return xids and all("200,200" in harness.xdotool("getwindowgeometry", xid) for xid in xids)
+        wait_for(moved, what="notepad moved off the system tray")
         wait_for(lambda: self.foreground() == notepad["hwnd"], what="notepad in front")
         tray.Menu().click(0)
         wait_for(lambda: "setQRable 0" in self.journal(), what="QR switched off")
@@ -225,10 +232,12 @@ class DeviceWatch(TrayCase):
         self.run_norza(flags=(0, 1, 0, 0))
         tray.wait_icon("dm_only")
         scanctl("unplug")
-        tray.wait_icon("no_device", timeout=5)
+        self.poll_device()
+        tray.wait_icon("no_device")
         wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
         balloon = norza.wait_balloon("device_lost")
-        time.sleep(7)   # the device stays away over two more polls
+        for _ in range(2):   # the device stays away over two more polls
+            self.poll_device()
         self.assertEqual(1, self.count("ReleaseLostDevice"))
         self.assertEqual("no_device", tray.shown_icon())
         # A notice sent again would have replaced the balloon by a new one.
@@ -236,6 +245,7 @@ class DeviceWatch(TrayCase):
 
         before = len(self.journal())
         scanctl("plug")
+        self.poll_device()
         wait_for(lambda: "SetBeep 1" in self.journal()[before:], timeout=4, what="a restart")
         after = self.engine_calls(before)
         self.assertEqual(["StartDevice", "SetBeep 1"], after)
@@ -246,17 +256,21 @@ class DeviceWatch(TrayCase):
     def test_failing_start_is_retried_and_odd_results_count_as_started(self):
         self.run_norza()
         scanctl("unplug")
+        self.poll_device()
         wait_for(lambda: self.count("ReleaseLostDevice") == 1, timeout=4, what="the release")
         scanctl("start-result", "0")
         scanctl("plug")
+        for _ in range(2):
+            self.poll_device()
         wait_for(lambda: self.count("StartDevice") >= 3, timeout=8, what="two retries")
         self.assertEqual("no_device", tray.shown_icon())
 
         scanctl("start-result", "2")
         starts = self.count("StartDevice")
+        self.poll_device()
         wait_for(lambda: self.count("StartDevice") == starts + 1, timeout=4, what="a start")
         tray.wait_icon("mixed", timeout=3)
-        time.sleep(3.5)
+        self.poll_device()
         self.assertEqual(starts + 1, self.count("StartDevice"))
         self.assertEqual(self.count("StartDevice"), self.count("SetBeep 1"))
         self.quit(self.proc)
@@ -274,13 +288,15 @@ class DeviceWatch(TrayCase):
     def test_toggle_while_lost_keeps_the_no_device_icon(self):
         self.run_norza()
         scanctl("unplug")
-        tray.wait_icon("no_device", timeout=5)
+        self.poll_device()
+        tray.wait_icon("no_device")
         self.command(ID_TRAY_QR)
         wait_for(lambda: "setQRable 0" in self.journal(), what="the toggle")
         time.sleep(1.5)
         self.assertEqual("no_device", tray.shown_icon())
         scanctl("plug")
-        tray.wait_icon("mixed", timeout=6)   # DM, Barcode and PDF417 still on
+        self.poll_device()
+        tray.wait_icon("mixed")   # DM, Barcode and PDF417 still on
         self.quit(self.proc)
 
     def test_unplug_plug_cycles_keep_counts_exact_and_memory_flat(self):
@@ -290,8 +306,10 @@ class DeviceWatch(TrayCase):
         first = None
         for i in range(1, cycles + 1):
             scanctl("unplug")
+            self.poll_device()
             wait_for(lambda: self.count("ReleaseLostDevice") == i, timeout=5, what="release %d" % i)
             scanctl("plug")
+            self.poll_device()
             wait_for(lambda: self.count("StartDevice") == i + 1, timeout=5, what="start %d" % i)
             if i == 1:   # after the first cycle has loaded everything it needs
                 tray.wait_icon("mixed", timeout=3)
@@ -397,7 +415,7 @@ class Restart(TrayCase):
     def test_restart_from_a_folder_with_spaces_starts_only_itself(self):
         base = os.path.join(self.folder, "My Apps")
         home = os.path.join(base, "Norza Scanner")
-        shutil.copytree(harness.BIN_DIR, home)
+        shutil.copytree(harness.BIN_DIR, home, copy_function=harness.link)
         decoys = [os.path.join(self.folder, "My.exe"), os.path.join(base, "Norza.exe")]
         for decoy in decoys:
             shutil.copy2(os.path.join(harness.TOOLS_DIR, "marker.exe"), decoy)

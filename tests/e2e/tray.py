@@ -1,5 +1,6 @@
-"""Reading the tray as a user sees it: which icon the Wine system tray shows,
-and the tray menu's check marks, both from screenshots of the virtual display."""
+"""Reading the tray: which icon it shows, as the tray window tells and, once
+for each icon, as the Wine system tray shows it; and the tray menu's check
+marks, from screenshots of the virtual display."""
 import os
 import re
 import struct
@@ -11,6 +12,12 @@ from norza import TRAY_TITLE
 
 ICONS = ("app", "no_device", "qr_only", "dm_only", "barcode_only", "none_enabled", "mixed",
          "not_typed", "typed", "duplicate")
+# Each icon by its resource id.
+ICON_IDS = {harness.IDS["IDI_" + ("CUE_" if name in ("not_typed", "typed", "duplicate") else "") + name.upper()]: name
+            for name in ICONS}
+# A function that gives the tray window's handle (set by the test case).
+tray_window = None
+_seen_on_screen = set()
 # The menu's items between its separators: the toggles, the windows, Restart and Exit.
 MENU_GROUPS = (3, 2, 2)
 MENU_ITEMS = sum(MENU_GROUPS)
@@ -68,7 +75,17 @@ def icon_cell(screen, geometry):
 
 
 def shown_icon():
-    """Name of the icon the tray shows now, by the closest match in pixels."""
+    """Name of the icon the tray window shows now, as it tells; None when it does not."""
+    try:
+        hwnd = tray_window()
+        rc, out = harness.probe.ask("send", hwnd, harness.ID("WM_TRAY_ICON_ID"), "0", "0")
+    except (IndexError, TypeError):   # no tray window yet
+        return None
+    return ICON_IDS.get(int(out)) if rc == 0 and out.strip() else None
+
+
+def screen_icon():
+    """Name of the icon the system tray shows now, by the closest match in pixels."""
     geometry = tray_geometry()
     if not geometry:
         return None
@@ -97,8 +114,17 @@ def shown_icon():
 
 
 def wait_icon(name, timeout=5):
-    harness.wait_for(lambda: shown_icon() == name, timeout=timeout, interval=0.2,
+    """Waits for the tray window to show the icon; the first time for each
+    icon, also for the system tray to show its pixels. Returns when the
+    window first told it."""
+    harness.wait_for(lambda: shown_icon() == name, timeout=timeout, interval=0.1,
                      what="the %s icon (showing %s)" % (name, shown_icon()))
+    seen = time.time()
+    if name not in _seen_on_screen:
+        harness.wait_for(lambda: screen_icon() == name, timeout=timeout, interval=0.2,
+                         what="the %s icon on screen (showing %s)" % (name, screen_icon()))
+        _seen_on_screen.add(name)
+    return seen
 
 
 class Menu:

@@ -22,6 +22,9 @@
  *                                     after selecting the row alone when given
  *   wintool ping <hwnd> <ms>          for that long, asks the window a message every 50 ms;
  *                                     prints the slowest answer in ms (-1: none in 5 s)
+ *   wintool serve                     runs each line of stdin as a command, its words
+ *                                     separated by tabs (UTF-8); after each command's
+ *                                     output prints "\x1e<exit code>\n"
  *
  * Numbers may be decimal or 0x-hex. Texts are printed as UTF-8.
  */
@@ -158,13 +161,14 @@ static int ListRows(HWND list, int select)
     return 0;
 }
 
-/* The command line's argument as Unicode: main's are in the ANSI code page,
+/* The command's arguments as Unicode: main's are in the ANSI code page,
  * which may lack the characters. */
+static WCHAR **g_wargv;
+static int g_wargc;
+
 static WCHAR *WideArg(int i)
 {
-    int n;
-    WCHAR **args = CommandLineToArgvW(GetCommandLineW(), &n);
-    return args && i < n ? args[i] : L"";
+    return g_wargv && i < g_wargc ? g_wargv[i] : L"";
 }
 
 static ULONG_PTR Num(const char *s)
@@ -199,10 +203,55 @@ static int BusyTray(DWORD ms)
     return 0;
 }
 
+static int Run(int argc, char **argv);
+
+/* One process for all of a test's probes: a Wine process takes long to start. */
+static int Serve(void)
+{
+    static char line[65536];
+    while (fgets(line, sizeof(line), stdin)) {
+        static WCHAR wline[65536];
+        WCHAR *wargv[16], *p;
+        char *argv[16];
+        int argc = 1, i;
+        line[strcspn(line, "\r\n")] = 0;
+        MultiByteToWideChar(CP_UTF8, 0, line, -1, wline, 65536);
+        wargv[0] = L"wintool";
+        for (p = wline; argc < 16;) {
+            wargv[argc++] = p;
+            p = wcschr(p, L'\t');
+            if (!p)
+                break;
+            *p++ = 0;
+        }
+        for (i = 0; i < argc; ++i) {
+            int n = WideCharToMultiByte(CP_ACP, 0, wargv[i], -1, NULL, 0, NULL, NULL);
+            argv[i] = (char *)malloc(n);
+            WideCharToMultiByte(CP_ACP, 0, wargv[i], -1, argv[i], n, NULL, NULL);
+        }
+        g_wargv = wargv;
+        g_wargc = argc;
+        i = Run(argc, argv);
+        printf("\x1e%d\n", i);
+        fflush(stdout);
+        while (argc)
+            free(argv[--argc]);
+    }
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
-    const char *cmd = argc > 1 ? argv[1] : "";
     _setmode(_fileno(stdout), _O_BINARY);
+    g_wargv = CommandLineToArgvW(GetCommandLineW(), &g_wargc);
+    if (argc == 2 && !strcmp(argv[1], "serve"))
+        return Serve();
+    return Run(argc, argv);
+}
+
+static int Run(int argc, char **argv)
+{
+    const char *cmd = argc > 1 ? argv[1] : "";
     if (!strcmp(cmd, "list") && argc == 2) {
         EnumWindows(ListTop, 0);
     } else if ((!strcmp(cmd, "post") || !strcmp(cmd, "send")) && argc == 6) {
@@ -280,9 +329,13 @@ int main(int argc, char **argv)
     } else if (!strcmp(cmd, "held") && argc == 3) {
         return GetAsyncKeyState((int)Num(argv[2])) & 0x8000 ? 0 : 1;
     } else if (!strcmp(cmd, "foreground") && argc == 3) {
-        /* Only a process that owns a window may take the foreground. */
-        CreateWindowExA(0, "STATIC", "wintool", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
-        return SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
+        /* Only a process that owns a window may take the foreground; one
+         * left behind would be seen in the next list. */
+        HWND own = CreateWindowExA(0, "STATIC", "wintool", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+        int rc = SetForegroundWindow((HWND)Num(argv[2])) ? 0 : 1;
+        if (own)
+            DestroyWindow(own);
+        return rc;
     } else {
         fprintf(stderr, "usage: wintool list | post|send <hwnd> <msg> <w> <l> | "
                         "tray-delete <hwnd> <id> | broadcast <name> | foreground [hwnd] | held <vk> | "

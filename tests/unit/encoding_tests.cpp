@@ -297,24 +297,14 @@ TEST(TakeAsUtf8, MeasuredOverPlatesSignsAndWords)
         EXPECT_EQ(0, c->nMisread);
 }
 
-// The decision runs on every decode: a 4 KB text that reads both ways, the
-// slowest case, takes well under a millisecond.
-TEST(TakeAsUtf8, FourKilobytesTakeWellUnderAMillisecond)
+// A long text that reads both ways is read to its end (the time it takes is
+// in the shaping figures of bench/handlerparts).
+TEST(TakeAsUtf8, FourKilobytesThatReadBothWays)
 {
     std::string text;
     while (text.size() < 4096)
         text += ToUtf8(L"Crème brûlée 25°C ±0.5 中文 ");
     EXPECT_TRUE(Utf8Under(936, text));
-    LARGE_INTEGER freq, t0, t1;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&t0);
-    const int kRuns = 100;
-    for (int i = 0; i < kRuns; ++i)
-        EXPECT_TRUE(Utf8Under(936, text));
-    QueryPerformanceCounter(&t1);
-    double each = (t1.QuadPart - t0.QuadPart) * 1e6 / freq.QuadPart / kRuns;
-    printf("%d bytes read both ways: %.0f microseconds each\n", (int)text.size(), each);
-    EXPECT_LT(each, 1000.0);
 }
 
 TEST(Utf8ToAnsi, PutsTheDefaultCharacterForWhatTheCodePageLacks)

@@ -25,12 +25,6 @@ const UINT kAppend = CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrit
 
 }  // namespace
 
-TEST_F(FileTest, AppendFlagsHaveTheirKnownValue)
-{
-    EXPECT_EQ(0x3001u, kAppend);
-    EXPECT_EQ(0x20u, (UINT)CFile::shareDenyWrite);
-}
-
 TEST_F(FileTest, TextModeWritesEveryLineFeedAsCrLf)
 {
     WriteEntry("\nfirst", kAppend);

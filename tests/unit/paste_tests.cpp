@@ -10,6 +10,7 @@
 #include <string>
 
 #include "clipsave.h"
+#include "keeper.h"
 #include "paste.h"
 #include "pasterequest.h"
 #include "typist.h"
@@ -261,8 +262,21 @@ void CALLBACK CancelPaste(HWND hwnd, UINT, UINT_PTR nId, DWORD)
     SetEvent(g_hCancel);
 }
 
+// The bounds these tests wait out, shortened.
+KeeperTimes ShortTimes()
+{
+    KeeperTimes times;
+    times.dwOffer = 1000;
+    times.dwAsk = 1000;
+    times.dwExitBound = 1500;
+    return times;
+}
+
 class PasteInto : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { Keeper().SetTimes(ShortTimes()); }
+    static void TearDownTestSuite() { Keeper().SetTimes(KeeperTimes()); }
+
     void SetUp() override
     {
         m_hWnd = CreateWindowExW(0, L"STATIC", L"paste target", WS_POPUP | WS_VISIBLE, 0, 0, 400,
@@ -427,7 +441,7 @@ TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
 
     // A target that never asks for the text, cancelled while waiting for it,
     // then hung for 2 s: its Ctrl+V is unresolved, so the user's content
-    // comes back only once the target has answered again for 3 s.
+    // comes back only once the target has answered again for the exit bound.
     SendMessageW(m_hEdit, EM_SETREADONLY, TRUE, 0);
     g_hCancel = CreateEventA(NULL, TRUE, FALSE, NULL);
     SetTimer(m_hWnd, 1, 300, CancelPaste);
@@ -438,7 +452,7 @@ TEST_F(PasteInto, NothingIsPastedOrLostWhenItCannotBe)
     EXPECT_FALSE(IsClipboardFormatAvailable(DataFormat()));
     DWORD dwAnswering = GetTickCount();
     EXPECT_TRUE(PumpUntil([] { return IsClipboardFormatAvailable(DataFormat()) != FALSE; }, 8000));
-    EXPECT_GE(GetTickCount() - dwAnswering, 2500u);
+    EXPECT_GE(GetTickCount() - dwAnswering, ShortTimes().dwExitBound - 500);
     ExpectUserClipboard();
 
     // Waited for in vain, from an empty clipboard: the text stays for the
@@ -507,9 +521,9 @@ TEST_F(PasteInto, AJobOfFourRunsRestoresOnceAndAWindowlessReaderIsTheTarget)
 
 TEST_F(PasteInto, AnOfferThatTimesOutIsWithdrawnAndTheClipboardFreed)
 {
-    // The user's copy belongs to a window that sleeps 8 s when it loses the
-    // clipboard: the offer's EmptyClipboard waits for it.
-    StartOwner(8000);
+    // The user's copy belongs to a window that sleeps, longer than an offer
+    // may take, when it loses the clipboard: the offer's EmptyClipboard waits for it.
+    StartOwner(ShortTimes().dwOffer + 2000);
     EXPECT_EQ(TYPING_FAILED, Paste(L"too late"));
     EXPECT_EQ(L"", EditText());
     EXPECT_TRUE(PumpUntil([] { return ClipboardText() == kUserText; }, 20000));

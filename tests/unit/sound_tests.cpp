@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 #include <shlwapi.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,24 +11,6 @@
 #include "sound.h"
 
 namespace {
-
-// Every cause a decode can end with, and the sound it plays.
-TEST(Sounds, EachOutcomePlaysItsEvent)
-{
-    const struct { NoticeCause cause; SoundEvent event; } cases[] = {
-        { NOTICE_NONE, SOUND_TYPED }, { NOTICE_CLIPBOARD_NOT_BACK, SOUND_TYPED },
-        { NOTICE_DUPLICATE, SOUND_DUPLICATE },
-        { NOTICE_TYPED_SELF, SOUND_NOT_TYPED }, { NOTICE_TYPED_NO_FOCUS, SOUND_NOT_TYPED },
-        { NOTICE_TYPED_ELEVATED, SOUND_NOT_TYPED }, { NOTICE_TYPED_FAILED, SOUND_NOT_TYPED },
-        { NOTICE_PASTE_NOT_TAKEN, SOUND_NOT_TYPED }, { NOTICE_TYPED_FRONT, SOUND_NOT_TYPED },
-        { NOTICE_QUEUE_FULL, SOUND_NOT_TYPED }, { NOTICE_REJECTED, SOUND_NOT_TYPED },
-        { NOTICE_TYPED_CANCELLED, SOUND_NOT_TYPED },
-        { NOTICE_DEVICE_LOST, SOUND_NONE }, { NOTICE_DEVICE_BACK, SOUND_NONE },
-        { NOTICE_START_FAILED, SOUND_NONE }, { NOTICE_SHARED_UNREACHABLE, SOUND_NONE },
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.event, NoticeSoundEvent(c.cause)) << c.cause;
-}
 
 struct CPlayed {
     std::wstring strSound;
@@ -224,6 +207,34 @@ TEST_F(SoundEvents, SoundsCloseTogetherAreThinnedOut)
     // The user's test button is heard at once.
     EXPECT_TRUE(player.Play(SOUND_TYPED, SOUND_MODE_ALWAYS, 1710, true));
     EXPECT_EQ(6u, recorder.played.size());
+}
+
+// A decode's end plays the sound of its outcome (as the history records it),
+// whatever the cause; a notice that ends no decode plays none.
+TEST_F(SoundEvents, EachCausePlaysASoundOfItsKind)
+{
+    ASSERT_TRUE(Register());
+    Write(SOUND_TYPED, "RIFF\x24\0\0\0WAVEfmt ");
+    Write(SOUND_DUPLICATE, "RIFF\x24\0\0\0WAVEfmt ");
+    std::set<int> decodeEnds = { NOTICE_REJECTED, NOTICE_QUEUE_FULL, NOTICE_DUPLICATE };
+    for (int status = TARGET_OK; status <= TARGET_ELEVATED; ++status)
+        for (int result = TYPING_DONE; result <= TYPING_CLIPBOARD_NOT_SAVED; ++result)
+            decodeEnds.insert(TypingNoticeCause((TargetStatus)status, (TypingResult)result));
+    CRecorder recorder;
+    CSoundPlayer player(&recorder);
+    player.SetFolder(m_strFolder);
+    DWORD dwNow = 10000;
+    for (int i = 0; i < NOTICE_CAUSES; ++i) {
+        NoticeCause cause = (NoticeCause)i;
+        recorder.played.clear();
+        player.Play(NoticeSoundEvent(cause), SOUND_MODE_ALWAYS, dwNow += 1000);
+        std::wstring strExpected;
+        if (decodeEnds.count(cause))
+            strExpected = Path(CountsAsTyped(cause)            ? SOUND_TYPED
+                               : cause == NOTICE_DUPLICATE ? SOUND_DUPLICATE
+                                                           : SOUND_NOT_TYPED);
+        EXPECT_EQ(strExpected, recorder.played.empty() ? L"" : recorder.played[0].strSound) << cause;
+    }
 }
 
 }  // namespace
