@@ -225,15 +225,15 @@ class Resources(unittest.TestCase):
         exstyle, style, items = header(110)
         self.assertEqual(0x40000, exstyle)               # WS_EX_APPWINDOW: a taskbar button
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
-        self.assertEqual(7, items)                       # the tabs, the organisation's line, the buttons
+        self.assertEqual(8, items)                       # the tabs, the organisation's line, Help, the buttons
         # The pages: children the dialog keys pass through (DS_CONTROL, WS_EX_CONTROLPARENT).
         for name, count in ((175, 13), (176, 23), (170, 10)):
             exstyle, style, items = header(name)
             self.assertEqual((0x10000, 0x40000400, count), (exstyle, style & 0xC0000400, items), name)
 
     def test_tray_menu_layout(self):
-        # The toggles first (checked by position), then the windows, then Restart and Exit.
-        expected = [32771, 32772, 32773, None, 32780, 32781, None, 32774, 32775]
+        # The toggles first (checked by position), then the windows and Help, then Restart and Exit.
+        expected = [32771, 32772, 32773, None, 32780, 32781, 32790, None, 32774, 32775]
         for language in (CHINESE, ENGLISH):
             self.assertEqual(expected, [i for i, _ in menu_items(resource(4, 135, language))], language)
 
