@@ -40,7 +40,12 @@ bool CScanWedgeDlg::StartSending()
         if (TypeIntoTarget())
             return true;
         cause = m_nSendCause;
-        break;
+        // A window just come may not have set its focus yet: it has the
+        // same bound as one asked forward.
+        if (cause != NOTICE_TYPED_NO_FOCUS)
+            break;
+        m_sender.Await();
+        // fall through
     case SEND_ASKED:
         LogWrite("Target", "bringing %s to the front", (LPCSTR)WideToAnsi(m_sender.Program()));
         WatchFront();
@@ -158,6 +163,9 @@ void CScanWedgeDlg::ReleaseWaitingCode()
 void CScanWedgeDlg::ExpireWaitingCodes()
 {
     ReportWaitingCodes(m_waiting.TakeExpired(GetTickCount()), NOTICE_TARGET_EXPIRED);
+    // Wine delivers no window events of other programs: a look each tick
+    // there, and a net on Windows for an event missed.
+    ReleaseWaitingCode();
     if (m_waiting.Empty())
         ::KillTimer(m_hWnd, TIMER_WAITING);
     WatchFront();

@@ -214,10 +214,8 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& sourc
             options.bPaste = false;
     }
     std::wstring strTarget;
-    if (ReadOutputText(pszSection, "Target", source, strTarget)) {
+    if (ReadOutputText(pszSection, "Target", source, strTarget))
         options.strTarget = strTarget;
-        options.bReturnFocus = true;   // the default while a target is set
-    }
     if (ReadOutputValue(pszSection, "ReturnFocus", source, strValue) == VALUE_READ &&
         (strValue == "0" || strValue == "1"))
         options.bReturnFocus = strValue == "1";
@@ -368,7 +366,7 @@ bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy)
 COutputOptions::COutputOptions()
     : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay),
       nDigitalLink(DIGITAL_LINK_ASIS),
-      nDuplicateScope(0), bDuplicateSkip(false), bReturnFocus(false)
+      nDuplicateScope(0), bDuplicateSkip(false), bReturnFocus(true)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];

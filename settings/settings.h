@@ -139,7 +139,8 @@ struct COutputOptions {
     bool bDuplicateSkip;
     // Target: the program codes go to ("erp.exe", or "erp.exe|Goods*" with a
     // title pattern); empty: the window in front. ReturnFocus: the window
-    // that was in front gets it back after the typing.
+    // that was in front gets it back after the typing (on unless set to 0;
+    // of use only while a target is set).
     std::wstring strTarget;
     bool bReturnFocus;
 };

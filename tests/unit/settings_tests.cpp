@@ -164,16 +164,16 @@ TEST_F(OutputSettings, DuplicateAndHistoryKeys)
     EXPECT_TRUE(ReadOutputProfiles(settings).For(L"a.exe").bDuplicateSkip);
 }
 
-// The target: ReturnFocus is on by default only while a target is set; a
-// program section's target and a rule's are read as written.
+// The target, and what it needs; a program section's target and a rule's
+// are read as written.
 TEST_F(OutputSettings, TargetKeys)
 {
     const struct { const char* pszText; const wchar_t* pszTarget; bool bReturn; int nCodes; int nSeconds; } cases[] = {
-        { "", L"", false, 20, 120 },
+        { "", L"", true, 20, 120 },
         { "[OUTPUT]\nTarget=erp.exe|Goods*\n", L"erp.exe|Goods*", true, 20, 120 },
         { "[OUTPUT]\nTarget=erp.exe\nReturnFocus=0\nTargetWaitCodes=5\nTargetWaitSeconds=30\n", L"erp.exe",
           false, 5, 30 },
-        { "[OUTPUT]\nReturnFocus=yes\nTargetWaitCodes=0\nTargetWaitSeconds=3601\n", L"", false, 20, 120 },
+        { "[OUTPUT]\nReturnFocus=yes\nTargetWaitCodes=0\nTargetWaitSeconds=3601\n", L"", true, 20, 120 },
     };
     for (const auto& c : cases) {
         COutputOptions o = Read(c.pszText);
