@@ -86,7 +86,7 @@ class Templates(unittest.TestCase):
                     for item in policy.iter(NS + "item"):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock, the shared file and its pin.
-        self.assertEqual(26, len(set(names)))
+        self.assertEqual(30, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
@@ -109,6 +109,8 @@ IDC_PROG_NAME, IDC_PROG_SET_PREFIX, IDC_PROG_ORG = 1330, 1331, 1349
 IDC_PROG_SET_MORE = [1650, 1750, 1752]   # Digital Link, scanned before: where, then what
 DROP, REPLACE = 1, 2
 IDC_SET_HISTORY_DISK, IDC_SET_HISTORY_DAYS, IDC_SET_DUP_SCOPE, IDC_SET_DUP_ACTION = range(1505, 1509)
+IDC_SET_TARGET_MODE, IDC_SET_TARGET_PROGRAM, _, IDC_SET_RETURN_FOCUS, IDC_SET_TARGET_WAIT_CODES, \
+    IDC_SET_TARGET_WAIT_SECONDS = range(1810, 1816)
 
 # Each policy: the machine's value, the user's (which the machine's must
 # beat) or None, and the settings window's fields that show it, each with
@@ -140,6 +142,11 @@ WALK = {
     "DuplicateAction": ("skip", "type", {IDC_SET_DUP_ACTION: 1}),
     "HistoryOnDisk": (0, 1, {IDC_SET_HISTORY_DISK: 0}),
     "HistoryDays": (5, None, {IDC_SET_HISTORY_DAYS: "5"}),
+    # The typing target itself: the user's program, not running, would hold every code back.
+    "Target": ("typetarget.exe", "notepad.exe", {IDC_SET_TARGET_MODE: 1, IDC_SET_TARGET_PROGRAM: "typetarget.exe"}),
+    "ReturnFocus": (0, 1, {IDC_SET_RETURN_FOCUS: 0}),
+    "TargetWaitCodes": (5, None, {IDC_SET_TARGET_WAIT_CODES: "5"}),
+    "TargetWaitSeconds": (60, None, {IDC_SET_TARGET_WAIT_SECONDS: "60"}),
 }
 
 
