@@ -300,3 +300,10 @@
 #define IDS_SET_TARGET_PROGRAM      1817
 #define IDS_SET_BAD_TARGET          1818
 #define IDS_SET_BAD_TARGET_WAIT     1819
+#define IDC_PROG_SET_TARGET         1820
+#define IDC_PROG_TARGET             1821
+#define IDC_PROG_SET_RETURN_FOCUS   1822
+#define IDC_PROG_RETURN_FOCUS       1823
+#define IDC_RULE_TARGET             1824
+#define IDS_SET_RETURN_YES          1825
+#define IDS_SET_RETURN_NO           1826

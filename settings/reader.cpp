@@ -495,7 +495,7 @@ const char* const kDigitalLinkValues[3] = { "asis", "element", "hri" };
 
 const char* const kProgramKeys[kProgramKeyCount] = {
     "Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method", "DigitalLink",
-    "DuplicateScope", "DuplicateAction",
+    "DuplicateScope", "DuplicateAction", "Target", "ReturnFocus",
 };
 
 const char* const kDuplicateScopes[4] = { "off", "run", "today", "all" };

@@ -211,8 +211,8 @@ std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source);
 
 // The keys of a section [OUTPUT:<program file name>], as the settings window
 // edits them.
-const int kProgramKeyCount = 11;
-extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink, DuplicateScope, DuplicateAction
+const int kProgramKeyCount = 13;
+extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink, DuplicateScope, DuplicateAction, Target, ReturnFocus
 
 struct CProgramSetting {
     CString strProgram;                    // as the section's name has it
