@@ -116,7 +116,7 @@ void CScanWedgeDlg::OnForwardTick()
         bool bTyping = TypeIntoTarget();
         if (!bTyping && m_nSendCause == NOTICE_TYPED_NO_FOCUS && !bUp)
             return;   // in front, its focus on the way
-        m_sender.Arrived();
+        m_sender.Reached();
         ::KillTimer(m_hWnd, TIMER_FORWARD);
         WatchFront();
         if (!bTyping)

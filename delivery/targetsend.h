@@ -40,6 +40,8 @@ public:
     // After the last key: the front goes back to the window that had it,
     // unless the user moved on; true when asked for.
     bool GiveBack();
+    // The wait is over: the typing has started, or will not.
+    void Reached() { m_bAsked = false; }
     // In front but not ready (no focus yet): waited for as if asked forward.
     void Await() { m_bAsked = m_hWindow != NULL; }
     void End() { m_hWindow = m_hPrevious = NULL; m_bAsked = false; }
