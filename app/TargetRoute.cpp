@@ -164,8 +164,15 @@ void CScanWedgeDlg::ExpireWaitingCodes()
 {
     ReportWaitingCodes(m_waiting.TakeExpired(GetTickCount()), NOTICE_TARGET_EXPIRED);
     // Wine delivers no window events of other programs: a look each tick
-    // there, and a net on Windows for an event missed.
-    ReleaseWaitingCode();
+    // there, and a net on Windows for an event missed. A window just come is
+    // given time to settle, as after its show event: typed into at once, a
+    // program still starting takes the keys but not at once their state,
+    // and the typing waits out its bound for it.
+    WaitingCode code;
+    if (m_waiting.TakeReady(m_windows, GetCurrentProcessId(), &code)) {
+        m_waiting.PutBack(code);
+        SetTimer(TIMER_SHOWN, kShownSettleMs, NULL);
+    }
     if (m_waiting.Empty())
         ::KillTimer(m_hWnd, TIMER_WAITING);
     WatchFront();

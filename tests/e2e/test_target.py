@@ -13,6 +13,14 @@ WM_SYSCOMMAND, SC_MINIMIZE = "0x112", "0xF020"
 
 
 class TargetProgram(DecodeCase):
+    def decode(self, *args):
+        # The scanner is silenced until the code before is over: typed into
+        # a program that has just started, the typing may wait up to 2 s
+        # for it to take the keys.
+        wait_for(lambda: [c for c in self.journal() if c.startswith("setQRable")][-1:] == ["setQRable 1"],
+                 timeout=10, what="the scanner awake")
+        super().decode(*args)
+
     def start_wordpad(self):
         """Starts WordPad in front; returns its window and its edit control."""
         self.start(WORDPAD)
