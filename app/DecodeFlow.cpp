@@ -132,6 +132,17 @@ bool CDecodeFlow::Retype(const std::string& strBytes)
     return true;
 }
 
+bool CDecodeFlow::Release(const std::string& strBytes)
+{
+    if (m_nStep != STEP_IDLE || m_bClosing)
+        return false;
+    m_nStep = STEP_STARTING;
+    Silence();
+    if (!m_bClosing)
+        Begin(strBytes, false);
+    return true;
+}
+
 void CDecodeFlow::RetypeWait()
 {
     if (m_nStep == STEP_RETYPE_WAIT && !m_host.UserWindowReady() && ++m_nRetypeWaits < kRetypeWaits)
@@ -213,6 +224,7 @@ void CDecodeFlow::Wake()
         return;
     if (m_queWaiting.empty()) {
         m_nStep = STEP_IDLE;
+        m_host.FlowIdle();
         return;
     }
     TakeNext();

@@ -57,6 +57,8 @@ public:
     virtual int HoldOffTime() = 0;   // ms
     virtual bool StartTimer(DecodeTimer timer, UINT nMs) = 0;
     virtual void StopTimer(DecodeTimer timer) = 0;
+    // The engine is awake again and nothing waits in line.
+    virtual void FlowIdle() {}
 };
 
 class CDecodeFlow {
@@ -73,6 +75,9 @@ public:
     void Decoded(const std::string& strBytes);
     // Types a recorded decode again; false, and nothing done, unless idle.
     bool Retype(const std::string& strBytes);
+    // Takes up a decode that waited for its program, as a decode of its own;
+    // false, and nothing done, unless idle.
+    bool Release(const std::string& strBytes);
     // The typing thread says its typing is over.
     void TypingEnded();
     void OnTimer(DecodeTimer timer);

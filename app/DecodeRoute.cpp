@@ -48,6 +48,16 @@ void CScanWedgeDlg::StopTimer(DecodeTimer timer)
 void CScanWedgeDlg::StopDecoding()
 {
     m_flow.Stop();
+    // Nothing is typed after Exit: what waits is recorded as not typed.
+    ::KillTimer(m_hWnd, TIMER_FORWARD);
+    std::vector<WaitingCode> codes = m_waiting.TakeAll();
+    if (m_sender.Asked()) {
+        WaitingCode code = { m_record.strBytes, m_decode.strTarget, 0, NULL };
+        codes.push_back(code);
+    }
+    m_sender.End();
+    ReportWaitingCodes(codes, NOTICE_TARGET_EXIT);
+    WatchFront();
     m_dlgHistory.DestroyWindow();
 }
 
@@ -57,6 +67,11 @@ void CScanWedgeDlg::StopDecoding()
 bool CScanWedgeDlg::StartDecode(const std::string& strBytes, bool bRetype)
 {
     m_bRetype = bRetype;
+    // A code that waited was logged, filtered and recorded when it came.
+    m_bReleased = m_bReleasing;
+    m_bReleasing = false;
+    m_nSendCause = NOTICE_NONE;
+    m_sender.End();
     try {
         m_record = ScanRecord();
         m_record.nTime = HistoryNow();   // dated now, not typed until it is
@@ -65,7 +80,7 @@ bool CScanWedgeDlg::StartDecode(const std::string& strBytes, bool bRetype)
         m_record.strBytes = strBytes;
         m_record.outcome = SCAN_REPEAT;
         m_decode = PrepareDecode(strBytes, &m_record);
-        if (!bRetype) {
+        if (!bRetype && !m_bReleased) {
             LogDecode(m_decode);
             // A code that stays in front of the camera is logged, not typed again.
             if (m_repeat.IsRepeat(m_decode.shaped.strCode, m_decode.output.nRepeatWindow)) {
@@ -87,8 +102,17 @@ bool CScanWedgeDlg::StartDecode(const std::string& strBytes, bool bRetype)
 void CScanWedgeDlg::EndDecode()
 {
     try {
+        if (m_nSendCause != NOTICE_NONE) {
+            m_record.nTotal = CountTyped(m_decode.shaped.strTyped);
+            FinishDecode(m_nSendCause);
+            return;
+        }
         m_record.nTyped = m_typist.Typed();
         m_record.nTotal = CountTyped(m_decode.shaped.strTyped);
+        // After the last key, not before the target took the front.
+        if (m_sender.Window() && m_decode.output.bReturnFocus)
+            m_sender.GiveBack();
+        m_sender.End();
         FinishDecode(TypingNoticeCause(TARGET_OK, m_typist.Result()));
     } catch (const CException&) {
     } catch (const std::bad_alloc&) {
@@ -124,6 +148,19 @@ PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRec
     decode.output = m_outputs.For(pRecord->strProgram);
     decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1, CP_ACP, &m_rules,
                                 pRecord->strProgram);
+    decode.strTarget = m_bReleased ? m_released.strTarget : TargetFor(decode);
+    CTargetSpec spec;
+    if (ParseTargetSpec(decode.strTarget, &spec)) {
+        // Shaped as for the program that gets it.
+        if (_wcsicmp(spec.strProgram.c_str(), pRecord->strProgram.c_str()) != 0) {
+            pRecord->strProgram = spec.strProgram;
+            decode.output = m_outputs.For(spec.strProgram);
+            decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1, CP_ACP, &m_rules,
+                                        spec.strProgram);
+        }
+    } else {
+        decode.strTarget.clear();
+    }
     pRecord->strCode = decode.shaped.strCode;
     pRecord->nRule = decode.shaped.nRule;
     pRecord->bPasted = decode.output.bPaste;
@@ -158,6 +195,8 @@ bool CScanWedgeDlg::StartTyping()
     NoticeCause cause = NOTICE_TYPED_FAILED;
     if (decode.shaped.bRejected) {
         cause = NOTICE_REJECTED;
+    } else if (!decode.strTarget.empty()) {
+        return StartSending();
     } else if (decode.status != TARGET_OK) {
         cause = TypingNoticeCause(decode.status);
     } else {
@@ -190,7 +229,12 @@ void CScanWedgeDlg::FinishDecode(NoticeCause cause)
     // A code scanned before and typed anyway still sounds as scanned before.
     bool bDuplicateTyped = record.bDuplicate && cause == NOTICE_NONE;
     bool bSoundSeen = SoundOutcome(bDuplicateTyped ? NOTICE_DUPLICATE : cause, record.strProgram);
-    if (cause == NOTICE_REJECTED)
+    if (NoticeTakesTexts(cause)) {
+        m_astrNoticeTexts[0] = VisibleCode(record.strCode);
+        m_astrNoticeTexts[1] = record.strProgram;
+        // Each code that waits is told of, not only the first.
+        ShowNotice(NOTICE_TYPING, cause, 0, 0, true);
+    } else if (cause == NOTICE_REJECTED)
         ShowNotice(NOTICE_TYPING, cause, record.nRule, 0, bSoundSeen);
     else if (bDuplicateTyped)
         ShowNotice(NOTICE_TYPING, NOTICE_DUPLICATE, 1, 0, bSoundSeen);   // typed anyway

@@ -33,6 +33,19 @@ void CScanWedgeDlg::OnTimer(UINT_PTR nIDEvent)
         OnCueOver();
         return;
     }
+    if (nIDEvent == TIMER_FORWARD) {
+        OnForwardTick();
+        return;
+    }
+    if (nIDEvent == TIMER_WAITING) {
+        ExpireWaitingCodes();
+        return;
+    }
+    if (nIDEvent == TIMER_SHOWN) {
+        ::KillTimer(m_hWnd, TIMER_SHOWN);
+        ReleaseWaitingCode();
+        return;
+    }
     if (!m_bIconAdded)
         AddTrayIcon();
     RememberUserWindow();

@@ -49,7 +49,9 @@ CScanWedgeDlg::CScanWedgeDlg(CWnd* pParent)
       m_nDeviceState(0), m_bStarted(FALSE), m_bIconAdded(FALSE), m_bNotices(TRUE), m_bMenuOpen(FALSE), m_nTrayVersion(0), m_nLastTrayEvent(0),
       m_hWndUser(NULL), m_anNoticeArgs(), m_flow(m_engine, *this), m_bRetype(false), m_record(),
       m_nPendingNotice(NOTICE_NONE),
-      m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this), m_dlgSettings(this)
+      m_nBalloonCause(NOTICE_NONE), m_dlgHistory(this), m_dlgSettings(this),
+      m_sender(m_windows, GetCurrentProcessId()), m_hFrontHook(NULL), m_hShowHook(NULL),
+      m_dwForwardSince(0), m_nSendCause(NOTICE_NONE), m_bReleasing(false), m_bReleased(false), m_released()
 {
 }
 
@@ -179,9 +181,19 @@ void CScanWedgeDlg::LoadOutputSettings(const CSettingsSource& settings)
 {
     m_outputs = ReadOutputProfiles(settings);
     m_soundModes = ReadSoundModes(settings);
-    m_rules.Load(ReadRuleSettings(settings));
+    std::vector<CRuleSetting> rules = ReadRuleSettings(settings);
+    m_rules.Load(rules);
     for (const std::wstring& strError : m_rules.Errors())
         LogWrite("Rule", "%s", (LPCSTR)WideToAnsi(strError));
+    m_ruleTargets.clear();
+    for (const CRuleSetting& rule : rules) {
+        std::wstring strTarget;
+        if (!rule.strTarget.IsEmpty() && ExpandEscapes(rule.strTarget, strTarget))
+            m_ruleTargets.push_back(std::make_pair(rule.nNumber, strTarget));
+    }
+    CTargetWaitBounds bounds = ReadTargetWaitBounds(settings);
+    m_waiting.SetBounds(bounds.nCodes, bounds.nSeconds);
+    ShowTargetInTip();
 }
 
 // Saved settings are in force from the next code on, without a restart. A
@@ -309,7 +321,15 @@ void CScanWedgeDlg::ShowBalloon(NoticeCause cause)
     bool bTypedAnyway = cause == NOTICE_DUPLICATE && m_anNoticeArgs[0] == 1;
     int nText = cause == NOTICE_NONE ? IDS_NOTICE_TYPED : bTypedAnyway ? IDS_NOTICE_DUPLICATE_TYPED : NoticeTextId(cause);
     UiLoadString(nText, szFormat, ARRAYSIZE(szFormat));
-    wsprintfW(nid.szInfo, szFormat, m_anNoticeArgs[0], m_anNoticeArgs[1]);
+    if (NoticeTakesTexts(cause)) {
+        // The code shortened: a long one would crowd out the program's name.
+        std::wstring strCode = m_astrNoticeTexts[0].substr(0, 64);
+        if (strCode.size() < m_astrNoticeTexts[0].size())
+            strCode += L"\x2026";
+        _snwprintf(nid.szInfo, ARRAYSIZE(nid.szInfo) - 1, szFormat, strCode.c_str(), m_astrNoticeTexts[1].c_str());
+    } else {
+        wsprintfW(nid.szInfo, szFormat, m_anNoticeArgs[0], m_anNoticeArgs[1]);
+    }
     Shell_NotifyIconW(NIM_MODIFY, &nid);
     m_nBalloonCause = cause;
 }

@@ -18,7 +18,9 @@
 #include "sharedwatch.h"
 #include "sound.h"
 #include "target.h"
+#include "targetsend.h"
 #include "typist.h"
+#include "waitlist.h"
 
 // The tray window's own messages, each with a number of its own:
 // WM_USER + 8 WM_SHARED_SETTINGS (sharedwatch.h), + 9 WM_HISTORY_BYTES,
@@ -36,6 +38,9 @@
 #define TIMER_DEVICE 2
 // 3 to 5: the decode's own (DecodeTimer).
 #define TIMER_CUE 6            // the tray icon shows how a decode ended
+#define TIMER_FORWARD 7        // the target program did not come to the front in time
+#define TIMER_WAITING 8        // the waiting codes' time is looked at
+#define TIMER_SHOWN 9          // a window shown meanwhile has settled
 
 // One decode made ready: where it goes, the options of the program there,
 // and what is typed.
@@ -44,6 +49,7 @@ struct PreparedDecode {
     TargetStatus status;
     COutputOptions output;    // a copy: settings applied during the typing do not move it
     ShapedDecode shaped;
+    std::wstring strTarget;   // the Target value it goes to; empty: the window in front
 };
 
 // The engine library as the decode's steps drive it.
@@ -132,7 +138,8 @@ private:
     // (m_flow) take it; each one's failure is caught there.
     void AnswerEngine() override;
     bool StartDecode(const std::string& strBytes, bool bRetype) override;
-    bool TypingOver() override { return m_typist.Done(); }
+    // Over only once the typing is, and no target is still coming forward.
+    bool TypingOver() override { return !m_sender.Asked() && m_typist.Done(); }
     void EndDecode() override;
     void RefuseDecode(const std::string& strBytes, size_t nWaiting) override;
     void StopTyping() override { m_typist.Cancel(); }
@@ -181,6 +188,35 @@ private:
     void ShowTrayMenu(POINT anchor, bool bKeyboard);
     void SetTrayVersion();
     void GiveBackForeground() override;
+    void FlowIdle() override { ReleaseWaitingCode(); }
+
+    // Sending to a chosen program (TargetRoute.cpp).
+    // The Target of the rule that shaped the code, else of its section.
+    std::wstring TargetFor(const PreparedDecode& decode) const;
+    // Starts sending m_decode to its target; false, the decode finished,
+    // when it cannot be typed now.
+    bool StartSending();
+    // The target is in front: types into it; false, and m_nSendCause set,
+    // when it cannot.
+    bool TypeIntoTarget();
+    // The code under way waits for its program (hRefused: the window Windows
+    // would not bring forward); the cause to report.
+    NoticeCause WaitForTarget(HWND hRefused, NoticeCause cause);
+    // Each tick of the bound: is the target in front, with its focus set?
+    void OnForwardTick();
+    void ExpireWaitingCodes();
+    // The first waiting code whose program can take it now, when the flow
+    // is idle.
+    void ReleaseWaitingCode();
+    // Codes that waited and will never be typed, recorded as not typed.
+    void ReportWaitingCodes(const std::vector<WaitingCode>& codes, NoticeCause cause);
+    // The foreground hook is there only while something waits for the front.
+    void WatchFront();
+    static void CALLBACK OnWinEvent(HWINEVENTHOOK hHook, DWORD dwEvent, HWND hWnd, LONG idObject, LONG idChild,
+                                    DWORD dwThread, DWORD dwTime);
+    void OnFrontChanged(bool bShown);
+    // The tray tooltip: the target while one is set.
+    void ShowTargetInTip();
     // The user's window is in front with its focus set (or there is none to
     // wait for): another program takes the foreground when it gets to it.
     bool UserWindowReady() override;
@@ -229,4 +265,16 @@ private:
     CSharedSettingsWatch m_watchShared;
     CSoundPlayer m_sounds;
     CSoundModes m_soundModes;
+    CWin32Windows m_windows;
+    CTargetSender m_sender;
+    CWaitingCodes m_waiting;
+    std::vector<std::pair<int, std::wstring>> m_ruleTargets;   // rule number, its Target
+    HWINEVENTHOOK m_hFrontHook;
+    HWINEVENTHOOK m_hShowHook;
+    DWORD m_dwForwardSince;                // tick count when the target was asked forward
+    NoticeCause m_nSendCause;              // the decode under way ended before it was typed
+    bool m_bReleasing;                     // the next decode is m_released
+    bool m_bReleased;                      // the decode under way waited for its program
+    WaitingCode m_released;
+    std::wstring m_astrNoticeTexts[2];     // of the notice shown last, when it takes texts
 };

@@ -3,12 +3,13 @@
 
 #include "ScanWedgeApp.h"
 #include "resource.h"
+#include "uitext.h"
 #include "vistrel.h"
 
 static bool IsTypingNotice(NoticeCause cause)
 {
     return (cause >= NOTICE_TYPED_SELF && cause <= NOTICE_REJECTED) || cause == NOTICE_TYPED_CANCELLED ||
-           cause == NOTICE_DUPLICATE;
+           cause == NOTICE_DUPLICATE || NoticeTakesTexts(cause);
 }
 
 // Older headers lack the names; older shells refuse version 4 and take 3.
@@ -107,6 +108,15 @@ void CScanWedgeDlg::ShowTrayMenu(POINT pt, bool bKeyboard)
     // The window shows, 1 x 1 pixel, for as long as the menu is open: Wine
     // gives the keyboard only to a shown window, and only when the focus
     // moves to it after it is shown.
+    // The program codes go to, while one is set: a line of its own on top.
+    CTargetSpec spec;
+    bool bTarget = ParseTargetSpec(m_outputs.base.strTarget, &spec);
+    HMENU hPopup = m_pTrayPopup->GetSafeHmenu();
+    if (bTarget) {
+        InsertMenuW(hPopup, 0, MF_BYPOSITION | MF_STRING | MF_GRAYED, ID_TRAY_TARGET,
+                    UiFormat(IDS_TRAY_SENDING_TO, spec.strProgram).c_str());
+        InsertMenuW(hPopup, 1, MF_BYPOSITION | MF_SEPARATOR, 0, NULL);
+    }
     m_bMenuOpen = TRUE;
     ::SetForegroundWindow(m_nid.hWnd);
     ShowWindow(SW_SHOW);
@@ -118,6 +128,10 @@ void CScanWedgeDlg::ShowTrayMenu(POINT pt, bool bKeyboard)
                                                       pt.x, pt.y, pOwner);
     ShowWindow(SW_HIDE);
     m_bMenuOpen = FALSE;
+    if (bTarget) {
+        RemoveMenu(hPopup, 1, MF_BYPOSITION);
+        RemoveMenu(hPopup, ID_TRAY_TARGET, MF_BYCOMMAND);
+    }
     // Without a message after the menu's loop, the next right click opens a
     // menu that closes again at once.
     PostMessage(WM_NULL);

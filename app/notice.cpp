@@ -65,6 +65,11 @@ int NoticeTextId(NoticeCause cause)
     case NOTICE_LINK_INVALID: return IDS_NOTICE_LINK_INVALID;
     case NOTICE_DUPLICATE: return IDS_NOTICE_DUPLICATE;
     case NOTICE_CLIPBOARD_NOT_SAVED: return IDS_NOTICE_CLIPBOARD_NOT_SAVED;
+    case NOTICE_TARGET_WAITS: return IDS_NOTICE_TARGET_WAITS;
+    case NOTICE_TARGET_REFUSED: return IDS_NOTICE_TARGET_REFUSED;
+    case NOTICE_TARGET_EXPIRED:
+    case NOTICE_TARGET_EXIT: return IDS_NOTICE_TARGET_EXPIRED;
+    case NOTICE_TARGET_ELEVATED: return IDS_NOTICE_TARGET_ELEVATED;
     default: return 0;
     }
 }
@@ -80,4 +85,9 @@ bool CNoticeGate::Pass(NoticeSubject subject, NoticeCause cause)
     bool bChanged = m_causes[subject] != cause;
     m_causes[subject] = cause;
     return bChanged && cause != NOTICE_NONE;
+}
+
+bool NoticeTakesTexts(NoticeCause cause)
+{
+    return cause >= NOTICE_TARGET_WAITS && cause <= NOTICE_TARGET_EXIT;
 }

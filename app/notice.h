@@ -32,8 +32,16 @@ enum NoticeCause {
     NOTICE_DUPLICATE,           // scanned before: not typed, or typed anyway (argument 1)
     NOTICE_LINK_INVALID,        // a Digital Link to convert is not valid: typed as scanned
     NOTICE_CLIPBOARD_NOT_SAVED, // not pasted: the user's clipboard could not be saved whole
+    NOTICE_TARGET_WAITS,        // the target program has no window: the code waits
+    NOTICE_TARGET_REFUSED,      // Windows did not bring the target forward: the code waits
+    NOTICE_TARGET_EXPIRED,      // the code waited for its target in vain
+    NOTICE_TARGET_ELEVATED,     // the target runs with higher rights
+    NOTICE_TARGET_EXIT,         // the program closed while the code waited
     NOTICE_CAUSES               // how many there are
 };
+
+// The notice's text takes two texts (the code, the program), not numbers.
+bool NoticeTakesTexts(NoticeCause cause);
 
 // The cause a typing attempt's outcome stands for: where it would go, then
 // how the typing there ended.

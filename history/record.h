@@ -28,7 +28,12 @@ enum HistoryCause {
     HISTORY_CAUSE_REJECTED = 9,            // by a rule
     HISTORY_CAUSE_CANCELLED = 14,          // stopped half-way
     HISTORY_CAUSE_DUPLICATE = 17,          // scanned before
-    HISTORY_CAUSE_CLIPBOARD_NOT_SAVED = 19 // not pasted: the user's clipboard could not be saved whole
+    HISTORY_CAUSE_CLIPBOARD_NOT_SAVED = 19, // not pasted: the user's clipboard could not be saved whole
+    HISTORY_CAUSE_TARGET_WAITS = 20,       // the chosen program had no window: the code waited
+    HISTORY_CAUSE_TARGET_REFUSED = 21,     // Windows did not bring the chosen program forward
+    HISTORY_CAUSE_TARGET_EXPIRED = 22,     // the code waited for its program in vain
+    HISTORY_CAUSE_TARGET_ELEVATED = 23,    // the chosen program runs with higher rights
+    HISTORY_CAUSE_TARGET_EXIT = 24         // the program closed while the code waited
 };
 
 // Which symbology the engine read; it does not say, so it is known only

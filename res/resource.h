@@ -298,3 +298,32 @@
 #define IDS_GS1_OR              906
 #define IDS_GS1_WITH            907
 #define IDS_GS1_REASON_FIRST     910   // the reasons follow in the order of ui/gs1text.cpp
+
+// Codes sent to a chosen program.
+#define IDS_NOTICE_TARGET_WAITS     1800
+#define IDS_NOTICE_TARGET_REFUSED   1801
+#define IDS_NOTICE_TARGET_EXPIRED   1802
+#define IDS_NOTICE_TARGET_ELEVATED  1803
+#define IDS_HISTORY_TARGET_WAITS    1804
+#define IDS_HISTORY_TARGET_REFUSED  1805
+#define IDS_HISTORY_TARGET_EXPIRED  1806
+#define IDS_HISTORY_TARGET_EXIT     1807
+#define IDS_TRAY_SENDING_TO         1808
+#define ID_TRAY_TARGET              32782
+#define IDC_SET_TARGET_MODE         1810
+#define IDC_SET_TARGET_PROGRAM      1811
+#define IDC_SET_TARGET_TITLE        1812
+#define IDC_SET_RETURN_FOCUS        1813
+#define IDC_SET_TARGET_WAIT_CODES   1814
+#define IDC_SET_TARGET_WAIT_SECONDS 1815
+#define IDS_SET_TARGET_FRONT        1816
+#define IDS_SET_TARGET_PROGRAM      1817
+#define IDS_SET_BAD_TARGET          1818
+#define IDS_SET_BAD_TARGET_WAIT     1819
+#define IDC_PROG_SET_TARGET         1820
+#define IDC_PROG_TARGET             1821
+#define IDC_PROG_SET_RETURN_FOCUS   1822
+#define IDC_PROG_RETURN_FOCUS       1823
+#define IDC_RULE_TARGET             1824
+#define IDS_SET_RETURN_YES          1825
+#define IDS_SET_RETURN_NO           1826

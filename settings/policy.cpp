@@ -24,6 +24,8 @@ const CPolicyName kPolicies[] = {
     { "DigitalLink", "OUTPUT" },
     { "Notices", "OUTPUT" }, { "Language", "UI" }, { "Sounds", "SOUND", "Mode" },
     { "DuplicateScope", "OUTPUT" }, { "DuplicateAction", "OUTPUT" },
+    { "Target", "OUTPUT" }, { "ReturnFocus", "OUTPUT" }, { "TargetWaitCodes", "OUTPUT" },
+    { "TargetWaitSeconds", "OUTPUT" },
     { "HistoryOnDisk", "HISTORY" }, { "HistoryDays", "HISTORY" },
     { POLICY_DECODE_TIME, NULL }, { POLICY_START_AT_SIGN_IN, NULL }, { POLICY_SETTINGS_LOCKED, NULL },
     { POLICY_SHARED_FILE, NULL }, { POLICY_SHARED_PIN, NULL }, { POLICY_HELP_URL, NULL },

@@ -213,6 +213,12 @@ COutputOptions ReadOutputSection(LPCSTR pszSection, const CSettingsSource& sourc
         else if (lstrcmpiA(strMethod, "type") == 0)
             options.bPaste = false;
     }
+    std::wstring strTarget;
+    if (ReadOutputText(pszSection, "Target", source, strTarget))
+        options.strTarget = strTarget;
+    if (ReadOutputValue(pszSection, "ReturnFocus", source, strValue) == VALUE_READ &&
+        (strValue == "0" || strValue == "1"))
+        options.bReturnFocus = strValue == "1";
     CString strLink;
     if (ReadOutputValue(pszSection, "DigitalLink", source, strLink) == VALUE_READ) {
         for (int i = 0; i < (int)(sizeof(kDigitalLinkValues) / sizeof(kDigitalLinkValues[0])); ++i) {
@@ -311,6 +317,7 @@ void ReadFileRules(LPCSTR pszPath, int nOffset, std::vector<CRuleSetting>& rules
         ReadFileValue(strSection, "Program", pszPath, rule.strProgram);
         rule.bOutput = ReadFileValue(strSection, "Output", pszPath, rule.strOutput) == VALUE_READ;
         ReadFileValue(strSection, "Action", pszPath, rule.strAction);
+        ReadFileValue(strSection, "Target", pszPath, rule.strTarget);
         rules.push_back(rule);
     }
 }
@@ -359,7 +366,7 @@ bool SharedCopyInForce(const CPolicy& policy, LPCSTR pszCopy)
 COutputOptions::COutputOptions()
     : bSuffix(false), nKeyDelay(0), nRepeatWindow(0), bPaste(false), nPasteRestoreDelay(kDefaultPasteRestoreDelay),
       nDigitalLink(DIGITAL_LINK_ASIS),
-      nDuplicateScope(0), bDuplicateSkip(false)
+      nDuplicateScope(0), bDuplicateSkip(false), bReturnFocus(true)
 {
     for (int i = 0; i < kControlCount; ++i) {
         controls[i].ch = kControlChars[i];
@@ -403,6 +410,18 @@ CHistorySettings ReadHistorySettings(const CSettingsSource& source)
     if (nDays > 0)
         history.nDays = nDays;
     return history;
+}
+
+CTargetWaitBounds ReadTargetWaitBounds(const CSettingsSource& source)
+{
+    CTargetWaitBounds bounds;
+    int nCodes = ReadOutputNumber("OUTPUT", "TargetWaitCodes", source, kMaxTargetWaitCodes, bounds.nCodes);
+    int nSeconds = ReadOutputNumber("OUTPUT", "TargetWaitSeconds", source, kMaxTargetWaitSeconds, bounds.nSeconds);
+    if (nCodes > 0)
+        bounds.nCodes = nCodes;
+    if (nSeconds > 0)
+        bounds.nSeconds = nSeconds;
+    return bounds;
 }
 
 bool ReadSettingValue(LPCSTR pszSection, LPCSTR pszKey, const CSettingsSource& source, CString& strValue)
@@ -476,7 +495,7 @@ const char* const kDigitalLinkValues[3] = { "asis", "element", "hri" };
 
 const char* const kProgramKeys[kProgramKeyCount] = {
     "Prefix", "Suffix", "KeyDelay", "RepeatWindow", "GS", "RS", "EOT", "Method", "DigitalLink",
-    "DuplicateScope", "DuplicateAction",
+    "DuplicateScope", "DuplicateAction", "Target", "ReturnFocus",
 };
 
 const char* const kDuplicateScopes[4] = { "off", "run", "today", "all" };

@@ -142,6 +142,12 @@ struct COutputOptions {
     // all: 0..3) and whether it is typed anyway (DuplicateAction type, skip).
     int nDuplicateScope;
     bool bDuplicateSkip;
+    // Target: the program codes go to ("erp.exe", or "erp.exe|Goods*" with a
+    // title pattern); empty: the window in front. ReturnFocus: the window
+    // that was in front gets it back after the typing (on unless set to 0;
+    // of use only while a target is set).
+    std::wstring strTarget;
+    bool bReturnFocus;
 };
 
 const int kMaxKeyDelay = 200;
@@ -150,6 +156,16 @@ const int kMaxRepeatWindow = 60000;
 // its paste (through a slow link, a few hundred ms).
 const int kDefaultPasteRestoreDelay = 500;
 const int kMaxPasteRestoreDelay = 10000;
+
+// Codes whose target cannot be reached wait, at most TargetWaitCodes of
+// them (1..100) and each at most TargetWaitSeconds (1..3600), section OUTPUT.
+struct CTargetWaitBounds {
+    int nCodes = 20;
+    int nSeconds = 120;
+};
+const int kMaxTargetWaitCodes = 100;
+const int kMaxTargetWaitSeconds = 3600;
+CTargetWaitBounds ReadTargetWaitBounds(const CSettingsSource& source);
 
 
 // Section HISTORY: the scan history kept on disk across restarts
@@ -191,6 +207,7 @@ struct CRuleSetting {
     CString strOutput;    // the template; bOutput false: the code as it is
     bool bOutput;
     CString strAction;    // "type" (or empty) or "reject"
+    CString strTarget;    // the program its codes go to; empty: the section's
 };
 
 const int kMaxRules = 99;
@@ -199,8 +216,8 @@ std::vector<CRuleSetting> ReadRuleSettings(const CSettingsSource& source);
 
 // The keys of a section [OUTPUT:<program file name>], as the settings window
 // edits them.
-const int kProgramKeyCount = 11;
-extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink, DuplicateScope, DuplicateAction
+const int kProgramKeyCount = 13;
+extern const char* const kProgramKeys[kProgramKeyCount];   // Prefix .. Method, DigitalLink, DuplicateScope, DuplicateAction, Target, ReturnFocus
 
 struct CProgramSetting {
     CString strProgram;                    // as the section's name has it

@@ -2,12 +2,13 @@
 
 #include "dlgfield.h"
 #include "resource.h"
+#include "targetwindow.h"
 #include "uitext.h"
 
 namespace {
 
 enum Field { FIELD_ENTER, FIELD_PREFIX, FIELD_SUFFIX, FIELD_KEYDELAY, FIELD_REPEAT, FIELD_GS, FIELD_RS, FIELD_EOT,
-             FIELD_DIGITALLINK, kFieldCount };
+             FIELD_DIGITALLINK, FIELD_TARGET, FIELD_RETURN_FOCUS, FIELD_WAIT_CODES, FIELD_WAIT_SECONDS, kFieldCount };
 
 const CSettingsPage::CField kFields[] = {
     { "TYPE", "Enter", { IDC_SET_ENTER } }, { "OUTPUT", "Prefix", { IDC_SET_PREFIX } },
@@ -17,6 +18,10 @@ const CSettingsPage::CField kFields[] = {
     { "OUTPUT", "RS", { IDC_SET_RS_MODE, IDC_SET_RS_TEXT } },
     { "OUTPUT", "EOT", { IDC_SET_EOT_MODE, IDC_SET_EOT_TEXT } },
     { "OUTPUT", "DigitalLink", { IDC_SET_DIGITALLINK } },
+    { "OUTPUT", "Target", { IDC_SET_TARGET_MODE, IDC_SET_TARGET_PROGRAM } },
+    { "OUTPUT", "ReturnFocus", { IDC_SET_RETURN_FOCUS } },
+    { "OUTPUT", "TargetWaitCodes", { IDC_SET_TARGET_WAIT_CODES } },
+    { "OUTPUT", "TargetWaitSeconds", { IDC_SET_TARGET_WAIT_SECONDS } },
 };
 static_assert(ARRAYSIZE(kFields) == kFieldCount, "a field for each");
 
@@ -38,6 +43,7 @@ BEGIN_MESSAGE_MAP(COutputPage, CSettingsPage)
     ON_CBN_SELCHANGE(IDC_SET_GS_MODE, OnChange)
     ON_CBN_SELCHANGE(IDC_SET_RS_MODE, OnChange)
     ON_CBN_SELCHANGE(IDC_SET_EOT_MODE, OnChange)
+    ON_CBN_SELCHANGE(IDC_SET_TARGET_MODE, OnChange)
 END_MESSAGE_MAP()
 
 COutputPage::COutputPage()
@@ -51,6 +57,11 @@ BOOL COutputPage::OnInitDialog()
         AddChoices(nId, { UiText(IDS_SET_KEEP), UiText(IDS_SET_DROP), UiText(IDS_SET_REPLACE) });
     AddChoices(IDC_SET_DIGITALLINK,
                { UiText(IDS_DIGITALLINK_ASIS), UiText(IDS_DIGITALLINK_ELEMENT), UiText(IDS_DIGITALLINK_HRI) });
+    AddChoices(IDC_SET_TARGET_MODE, { UiText(IDS_SET_TARGET_FRONT), UiText(IDS_SET_TARGET_PROGRAM) });
+    // The programs running now with a window a user could pick.
+    CWin32Windows windows;
+    for (const std::wstring& strProgram : ProgramsWithWindows(windows, GetCurrentProcessId()))
+        ::SendMessageW(::GetDlgItem(m_hWnd, IDC_SET_TARGET_PROGRAM), CB_ADDSTRING, 0, (LPARAM)strProgram.c_str());
     return CSettingsPage::OnInitDialog();
 }
 
@@ -76,7 +87,24 @@ void COutputPage::ReadValues(const CSettingsSource& settings)
         m_loaded.texts[i] = m_loaded.modes[i] == MODE_REPLACE ? AfxWiden(strValue) : L"";
     }
     // As the program reads it: a value it does not know is the default.
-    m_loaded.nDigitalLink = ReadOutputOptions(settings).nDigitalLink;
+    COutputOptions options = ReadOutputOptions(settings);
+    m_loaded.nDigitalLink = options.nDigitalLink;
+    std::wstring strTarget = SettingText("OUTPUT", "Target", settings);
+    size_t nBar = strTarget.find(L'|');
+    m_loaded.strProgram = strTarget.substr(0, nBar);
+    m_loaded.strTitle = nBar == std::wstring::npos ? L"" : strTarget.substr(nBar + 1);
+    m_loaded.bTarget = !m_loaded.strProgram.empty();
+    m_loaded.bReturnFocus = options.bReturnFocus;
+    CTargetWaitBounds bounds = ReadTargetWaitBounds(settings);
+    m_loaded.strWaitCodes = std::to_wstring(bounds.nCodes);
+    m_loaded.strWaitSeconds = std::to_wstring(bounds.nSeconds);
+}
+
+std::wstring COutputPage::TargetValue(const CValues& values)
+{
+    if (!values.bTarget || values.strProgram.empty())
+        return std::wstring();
+    return values.strTitle.empty() ? values.strProgram : values.strProgram + L"|" + values.strTitle;
 }
 
 void COutputPage::ShowValues()
@@ -91,6 +119,12 @@ void COutputPage::ShowValues()
         SetText(kTextIds[i], m_loaded.texts[i]);
     }
     Choose(IDC_SET_DIGITALLINK, m_loaded.nDigitalLink);
+    Choose(IDC_SET_TARGET_MODE, m_loaded.bTarget ? 1 : 0);
+    SetText(IDC_SET_TARGET_PROGRAM, m_loaded.strProgram);
+    SetText(IDC_SET_TARGET_TITLE, m_loaded.strTitle);
+    Check(IDC_SET_RETURN_FOCUS, m_loaded.bReturnFocus);
+    SetText(IDC_SET_TARGET_WAIT_CODES, m_loaded.strWaitCodes);
+    SetText(IDC_SET_TARGET_WAIT_SECONDS, m_loaded.strWaitSeconds);
 }
 
 COutputPage::CValues COutputPage::Taken() const
@@ -109,6 +143,12 @@ COutputPage::CValues COutputPage::Taken() const
     }
     int nLink = Choice(IDC_SET_DIGITALLINK);
     values.nDigitalLink = nLink >= DIGITAL_LINK_ASIS && nLink <= DIGITAL_LINK_HRI ? nLink : DIGITAL_LINK_ASIS;
+    values.bTarget = Choice(IDC_SET_TARGET_MODE) == 1;
+    values.strProgram = Text(IDC_SET_TARGET_PROGRAM);
+    values.strTitle = Text(IDC_SET_TARGET_TITLE);
+    values.bReturnFocus = Checked(IDC_SET_RETURN_FOCUS);
+    values.strWaitCodes = Text(IDC_SET_TARGET_WAIT_CODES);
+    values.strWaitSeconds = Text(IDC_SET_TARGET_WAIT_SECONDS);
     return values;
 }
 
@@ -131,6 +171,14 @@ bool COutputPage::Validate(CRefusal* pRefusal) const
         { FIELD_GS, IDC_SET_GS_TEXT, ValidEscapes(values.texts[0]), UiFormat(IDS_SET_BAD_ESCAPE, L"GS") },
         { FIELD_RS, IDC_SET_RS_TEXT, ValidEscapes(values.texts[1]), UiFormat(IDS_SET_BAD_ESCAPE, L"RS") },
         { FIELD_EOT, IDC_SET_EOT_TEXT, ValidEscapes(values.texts[2]), UiFormat(IDS_SET_BAD_ESCAPE, L"EOT") },
+        { FIELD_TARGET, IDC_SET_TARGET_PROGRAM,
+          !values.bTarget || (!values.strProgram.empty() && values.strProgram.find(L'|') == std::wstring::npos &&
+                              ValidEscapes(TargetValue(values))),
+          UiText(IDS_SET_BAD_TARGET) },
+        { FIELD_WAIT_CODES, IDC_SET_TARGET_WAIT_CODES, ParseNumber(values.strWaitCodes, 1, kMaxTargetWaitCodes, &n),
+          UiText(IDS_SET_BAD_TARGET_WAIT) },
+        { FIELD_WAIT_SECONDS, IDC_SET_TARGET_WAIT_SECONDS,
+          ParseNumber(values.strWaitSeconds, 1, kMaxTargetWaitSeconds, &n), UiText(IDS_SET_BAD_TARGET_WAIT) },
     };
     for (const CCheck& check : checks) {
         if (!check.bValid && !IsOrganisation(check.nField)) {
@@ -162,6 +210,16 @@ void COutputPage::AddValueChanges(std::vector<CIniChange>& changes) const
     if (values.nDigitalLink != m_loaded.nDigitalLink)
         changes.push_back({ "OUTPUT", "DigitalLink", kDigitalLinkValues[values.nDigitalLink],
                             values.nDigitalLink == DIGITAL_LINK_ASIS });
+    std::wstring strTarget = TargetValue(values);
+    if (strTarget != TargetValue(m_loaded))
+        changes.push_back({ "OUTPUT", "Target", EncodeSettingValue(strTarget), strTarget.empty() });
+    if (values.bReturnFocus != m_loaded.bReturnFocus)
+        changes.push_back({ "OUTPUT", "ReturnFocus", values.bReturnFocus ? "1" : "0", values.bReturnFocus != FALSE });
+    if (values.strWaitCodes != m_loaded.strWaitCodes)
+        changes.push_back({ "OUTPUT", "TargetWaitCodes", std::to_string(SettingNumber(values.strWaitCodes)), false });
+    if (values.strWaitSeconds != m_loaded.strWaitSeconds)
+        changes.push_back({ "OUTPUT", "TargetWaitSeconds", std::to_string(SettingNumber(values.strWaitSeconds)),
+                            false });
 }
 
 bool COutputPage::Saved(CRefusal*)
@@ -177,4 +235,9 @@ void COutputPage::UpdateEnabled()
     for (int i = 0; i < kControlCount; ++i)
         ::EnableWindow(GetDlgItem(m_hWnd, kTextIds[i]),
                        Choice(kModeIds[i]) == MODE_REPLACE && !IsOrganisation(FIELD_GS + i));
+    // The program, its title and the give-back matter only with a program chosen.
+    bool bTarget = Choice(IDC_SET_TARGET_MODE) == 1;
+    ::EnableWindow(GetDlgItem(m_hWnd, IDC_SET_TARGET_PROGRAM), bTarget && !IsOrganisation(FIELD_TARGET));
+    ::EnableWindow(GetDlgItem(m_hWnd, IDC_SET_TARGET_TITLE), bTarget && !IsOrganisation(FIELD_TARGET));
+    ::EnableWindow(GetDlgItem(m_hWnd, IDC_SET_RETURN_FOCUS), bTarget && !IsOrganisation(FIELD_RETURN_FOCUS));
 }

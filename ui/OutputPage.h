@@ -1,6 +1,7 @@
 // The settings window's page of what is typed around and within a code:
 // Enter, prefix, suffix, the pace of the keys, the repeat window, and what
-// becomes of the GS, RS and EOT control characters, and of a GS1 Digital Link.
+// becomes of the GS, RS and EOT control characters, and of a GS1 Digital Link;
+// and where codes go: the window in front or a program chosen.
 #pragma once
 
 #include "SettingsPage.h"
@@ -37,7 +38,17 @@ private:
         int modes[kControlCount]; // GS, RS, EOT
         std::wstring texts[kControlCount];
         int nDigitalLink;         // DigitalLinkOutput
+        bool bTarget;             // codes go to a program, not the window in front
+        std::wstring strProgram;  // the target: its file name, and the title pattern
+        std::wstring strTitle;
+        BOOL bReturnFocus;
+        std::wstring strWaitCodes;
+        std::wstring strWaitSeconds;
     };
+
+    // Target as the file keeps it: "erp.exe" or "erp.exe|Goods*"; empty:
+    // the window in front.
+    static std::wstring TargetValue(const CValues& values);
 
     CValues Taken() const;
 

@@ -9,19 +9,21 @@
 
 namespace {
 
-enum { KEY_KEYDELAY = 2, KEY_REPEAT = 3, KEY_METHOD = 7, KEY_DIGITALLINK, KEY_DUP_SCOPE, KEY_DUP_ACTION };
+enum { KEY_KEYDELAY = 2, KEY_REPEAT = 3, KEY_METHOD = 7, KEY_DIGITALLINK, KEY_DUP_SCOPE, KEY_DUP_ACTION, KEY_TARGET,
+       KEY_RETURN_FOCUS };
 const int kSetIds[kProgramKeyCount] = {
     IDC_PROG_SET_PREFIX, IDC_PROG_SET_SUFFIX, IDC_PROG_SET_KEYDELAY, IDC_PROG_SET_REPEAT,
     IDC_PROG_SET_GS, IDC_PROG_SET_RS, IDC_PROG_SET_EOT, IDC_PROG_SET_METHOD, IDC_PROG_SET_DIGITALLINK,
-    IDC_PROG_SET_DUP_SCOPE, IDC_PROG_SET_DUP_ACTION,
+    IDC_PROG_SET_DUP_SCOPE, IDC_PROG_SET_DUP_ACTION, IDC_PROG_SET_TARGET, IDC_PROG_SET_RETURN_FOCUS,
 };
 const int kValueIds[kProgramKeyCount] = {
     IDC_PROG_PREFIX, IDC_PROG_SUFFIX, IDC_PROG_KEYDELAY, IDC_PROG_REPEAT,
     IDC_PROG_GS, IDC_PROG_RS, IDC_PROG_EOT, IDC_PROG_METHOD, IDC_PROG_DIGITALLINK,
-    IDC_PROG_DUP_SCOPE, IDC_PROG_DUP_ACTION,
+    IDC_PROG_DUP_SCOPE, IDC_PROG_DUP_ACTION, IDC_PROG_TARGET, IDC_PROG_RETURN_FOCUS,
 };
 
 const char* const kMethods[] = { "type", "paste" };
+const char* const kReturnFocus[] = { "1", "0" };
 
 // The keys chosen from a list: their values, and the texts of the values
 // from nFirstText on.
@@ -36,6 +38,7 @@ const CChoiceKey kChoiceKeys[] = {
     { KEY_DIGITALLINK, kDigitalLinkValues, 3, IDS_DIGITALLINK_ASIS },
     { KEY_DUP_SCOPE, kDuplicateScopes, 4, IDS_SET_DUP_OFF },
     { KEY_DUP_ACTION, kDuplicateActions, 2, IDS_SET_DUP_TYPE },
+    { KEY_RETURN_FOCUS, kReturnFocus, 2, IDS_SET_RETURN_YES },
 };
 
 const CChoiceKey* ChoiceKey(int nKey)
@@ -86,6 +89,8 @@ BEGIN_MESSAGE_MAP(CProgramEditDlg, CDialog)
     ON_COMMAND(IDC_PROG_SET_DIGITALLINK, OnSetChange)
     ON_COMMAND(IDC_PROG_SET_DUP_SCOPE, OnSetChange)
     ON_COMMAND(IDC_PROG_SET_DUP_ACTION, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_TARGET, OnSetChange)
+    ON_COMMAND(IDC_PROG_SET_RETURN_FOCUS, OnSetChange)
 END_MESSAGE_MAP()
 
 CProgramEditDlg::CProgramEditDlg(CWnd* pOwner, const CProgramRow& row, const std::vector<std::wstring>& others,

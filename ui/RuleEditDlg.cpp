@@ -20,6 +20,7 @@ BOOL CRuleEditDlg::OnInitDialog()
     SetDlgItemTextW(m_hWnd, IDC_RULE_MATCH, m_row.strMatch.c_str());
     SetDlgItemTextW(m_hWnd, IDC_RULE_PROGRAM, m_row.strProgram.c_str());
     SetDlgItemTextW(m_hWnd, IDC_RULE_OUTPUT, m_row.strOutput.c_str());
+    SetDlgItemTextW(m_hWnd, IDC_RULE_TARGET, m_row.strTarget.c_str());
     return TRUE;
 }
 
@@ -29,6 +30,7 @@ void CRuleEditDlg::OnOK()
     row.strMatch = FieldText(m_hWnd, IDC_RULE_MATCH);
     row.strProgram = FieldText(m_hWnd, IDC_RULE_PROGRAM);
     row.strOutput = FieldText(m_hWnd, IDC_RULE_OUTPUT);
+    row.strTarget = Trimmed(FieldText(m_hWnd, IDC_RULE_TARGET));
     // An empty output types the code as it is: the key goes.
     row.bOutput = !row.strOutput.empty();
     bool bReject = SendDlgItemMessageW(m_hWnd, IDC_RULE_ACTION, CB_GETCURSEL, 0, 0) == 1;
@@ -36,6 +38,11 @@ void CRuleEditDlg::OnOK()
         row.strAction = bReject ? L"reject" : L"type";
     if (Trimmed(row.strMatch).empty()) {
         RefuseField(m_hWnd, IDC_RULE_MATCH, UiText(IDS_RULES_NO_MATCH));
+        return;
+    }
+    std::wstring strTarget;
+    if (!ExpandEscapes(EncodeSettingValue(row.strTarget).c_str(), strTarget)) {
+        RefuseField(m_hWnd, IDC_RULE_TARGET, UiFormat(IDS_SET_BAD_ESCAPE, L"Target"));
         return;
     }
     // Each field alone, the others as they could not fail.

@@ -174,7 +174,7 @@ bool CRulesDlg::EditRule(CRuleRow& row)
 
 void CRulesDlg::OnRuleAdd()
 {
-    CRuleRow row = { 0, L"", L"", L"", false, L"" };
+    CRuleRow row = { 0, L"", L"", L"", false, L"", L"" };
     if ((int)m_page.rules.size() >= kMaxRules || !EditRule(row))
         return;
     // After the selected rule, as the user reads the list (first after the

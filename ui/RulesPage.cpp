@@ -12,6 +12,7 @@ CRuleSetting RuleSetting(const CRuleRow& row)
     setting.strOutput = EncodeSettingValue(row.strOutput).c_str();
     setting.bOutput = row.bOutput;
     setting.strAction = EncodeSettingValue(row.strAction).c_str();
+    setting.strTarget = EncodeSettingValue(row.strTarget).c_str();
     return setting;
 }
 
@@ -31,7 +32,8 @@ void ReadRows(LPCSTR pszPath, int nNumberFrom, std::vector<CRuleRow>& rules, std
 {
     for (const CRuleSetting& setting : ReadRuleSettings(pszPath)) {
         rules.push_back({ setting.nNumber + nNumberFrom, AfxWiden(setting.strMatch), AfxWiden(setting.strProgram),
-                          AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction) });
+                          AfxWiden(setting.strOutput), setting.bOutput, AfxWiden(setting.strAction),
+                          AfxWiden(setting.strTarget) });
     }
     for (const CProgramSetting& setting : ReadProgramSettings(pszPath)) {
         CProgramRow row;
@@ -49,7 +51,7 @@ void ReadRows(LPCSTR pszPath, int nNumberFrom, std::vector<CRuleRow>& rules, std
 bool CRuleRow::SameValues(const CRuleRow& other) const
 {
     return strMatch == other.strMatch && strProgram == other.strProgram && strOutput == other.strOutput &&
-           bOutput == other.bOutput && strAction == other.strAction;
+           bOutput == other.bOutput && strAction == other.strAction && strTarget == other.strTarget;
 }
 
 bool CRuleRow::Rejects() const
@@ -102,6 +104,7 @@ void AddRulesPageChanges(const CRulesPage& edited, const CRulesPage& loaded, std
         changes.push_back({ strSection, "Program", EncodeSettingValue(row.strProgram), row.strProgram.empty() });
         changes.push_back({ strSection, "Output", EncodeSettingValue(row.strOutput), !row.bOutput });
         changes.push_back({ strSection, "Action", EncodeSettingValue(row.strAction), row.strAction.empty() });
+        changes.push_back({ strSection, "Target", EncodeSettingValue(row.strTarget), row.strTarget.empty() });
     }
 
     for (const CProgramRow& old : loaded.programs) {

@@ -19,6 +19,7 @@ struct CRuleRow {
     std::wstring strOutput;
     bool bOutput;             // it has an Output key; otherwise the code as it is
     std::wstring strAction;   // as the file has it: "", "type" or "reject"
+    std::wstring strTarget;   // the program its codes go to; empty: the section's
 
     bool SameValues(const CRuleRow& other) const;
     bool Rejects() const;

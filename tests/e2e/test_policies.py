@@ -89,7 +89,7 @@ class Templates(unittest.TestCase):
                         self.assertTrue(strings.get(string_ref(item.get("displayName"))))
         # One policy per option of the settings window, the lock, the shared file and its pin,
         # the Help page.
-        self.assertEqual(27, len(set(names)))
+        self.assertEqual(31, len(set(names)))
 
 
 # The local file: a value for every key, each different from the policy's.
@@ -119,6 +119,10 @@ IDC_PROG_SET_MORE = list(harness.ids(   # Digital Link, scanned before: where, t
 DROP, REPLACE = 1, 2
 IDC_SET_HISTORY_DISK, IDC_SET_HISTORY_DAYS, IDC_SET_DUP_SCOPE, IDC_SET_DUP_ACTION = harness.ids(
     "IDC_SET_HISTORY_DISK IDC_SET_HISTORY_DAYS IDC_SET_DUP_SCOPE IDC_SET_DUP_ACTION")
+IDC_SET_TARGET_MODE, IDC_SET_TARGET_PROGRAM, IDC_SET_RETURN_FOCUS, IDC_SET_TARGET_WAIT_CODES, \
+    IDC_SET_TARGET_WAIT_SECONDS = harness.ids(
+        "IDC_SET_TARGET_MODE IDC_SET_TARGET_PROGRAM IDC_SET_RETURN_FOCUS IDC_SET_TARGET_WAIT_CODES "
+        "IDC_SET_TARGET_WAIT_SECONDS")
 
 # Each policy: the machine's value, the user's (which the machine's must
 # beat) or None, and the settings window's fields that show it, each with
@@ -150,6 +154,11 @@ WALK = {
     "DuplicateAction": ("skip", "type", {IDC_SET_DUP_ACTION: 1}),
     "HistoryOnDisk": (0, 1, {IDC_SET_HISTORY_DISK: 0}),
     "HistoryDays": (5, None, {IDC_SET_HISTORY_DAYS: "5"}),
+    # The typing target itself: the user's program, not running, would hold every code back.
+    "Target": ("typetarget.exe", "notepad.exe", {IDC_SET_TARGET_MODE: 1, IDC_SET_TARGET_PROGRAM: "typetarget.exe"}),
+    "ReturnFocus": (0, 1, {IDC_SET_RETURN_FOCUS: 0}),
+    "TargetWaitCodes": (5, None, {IDC_SET_TARGET_WAIT_CODES: "5"}),
+    "TargetWaitSeconds": (60, None, {IDC_SET_TARGET_WAIT_SECONDS: "60"}),
 }
 
 

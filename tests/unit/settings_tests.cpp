@@ -164,6 +164,34 @@ TEST_F(OutputSettings, DuplicateAndHistoryKeys)
     EXPECT_TRUE(ReadOutputProfiles(settings).For(L"a.exe").bDuplicateSkip);
 }
 
+// The target, and what it needs; a program section's target and a rule's
+// are read as written.
+TEST_F(OutputSettings, TargetKeys)
+{
+    const struct { const char* pszText; const wchar_t* pszTarget; bool bReturn; int nCodes; int nSeconds; } cases[] = {
+        { "", L"", true, 20, 120 },
+        { "[OUTPUT]\nTarget=erp.exe|Goods*\n", L"erp.exe|Goods*", true, 20, 120 },
+        { "[OUTPUT]\nTarget=erp.exe\nReturnFocus=0\nTargetWaitCodes=5\nTargetWaitSeconds=30\n", L"erp.exe",
+          false, 5, 30 },
+        { "[OUTPUT]\nReturnFocus=yes\nTargetWaitCodes=0\nTargetWaitSeconds=3601\n", L"", true, 20, 120 },
+    };
+    for (const auto& c : cases) {
+        COutputOptions o = Read(c.pszText);
+        EXPECT_EQ(c.pszTarget, o.strTarget) << c.pszText;
+        EXPECT_EQ(c.bReturn, o.bReturnFocus) << c.pszText;
+        CTargetWaitBounds bounds = ReadTargetWaitBounds(m_path.c_str());
+        EXPECT_EQ(c.nCodes, bounds.nCodes) << c.pszText;
+        EXPECT_EQ(c.nSeconds, bounds.nSeconds) << c.pszText;
+    }
+    Read("[OUTPUT]\nTarget=erp.exe\n[OUTPUT:wordpad.exe]\nTarget=\n[RULE1]\nMatch=GS1\nTarget=notepad.exe\n");
+    COutputProfiles profiles = ReadOutputProfiles(m_path.c_str());
+    EXPECT_EQ(L"", profiles.For(L"wordpad.exe").strTarget);   // in front: codes stay there
+    EXPECT_EQ(L"erp.exe", profiles.For(L"other.exe").strTarget);
+    std::vector<CRuleSetting> rules = ReadRuleSettings(m_path.c_str());
+    ASSERT_EQ(1u, rules.size());
+    EXPECT_STREQ("notepad.exe", rules[0].strTarget);
+}
+
 TEST_F(OutputSettings, ProgramSectionsOverrideTheKeysTheySet)
 {
     Read("[OUTPUT]\nPrefix=A\nKeyDelay=5\n[OUTPUT:Notepad.exe]\nPrefix=N\n"
