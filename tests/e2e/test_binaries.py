@@ -227,7 +227,7 @@ class Resources(unittest.TestCase):
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
         self.assertEqual(8, items)                       # the tabs, the organisation's line, Help, the buttons
         # The pages: children the dialog keys pass through (DS_CONTROL, WS_EX_CONTROLPARENT).
-        for name, count in ((175, 13), (176, 23), (170, 10)):
+        for name, count in ((175, 13), (176, 35), (170, 10)):
             exstyle, style, items = header(name)
             self.assertEqual((0x10000, 0x40000400, count), (exstyle, style & 0xC0000400, items), name)
 
