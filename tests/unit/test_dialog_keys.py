@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Each window's access keys (the letter after "&") are unique in both
-languages: the settings window's pages share it with its own buttons."""
+languages: the settings window's pages share it with its own buttons. Every
+field and list has a text label just before it in tab order, and tab order
+follows reading order."""
 import collections
 import re
 import sys
@@ -45,6 +47,54 @@ class AccessKeys(unittest.TestCase):
             keys = [k for k in map(access_key, texts) if k]
             with self.subTest(language=language, window=name):
                 self.assertEqual([], [k for k, n in collections.Counter(keys).items() if n > 1])
+
+FIELDS = ("EDITTEXT", "COMBOBOX", "LISTBOX", "SysListView32")
+LABELS = ("LTEXT", "RTEXT", "CTEXT", "GROUPBOX")
+
+
+def controls(text):
+    """{(language, dialog): [(kind, text, x, y, w, h)] in tab order}."""
+    found, language, current = {}, None, None
+    for line in re.sub(r"\n\s+(?=[A-Z]+_|\d)", " ", text).splitlines():
+        line = line.strip()
+        m = re.match(r"LANGUAGE\s+(\w+)", line)
+        if m:
+            language = m.group(1)
+        elif re.match(r"\w+\s+DIALOG(EX)?\s", line):
+            current = found.setdefault((language, line.split()[0]), [])
+        elif current is not None and line == "END":
+            current = None
+        elif current is not None and re.match(r"[A-Z]+\s", line) and line.split()[0] not in ("STYLE", "EXSTYLE", "CAPTION", "FONT"):
+            kind, rest = line.split(None, 1)
+            m = re.match(r'"((?:[^"]|"")*)",\s*(.*)', rest)
+            label, rest = (m.group(1), m.group(2)) if m else ("", rest)
+            parts = [p.strip() for p in rest.split(",")]
+            if kind == "CONTROL":
+                kind, parts = parts[1].strip('"'), parts[2:]
+            x, y, w, h = map(int, parts[1:5])
+            current.append((kind, label, x, y, w, h))
+    return found
+
+
+class Layout(unittest.TestCase):
+    def setUp(self):
+        with open(RC, encoding="utf-8") as f:
+            self.found = controls(f.read())
+
+    def test_each_field_follows_its_label(self):
+        for (language, name), items in self.found.items():
+            items = [c for c in items if c[0] != "ICON"]
+            for before, field in zip([None] + items, items):
+                if field[0] in FIELDS:
+                    with self.subTest(language=language, window=name, field=field):
+                        self.assertTrue(before and before[0] in LABELS and before[1])
+
+    def test_tab_order_reads_top_down_left_to_right(self):
+        for (language, name), items in self.found.items():
+            for a, b in zip(items, items[1:]):
+                same_row = b[3] < a[3] + a[5] and a[3] < b[3] + b[5]
+                with self.subTest(language=language, window=name, after=a, control=b):
+                    self.assertTrue(b[2] >= a[2] if same_row else b[3] >= a[3] + a[5])
 
 
 if __name__ == "__main__":
