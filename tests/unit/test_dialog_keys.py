@@ -55,7 +55,7 @@ LABELS = ("LTEXT", "RTEXT", "CTEXT", "GROUPBOX")
 def controls(text):
     """{(language, dialog): [(kind, text, x, y, w, h)] in tab order}."""
     found, language, current = {}, None, None
-    for line in re.sub(r"\n\s+(?=[A-Z]+_|\d)", " ", text).splitlines():
+    for line in re.sub(r"\n[ \t]+(?=[A-Z]+_|\d)", " ", text).splitlines():
         line = line.strip()
         m = re.match(r"LANGUAGE\s+(\w+)", line)
         if m:
@@ -72,7 +72,7 @@ def controls(text):
             if kind == "CONTROL":
                 kind, parts = parts[1].strip('"'), parts[2:]
             x, y, w, h = map(int, parts[1:5])
-            current.append((kind, label, x, y, w, h))
+            current.append((kind, label, x, y, w, min(h, 14) if kind == "COMBOBOX" else h))  # closed height
     return found
 
 
