@@ -12,7 +12,7 @@ from harness import wait_for
 
 WM_COMMAND = "0x111"
 ID_TRAY_SETTINGS, ID_TRAY_HISTORY = harness.ID("ID_TRAY_SETTINGS"), harness.ID("ID_TRAY_HISTORY")
-IDC_SET_APPLY, IDC_SET_RULES = harness.ids("IDC_SET_APPLY IDC_SET_RULES")
+IDC_SET_APPLY, IDC_SET_RULES, IDC_PROGRAMS_ADD = harness.ids("IDC_SET_APPLY IDC_SET_RULES IDC_PROGRAMS_ADD")
 # A control on each page of the settings window, which turns to it.
 PAGES = dict(zip(("general", "output", "sounds", "history"),
                  harness.ids("IDC_SET_HOLDOFF IDC_SET_PREFIX IDC_SND_MODE IDC_SET_DUP_SCOPE")))
@@ -63,7 +63,11 @@ class Layout(norza.NorzaCase):
             rules = self.shown("rules_title", 1)
             with self.subTest(dpi=dpi, window="rules"):
                 self.assertEqual([], self.misfits(rules, "rules", dpi, 1))
-            for window in (rules, settings):
+            norza.wintool("post", rules["hwnd"], WM_COMMAND, str(IDC_PROGRAMS_ADD), "0")
+            program = self.shown("program_title", 1)
+            with self.subTest(dpi=dpi, window="program"):
+                self.assertEqual([], self.misfits(program, "program", dpi, 1))
+            for window in (program, rules, settings):
                 norza.wintool("post", window["hwnd"], WM_COMMAND, "2", "0")
                 wait_for(lambda: window["hwnd"] not in [w["hwnd"] for w in norza.windows() if w["visible"]],
                          what="the window to close")
