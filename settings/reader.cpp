@@ -341,8 +341,8 @@ SettingOrigin CSettingsSource::Origin(LPCSTR pszSection, LPCSTR pszKey) const
     return origin;
 }
 
-// The copy of the shared file is taken by its header alone: the program
-// writes it only with a file it has read and checked.
+// The copy of the shared file is in force only while its body is what its
+// header says it was made of, and the pin's content when one is set.
 CSettingsSource ProgramSettings(LPCSTR pszPath)
 {
     CPolicy policy;

@@ -216,7 +216,9 @@ TEST_F(SoundEvents, EachCausePlaysASoundOfItsKind)
     ASSERT_TRUE(Register());
     Write(SOUND_TYPED, "RIFF\x24\0\0\0WAVEfmt ");
     Write(SOUND_DUPLICATE, "RIFF\x24\0\0\0WAVEfmt ");
-    std::set<int> decodeEnds = { NOTICE_REJECTED, NOTICE_QUEUE_FULL, NOTICE_DUPLICATE };
+    std::set<int> decodeEnds = { NOTICE_REJECTED, NOTICE_QUEUE_FULL, NOTICE_DUPLICATE, NOTICE_TARGET_WAITS,
+                                 NOTICE_TARGET_REFUSED, NOTICE_TARGET_EXPIRED, NOTICE_TARGET_ELEVATED,
+                                 NOTICE_TARGET_EXIT };
     for (int status = TARGET_OK; status <= TARGET_ELEVATED; ++status)
         for (int result = TYPING_DONE; result <= TYPING_CLIPBOARD_NOT_SAVED; ++result)
             decodeEnds.insert(TypingNoticeCause((TargetStatus)status, (TypingResult)result));
