@@ -8,7 +8,7 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 cd build
 rc=0
-ctest --output-on-failure -j2 "$@" | tee ctest-output.txt || rc=$?
+ctest --output-on-failure -j4 "$@" | tee ctest-output.txt || rc=$?
 echo "Slowest tests:"
 grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' ctest-output.txt |
     sed -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .* ([0-9.]+) sec$/\2 \1/' |
