@@ -227,9 +227,10 @@ class Resources(unittest.TestCase):
         self.assertEqual(0x00C80000, style & 0x00C80000)  # a caption with a system menu
         self.assertEqual(8, items)                       # the tabs, the organisation's line, Help, the buttons
         # The pages: children the dialog keys pass through (DS_CONTROL, WS_EX_CONTROLPARENT).
-        for name, count in ((175, 13), (176, 35), (170, 10)):
-            exstyle, style, items = header(name)
-            self.assertEqual((0x10000, 0x40000400, count), (exstyle, style & 0xC0000400, items), name)
+        # Their controls are the same in both languages (header() compares the counts).
+        for name in (175, 176, 170):
+            exstyle, style, _ = header(name)
+            self.assertEqual((0x10000, 0x40000400), (exstyle, style & 0xC0000400), name)
 
     def test_tray_menu_layout(self):
         # The toggles first (checked by position), then the windows and Help, then Restart and Exit.
