@@ -205,8 +205,14 @@ class LongDecodeRun(unittest.TestCase):
         cls.batch_exit, cls.batch_errors = batch.returncode, batch.stderr.read().decode()
 
         cls.alive = cls.proc.poll() is None
+        cls.quiet = []
         if cls.alive:
             cls.samples.append(cls.sample(fixture))
+            # Descriptors and threads once the last sound has ended: Wine
+            # plays each on a thread of its own, its file and device open.
+            for _ in range(3):
+                time.sleep(0.5)
+                cls.quiet.append(process_figures(cls.proc.pid))
             cls.front.append(norza.wintool("foreground")[1].strip())
         cls.engine_answers = scanctl("state")[0] == 0
         cls.window_answers = responds(cls.tray)
@@ -322,10 +328,11 @@ class LongDecodeRun(unittest.TestCase):
         later = self.samples[warm:]
         rss_growth = max(s[1] - (s[5] - base[5] + s[6] - base[6]) // 1024 for s in later) - base[1]
         # A sound of a code not typed plays on a thread of the system's, with
-        # its file and device open, for a moment: each end counts by its
-        # lowest sample here too.
-        fd_growth = min(s[2] for s in running[-floor:]) - min(s[2] for s in running[:floor])
-        thread_growth = min(s[3] for s in running[-floor:]) - min(s[3] for s in running[:floor])
+        # its file and device open, for a moment, and the run's sounds follow
+        # each other closely: the end counts once the program is quiet.
+        self.assertTrue(self.quiet, "no figures once the run was over")
+        fd_growth = min(q[1] for q in self.quiet) - min(s[2] for s in running[:floor])
+        thread_growth = min(q[2] for q in self.quiet) - min(s[3] for s in running[:floor])
         decodes = self.samples[-1][0] - base[0]
         report("growth over the %d decodes between the lowest samples after the warm-up and at "
                "the end: %d bytes on the heaps net of the engine's journal and the history (bound "
