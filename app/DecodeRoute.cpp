@@ -149,14 +149,14 @@ PreparedDecode CScanWedgeDlg::PrepareDecode(const std::string& strBytes, ScanRec
     decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1, CP_ACP, &m_rules,
                                 pRecord->strProgram);
     decode.strTarget = m_bReleased ? m_released.strTarget : TargetFor(decode);
-    CTargetSpec spec;
-    if (ParseTargetSpec(decode.strTarget, &spec)) {
+    CTargetChoice chosen;
+    if (ParseTargetChoice(decode.strTarget, &chosen)) {
         // Shaped as for the program that gets it.
-        if (_wcsicmp(spec.strProgram.c_str(), pRecord->strProgram.c_str()) != 0) {
-            pRecord->strProgram = spec.strProgram;
-            decode.output = m_outputs.For(spec.strProgram);
+        if (_wcsicmp(chosen.strProgram.c_str(), pRecord->strProgram.c_str()) != 0) {
+            pRecord->strProgram = chosen.strProgram;
+            decode.output = m_outputs.For(chosen.strProgram);
             decode.shaped = ShapeDecode(strBytes.c_str(), decode.output, m_bAppendEnter == 1, CP_ACP, &m_rules,
-                                        spec.strProgram);
+                                        chosen.strProgram);
         }
     } else {
         decode.strTarget.clear();

@@ -188,9 +188,9 @@ void CScanWedgeDlg::ReportWaitingCodes(const std::vector<WaitingCode>& codes, No
             record.strBytes = code.strBytes;
             ShapedDecode shaped = ShapeDecode(code.strBytes.c_str(), COutputOptions(), false);
             record.strCode = shaped.strCode;
-            CTargetSpec spec;
-            if (ParseTargetSpec(code.strTarget, &spec))
-                record.strProgram = spec.strProgram;
+            CTargetChoice chosen;
+            if (ParseTargetChoice(code.strTarget, &chosen))
+                record.strProgram = chosen.strProgram;
             record.outcome = SCAN_NOT_TYPED;
             record.cause = HistoryCauseOf(cause);
             LogWrite("Target", "not typed, %s never came:%s", (LPCSTR)WideToAnsi(code.strTarget),
@@ -239,9 +239,9 @@ void CALLBACK CScanWedgeDlg::OnWinEvent(HWINEVENTHOOK, DWORD dwEvent, HWND hWnd,
 void CScanWedgeDlg::ShowTargetInTip()
 {
     std::wstring strTip = L"Norza";
-    CTargetSpec spec;
-    if (ParseTargetSpec(m_outputs.base.strTarget, &spec))
-        strTip = UiFormat(IDS_TRAY_SENDING_TO, spec.strProgram);
+    CTargetChoice chosen;
+    if (ParseTargetChoice(m_outputs.base.strTarget, &chosen))
+        strTip = UiFormat(IDS_TRAY_SENDING_TO, chosen.strProgram);
     lstrcpynA(m_nid.szTip, WideToAnsi(strTip), sizeof(m_nid.szTip));
     if (m_bIconAdded)
         Shell_NotifyIconA(NIM_MODIFY, &m_nid);

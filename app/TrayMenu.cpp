@@ -109,12 +109,12 @@ void CScanWedgeDlg::ShowTrayMenu(POINT pt, bool bKeyboard)
     // gives the keyboard only to a shown window, and only when the focus
     // moves to it after it is shown.
     // The program codes go to, while one is set: a line of its own on top.
-    CTargetSpec spec;
-    bool bTarget = ParseTargetSpec(m_outputs.base.strTarget, &spec);
+    CTargetChoice chosen;
+    bool bTarget = ParseTargetChoice(m_outputs.base.strTarget, &chosen);
     HMENU hPopup = m_pTrayPopup->GetSafeHmenu();
     if (bTarget) {
         InsertMenuW(hPopup, 0, MF_BYPOSITION | MF_STRING | MF_GRAYED, ID_TRAY_TARGET,
-                    UiFormat(IDS_TRAY_SENDING_TO, spec.strProgram).c_str());
+                    UiFormat(IDS_TRAY_SENDING_TO, chosen.strProgram).c_str());
         InsertMenuW(hPopup, 1, MF_BYPOSITION | MF_SEPARATOR, 0, NULL);
     }
     m_bMenuOpen = TRUE;

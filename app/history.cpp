@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include "named.h"
 #include "resource.h"
 #include "settings.h"
 #include "typedtext.h"
@@ -22,31 +23,7 @@ std::wstring Visible(const std::wstring& str, bool bTyped)
                                     : L"{DELAY " + std::to_wstring((unsigned)str[i]) + L"}";
             continue;
         }
-        if (ch == L'{' || ch == L'}') {
-            out.append(2, ch);
-            continue;
-        }
-        if (ch >= 0x20 && ch != 0x7F && !IsNoncharacter(ch)) {
-            out += ch;
-            continue;
-        }
-        switch (ch) {
-        case L'\t': out += L"{TAB}"; break;
-        case L'\r':
-            if (i + 1 < str.size() && str[i + 1] == L'\n')
-                ++i;
-            out += L"{ENTER}";
-            break;
-        case L'\n': out += L"{ENTER}"; break;
-        case 0x1D: out += L"{GS}"; break;
-        case 0x1E: out += L"{RS}"; break;
-        case 0x04: out += L"{EOT}"; break;
-        default: {
-            wchar_t szName[16];
-            wsprintfW(szName, L"{U+%04X}", (unsigned)ch);
-            out += szName;
-        }
-        }
+        AppendNamed(out, str, i, true);
     }
     return out;
 }

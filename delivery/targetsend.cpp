@@ -9,10 +9,10 @@ CTargetSender::CTargetSender(IWindowSystem& windows, DWORD dwSelfProcess, PFN_TO
 SendStart CTargetSender::Begin(const std::wstring& strTarget, HWND hWindow)
 {
     End();
-    CTargetSpec spec;
-    if (!hWindow && ParseTargetSpec(strTarget, &spec))
-        hWindow = FindTargetWindow(m_windows, spec, m_dwSelfProcess);
-    m_strProgram = hWindow ? m_windows.ProgramOf(hWindow) : spec.strProgram;
+    CTargetChoice chosen;
+    if (!hWindow && ParseTargetChoice(strTarget, &chosen))
+        hWindow = FindTargetWindow(m_windows, chosen, m_dwSelfProcess);
+    m_strProgram = hWindow ? m_windows.ProgramOf(hWindow) : chosen.strProgram;
     if (!hWindow || !m_windows.IsShown(hWindow))
         return SEND_NO_WINDOW;
     // Input into a program of higher rights is dropped without an error:

@@ -35,16 +35,16 @@ bool IsCandidate(IWindowSystem& windows, HWND hWnd, DWORD dwSelfProcess)
 
 }  // namespace
 
-bool ParseTargetSpec(const std::wstring& strValue, CTargetSpec* pSpec)
+bool ParseTargetChoice(const std::wstring& strValue, CTargetChoice* pSpec)
 {
     size_t nBar = strValue.find(L'|');
-    CTargetSpec spec;
-    spec.strProgram = Lowered(Trimmed(strValue.substr(0, nBar)));
+    CTargetChoice chosen;
+    chosen.strProgram = Lowered(Trimmed(strValue.substr(0, nBar)));
     if (nBar != std::wstring::npos)
-        spec.strTitle = Trimmed(strValue.substr(nBar + 1));
-    if (spec.strProgram.empty())
+        chosen.strTitle = Trimmed(strValue.substr(nBar + 1));
+    if (chosen.strProgram.empty())
         return false;
-    *pSpec = spec;
+    *pSpec = chosen;
     return true;
 }
 
@@ -74,12 +74,12 @@ bool WildcardMatch(const WCHAR* pszPattern, const WCHAR* pszText)
     return !*pszPattern;
 }
 
-HWND FindTargetWindow(IWindowSystem& windows, const CTargetSpec& spec, DWORD dwSelfProcess)
+HWND FindTargetWindow(IWindowSystem& windows, const CTargetChoice& chosen, DWORD dwSelfProcess)
 {
     for (HWND hWnd : windows.TopWindows()) {
-        if (!IsCandidate(windows, hWnd, dwSelfProcess) || Lowered(windows.ProgramOf(hWnd)) != spec.strProgram)
+        if (!IsCandidate(windows, hWnd, dwSelfProcess) || Lowered(windows.ProgramOf(hWnd)) != chosen.strProgram)
             continue;
-        if (spec.strTitle.empty() || WildcardMatch(spec.strTitle.c_str(), windows.Title(hWnd).c_str()))
+        if (chosen.strTitle.empty() || WildcardMatch(chosen.strTitle.c_str(), windows.Title(hWnd).c_str()))
             return hWnd;
     }
     return NULL;

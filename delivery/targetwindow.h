@@ -11,13 +11,13 @@
 
 // "erp.exe" or "erp.exe|Goods receipt*": the program's file name and a
 // pattern its window's title must match (* and ?, any case; empty: any).
-struct CTargetSpec {
+struct CTargetChoice {
     std::wstring strProgram;
     std::wstring strTitle;
 };
 
 // False for an empty value: codes go to the window in front.
-bool ParseTargetSpec(const std::wstring& strValue, CTargetSpec* pSpec);
+bool ParseTargetChoice(const std::wstring& strValue, CTargetChoice* pSpec);
 
 // The whole text matches the pattern; * any run, ? any one character, any case.
 bool WildcardMatch(const WCHAR* pszPattern, const WCHAR* pszText);
@@ -57,7 +57,7 @@ public:
 
 // The most recently active shown top-level window of the program whose
 // title matches; NULL when there is none. Windows of dwSelfProcess never.
-HWND FindTargetWindow(IWindowSystem& windows, const CTargetSpec& spec, DWORD dwSelfProcess);
+HWND FindTargetWindow(IWindowSystem& windows, const CTargetChoice& chosen, DWORD dwSelfProcess);
 
 // The running programs with a shown titled window, each once, in lower
 // case: what the settings window offers to choose from.

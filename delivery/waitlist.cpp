@@ -33,11 +33,11 @@ bool CWaitingCodes::TakeReady(IWindowSystem& windows, DWORD dwSelfProcess, Waiti
 {
     HWND hFront = windows.Foreground();
     for (auto it = m_codes.begin(); it != m_codes.end(); ++it) {
-        CTargetSpec spec;
-        if (!ParseTargetSpec(it->strTarget, &spec))
+        CTargetChoice chosen;
+        if (!ParseTargetChoice(it->strTarget, &chosen))
             continue;
         bool bReady = it->hRefused ? hFront == it->hRefused
-                                   : FindTargetWindow(windows, spec, dwSelfProcess) != NULL;
+                                   : FindTargetWindow(windows, chosen, dwSelfProcess) != NULL;
         if (bReady) {
             *pCode = *it;
             m_codes.erase(it);

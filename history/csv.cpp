@@ -2,6 +2,7 @@
 
 #include "export.h"
 #include "filecalls.h"
+#include "named.h"
 #include "record.h"
 
 namespace {
@@ -22,34 +23,8 @@ bool IsControl(wchar_t ch)
 std::wstring Named(const std::wstring& str)
 {
     std::wstring out;
-    for (size_t i = 0; i < str.size(); ++i) {
-        wchar_t ch = str[i];
-        if (ch == L'{' || ch == L'}') {
-            out.append(2, ch);
-            continue;
-        }
-        if (!IsControl(ch)) {
-            out += ch;
-            continue;
-        }
-        switch (ch) {
-        case L'\t': out += L"{TAB}"; break;
-        case L'\r':
-            if (i + 1 < str.size() && str[i + 1] == L'\n')
-                ++i;
-            out += L"{ENTER}";
-            break;
-        case L'\n': out += L"{ENTER}"; break;
-        case 0x1D: out += L"{GS}"; break;
-        case 0x1E: out += L"{RS}"; break;
-        case 0x04: out += L"{EOT}"; break;
-        default: {
-            wchar_t szName[16];
-            wsprintfW(szName, L"{U+%04X}", (unsigned)ch);
-            out += szName;
-        }
-        }
-    }
+    for (size_t i = 0; i < str.size(); ++i)
+        AppendNamed(out, str, i, false);
     return out;
 }
 

@@ -125,13 +125,13 @@ TEST(TargetWindow, TheMostRecentShownWindowOfTheProgramWhoseTitleMatches)
     };
     CFakeWindows desk = Desk();
     for (const auto& c : cases) {
-        CTargetSpec spec;
-        ASSERT_TRUE(ParseTargetSpec(c.pszTarget, &spec)) << c.pszTarget;
-        EXPECT_EQ(c.hExpected, FindTargetWindow(desk, spec, kSelf)) << c.pszTarget;
+        CTargetChoice chosen;
+        ASSERT_TRUE(ParseTargetChoice(c.pszTarget, &chosen)) << c.pszTarget;
+        EXPECT_EQ(c.hExpected, FindTargetWindow(desk, chosen, kSelf)) << c.pszTarget;
     }
-    CTargetSpec spec;
-    EXPECT_FALSE(ParseTargetSpec(L"", &spec));
-    EXPECT_FALSE(ParseTargetSpec(L" |Goods*", &spec));
+    CTargetChoice chosen;
+    EXPECT_FALSE(ParseTargetChoice(L"", &chosen));
+    EXPECT_FALSE(ParseTargetChoice(L" |Goods*", &chosen));
     EXPECT_TRUE(WildcardMatch(L"*", L""));
     EXPECT_FALSE(WildcardMatch(L"a?c", L"ac"));
     std::vector<std::wstring> programs = ProgramsWithWindows(desk, kSelf);
